@@ -1,0 +1,194 @@
+#pragma once
+
+#include "SoundDefs.h"
+#include "cAudioBext.h"
+#include "cFile.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// One take file. Init() reads the container, walks its chunks, fills m_info
+// and remembers where the chunk bodies lie, then closes the file again; the
+// file is reopened only to read samples or write headers. Getters and setters
+// work on the record in memory; UpdateAudioFile()/WriteRiffHdrs() write it.
+// Not shared between threads or windows: each user opens its own.
+class AudioFile : public cFile
+{
+public:
+    explicit AudioFile(bool fmtDataOnly = false);
+    ~AudioFile() override;
+    AudioFile(const AudioFile&) = delete;
+    // Takes over the other take's file name, m_info and m_fileDataPos only.
+    AudioFile& operator=(const AudioFile& other);
+
+    // Reads the take at path. A path that does not exist is created empty and
+    // true is returned (the writers rely on it); readers must check existence
+    // first or use Open() below. removeFirst deletes an existing file first.
+    bool Init(const QString& path, bool removeFirst = false);
+    // Read-only open: never creates, changes or deletes anything. On failure
+    // m_errorText says why ("not a take", "RF64 takes are not supported yet", ...).
+    bool Open(const QString& path);
+    using cFile::Open;
+    void Reset(bool removeFile);
+    const QString& errorText() const { return m_errorText; }
+
+    // --- Format (record fields) ---
+    quint32 GetSampleRate() const { return m_info.sampleRate; }
+    quint16 GetChannels() const { return m_info.channels; }
+    quint16 GetBitDepth() const { return m_info.bitsPerSample; }
+    quint64 GetTotalSamples() const { return m_info.totalSamples; }
+    void SetSampleRate(const QString& rate);
+
+    // --- Rates and timecode ---
+    int getTCConstantsIndex() const;
+    QString GetTCFlag() const;
+    static bool IsDropFrame(const QString& flag);
+    QString GetFrameRate() const;
+    void SetFrameRate(const QString& userRate);
+    QString GetTCRate() const;
+    void SetTCFlag(const QString& flag);
+
+    bool getNonDropFrameTC(int index, unsigned long long samples, int& h, int& m, int& s,
+                           int& f) const;
+    bool getNonDropFrameTC(int index, unsigned long long samples, int sampleRate, int& h, int& m,
+                           int& s, int& f) const;
+    bool getDropFrameTC(int index, unsigned long long samples, int& h, int& m, int& s,
+                        int& f) const;
+    bool getDropFrameTC(int index, unsigned long long samples, int sampleRate, int& h, int& m,
+                        int& s, int& f) const;
+    bool getStartTime(int& h, int& m, int& s, int& f) const;
+    bool getEndTime(int& h, int& m, int& s, int& f) const;
+
+    QString GetTCStart() const;
+    QString GetTCStart(int rate) const;
+    QString GetTCStart(const QString& userRate) const;
+    QString GetTCStart(const QString& userRate, int rate) const;
+    QString GetTCEnd() const;
+    QString GetTCEnd(unsigned int offset) const;
+    QString GetTCEnd(const QString& userRate, int rate) const;
+    QString GetTCEnd(const QString& start, const QString& userRate, int rate) const;
+    QString GetSyncPointTC(int i) const;
+
+    QString GetDuration() const;
+    QString GetDuration(const QString&) const { return GetDuration(); }
+    QString GetDuration(int rate) const;
+    QString GetSyncPointDuration(int i) const;
+    QString GetSample2Time(unsigned int samples) const;
+    QString GetSample2TimeLeft(unsigned int samples) const;
+
+    QString GetSamplesSinceMidnight() const;
+    QString GetSamplesSinceMidnight(const QString& userRate, const QString& tc) const;
+    QString GetSamplesSinceMidnight(int rate, const QString& userRate, const QString& tc) const;
+    void SetSamplesSinceMidnight(const QString& samples);
+    static bool parseTC(const QString& tc, int& h, int& m, int& s, int& f);
+
+    // Formats a timecode "%1:%2:%3:%4" or, drop-frame, "%1:%2:%3;%4".
+    static QString FormatTC(int h, int m, int s, int f, bool dropFrame);
+
+    // --- Text items ---
+    QString GetProjectName() const;
+    void SetProjectName(const QString& v);
+    QString GetSceneName() const;
+    void SetSceneName(const QString& v);
+    QString GetTakeName() const;
+    void SetTakeName(const QString& v);
+    QString GetTapeName() const;
+    void SetTapeName(const QString& v);
+    QString GetNotes() const;
+    void SetNotes(const QString& v);
+    QString GetUBITs() const;
+    void SetUBITs(const QString& v);
+    QString GetFileName() const;
+    void SetFileName(const QString& v);
+    QString GetMasterSpeed() const;
+    QString GetSpeedNote() const;
+    QString GetCurrentSpeed() const;
+    QString GetDigitizerSampleRate() const;
+    QString GetTimeStampSampleRate() const;
+    void SetTimeStampSampleRate(const QString& v);
+    QString GetUserInfo() const;
+    void SetUserInfo(const QString& v);
+    QString GetFileUID() const;
+    QString GetVersion() const;
+    QString GetOriginatorName() const;
+    void SetOriginatorName(const QString& v);
+    QString GetOriginatorReference() const;
+    void SetOriginatorReference(const QString& v);
+    QString GetOriginatorDate() const;
+    QString GetOriginatorTime() const;
+
+    QString GetCircled() const;
+    void SetCircled(const QString& v);
+    QString GetWild(); // stores its finding in WILD_TRACK
+    void SetWild(const QString& v);
+
+    QList<QStringList> GetTracksInfo() const;
+    void SetTracksInfo(const QList<QStringList>& rows);
+    int GetChanelIndex() const;
+    QList<QStringList> GetSyncPointsInfo() const;
+    QStringList GetHistoryInfo() const;
+    QStringList GetFileSetInfo() const;
+
+    // --- Writing ---
+    void UpdateFileInfo();
+    quint32 PrepareIxmlAudioHdr(SoundDefs::AudioRiffHdr& hdr, int extra);
+    bool WriteFmtAudioHdr();
+    bool WriteBextAudioHdr();
+    bool WriteRiffHdrs();
+    bool UpdateAudioFile(bool writeIxml, bool writeBext);
+    quint32 GetMaxDataSize() const;
+    bool ReNameAudioFile(const QString& newPath);
+    // The iXML document as it would be written (no padding).
+    QString RenderIxml() const;
+
+    SoundDefs::AudioFileInfo m_info;
+    SoundDefs::cAudioBext m_bext;
+    quint32 m_ixmlChunkSize = 0;
+    quint64 m_ixmlDataPos = 0;
+    quint64 m_bextDataPos = 0;
+    quint64 m_fmtDataPos = 0;
+    quint64 m_fileDataPos = 0;
+    quint32 m_riffSize = 0;
+    quint64 m_fileSize = 0;
+    bool m_fmtDataOnly = false;
+    bool m_isRf64 = false;
+
+    // Frame-rate table (rows are rate indices) and known sample rates.
+    static const QStringList m_userPresentation;
+    static const QStringList m_bextPresentation;
+    static const QStringList m_iXMLPresentation;
+    static const QStringList m_dropFrameFlag;
+    static const int m_frameCount[7];
+    static const int m_rFactor[7];
+    static const int m_mFactor[7];
+    static const QList<int> m_sampleRates;
+    static constexpr quint32 m_maxRiffFileSize = 4294967295u;
+    static constexpr bool m_createBext = true;
+    static constexpr bool m_createIxml = true;
+    // Padding after a new iXML document, in bytes.
+    static constexpr int kIxmlPadding = 8192;
+
+private:
+    bool ReadContainer();
+    bool ParseRiffHrds(quint64 riffSize, quint64 limit);
+    bool ParseFlacMetadata();
+    void AnalizeFmtAudioInfo(const QByteArray& body);
+    void AnalizeBextAudioInfo(const QByteArray& body);
+    void AnalizeIxmlAudioInfo(const QByteArray& body);
+    void AnalizeFlacAudioInfo(const SoundDefs::AudioFlacHdr& hdr);
+    void FinishChannelList();
+    bool FinishWave();
+
+    QString bextFirst(const char* key, const QString& ixmlField) const;
+    QString ixmlFirst(const QString& ixmlField, const char* key) const;
+    QString ixmlOnly(const QString& ixmlField) const;
+    QString descriptionValue(const char* key) const;
+    void setWithBext(QString SoundDefs::AudioIxmlData::*field, const char* key, const QString& v);
+    int userRateIndex(const QString& userRate) const;
+    QString formatSamplesTC(unsigned long long samples, int index, bool dropFrame,
+                            quint32 rate) const;
+    QString bareFileName() const;
+
+    QString m_errorText;
+};

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "CommonDefs.h"
+
+#include <QByteArray>
+#include <QFile>
+
+// A QFile that is also a CommonDefs::cStream. Owns the transfer buffer used by
+// the file operations (allocated by the writers, freed on Close()).
+class cFile : public QFile, public CommonDefs::cStream
+{
+public:
+    cFile() = default;
+    explicit cFile(const QString& path) : QFile(path) {}
+    ~cFile() override { Close(); }
+
+    // mode: QIODevice::OpenMode bits.
+    bool Open(int mode) override { return QFile::open(QIODevice::OpenMode(mode)); }
+    void Close() override;
+    qint64 Read(void* buffer, qint64 count) override { return QFile::read(static_cast<char*>(buffer), count); }
+    qint64 Write(const void* buffer, qint64 count) override
+    {
+        return QFile::write(static_cast<const char*>(buffer), count);
+    }
+    bool Seek(quint64 offset, bool fromStart) override;
+    quint64 GetPos() override { return quint64(QFile::pos()); }
+
+    QByteArray m_transferBuffer; // empty until a writer allocates it
+    qint64 transferBufferSize() const { return m_transferBuffer.size(); }
+};
