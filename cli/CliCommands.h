@@ -21,6 +21,9 @@ struct CliCommand {
 
 int runInfoCommand(CliContext& ctx);
 int runDemoCommand(CliContext& ctx);
+#ifdef VELMORA_HAVE_TAKES
+int runTakesCommand(CliContext& ctx);
+#endif
 #ifdef VELMORA_HAVE_ENGINE
 int runRecorderCommand(CliContext& ctx);
 #endif

@@ -10,6 +10,9 @@ namespace {
 const CliCommand kCommands[] = {
     {"info", "info [--json] PATH...      print the metadata of take files", runInfoCommand},
     {"demo", "demo DIR [--takes N] [--seconds S]   write sample takes into DIR", runDemoCommand},
+#ifdef VELMORA_HAVE_TAKES
+    {"takes", "takes [--json] PATH...     list files and folders as takes", runTakesCommand},
+#endif
 #ifdef VELMORA_HAVE_ENGINE
     {"recorder",
      "recorder --port PORT COMMAND   talk to a recorder: status, watch, record, stop, play,\n"
