@@ -40,6 +40,9 @@ protected:
 // Fills the iXML fields of one AudioFileInfo from an iXML document.
 class IxmlParser : public cDefaultHandler
 {
+    // The tag map holds pointers into this object and into the bound record.
+    Q_DISABLE_COPY(IxmlParser)
+
 public:
     explicit IxmlParser(SoundDefs::AudioFileInfo& info) : m_info(info) {}
 
