@@ -147,6 +147,7 @@ public:
     quint32 m_ixmlChunkSize = 0;
     quint64 m_ixmlDataPos = 0;
     quint64 m_bextDataPos = 0;
+    quint32 m_bextChunkSize = 0; // body bytes of the bext chunk read; 0 when none
     quint64 m_fmtDataPos = 0;
     quint64 m_fileDataPos = 0;
     quint32 m_riffSize = 0;
@@ -172,11 +173,13 @@ public:
 private:
     bool ReadContainer();
     bool ParseRiffHrds(quint64 riffSize, quint64 limit);
+    void WalkChunks(quint64 remaining, quint64 limit);
     bool ParseFlacMetadata();
     void AnalizeFmtAudioInfo(const QByteArray& body);
     void AnalizeBextAudioInfo(const QByteArray& body);
     void AnalizeIxmlAudioInfo(const QByteArray& body);
-    void AnalizeFlacAudioInfo(const SoundDefs::AudioFlacHdr& hdr);
+    void AnalizeFlacAudioInfo(const QByteArray& streamInfo);
+    bool ParseFlacApplication(quint32 length, quint64 blockEnd);
     void FinishChannelList();
     bool FinishWave();
 

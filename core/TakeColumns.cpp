@@ -1,1 +1,125 @@
-// in progress
+#include "TakeColumns.h"
+
+#include "AudioFile.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+
+namespace TakeColumns {
+
+const QStringList& headersList()
+{
+    static const QStringList list = {
+        "File Name",   "Current Name",  "Channels",       "Project",
+        "Tape",        "Scene",         "Take",           "Start TC",
+        "Length",      "End TC",        "Originator",     "Originator Ref",
+        "Date",        "Time",          "Circled",        "Wild",
+        "Sample Rate", "Frame Rate",    "Bit Depth",      "Ubits",
+        "Samples Since Midnight",       "TC Sample Rate", "Current Speed",
+        "Speed Note",  "Master Speed",  "Digitizer Rate", "User",
+        "File UID",    "SW Version",    "Notes",          "Path"};
+    return list;
+}
+
+const QStringList& defaultList()
+{
+    static const QStringList list = [] {
+        QStringList l;
+        const QStringList& h = headersList();
+        for (int i = 0; i < h.size(); ++i)
+            l << QString::number(i) + (i == Length ? QStringLiteral("Duration") : h.at(i));
+        return l;
+    }();
+    return list;
+}
+
+const QStringList& trackHeadersList()
+{
+    static const QStringList list = {"Channel", "Interleave", "Name", "Function"};
+    return list;
+}
+
+const QStringList& syncPointsHeadersList()
+{
+    static const QStringList list = {"Type", "Function", "Comment", "TC", "Length"};
+    return list;
+}
+
+const QStringList& historyHeadersList()
+{
+    static const QStringList list = {"Original Name", "Parent Name", "Parent UID"};
+    return list;
+}
+
+const QStringList& fileSetHeadersList()
+{
+    static const QStringList list = {"File Count", "Family UID", "Family Name", "File Set Index"};
+    return list;
+}
+
+QString takeLabel(const AudioFile& file, int fileCount)
+{
+    return file.GetChannels() == 1 ? QStringLiteral("%1(MONO)").arg(fileCount)
+                                   : QStringLiteral("%1(POLY)").arg(file.GetChannels());
+}
+
+namespace {
+
+// T003_2.wav becomes T003_X.wav: the part from the last "_" up to the first
+// "." after it stands for the whole group.
+QString groupName(const QString& recorded)
+{
+    const qsizetype us = recorded.lastIndexOf(QLatin1Char('_'));
+    if (us < 0)
+        return recorded;
+    qsizetype dot = recorded.indexOf(QLatin1Char('.'), us);
+    if (dot < 0)
+        dot = recorded.size();
+    QString name = recorded;
+    name.replace(us, dot - us, QStringLiteral("_X"));
+    return name;
+}
+
+QDateTime creationTime(const QFileInfo& fi)
+{
+    const QDateTime birth = fi.birthTime();
+    return birth.isValid() ? birth : fi.lastModified();
+}
+
+} // namespace
+
+QStringList cells(AudioFile& file, const QString& takeName, int fileCount)
+{
+    QStringList c;
+    c.reserve(Count);
+    const QFileInfo fi(file.fileName());
+
+    QString current = file.GetFileName();
+    if (!current.isEmpty() && file.GetChannels() == 1 && fileCount > 1 &&
+        current.contains(QLatin1Char('_')))
+        current = groupName(current);
+
+    QString date = file.GetOriginatorDate();
+    QString time = file.GetOriginatorTime();
+    if (date.isEmpty() || time.isEmpty()) {
+        const QDateTime created = creationTime(fi);
+        if (date.isEmpty())
+            date = created.toString(QStringLiteral("yyyy-MM-dd"));
+        if (time.isEmpty())
+            time = created.toString(QStringLiteral("hh-mm-ss"));
+    }
+    const QString frameRate = file.GetFrameRate();
+
+    c << takeName << current << takeLabel(file, fileCount) << file.GetProjectName()
+      << file.GetTapeName() << file.GetSceneName() << file.GetTakeName() << file.GetTCStart()
+      << file.GetDuration() << file.GetTCEnd() << file.GetOriginatorName()
+      << file.GetOriginatorReference() << date << time << file.GetCircled() << file.GetWild()
+      << QString::number(file.GetSampleRate()) << frameRate << QString::number(file.GetBitDepth())
+      << file.GetUBITs() << file.GetSamplesSinceMidnight() << file.GetTimeStampSampleRate()
+      << file.GetCurrentSpeed() << file.GetSpeedNote() << frameRate
+      << file.GetDigitizerSampleRate() << file.GetUserInfo() << file.GetFileUID()
+      << file.GetVersion() << file.GetNotes() << fi.absoluteFilePath();
+    return c;
+}
+
+} // namespace TakeColumns
