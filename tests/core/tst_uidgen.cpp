@@ -1,0 +1,207 @@
+#include "cUidGen.h"
+
+#include <QRegularExpression>
+#include <QSet>
+#include <QtTest>
+
+namespace {
+
+// "USQRX" + 12 digits + HHmmss + "0" and 4 digits + 2 digits.
+const QRegularExpression kUidPattern(
+    QStringLiteral("^USQRX\\d{12}([01]\\d|2[0-3])[0-5]\\d[0-5]\\d0\\d{4}\\d{2}$"));
+
+bool allDigits(const QString& s)
+{
+    for (const QChar c : s) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+class TestUidGen : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void freshLayout();
+    void fileUid_data();
+    void fileUid();
+    void familyAdoption_data();
+    void familyAdoption();
+    void setUidRejects_data();
+    void setUidRejects();
+    void presetSerialIsShared();
+    void getRandom_data();
+    void getRandom();
+    void getPart_data();
+    void getPart();
+    void tightLoopDiffers();
+};
+
+void TestUidGen::freshLayout()
+{
+    cUidGen gen;
+    QCOMPARE(gen.prefix, QStringLiteral("USQRX"));
+    QCOMPARE(gen.uid.size(), 30);
+    QVERIFY2(kUidPattern.match(gen.uid).hasMatch(), qPrintable(gen.uid));
+    QVERIFY(gen.serial.isEmpty());
+    QVERIFY(gen.timeText.isEmpty());
+    QVERIFY(gen.recNum.isEmpty());
+    gen.GenUid();
+    QVERIFY2(kUidPattern.match(gen.uid).hasMatch(), qPrintable(gen.uid));
+}
+
+void TestUidGen::fileUid_data()
+{
+    QTest::addColumn<int>("number");
+    QTest::addColumn<QString>("suffix");
+    QTest::newRow("0") << 0 << "00";
+    QTest::newRow("1") << 1 << "01";
+    QTest::newRow("3") << 3 << "03";
+    QTest::newRow("42") << 42 << "42";
+    QTest::newRow("99") << 99 << "99";
+}
+
+void TestUidGen::fileUid()
+{
+    QFETCH(int, number);
+    QFETCH(QString, suffix);
+    cUidGen gen;
+    const QString id = gen.GetFileUID(number);
+    QCOMPARE(id.size(), 32);
+    QVERIFY(id.endsWith(suffix));
+    QCOMPARE(id.left(30), gen.uid);
+    QVERIFY2(kUidPattern.match(id.left(30)).hasMatch(), qPrintable(id));
+}
+
+void TestUidGen::familyAdoption_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::newRow("family id") << "USQRX123456789012235959012345600";
+    QTest::newRow("file id") << "USQRX000000000001000000099999907";
+    QTest::newRow("lower-case prefix") << "usqrx123456789012101010012340001";
+    QTest::newRow("longer text") << "USQRX123456789012101010012349901extra";
+}
+
+void TestUidGen::familyAdoption()
+{
+    QFETCH(QString, source);
+    cUidGen gen;
+    QVERIFY(gen.SetUid(source));
+    QCOMPARE(gen.serial, source.mid(5, 12));
+    QCOMPARE(gen.timeText, source.mid(17, 6));
+    QCOMPARE(gen.recNum, source.mid(23, 5));
+    for (int n = 1; n <= 3; ++n) {
+        const QString id = gen.GetFileUID(n);
+        QCOMPARE(id.size(), 32);
+        QCOMPARE(id.left(5), QStringLiteral("USQRX"));
+        QCOMPARE(id.mid(5, 23), source.mid(5, 23)); // characters 5..27 adopted
+        QVERIFY(allDigits(id.mid(28, 2)));
+        QCOMPARE(id.right(2), QStringLiteral("0%1").arg(n));
+    }
+}
+
+void TestUidGen::setUidRejects_data()
+{
+    QTest::addColumn<QString>("existing");
+    QTest::newRow("31 characters") << "USQRX12345678901223595901234560";
+    QTest::newRow("no prefix") << "ABCDE123456789012235959012345600";
+    QTest::newRow("prefix not at the start") << "xxUSQRX1234567890122359590123456";
+    QTest::newRow("empty") << "";
+}
+
+void TestUidGen::setUidRejects()
+{
+    QFETCH(QString, existing);
+    cUidGen gen;
+    QVERIFY(!gen.SetUid(existing));
+    QVERIFY(gen.serial.isEmpty());
+    QVERIFY(gen.timeText.isEmpty());
+    QVERIFY(gen.recNum.isEmpty());
+    QVERIFY2(kUidPattern.match(gen.uid).hasMatch(), qPrintable(gen.uid));
+    if (existing.size() >= 17)
+        QVERIFY(gen.uid.mid(5, 12) != existing.mid(5, 12) &&
+                gen.uid.mid(5, 12) != existing.mid(7, 12));
+}
+
+void TestUidGen::presetSerialIsShared()
+{
+    cUidGen gen;
+    gen.serial = QStringLiteral("000000000042");
+    const QString family = gen.GetFileUID(0);
+    const QString file = gen.GetFileUID(1);
+    QCOMPARE(family.mid(5, 12), gen.serial);
+    QCOMPARE(file.mid(5, 12), gen.serial);
+    QVERIFY(kUidPattern.match(file.left(30)).hasMatch());
+}
+
+void TestUidGen::getRandom_data()
+{
+    QTest::addColumn<int>("digits");
+    QTest::addColumn<int>("length");
+    QTest::newRow("-3") << -3 << 0;
+    QTest::newRow("0") << 0 << 0;
+    QTest::newRow("1") << 1 << 0;
+    QTest::newRow("2") << 2 << 2;
+    QTest::newRow("5") << 5 << 4;
+    QTest::newRow("12") << 12 << 12;
+    QTest::newRow("13") << 13 << 12;
+}
+
+void TestUidGen::getRandom()
+{
+    QFETCH(int, digits);
+    QFETCH(int, length);
+    cUidGen gen;
+    const QString r = gen.GetRandom(digits);
+    QCOMPARE(r.size(), length);
+    QVERIFY(allDigits(r));
+    const QString rec = gen.GenRecNumStr();
+    QCOMPARE(rec.size(), 5);
+    QCOMPARE(rec.at(0), QLatin1Char('0'));
+    QVERIFY(allDigits(rec));
+}
+
+void TestUidGen::getPart_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("length");
+    QTest::addColumn<QString>("part");
+    QTest::newRow("middle") << "abcdefgh" << 2 << 3 << "cde";
+    QTest::newRow("start") << "abcdefgh" << 0 << 2 << "ab";
+    QTest::newRow("end") << "abcdefgh" << 6 << 2 << "gh";
+    QTest::newRow("past the end") << "abcdefgh" << 6 << 4 << "efgh";
+    QTest::newRow("short text") << "abc" << 5 << 12 << "abc";
+}
+
+void TestUidGen::getPart()
+{
+    QFETCH(QString, text);
+    QFETCH(int, start);
+    QFETCH(int, length);
+    QFETCH(QString, part);
+    QCOMPARE(cUidGen::GetPart(text, start, length), part);
+}
+
+void TestUidGen::tightLoopDiffers()
+{
+    QSet<QString> seen;
+    for (int i = 0; i < 2000; ++i) {
+        cUidGen gen;
+        seen.insert(gen.uid);
+        seen.insert(gen.GetFileUID(1));
+    }
+    QCOMPARE(seen.size(), 4000);
+
+    // Made back to back, two identifiers differ in their random parts.
+    cUidGen a, b;
+    QVERIFY(a.uid != b.uid);
+    QVERIFY(a.uid.mid(5, 12) != b.uid.mid(5, 12));
+}
+
+QTEST_GUILESS_MAIN(TestUidGen)
+#include "tst_uidgen.moc"
