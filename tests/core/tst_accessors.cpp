@@ -1,0 +1,258 @@
+#include "AudioFile.h"
+#include "TestUtil.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace SoundDefs;
+
+class TestAccessors : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    // A take with the given bext description and iXML body (either may be empty
+    // to leave that chunk out).
+    bool open(AudioFile& f, const QByteArray& description, const QByteArray& ixmlInner,
+              int channels = 1)
+    {
+        WavBuilder b;
+        b.chunk("fmt ", WavBuilder::fmtBody(channels, 48000, 24));
+        if (!description.isNull())
+            b.chunk("bext", WavBuilder::bextBody(description, 0, "Orig"));
+        if (!ixmlInner.isNull())
+            b.chunk("iXML", "<BWFXML>" + ixmlInner + "</BWFXML>");
+        b.chunk("data", TestUtil::pcm(10, channels, 24));
+        const QString p = m_dir.filePath("t.wav");
+        return b.writeTo(p) && f.Open(p);
+    }
+
+private slots:
+    void priorities_data();
+    void priorities();
+    void settersUpdateBothCopies();
+    void wildIsWorkedOutFromTheTake_data();
+    void wildIsWorkedOutFromTheTake();
+    void circledFlag_data();
+    void circledFlag();
+    void tracksInfo();
+    void tableGettersWithoutIxml();
+    void creatingMetadataForABareTake();
+    void sampleRateSetterRefusesNonsense();
+};
+
+void TestAccessors::priorities_data()
+{
+    QTest::addColumn<QByteArray>("description");
+    QTest::addColumn<QByteArray>("ixml");
+    QTest::addColumn<QString>("getter");
+    QTest::addColumn<QString>("expected");
+    const QByteArray none; // null: chunk absent
+    QTest::newRow("scene: iXML first") << QByteArray("sSCENE=12\r\n")
+                                       << QByteArray("<SCENE>14</SCENE>") << "scene" << "14";
+    QTest::newRow("scene: empty iXML falls back") << QByteArray("sSCENE=12\r\n")
+                                                  << QByteArray("<SCENE></SCENE>") << "scene"
+                                                  << "12";
+    QTest::newRow("project: bext first") << QByteArray("sPROJECT=A\r\n")
+                                         << QByteArray("<PROJECT>B</PROJECT>") << "project" << "A";
+    QTest::newRow("project: iXML when no entry") << QByteArray("sSCENE=1\r\n")
+                                                 << QByteArray("<PROJECT>B</PROJECT>") << "project"
+                                                 << "B";
+    QTest::newRow("take 7 shown as 07") << none << QByteArray("<TAKE>7</TAKE>") << "take" << "07";
+    QTest::newRow("take 10 unchanged") << none << QByteArray("<TAKE>10</TAKE>") << "take" << "10";
+    QTest::newRow("take 7A unchanged") << QByteArray("sTAKE=7A\r\n") << none << "take" << "7A";
+    QTest::newRow("take 0 unchanged") << none << QByteArray("<TAKE>0</TAKE>") << "take" << "0";
+    QTest::newRow("note on one line") << none << QByteArray("<NOTE>a\nb</NOTE>") << "notes"
+                                      << "a b";
+    QTest::newRow("ubits: bext first") << QByteArray("sUBITS=11\r\n")
+                                       << QByteArray("<UBITS>22</UBITS>") << "ubits" << "11";
+    QTest::newRow("file name: description only")
+        << QByteArray("sFILENAME=T1.WAV\r\n")
+        << QByteArray("<HISTORY><CURRENT_FILENAME>X</CURRENT_FILENAME></HISTORY>") << "filename"
+        << "T1.WAV";
+    QTest::newRow("master speed: FRAMERATE when no SPEED")
+        << QByteArray("sFRAMERATE=25ND\r\n")
+        << QByteArray("<SPEED><MASTER_SPEED>25/1</MASTER_SPEED></SPEED>") << "masterspeed"
+        << "25ND";
+    QTest::newRow("master speed: iXML last") << QByteArray("sSCENE=1\r\n")
+                                             << QByteArray("<SPEED><MASTER_SPEED>25/1</"
+                                                           "MASTER_SPEED></SPEED>")
+                                             << "masterspeed" << "25/1";
+    QTest::newRow("user: iXML only") << QByteArray("sUSER=x\r\n") << none << "user" << "";
+    QTest::newRow("version: SWVER") << QByteArray("sSWVER=2.10\r\n") << none << "version"
+                                    << "2.10";
+    QTest::newRow("originator from header") << QByteArray("sSCENE=1\r\n") << none
+                                            << "originator" << "Orig";
+    QTest::newRow("originator without bext") << none << QByteArray("<SCENE>1</SCENE>")
+                                             << "originator" << "";
+}
+
+void TestAccessors::priorities()
+{
+    QFETCH(QByteArray, description);
+    QFETCH(QByteArray, ixml);
+    QFETCH(QString, getter);
+    QFETCH(QString, expected);
+    AudioFile f;
+    QVERIFY(open(f, description, ixml));
+    const QHash<QString, std::function<QString()>> getters = {
+        {"scene", [&] { return f.GetSceneName(); }},
+        {"project", [&] { return f.GetProjectName(); }},
+        {"take", [&] { return f.GetTakeName(); }},
+        {"notes", [&] { return f.GetNotes(); }},
+        {"ubits", [&] { return f.GetUBITs(); }},
+        {"filename", [&] { return f.GetFileName(); }},
+        {"masterspeed", [&] { return f.GetMasterSpeed(); }},
+        {"user", [&] { return f.GetUserInfo(); }},
+        {"version", [&] { return f.GetVersion(); }},
+        {"originator", [&] { return f.GetOriginatorName(); }},
+    };
+    QCOMPARE(getters.value(getter)(), expected);
+}
+
+void TestAccessors::settersUpdateBothCopies()
+{
+    AudioFile f;
+    QVERIFY(open(f, "sSCENE=12\r\nsTAKE=3\r\n", "<SCENE></SCENE>"));
+    f.SetSceneName("15B");
+    f.SetTapeName("R2");
+    QCOMPARE(f.m_info.ixml.SCENE, QString("15B"));
+    QString v;
+    QVERIFY(f.m_bext.GetDescriptionValue("SCENE", v, false));
+    QCOMPARE(v, QString("15B"));
+    QVERIFY(f.m_bext.GetDescriptionValue("sTAPE", v, true)); // appended with the prefix
+    QCOMPARE(v, QString("R2"));
+    QCOMPARE(f.GetSceneName(), QString("15B"));
+
+    f.SetFrameRate("29.97 DF");
+    QCOMPARE(f.m_info.ixml.TIMECODE_RATE, QString("30000/1001"));
+    QCOMPARE(f.m_info.ixml.TIMECODE_FLAG, QString("DF"));
+    QVERIFY(f.m_bext.GetDescriptionValue("SPEED", v, false));
+    QCOMPARE(v, QString("029.970-DF"));
+    QCOMPARE(f.GetFrameRate(), QString("29.97 DF"));
+    f.SetFrameRate("31 ND"); // not a rate: nothing changes
+    QCOMPARE(f.GetFrameRate(), QString("29.97 DF"));
+
+    f.SetOriginatorReference("REF-1");
+    QCOMPARE(f.GetOriginatorReference(), QString("REF-1"));
+    QCOMPARE(f.m_info.ixml.BWF_ORIGINATOR_REFERENCE, QString("REF-1"));
+}
+
+void TestAccessors::wildIsWorkedOutFromTheTake_data()
+{
+    QTest::addColumn<QByteArray>("ixml");
+    QTest::addColumn<QString>("wild");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("12w") << QByteArray("<TAKE>12w</TAKE>") << "Y" << "TRUE";
+    QTest::newRow("12W") << QByteArray("<TAKE>12W</TAKE>") << "Y" << "TRUE";
+    QTest::newRow("12") << QByteArray("<TAKE>12</TAKE>") << " " << "FALSE";
+    QTest::newRow("flag wins") << QByteArray("<TAKE>12w</TAKE><WILD_TRACK>FALSE</WILD_TRACK>")
+                               << " " << "FALSE";
+}
+
+void TestAccessors::wildIsWorkedOutFromTheTake()
+{
+    QFETCH(QByteArray, ixml);
+    QFETCH(QString, wild);
+    QFETCH(QString, stored);
+    AudioFile f;
+    QVERIFY(open(f, QByteArray(), ixml));
+    QCOMPARE(f.GetWild(), wild);
+    QCOMPARE(f.m_info.ixml.WILD_TRACK, stored);
+}
+
+void TestAccessors::circledFlag_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("Y") << "Y" << "TRUE";
+    QTest::newRow("y is not Y") << "y" << "FALSE";
+    QTest::newRow("space") << " " << "FALSE";
+}
+
+void TestAccessors::circledFlag()
+{
+    QFETCH(QString, value);
+    QFETCH(QString, stored);
+    AudioFile f;
+    QVERIFY(open(f, "sSCENE=1\r\n", "<CIRCLED>TRUE</CIRCLED>"));
+    QCOMPARE(f.GetCircled(), QString("Y"));
+    f.SetCircled(value);
+    QCOMPARE(f.m_info.ixml.CIRCLED, stored);
+    QString v;
+    QVERIFY(f.m_bext.GetDescriptionValue("CIRCLED", v, false));
+    QCOMPARE(v, stored);
+    QCOMPARE(f.GetCircled(), stored == "TRUE" ? QString("Y") : QString(" "));
+}
+
+void TestAccessors::tracksInfo()
+{
+    AudioFile f;
+    QVERIFY(open(f, "sTRK1=a\r\nsTRK2=b\r\nsTRK3=c\r\n", QByteArray(), 3));
+    QList<QStringList> rows = f.GetTracksInfo();
+    QCOMPARE(rows.size(), 3);
+    QCOMPARE(rows.at(2), (QStringList{"3", "1", "c", ""}));
+    rows[0] = QStringList{"1", "1", "Boom", "BOOM"};
+    rows[1] = QStringList{"2", "1", "three items"}; // wrong size: unchanged
+    rows.append(QStringList{"4", "4", "beyond", ""}); // beyond the channels: ignored
+    f.SetTracksInfo(rows);
+    QCOMPARE(f.m_info.channelList.at(0).name, QString("Boom"));
+    QCOMPARE(f.m_info.channelList.at(0).function, QString("BOOM"));
+    QCOMPARE(f.m_info.channelList.at(1).name, QString("b"));
+    QCOMPARE(f.m_info.channelList.size(), 3);
+    QStringList keys, values;
+    QVERIFY(f.m_bext.GetDescriptionValues("TRK", keys, values));
+    QCOMPARE(values, (QStringList{"Boom", "b", "c"}));
+    QCOMPARE(f.GetChanelIndex(), 1);
+    // The iXML TRACK elements follow the channel list.
+    QVERIFY(f.RenderIxml().contains("<NAME>Boom</NAME>"));
+}
+
+void TestAccessors::tableGettersWithoutIxml()
+{
+    AudioFile f;
+    QVERIFY(open(f, "sSCENE=1\r\n", QByteArray()));
+    QCOMPARE(f.GetSyncPointsInfo(), (QList<QStringList>{QStringList(5, QString())}));
+    QCOMPARE(f.GetHistoryInfo(), QStringList(3, QString()));
+    QCOMPARE(f.GetFileSetInfo(), QStringList(4, QString()));
+}
+
+void TestAccessors::creatingMetadataForABareTake()
+{
+    // A take with neither bext nor iXML gets both on its first edit.
+    AudioFile f;
+    QVERIFY(open(f, QByteArray(), QByteArray(), 3));
+    f.SetSceneName("4");
+    QVERIFY(f.m_info.hasBext);
+    QVERIFY(f.m_info.hasIxml);
+    QCOMPARE(f.m_info.ixml.IXML_VERSION, QString("1.5"));
+    QCOMPARE(f.m_info.ixml.CURRENT_FILENAME, QString("t.wav"));
+    QCOMPARE(f.m_info.ixml.trackCount, 3);
+    QVERIFY(f.GetOriginatorName().startsWith("Quorlan: VL20 S#"));
+    QCOMPARE(f.GetOriginatorName().mid(16), f.GetOriginatorReference().mid(7));
+    QCOMPARE(f.m_info.ixml.BWF_ORIGINATOR, f.GetOriginatorName());
+    QCOMPARE(f.m_info.ixml.FAMILY_UID.size(), 32);
+    QVERIFY(f.m_info.ixml.FAMILY_UID.endsWith("00"));
+    QVERIFY(f.m_info.ixml.FILE_UID.endsWith("01"));
+    QCOMPARE(f.GetFileName(), QString("t.wav"));
+    QCOMPARE(f.GetSceneName(), QString("4"));
+    const QString doc = f.RenderIxml();
+    QCOMPARE(doc.count("<TRACK>"), 3);
+    QVERIFY(doc.contains("<TRACK_COUNT>3</TRACK_COUNT>"));
+    QVERIFY(!doc.contains("SYNC_POINT_LIST"));
+}
+
+void TestAccessors::sampleRateSetterRefusesNonsense()
+{
+    AudioFile f;
+    QVERIFY(open(f, "sSCENE=1\r\n", "<SCENE>1</SCENE>"));
+    f.SetSampleRate("0");
+    f.SetSampleRate("fast");
+    QCOMPARE(f.GetSampleRate(), 48000u);
+    f.SetSampleRate("48048");
+    QCOMPARE(f.GetSampleRate(), 48048u);
+}
+
+QTEST_GUILESS_MAIN(TestAccessors)
+#include "tst_accessors.moc"
