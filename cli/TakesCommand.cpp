@@ -1,0 +1,200 @@
+#include "AudioFile.h"
+#include "AudioFileModel.h"
+#include "CliCommands.h"
+#include "KQHelper.h"
+#include "TakeColumns.h"
+#include "TakeJson.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <memory>
+#include <vector>
+
+// velmora-cli takes [--json] PATH...
+//
+// Builds the take list exactly as an import does (AudioFileModel::setModelData)
+// from files and folders (a folder contributes its take files, one level) and
+// prints one entry per take with the take's files in channel order.
+// Read-only: files are opened with AudioFile::Open, which never creates or
+// changes anything. Exit status 0, 1 when some path could not be used or a
+// file ended up in no take, 2 on a usage error.
+
+namespace {
+
+const char kUsage[] = "usage: velmora-cli takes [--json] PATH...\n";
+
+// Suffixes the import accepts for a file chosen by name.
+bool importableSuffix(const QString& path)
+{
+    const QString suffix = QFileInfo(path).suffix();
+    return suffix.compare(QLatin1String("wav"), Qt::CaseInsensitive) == 0 ||
+           suffix.compare(QLatin1String("bwf"), Qt::CaseInsensitive) == 0;
+}
+
+struct Inputs {
+    QStringList paths; // absolute, in the order the import sees them
+    int rc = 0;
+};
+
+Inputs expandPaths(const QStringList& args, QTextStream& err)
+{
+    Inputs in;
+    for (const QString& arg : args) {
+        const QFileInfo fi(arg);
+        if (!fi.exists()) {
+            err << "velmora-cli: " << arg << ": no such file or folder\n";
+            in.rc = 1;
+        } else if (fi.isDir()) {
+            const QString folder = KQHelper::absolutePath(arg);
+            const QDir dir(folder);
+            for (const QString& name : KQHelper::takeFileNames(folder))
+                in.paths << dir.filePath(name);
+        } else if (!importableSuffix(arg)) {
+            err << "velmora-cli: " << arg << ": not a .wav or .bwf file\n";
+            in.rc = 1;
+        } else {
+            in.paths << KQHelper::absolutePath(arg);
+        }
+    }
+    return in;
+}
+
+QString padded(const QString& s, int width)
+{
+    return s.leftJustified(width, QLatin1Char(' '));
+}
+
+void printPlain(QTextStream& out, const AudioFileModel& model,
+                const QList<QStringList>& filesOfRow)
+{
+    using namespace TakeColumns;
+    const int columns[] = {FileName, Channels, Scene, Take, StartTC, Length};
+    QStringList titles;
+    for (int c : columns)
+        titles << headersList().at(c);
+    titles << QStringLiteral("Files");
+
+    QList<QStringList> lines;
+    for (int row = 0; row < model.rowCount(); ++row) {
+        QStringList line;
+        for (int c : columns)
+            line << model.data(model.index(row, c)).toString();
+        line << QString::number(filesOfRow.at(row).size());
+        lines << line;
+    }
+    QVector<int> widths(titles.size());
+    for (int i = 0; i < titles.size(); ++i) {
+        widths[i] = int(titles.at(i).size());
+        for (const QStringList& l : lines)
+            widths[i] = qMax(widths[i], int(l.at(i).size()));
+    }
+    auto printLine = [&](const QStringList& l) {
+        QString text;
+        for (int i = 0; i < l.size(); ++i)
+            text += i + 1 < l.size() ? padded(l.at(i), widths[i] + 2) : l.at(i);
+        out << text << "\n";
+    };
+    printLine(titles);
+    for (int row = 0; row < lines.size(); ++row) {
+        printLine(lines.at(row));
+        for (const QString& f : filesOfRow.at(row))
+            out << "  " << f << "\n";
+    }
+}
+
+QJsonArray jsonTakes(const AudioFileModel& model, const QList<QStringList>& filesOfRow)
+{
+    QJsonArray takes;
+    for (int row = 0; row < model.rowCount(); ++row) {
+        QStringList cells;
+        for (int c = 0; c < model.columnCount(); ++c)
+            cells << model.data(model.index(row, c)).toString();
+        QJsonObject o;
+        o.insert("columns", TakeJson::columns(cells));
+        o.insert("files", QJsonArray::fromStringList(filesOfRow.at(row)));
+        o.insert("tracks", TakeJson::table(model.trackInfo(row), TakeColumns::trackHeadersList()));
+        o.insert("syncPoints",
+                 TakeJson::table(model.syncPointInfo(row), TakeColumns::syncPointsHeadersList()));
+        o.insert("history",
+                 TakeJson::record(model.historyInfo(row), TakeColumns::historyHeadersList()));
+        o.insert("fileSet",
+                 TakeJson::record(model.fileSetInfo(row), TakeColumns::fileSetHeadersList()));
+        takes.append(o);
+    }
+    return takes;
+}
+
+} // namespace
+
+int runTakesCommand(CliContext& ctx)
+{
+    bool json = false;
+    QStringList args;
+    bool options = true;
+    for (const QString& a : ctx.args) {
+        if (options && a == QLatin1String("--")) {
+            options = false;
+        } else if (options && a == QLatin1String("--json")) {
+            json = true;
+        } else if (options && a.startsWith(QLatin1String("--"))) {
+            ctx.err << "velmora-cli takes: unknown option " << a << "\n" << kUsage;
+            return 2;
+        } else {
+            args << a;
+        }
+    }
+    if (args.isEmpty()) {
+        ctx.err << kUsage;
+        return 2;
+    }
+
+    Inputs in = expandPaths(args, ctx.err);
+    int rc = in.rc;
+
+    // Open every file once, as the import does; the grouping reuses these
+    // headers instead of reading the files again.
+    std::vector<std::unique_ptr<AudioFile>> owned;
+    owned.reserve(size_t(in.paths.size()));
+    QList<AudioFile*> files;
+    for (const QString& path : in.paths) {
+        auto file = std::make_unique<AudioFile>();
+        if (!file->Open(path)) {
+            ctx.err << "velmora-cli: " << path << ": " << file->errorText() << "\n";
+            rc = 1;
+            continue;
+        }
+        files << file.get();
+        owned.push_back(std::move(file));
+    }
+
+    AudioFileModel model;
+    QList<AudioFileModel::ImportResult> results;
+    model.setModelData(files, &results);
+
+    QList<QStringList> filesOfRow;
+    for (int row = 0; row < model.rowCount(); ++row)
+        filesOfRow << QStringList();
+    for (const AudioFileModel::ImportResult& r : results) {
+        if (r.outcome == AudioFileModel::ImportOutcome::Added)
+            filesOfRow[r.row] = r.takeFiles;
+        else if (r.outcome == AudioFileModel::ImportOutcome::NotGrouped) {
+            ctx.err << "velmora-cli: " << r.file->fileName()
+                    << ": in no take (channel index " << r.file->GetChanelIndex()
+                    << " has no free slot in 0..63)\n";
+            rc = 1;
+        }
+    }
+    // The headers are no longer needed; free them before printing.
+    files.clear();
+    owned.clear();
+
+    if (json)
+        ctx.out << QJsonDocument(jsonTakes(model, filesOfRow)).toJson(QJsonDocument::Indented);
+    else
+        printPlain(ctx.out, model, filesOfRow);
+    return rc;
+}

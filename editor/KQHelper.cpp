@@ -1,0 +1,170 @@
+#include "KQHelper.h"
+
+#include "AudioFile.h"
+#include "TakeFolderCache.h"
+#include "TakePool.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace {
+const QStringList& nameFilters()
+{
+    static const QStringList filters{"*.WAV", "*.wav", "*.bwf", "*.BWF"};
+    return filters;
+}
+} // namespace
+
+QString KQHelper::nameStem(const QString& fileName)
+{
+    int end = fileName.lastIndexOf(QLatin1Char('_'));
+    if (end < 0)
+        end = fileName.lastIndexOf(QLatin1Char('.'));
+    return end < 0 ? fileName : fileName.left(end);
+}
+
+QString KQHelper::takeName(const QString& fileName, int fileCount)
+{
+    if (fileCount <= 1)
+        return fileName;
+    const int p = fileName.lastIndexOf(QLatin1Char('_'));
+    if (p < 0)
+        return fileName;
+    // The "." that ends the track part is the first one after the last "_";
+    // without one the track part runs to the end. (Taking the first "." of
+    // the whole name would keep the track number in names such as
+    // "Sc1.2_T3_4.wav" and give "Sc1.2_T3_X_4.wav".) The same rule makes
+    // column 1 of the take list, so both names agree.
+    int d = fileName.indexOf(QLatin1Char('.'), p);
+    if (d < 0)
+        d = fileName.size();
+    QString name = fileName;
+    name.replace(p, d - p, QLatin1String("_X"));
+    return name;
+}
+
+QStringList KQHelper::takeFileNames(const QString& folder)
+{
+    const QDir dir(folder);
+    if (folder.isEmpty() || !dir.exists())
+        return QStringList();
+    // Sorted here rather than by QDir so that the order is plain name order
+    // (UTF-16 code units, case-sensitive) whatever the platform's collation.
+    QStringList names = dir.entryList(nameFilters(), QDir::Files, QDir::Unsorted);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool KQHelper::isListedName(const QString& fileName)
+{
+    if (fileName.startsWith(QLatin1Char('.')))
+        return false;
+    return fileName.endsWith(QLatin1String(".wav"), Qt::CaseInsensitive) ||
+           fileName.endsWith(QLatin1String(".bwf"), Qt::CaseInsensitive);
+}
+
+QString KQHelper::absolutePath(const QString& path)
+{
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
+QString KQHelper::folderOf(const QString& path)
+{
+    return QDir::cleanPath(QFileInfo(path).absolutePath());
+}
+
+void KQHelper::getFilesInDirectory(const QString& folder, TakePool& pool,
+                                   const QList<AudioFile*>& opened)
+{
+    const QString clean = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    pool = TakePool(TakeFolderCache::instance().snapshot(clean, opened, TakeFileStamp::nowNs()));
+}
+
+QVector<int> KQHelper::fillSlots(const TakeCandidate& given,
+                                 const QVector<TakeCandidate>& candidates, QStringList& takeFiles)
+{
+    QString slotPaths[kChannelSlots];
+    QVector<int> placed;
+    for (int i = 0; i < candidates.size(); ++i) {
+        const TakeCandidate& c = candidates.at(i);
+        if (!c.joins(given))
+            continue;
+        // A channel index outside the slots (recorders may write any number,
+        // negative ones included) never joins a take.
+        if (c.channelIndex < 0 || c.channelIndex >= kChannelSlots)
+            continue;
+        int k = c.channelIndex;
+        while (k < kChannelSlots && !slotPaths[k].isNull())
+            ++k;
+        if (k == kChannelSlots)
+            continue;
+        slotPaths[k] = c.path;
+        placed.append(i);
+    }
+    for (const QString& path : slotPaths) {
+        if (!path.isNull())
+            takeFiles.append(path);
+    }
+    return placed;
+}
+
+void KQHelper::includeGiven(const TakeCandidate& given, QVector<TakeCandidate>& candidates)
+{
+    if (isListedName(given.fileName))
+        return;
+    for (const TakeCandidate& c : candidates) {
+        if (c.path == given.path)
+            return;
+    }
+    auto at = std::lower_bound(
+        candidates.begin(), candidates.end(), given,
+        [](const TakeCandidate& a, const TakeCandidate& b) { return a.fileName < b.fileName; });
+    candidates.insert(at, given);
+}
+
+void KQHelper::getTakeFiles2(TakePool& pool, const AudioFile* file, QStringList& takeFiles,
+                             QString& name)
+{
+    if (!file || file->fileName().isEmpty())
+        return;
+    TakeCandidate given = TakeCandidate::fromFile(*file);
+    given.path = absolutePath(given.path);
+    name = given.fileName;
+    if (file->GetChannels() > 1) {
+        takeFiles.append(file->fileName());
+        return;
+    }
+    if (pool.isClaimed(given.path))
+        return;
+    QVector<TakeCandidate> candidates =
+        folderOf(given.path) == pool.folder() ? pool.unclaimed(given.stem) : QVector<TakeCandidate>();
+    includeGiven(given, candidates);
+    QStringList found;
+    const QVector<int> placed = fillSlots(given, candidates, found);
+    for (int i : placed)
+        pool.claim(candidates.at(i).path);
+    takeFiles.append(found);
+    name = takeName(name, found.size());
+}
+
+void KQHelper::getTakeFiles(const AudioFile* file, QStringList& takeFiles, QString& name)
+{
+    if (!file || file->fileName().isEmpty())
+        return;
+    TakeCandidate given = TakeCandidate::fromFile(*file);
+    given.path = absolutePath(given.path);
+    name = given.fileName;
+    if (file->GetChannels() > 1) {
+        takeFiles.append(file->fileName());
+        return;
+    }
+    QVector<TakeCandidate> candidates =
+        TakeFolderCache::instance().candidates(folderOf(given.path), given.stem);
+    includeGiven(given, candidates);
+    QStringList found;
+    fillSlots(given, candidates, found);
+    takeFiles.append(found);
+    name = takeName(name, found.size());
+}

@@ -1,0 +1,151 @@
+#include "TakeFolderIndex.h"
+
+#include "AudioFile.h"
+#include "KQHelper.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+TakeFolderIndex::TakeFolderIndex(const QString& folder) : m_folder(folder) {}
+
+bool TakeFolderIndex::reusable(const TakeFileStamp& stamp, qint64 readStartNs,
+                               const TakeIndexPolicy& policy)
+{
+    switch (policy.trust) {
+    case TakeIndexPolicy::Trust::Always:
+        return true;
+    case TakeIndexPolicy::Trust::Never:
+        return readStartNs >= policy.opStartNs;
+    case TakeIndexPolicy::Trust::Auto:
+        break;
+    }
+    // Read during this operation, or read when the stamp had settled: a change
+    // since then would show in the stamp.
+    return readStartNs >= policy.opStartNs || stamp.settledAt(readStartNs, -1);
+}
+
+bool TakeFolderIndex::listingCurrent(const TakeIndexPolicy& policy)
+{
+    if (!m_listed)
+        return false;
+    if (m_dirCheckedAtNs >= policy.opStartNs)
+        return true;
+    const TakeFileStamp now = TakeFileStamp::of(m_folder);
+    if (now != m_dirStamp || !reusable(m_dirStamp, m_listStartNs, policy))
+        return false;
+    m_dirCheckedAtNs = TakeFileStamp::nowNs();
+    return true;
+}
+
+bool TakeFolderIndex::refreshListing(const TakeIndexPolicy& policy)
+{
+    if (!listingCurrent(policy))
+        relist(policy);
+    return m_dirStamp.exists;
+}
+
+void TakeFolderIndex::relist(const TakeIndexPolicy& policy)
+{
+    m_listStartNs = TakeFileStamp::nowNs();
+    m_dirStamp = TakeFileStamp::of(m_folder);
+    const QStringList names =
+        m_dirStamp.exists ? KQHelper::takeFileNames(m_folder) : QStringList();
+    m_dirCheckedAtNs = m_listStartNs;
+    m_listed = true;
+    if (policy.listings)
+        ++*policy.listings;
+
+    QVector<TakeFileEntry> old;
+    old.swap(m_entries);
+    const QHash<QString, int> oldByName = m_byName;
+    m_byName.clear();
+    m_byStem.clear();
+    m_entries.reserve(names.size());
+    const QString prefix = m_folder.endsWith(QLatin1Char('/')) ? m_folder : m_folder + '/';
+    for (const QString& name : names) {
+        const int was = oldByName.value(name, -1);
+        if (was >= 0) {
+            m_entries.append(old.at(was));
+        } else {
+            TakeFileEntry e;
+            e.key.fileName = name;
+            e.key.path = prefix + name;
+            e.key.stem = KQHelper::nameStem(name);
+            m_entries.append(e);
+        }
+        const int i = m_entries.size() - 1;
+        m_byName.insert(name, i);
+        m_byStem[m_entries.at(i).key.stem].append(i);
+    }
+}
+
+void TakeFolderIndex::readEntry(TakeFileEntry& e, const TakeIndexPolicy& policy)
+{
+    e.readStartNs = TakeFileStamp::nowNs();
+    e.stamp = TakeFileStamp::of(e.key.path);
+    e.checkedAtNs = e.readStartNs;
+    e.read = true;
+    e.tracks.clear();
+    AudioFile file;
+    e.readOk = e.stamp.exists && file.Open(e.key.path);
+    if (policy.headerReads && e.stamp.exists)
+        ++*policy.headerReads;
+    const QString path = e.key.path;
+    const QString name = e.key.fileName;
+    const QString stem = e.key.stem;
+    e.key = e.readOk ? TakeCandidate::fromFile(file) : TakeCandidate();
+    e.key.path = path;
+    e.key.fileName = name;
+    e.key.stem = stem;
+    if (e.readOk)
+        e.tracks = file.GetTracksInfo();
+}
+
+void TakeFolderIndex::ensureCurrent(int i, const TakeIndexPolicy& policy)
+{
+    TakeFileEntry& e = m_entries[i];
+    if (e.read && e.checkedAtNs >= policy.opStartNs)
+        return;
+    if (e.read) {
+        const TakeFileStamp now = TakeFileStamp::of(e.key.path);
+        if (now == e.stamp && reusable(e.stamp, e.readStartNs, policy)) {
+            e.checkedAtNs = TakeFileStamp::nowNs();
+            return;
+        }
+    }
+    readEntry(e, policy);
+}
+
+void TakeFolderIndex::ensureAllCurrent(const TakeIndexPolicy& policy)
+{
+    for (int i = 0; i < m_entries.size(); ++i)
+        ensureCurrent(i, policy);
+}
+
+void TakeFolderIndex::adopt(const AudioFile& file, const TakeIndexPolicy& policy)
+{
+    const QFileInfo fi(file.fileName());
+    if (QDir::cleanPath(fi.absolutePath()) != m_folder)
+        return;
+    const int i = indexOfName(fi.fileName());
+    if (i < 0)
+        return;
+    TakeFileEntry& e = m_entries[i];
+    const TakeFileStamp stamp = TakeFileStamp::of(e.key.path);
+    if (!stamp.exists || quint64(stamp.size) != file.m_fileSize)
+        return;
+    const QString path = e.key.path;
+    const QString stem = e.key.stem;
+    const QString name = e.key.fileName;
+    e.key = TakeCandidate::fromFile(file);
+    e.key.path = path;
+    e.key.fileName = name;
+    e.key.stem = stem;
+    e.tracks = file.GetTracksInfo();
+    e.read = true;
+    e.readOk = true;
+    e.stamp = stamp;
+    // The caller opened the file just before the operation began.
+    e.readStartNs = policy.opStartNs;
+    e.checkedAtNs = policy.opStartNs;
+}
