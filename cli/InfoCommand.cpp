@@ -19,7 +19,8 @@ int runInfoCommand(CliContext& ctx)
         if (a == QLatin1String("--json"))
             json = true;
         else if (a.startsWith(QLatin1String("--")) && paths.isEmpty() && a != QLatin1String("--")) {
-            ctx.err << "velmora-cli info: unknown option " << a << "\n";
+            ctx.err << "velmora-cli info: unknown option " << a << "\n"
+                    << "usage: velmora-cli info [--json] PATH...\n";
             return 2;
         } else
             paths << a;

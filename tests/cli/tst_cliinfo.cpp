@@ -1,0 +1,212 @@
+#include "TestUtil.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// End-to-end tests of "velmora-cli info" and "velmora-cli demo".
+class TestCliInfo : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_demo;
+
+    int cli(const QStringList& args, QByteArray* out = nullptr, QByteArray* err = nullptr)
+    {
+        return TestUtil::run(QStringLiteral(VELMORA_CLI), args, out, err);
+    }
+
+    QJsonArray infoJson(const QStringList& paths, int* rc = nullptr)
+    {
+        QByteArray out;
+        const int code = cli(QStringList{"info", "--json"} + paths, &out);
+        if (rc)
+            *rc = code;
+        return QJsonDocument::fromJson(out).array();
+    }
+
+private slots:
+    void initTestCase();
+    void demoTakesReadBackExactly_data();
+    void demoTakesReadBackExactly();
+    void jsonHasTheDocumentedShape();
+    void errorsAreReportedPerPath();
+    void infoChangesNothing();
+    void plainOutput();
+    void usageErrors_data();
+    void usageErrors();
+};
+
+void TestCliInfo::initTestCase()
+{
+    m_demo = m_dir.filePath("demo");
+    QByteArray out, err;
+    QCOMPARE(cli({"demo", m_demo, "--takes", "7", "--seconds", "0.5"}, &out, &err), 0);
+    QCOMPARE(QDir(m_demo).entryList(QDir::Files).size(), 4 * 1 + 3 * 4);
+}
+
+void TestCliInfo::demoTakesReadBackExactly_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("scene");
+    QTest::addColumn<QString>("take");
+    QTest::addColumn<QString>("frameRate");
+    QTest::addColumn<QString>("startTC");
+    QTest::addColumn<QString>("circled");
+    QTest::addColumn<QString>("wild");
+    QTest::addColumn<QString>("channels");
+    QTest::newRow("poly 25 ND") << "T0001.WAV" << "12A" << "01" << "25 ND" << "10:00:00:00"
+                                << " " << " " << "4(POLY)";
+    QTest::newRow("mono 29.97 DF") << "T0002_2.WAV" << "12B" << "02" << "29.97 DF"
+                                   << "10:01:36;29" << " " << " " << "1(MONO)";
+    QTest::newRow("circled 23.97") << "T0003.WAV" << "14" << "03" << "23.97 ND" << "10:02:37:20"
+                                   << "Y" << " " << "4(POLY)";
+    QTest::newRow("wild 30 ND") << "T0004_1.WAV" << "7C" << "4w" << "30 ND" << "10:04:51:00"
+                                << " " << "Y" << "1(MONO)";
+    QTest::newRow("30 DF") << "T0007.WAV" << "12A" << "07" << "30 DF" << "10:10:18;18" << " "
+                           << " " << "4(POLY)";
+}
+
+void TestCliInfo::demoTakesReadBackExactly()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, scene);
+    QFETCH(QString, take);
+    QFETCH(QString, frameRate);
+    QFETCH(QString, startTC);
+    QFETCH(QString, circled);
+    QFETCH(QString, wild);
+    QFETCH(QString, channels);
+    int rc = -1;
+    const QJsonArray all = infoJson({QDir(m_demo).filePath(file)}, &rc);
+    QCOMPARE(rc, 0);
+    QCOMPARE(all.size(), 1);
+    const QJsonObject o = all.at(0).toObject();
+    const QJsonObject c = o["columns"].toObject();
+    QCOMPARE(c["Scene"].toString(), scene);
+    QCOMPARE(c["Take"].toString(), take);
+    QCOMPARE(c["Frame Rate"].toString(), frameRate);
+    QCOMPARE(c["Master Speed"].toString(), frameRate);
+    QCOMPARE(c["Start TC"].toString(), startTC);
+    QCOMPARE(c["Circled"].toString(), circled);
+    QCOMPARE(c["Wild"].toString(), wild);
+    QCOMPARE(c["Channels"].toString(), channels);
+    QCOMPARE(c["Tape"].toString(), QString("DAY01"));
+    QCOMPARE(c["Project"].toString(), QString("Velmora Demo"));
+    QCOMPARE(c["File Name"].toString(), file);
+    QCOMPARE(c["Path"].toString(), QFileInfo(QDir(m_demo).filePath(file)).absoluteFilePath());
+    QCOMPARE(c["Sample Rate"].toString(), QString("48000"));
+    QCOMPARE(c["Bit Depth"].toString(), QString("24"));
+    QCOMPARE(c["Length"].toString(), QString("00:00:00"));
+    const QJsonObject fmt = o["format"].toObject();
+    QCOMPARE(fmt["totalSamples"].toInt(), 24000);
+    QCOMPARE(fmt["durationMs"].toInt(), 500);
+    const QJsonObject fields = o["ixml"].toObject()["fields"].toObject();
+    QCOMPARE(fields["SCENE"].toString(), scene);
+    QCOMPARE(fields["SPEED/TIMESTAMP_SAMPLE_RATE"].toString(), QString("48000"));
+    const QJsonArray tracks = o["tracks"].toArray();
+    QCOMPARE(tracks.size(), channels.startsWith("4") ? 4 : 1);
+    if (file.contains('_')) {
+        // A mono group member carries its own channel index and the family's count.
+        const int index = file.mid(6, 1).toInt();
+        QCOMPARE(tracks.at(0).toObject()["Channel"].toString(), QString::number(index));
+        QCOMPARE(o["fileSet"].toObject()["File Count"].toString(), QString("4"));
+        QCOMPARE(o["fileSet"].toObject()["File Set Index"].toString(), QString::number(index));
+    }
+}
+
+void TestCliInfo::jsonHasTheDocumentedShape()
+{
+    const QJsonObject o = infoJson({QDir(m_demo).filePath("T0001.WAV")}).at(0).toObject();
+    QCOMPARE(o.keys(), (QStringList{"bext", "chunks", "columns", "container", "fileSet",
+                                    "format", "history", "ixml", "ok", "path", "syncPoints",
+                                    "tracks"}));
+    QCOMPARE(o["columns"].toObject().size(), 31);
+    QCOMPARE(o["ixml"].toObject()["fields"].toObject().size(), 41);
+    QCOMPARE(o["format"].toObject().keys(),
+             (QStringList{"bitsPerSample", "blockAlign", "channels", "dataSize", "durationMs",
+                          "formatTag", "sampleRate", "timeReference", "totalSamples"}));
+    QCOMPARE(o["chunks"].toObject().keys(),
+             (QStringList{"bext", "data", "fileSize", "fmt", "iXML", "iXMLSize", "riffSize"}));
+    QCOMPARE(o["history"].toObject().keys(),
+             (QStringList{"Original Name", "Parent Name", "Parent UID"}));
+    QCOMPARE(o["syncPoints"].toArray().at(0).toObject()["Type"].toString(), QString("RELATIVE"));
+    const QJsonObject bext = o["bext"].toObject();
+    QVERIFY(bext["present"].toBool());
+    QCOMPARE(bext["OriginationDate"].toString(), QString("2026-12-06"));
+    QCOMPARE(bext["TimeReference"].toString(), QString::number(36000ull * 48000));
+    const QJsonArray first = bext["description"].toArray().at(0).toArray();
+    QCOMPARE(first.size(), 2);
+    QVERIFY(first.at(0).toString().startsWith("s"));
+}
+
+void TestCliInfo::errorsAreReportedPerPath()
+{
+    const QString notTake = m_dir.filePath("notes.txt");
+    QVERIFY(TestUtil::writeFile(notTake, "not audio"));
+    const QString missing = m_dir.filePath("missing.wav");
+    const QString good = QDir(m_demo).filePath("T0003.WAV");
+    QByteArray out, err;
+    const int rc = cli({"info", "--json", missing, m_demo, notTake, good}, &out, &err);
+    QCOMPARE(rc, 1);
+    const QJsonArray all = QJsonDocument::fromJson(out).array();
+    QCOMPARE(all.size(), 4);
+    for (int i = 0; i < 3; ++i) {
+        QCOMPARE(all.at(i).toObject()["ok"].toBool(), false);
+        QVERIFY(!all.at(i).toObject()["error"].toString().isEmpty());
+        QVERIFY(err.contains(all.at(i).toObject()["path"].toString().toUtf8()));
+    }
+    QVERIFY(all.at(3).toObject()["ok"].toBool());
+    QVERIFY(!QFileInfo::exists(missing));
+}
+
+void TestCliInfo::infoChangesNothing()
+{
+    const QString p = QDir(m_demo).filePath("T0005.WAV");
+    QVERIFY(QFile::copy(QStringLiteral(VELMORA_TEST_DATA "/daw-stereo-ixml.wav"), p + ".daw.wav"));
+    for (const QString& f : {p, p + ".daw.wav"}) {
+        const QByteArray before = TestUtil::readFile(f);
+        const QDateTime mtime = QFileInfo(f).lastModified();
+        QCOMPARE(cli({"info", "--json", f}), 0);
+        QCOMPARE(cli({"info", f}), 0);
+        QCOMPARE(TestUtil::readFile(f), before);
+        QCOMPARE(QFileInfo(f).lastModified(), mtime);
+    }
+}
+
+void TestCliInfo::plainOutput()
+{
+    QByteArray out;
+    QCOMPARE(cli({"info", QDir(m_demo).filePath("T0003.WAV")}, &out), 0);
+    QVERIFY(out.contains("Scene: 14\n"));
+    QVERIFY(out.contains("Circled: Y\n"));
+    QVERIFY(out.contains("Frame Rate: 23.97 ND\n"));
+    QVERIFY(out.contains("Track 2: Lav Anna\n"));
+}
+
+void TestCliInfo::usageErrors_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("no command") << QStringList{};
+    QTest::newRow("unknown command") << QStringList{"frobnicate"};
+    QTest::newRow("info without paths") << QStringList{"info", "--json"};
+    QTest::newRow("info unknown option") << QStringList{"info", "--xml", "a.wav"};
+    QTest::newRow("demo without folder") << QStringList{"demo"};
+    QTest::newRow("demo bad number") << QStringList{"demo", "x", "--takes", "many"};
+}
+
+void TestCliInfo::usageErrors()
+{
+    QFETCH(QStringList, args);
+    QByteArray err;
+    QCOMPARE(cli(args, nullptr, &err), 2);
+    QVERIFY(err.contains("usage"));
+}
+
+QTEST_GUILESS_MAIN(TestCliInfo)
+#include "tst_cliinfo.moc"
