@@ -4,7 +4,8 @@
 
 using namespace SoundDefs;
 
-namespace {
+namespace
+{
 
 bool isBlank(const QString& text)
 {
@@ -125,8 +126,7 @@ bool cDefaultHandler::parse(const QString& text)
             }
             break;
         case QXmlStreamReader::EndElement:
-            ok = flush() && endElement(reader.namespaceUri().toString(),
-                                       reader.name().toString(),
+            ok = flush() && endElement(reader.namespaceUri().toString(), reader.name().toString(),
                                        reader.qualifiedName().toString());
             --depth;
             // Whatever follows the root element (chunk padding, stray

@@ -2,7 +2,8 @@
 
 #include <cstddef>
 
-namespace SoundDefs {
+namespace SoundDefs
+{
 
 const int cAudioBext::kFieldWidth[9] = {256, 32, 32, 10, 8, 4, 4, 2, 254};
 const int cAudioBext::kFieldOffset[9] = {0, 256, 288, 320, 330, 338, 342, 346, 348};
@@ -16,7 +17,8 @@ static_assert(offsetof(BEXTAudioHdr, TimeReferenceHigh) == 342, "bext layout");
 static_assert(offsetof(BEXTAudioHdr, Version) == 346, "bext layout");
 static_assert(offsetof(BEXTAudioHdr, Reserved) == 348, "bext layout");
 
-namespace {
+namespace
+{
 
 constexpr int kDescriptionSize = 256;
 

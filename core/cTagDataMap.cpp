@@ -1,8 +1,9 @@
 #include "cTagDataMap.h"
 
-namespace {
+namespace
+{
 constexpr int kStateBeforeRoot = -1;
-constexpr int kStateLeaf = -2;   // inside a leaf or an unknown element
+constexpr int kStateLeaf = -2;    // inside a leaf or an unknown element
 constexpr int kStateIgnored = -4; // inside anything nested in such an element
 } // namespace
 

@@ -5,7 +5,8 @@
 #include <QRandomGenerator>
 #include <QTime>
 
-namespace {
+namespace
+{
 const QString kPrefix = QString::fromLatin1(CommonDefs::gKQPrefStr);
 constexpr int kSerialStart = 5, kSerialLength = 12;
 constexpr int kTimeStart = 17, kTimeLength = 6;
@@ -60,8 +61,8 @@ bool cUidGen::SetUid(const QString& existing)
 {
     prefix = kPrefix;
     // The parts are taken by position, so the prefix must open the text.
-    const bool qualifies = existing.size() >= kFileUidLength &&
-                           existing.startsWith(kPrefix, Qt::CaseInsensitive);
+    const bool qualifies =
+        existing.size() >= kFileUidLength && existing.startsWith(kPrefix, Qt::CaseInsensitive);
     if (qualifies)
         SetKQuid(existing);
     GenUid();

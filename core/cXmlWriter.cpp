@@ -2,7 +2,8 @@
 
 using namespace SoundDefs;
 
-namespace {
+namespace
+{
 const QString kEol = QStringLiteral("\r\n");
 
 // Characters XML 1.0 allows in a document (tab, line feed and carriage return

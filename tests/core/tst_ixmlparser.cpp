@@ -5,7 +5,8 @@
 
 using namespace SoundDefs;
 
-namespace {
+namespace
+{
 
 struct ParseResult {
     bool ok = false;
@@ -112,18 +113,15 @@ void TestIxmlParser::ignoredPlacements_data()
     QTest::addColumn<QString>("doc");
     const QString decl = QStringLiteral("<?xml version=\"1.0\"?>");
 
-    QTest::newRow("known element in wrong parent")
-        << wrap("<SPEED><PROJECT>P</PROJECT></SPEED>");
+    QTest::newRow("known element in wrong parent") << wrap("<SPEED><PROJECT>P</PROJECT></SPEED>");
     QTest::newRow("unknown element") << wrap("<CUSTOM>P</CUSTOM>");
     QTest::newRow("known leaf below unknown element")
         << wrap("<CUSTOM><PROJECT>P</PROJECT></CUSTOM>");
     QTest::newRow("known node below unknown element")
         << wrap("<CUSTOM><SPEED><NOTE>N</NOTE></SPEED></CUSTOM>");
     QTest::newRow("leaf nested in a leaf") << wrap("<SCENE><PROJECT>P</PROJECT></SCENE>");
-    QTest::newRow("deeply below unknown")
-        << wrap("<A><B><C><D><SCENE>1</SCENE></D></C></B></A>");
-    QTest::newRow("track outside track list")
-        << wrap("<TRACK><NAME>Boom</NAME></TRACK>");
+    QTest::newRow("deeply below unknown") << wrap("<A><B><C><D><SCENE>1</SCENE></D></C></B></A>");
+    QTest::newRow("track outside track list") << wrap("<TRACK><NAME>Boom</NAME></TRACK>");
     QTest::newRow("root not BWFXML") << decl + "<OTHER><PROJECT>P</PROJECT></OTHER>";
     QTest::newRow("BWFXML not at the root")
         << decl + "<OTHER><BWFXML><PROJECT>P</PROJECT></BWFXML></OTHER>";
@@ -279,17 +277,26 @@ void TestIxmlParser::escapedTextIsWhole_data()
     QTest::addColumn<QString>("xmlText");
     QTest::addColumn<QString>("stored");
 
-    QTest::newRow("ampersand") << "A &amp; B" << "A & B";
-    QTest::newRow("angle brackets") << "&lt;b&gt;x&lt;/b&gt;" << "<b>x</b>";
-    QTest::newRow("leading entity") << "&amp;x" << "&x";
-    QTest::newRow("quotes") << "&quot;x&apos;" << "\"x'";
-    QTest::newRow("character references") << "caf&#233; &#x2605;"
-                                          << QString::fromUtf8("caf\xc3\xa9 \xe2\x98\x85");
-    QTest::newRow("carriage return reference") << "a&#13;&#10;b" << "a\r\nb";
-    QTest::newRow("cdata") << "x<![CDATA[ <&> ]]>y" << "x <&> y";
-    QTest::newRow("comment inside text") << "A<!-- c -->B" << "AB";
-    QTest::newRow("percent") << "50% %1" << "50% %1";
-    QTest::newRow("blank entity text") << "&#32;" << "";
+    QTest::newRow("ampersand") << "A &amp; B"
+                               << "A & B";
+    QTest::newRow("angle brackets") << "&lt;b&gt;x&lt;/b&gt;"
+                                    << "<b>x</b>";
+    QTest::newRow("leading entity") << "&amp;x"
+                                    << "&x";
+    QTest::newRow("quotes") << "&quot;x&apos;"
+                            << "\"x'";
+    QTest::newRow("character references")
+        << "caf&#233; &#x2605;" << QString::fromUtf8("caf\xc3\xa9 \xe2\x98\x85");
+    QTest::newRow("carriage return reference") << "a&#13;&#10;b"
+                                               << "a\r\nb";
+    QTest::newRow("cdata") << "x<![CDATA[ <&> ]]>y"
+                           << "x <&> y";
+    QTest::newRow("comment inside text") << "A<!-- c -->B"
+                                         << "AB";
+    QTest::newRow("percent") << "50% %1"
+                             << "50% %1";
+    QTest::newRow("blank entity text") << "&#32;"
+                                       << "";
 }
 
 void TestIxmlParser::escapedTextIsWhole()

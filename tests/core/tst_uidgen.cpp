@@ -4,11 +4,12 @@
 #include <QSet>
 #include <QtTest>
 
-namespace {
+namespace
+{
 
 // "USQRX" + 12 digits + HHmmss + "0" and 4 digits + 2 digits.
-const QRegularExpression kUidPattern(
-    QStringLiteral("^USQRX\\d{12}([01]\\d|2[0-3])[0-5]\\d[0-5]\\d0\\d{4}\\d{2}$"));
+const QRegularExpression
+    kUidPattern(QStringLiteral("^USQRX\\d{12}([01]\\d|2[0-3])[0-5]\\d[0-5]\\d0\\d{4}\\d{2}$"));
 
 bool allDigits(const QString& s)
 {

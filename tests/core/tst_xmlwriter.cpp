@@ -5,7 +5,8 @@
 
 using namespace SoundDefs;
 
-namespace {
+namespace
+{
 
 QString render(const AudioFileInfo& info)
 {
@@ -78,6 +79,7 @@ void TestXmlWriter::documentOrder()
     info.ixml.syncPointCount = 1;
     info.ixml.syncPoints.resize(1);
 
+    // clang-format off
     const QStringList expected = {
         "<BWFXML>", "IXML_VERSION", "PROJECT", "SCENE", "TAKE", "TAPE", "FILE_UID", "UBITS",
         "NOTE", "CIRCLED", "USER", "WILD_TRACK",
@@ -97,6 +99,7 @@ void TestXmlWriter::documentOrder()
         "SYNC_POINT_FUNCTION", "SYNC_POINT_LOW", "SYNC_POINT_HIGH", "SYNC_POINT_EVENT_DURATION",
         "</SYNC_POINT>", "</SYNC_POINT_LIST>",
         "</BWFXML>"};
+    // clang-format on
     QCOMPARE(tagSequence(render(info)), expected);
 }
 
@@ -111,10 +114,11 @@ void TestXmlWriter::exactLines()
     QVERIFY(doc.startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<BWFXML>\r\n"
                            "<IXML_VERSION></IXML_VERSION>\r\n<PROJECT></PROJECT>\r\n"
                            "<SCENE>12A</SCENE>\r\n"));
-    QVERIFY(doc.contains("<TRACK_LIST>\r\n<TRACK_COUNT>2</TRACK_COUNT>\r\n<TRACK>\r\n"
-                         "<CHANNEL_INDEX>1</CHANNEL_INDEX>\r\n<INTERLEAVE_INDEX>1</INTERLEAVE_INDEX>"
-                         "\r\n<NAME>Boom</NAME>\r\n<FUNCTION>F1</FUNCTION>\r\n</TRACK>\r\n"
-                         "</TRACK_LIST>\r\n</BWFXML>\r\n"));
+    QVERIFY(
+        doc.contains("<TRACK_LIST>\r\n<TRACK_COUNT>2</TRACK_COUNT>\r\n<TRACK>\r\n"
+                     "<CHANNEL_INDEX>1</CHANNEL_INDEX>\r\n<INTERLEAVE_INDEX>1</INTERLEAVE_INDEX>"
+                     "\r\n<NAME>Boom</NAME>\r\n<FUNCTION>F1</FUNCTION>\r\n</TRACK>\r\n"
+                     "</TRACK_LIST>\r\n</BWFXML>\r\n"));
     QVERIFY(doc.endsWith("</BWFXML>\r\n"));
     // Every line break is "\r\n"; there is no indentation.
     QCOMPARE(doc.count(QLatin1Char('\n')), doc.count(QStringLiteral("\r\n")));
@@ -184,18 +188,30 @@ void TestXmlWriter::escapingRoundTrip_data()
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("readBack");
 
-    QTest::newRow("ampersand") << "Tom & Jerry" << "Tom & Jerry";
-    QTest::newRow("entity-like text") << "&amp; stays &lt;" << "&amp; stays &lt;";
-    QTest::newRow("markup") << "<NOTE>x</NOTE>" << "<NOTE>x</NOTE>";
-    QTest::newRow("cdata end") << "a]]>b" << "a]]>b";
-    QTest::newRow("percent placeholders") << "100% %1 %2 %L1" << "100% %1 %2 %L1";
-    QTest::newRow("crlf") << "line1\r\nline2\rline3\n" << "line1\r\nline2\rline3\n";
-    QTest::newRow("blanks") << " lead\ttab trail " << " lead\ttab trail ";
-    QTest::newRow("quotes") << "\"q\" 'a'" << "\"q\" 'a'";
+    QTest::newRow("ampersand") << "Tom & Jerry"
+                               << "Tom & Jerry";
+    QTest::newRow("entity-like text") << "&amp; stays &lt;"
+                                      << "&amp; stays &lt;";
+    QTest::newRow("markup") << "<NOTE>x</NOTE>"
+                            << "<NOTE>x</NOTE>";
+    QTest::newRow("cdata end") << "a]]>b"
+                               << "a]]>b";
+    QTest::newRow("percent placeholders") << "100% %1 %2 %L1"
+                                          << "100% %1 %2 %L1";
+    QTest::newRow("crlf") << "line1\r\nline2\rline3\n"
+                          << "line1\r\nline2\rline3\n";
+    QTest::newRow("blanks") << " lead\ttab trail "
+                            << " lead\ttab trail ";
+    QTest::newRow("quotes") << "\"q\" 'a'"
+                            << "\"q\" 'a'";
     QTest::newRow("unicode") << QString::fromUtf8("Caf\xc3\xa9 \xe2\x98\x85 \xf0\x9f\x8e\xac")
                              << QString::fromUtf8("Caf\xc3\xa9 \xe2\x98\x85 \xf0\x9f\x8e\xac");
-    QTest::newRow("control characters left out")
-        << QString::fromLatin1("a\x01" "b\x1f" "c\x0b" "d", 7) << "abcd";
+    QTest::newRow("control characters left out") << QString::fromLatin1("a\x01"
+                                                                        "b\x1f"
+                                                                        "c\x0b"
+                                                                        "d",
+                                                                        7)
+                                                 << "abcd";
     QTest::newRow("nul left out") << QString::fromLatin1("a\0b", 3) << "ab";
     QTest::newRow("lone surrogate left out")
         << (QStringLiteral("a") + QChar(0xD800) + QStringLiteral("b")) << "ab";
