@@ -23,7 +23,8 @@
 // changes anything. Exit status 0, 1 when some path could not be used or a
 // file ended up in no take, 2 on a usage error.
 
-namespace {
+namespace
+{
 
 const char kUsage[] = "usage: velmora-cli takes [--json] PATH...\n";
 
@@ -68,8 +69,7 @@ QString padded(const QString& s, int width)
     return s.leftJustified(width, QLatin1Char(' '));
 }
 
-void printPlain(QTextStream& out, const AudioFileModel& model,
-                const QList<QStringList>& filesOfRow)
+void printPlain(QTextStream& out, const AudioFileModel& model, const QList<QStringList>& filesOfRow)
 {
     using namespace TakeColumns;
     const int columns[] = {FileName, Channels, Scene, Take, StartTC, Length};
@@ -182,9 +182,8 @@ int runTakesCommand(CliContext& ctx)
         if (r.outcome == AudioFileModel::ImportOutcome::Added)
             filesOfRow[r.row] = r.takeFiles;
         else if (r.outcome == AudioFileModel::ImportOutcome::NotGrouped) {
-            ctx.err << "velmora-cli: " << r.file->fileName()
-                    << ": in no take (channel index " << r.file->GetChanelIndex()
-                    << " has no free slot in 0..63)\n";
+            ctx.err << "velmora-cli: " << r.file->fileName() << ": in no take (channel index "
+                    << r.file->GetChanelIndex() << " has no free slot in 0..63)\n";
             rc = 1;
         }
     }

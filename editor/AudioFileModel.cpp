@@ -16,7 +16,8 @@ const QStringList& AudioFileModel::syncPointsHeadersList = TakeColumns::syncPoin
 const QStringList& AudioFileModel::historyHeadersList = TakeColumns::historyHeadersList();
 const QStringList& AudioFileModel::fileSetHeadersList = TakeColumns::fileSetHeadersList();
 
-namespace {
+namespace
+{
 constexpr int kNameColumn = TakeColumns::FileName;
 constexpr int kLabelColumn = TakeColumns::Channels;
 constexpr int kPathColumn = TakeColumns::Path;
@@ -166,8 +167,7 @@ void AudioFileModel::setTrackInfo(int row, const QList<QStringList>& tracks)
 
 void AudioFileModel::setSyncPointInfo(int row, const QList<QStringList>& points)
 {
-    if (!validRow(row) || points.isEmpty() ||
-        !recordsOfWidth(points, syncPointsHeadersList.size()))
+    if (!validRow(row) || points.isEmpty() || !recordsOfWidth(points, syncPointsHeadersList.size()))
         return;
     m_syncPointTable[row] = points;
 }

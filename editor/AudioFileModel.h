@@ -54,8 +54,7 @@ public:
 
     // Edit role only. A QStringList value of 31 cells replaces the whole row;
     // any other valid value becomes the one cell's text.
-    bool setData(const QModelIndex& index, const QVariant& value,
-                 int role = Qt::EditRole) override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
     // Inserts count copies of defaultList at row, each with empty side tables.
     bool insertRows(int row, int count, const QModelIndex& parent = QModelIndex()) override;
     using QAbstractTableModel::insertRow;

@@ -9,7 +9,8 @@
 
 #include <algorithm>
 
-namespace {
+namespace
+{
 const QStringList& nameFilters()
 {
     static const QStringList filters{"*.WAV", "*.wav", "*.bwf", "*.BWF"};
@@ -138,8 +139,9 @@ void KQHelper::getTakeFiles2(TakePool& pool, const AudioFile* file, QStringList&
     }
     if (pool.isClaimed(given.path))
         return;
-    QVector<TakeCandidate> candidates =
-        folderOf(given.path) == pool.folder() ? pool.unclaimed(given.stem) : QVector<TakeCandidate>();
+    QVector<TakeCandidate> candidates = folderOf(given.path) == pool.folder()
+                                            ? pool.unclaimed(given.stem)
+                                            : QVector<TakeCandidate>();
     includeGiven(given, candidates);
     QStringList found;
     const QVector<int> placed = fillSlots(given, candidates, found);

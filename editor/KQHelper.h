@@ -70,8 +70,7 @@ public:
     // free slot above it; one whose index is outside 0..63, or finds no free
     // slot, is left out. Returns the positions of the candidates placed.
     static QVector<int> fillSlots(const TakeCandidate& given,
-                                  const QVector<TakeCandidate>& candidates,
-                                  QStringList& takeFiles);
+                                  const QVector<TakeCandidate>& candidates, QStringList& takeFiles);
 
     // True when takeFileNames() would list a file of that bare name.
     static bool isListedName(const QString& fileName);

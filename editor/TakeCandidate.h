@@ -29,7 +29,6 @@ struct TakeCandidate {
     bool joins(const TakeCandidate& given) const
     {
         return channels == 1 && stem == given.stem && totalSamples == given.totalSamples &&
-               sampleRate == given.sampleRate &&
-               samplesSinceMidnight == given.samplesSinceMidnight;
+               sampleRate == given.sampleRate && samplesSinceMidnight == given.samplesSinceMidnight;
     }
 };

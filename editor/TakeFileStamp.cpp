@@ -9,7 +9,8 @@
 #include <time.h>
 #endif
 
-namespace {
+namespace
+{
 constexpr qint64 kNsPerSec = 1000000000LL;
 constexpr qint64 kCoarseWindowNs = 2 * kNsPerSec;
 constexpr qint64 kFineWindowNs = 50 * 1000000LL; // 50 ms, many kernel ticks

@@ -53,8 +53,8 @@ QVector<TakeCandidate> TakeFolderCache::candidates(const QString& folder, const 
     return out;
 }
 
-TakeFolderSnapshot TakeFolderCache::snapshot(const QString& folder,
-                                             const QList<AudioFile*>& opened, qint64 opStartNs)
+TakeFolderSnapshot TakeFolderCache::snapshot(const QString& folder, const QList<AudioFile*>& opened,
+                                             qint64 opStartNs)
 {
     QMutexLocker lock(&m_mutex);
     const TakeIndexPolicy p = policy(opStartNs);

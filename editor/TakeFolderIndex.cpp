@@ -48,8 +48,7 @@ void TakeFolderIndex::relist(const TakeIndexPolicy& policy)
 {
     m_listStartNs = TakeFileStamp::nowNs();
     m_dirStamp = TakeFileStamp::of(m_folder);
-    const QStringList names =
-        m_dirStamp.exists ? KQHelper::takeFileNames(m_folder) : QStringList();
+    const QStringList names = m_dirStamp.exists ? KQHelper::takeFileNames(m_folder) : QStringList();
     m_dirCheckedAtNs = m_listStartNs;
     m_listed = true;
     if (policy.listings)

@@ -30,8 +30,8 @@ struct TakeIndexPolicy {
         Never,  // reuse only within the operation that read it (tests)
     };
     Trust trust = Trust::Auto;
-    qint64 opStartNs = 0; // start of the current operation; what was read or
-                          // checked since then is current without another look
+    qint64 opStartNs = 0;           // start of the current operation; what was read or
+                                    // checked since then is current without another look
     quint64* headerReads = nullptr; // counts AudioFile opens, when set
     quint64* listings = nullptr;    // counts folder listings, when set
 };
@@ -82,8 +82,8 @@ private:
 
     QString m_folder;
     bool m_listed = false;
-    TakeFileStamp m_dirStamp;  // taken just before the last listing
-    qint64 m_listStartNs = 0;  // when the last listing began
+    TakeFileStamp m_dirStamp; // taken just before the last listing
+    qint64 m_listStartNs = 0; // when the last listing began
     qint64 m_dirCheckedAtNs = 0;
     QVector<TakeFileEntry> m_entries; // name order
     QHash<QString, int> m_byName;
