@@ -167,6 +167,10 @@ public:
     static constexpr quint32 m_maxRiffFileSize = 4294967295u;
     static constexpr bool m_createBext = true;
     static constexpr bool m_createIxml = true;
+    // Track-name entries kept in a bext description: a take has at most 64
+    // channel slots, and the 256-byte description holds far fewer lines. A
+    // hostile channel count must not make each edit quadratic.
+    static constexpr int kMaxBextTrackEntries = 64;
     // Padding after a new iXML document, in bytes.
     static constexpr int kIxmlPadding = 8192;
 

@@ -2,6 +2,7 @@
 
 #include "LogCategories.h"
 
+#include <algorithm>
 #include <cstring>
 
 using namespace SoundDefs;
@@ -244,7 +245,8 @@ void AudioFile::SetTracksInfo(const QList<QStringList>& rows)
     }
     if (m_info.hasBext) {
         m_bext.DeleteEntry("TRK", true);
-        for (int i = 0; i < m_info.channelList.size(); ++i)
+        const int tracks = std::min<int>(m_info.channelList.size(), kMaxBextTrackEntries);
+        for (int i = 0; i < tracks; ++i)
             m_bext.SetValue(QStringLiteral("TRK%1").arg(i + 1), m_info.channelList.at(i).name);
     }
     UpdateFileInfo();

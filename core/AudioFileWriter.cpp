@@ -5,6 +5,7 @@
 
 #include <QtEndian>
 
+#include <algorithm>
 #include <cstring>
 
 using namespace SoundDefs;
@@ -87,7 +88,8 @@ void AudioFile::UpdateFileInfo()
             m_bext.SetBextField(cAudioBext::Originator, QStringLiteral("Quorlan: VL20 S#") + gen.serial);
             m_bext.SetBextField(cAudioBext::OriginatorReference, QStringLiteral("VL20 S#") + gen.serial);
         }
-        for (int i = 0; i < m_info.channelList.size(); ++i)
+        const int tracks = std::min<int>(m_info.channelList.size(), kMaxBextTrackEntries);
+        for (int i = 0; i < tracks; ++i)
             m_bext.SetValue(QStringLiteral("TRK%1").arg(i + 1), m_info.channelList.at(i).name);
         m_bext.Compile();
     }

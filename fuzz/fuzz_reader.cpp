@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <unistd.h>
 
 namespace {
 QString scratchPath()
