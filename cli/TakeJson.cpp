@@ -4,35 +4,40 @@
 #include "TakeColumns.h"
 
 #include <QFileInfo>
+#include <QJsonDocument>
 #include <QtEndian>
 
 using namespace SoundDefs;
 
 namespace TakeJson {
 
-QJsonObject columns(const QStringList& cells)
+void writeColumns(JsonWriter& w, const QStringList& cells)
 {
-    QJsonObject o;
+    w.beginObject();
     const QStringList& titles = TakeColumns::headersList();
-    for (int i = 0; i < titles.size(); ++i)
-        o.insert(titles.at(i), i < cells.size() ? cells.at(i) : QString());
-    return o;
+    for (int i = 0; i < titles.size(); ++i) {
+        w.key(titles.at(i));
+        w.value(i < cells.size() ? cells.at(i) : QString());
+    }
+    w.endObject();
 }
 
-QJsonObject record(const QStringList& values, const QStringList& headers)
+void writeRecord(JsonWriter& w, const QStringList& values, const QStringList& headers)
 {
-    QJsonObject o;
-    for (int i = 0; i < headers.size(); ++i)
-        o.insert(headers.at(i), i < values.size() ? values.at(i) : QString());
-    return o;
+    w.beginObject();
+    for (int i = 0; i < headers.size(); ++i) {
+        w.key(headers.at(i));
+        w.value(i < values.size() ? values.at(i) : QString());
+    }
+    w.endObject();
 }
 
-QJsonArray table(const QList<QStringList>& rows, const QStringList& headers)
+void writeTable(JsonWriter& w, const QList<QStringList>& rows, const QStringList& headers)
 {
-    QJsonArray a;
+    w.beginArray();
     for (const QStringList& row : rows)
-        a.append(record(row, headers));
-    return a;
+        writeRecord(w, row, headers);
+    w.endArray();
 }
 
 namespace {
@@ -40,85 +45,135 @@ namespace {
 QString bextField(const AudioFile& f, cAudioBext::BEXT_HDR_FIELD field)
 {
     QString v;
-    f.m_bext.GetBextField(field, v);
+    if (f.m_info.hasBext)
+        f.m_bext.GetBextField(field, v);
     return v;
 }
 
-QJsonObject bextObject(const AudioFile& f)
+void writeBext(JsonWriter& w, const AudioFile& f)
 {
-    QJsonObject o;
-    o.insert("present", f.m_info.hasBext);
-    QJsonArray description;
+    w.beginObject();
+    w.field("present", f.m_info.hasBext);
+    w.key("description");
+    w.beginArray();
     if (f.m_info.hasBext) {
         for (int i = 0; i < f.m_bext.keys.size(); ++i) {
-            if (!f.m_bext.keys.at(i).isEmpty())
-                description.append(QJsonArray{f.m_bext.keys.at(i), f.m_bext.values.at(i)});
+            if (f.m_bext.keys.at(i).isEmpty())
+                continue;
+            w.beginArray();
+            w.value(f.m_bext.keys.at(i));
+            w.value(f.m_bext.values.at(i));
+            w.endArray();
         }
     }
-    o.insert("description", description);
-    const bool has = f.m_info.hasBext;
-    o.insert("Originator", has ? bextField(f, cAudioBext::Originator) : QString());
-    o.insert("OriginatorReference", has ? bextField(f, cAudioBext::OriginatorReference) : QString());
-    o.insert("OriginationDate", has ? bextField(f, cAudioBext::OriginationDate) : QString());
-    o.insert("OriginationTime", has ? bextField(f, cAudioBext::OriginationTime) : QString());
-    const quint64 ref =
-        has ? (quint64(qFromLittleEndian(f.m_info.bextHeader.TimeReferenceHigh)) << 32) |
-                  qFromLittleEndian(f.m_info.bextHeader.TimeReferenceLow)
-            : 0;
-    o.insert("TimeReference", QString::number(ref));
-    o.insert("Version", has ? bextField(f, cAudioBext::Version) : QString());
-    return o;
+    w.endArray();
+    w.field("Originator", bextField(f, cAudioBext::Originator));
+    w.field("OriginatorReference", bextField(f, cAudioBext::OriginatorReference));
+    w.field("OriginationDate", bextField(f, cAudioBext::OriginationDate));
+    w.field("OriginationTime", bextField(f, cAudioBext::OriginationTime));
+    const BEXTAudioHdr& h = f.m_info.bextHeader;
+    const quint64 ref = f.m_info.hasBext
+                            ? (quint64(qFromLittleEndian(h.TimeReferenceHigh)) << 32) |
+                                  qFromLittleEndian(h.TimeReferenceLow)
+                            : 0;
+    w.field("TimeReference", QString::number(ref));
+    w.field("Version", bextField(f, cAudioBext::Version));
+    w.endObject();
 }
 
-QJsonObject ixmlObject(const AudioFile& f)
+void writeIxml(JsonWriter& w, const AudioFile& f)
 {
-    QJsonObject fields;
+    w.beginObject();
+    w.field("present", f.m_info.hasIxml);
+    w.key("fields");
+    w.beginObject();
     for (int i = 0; i < AudioIxmlData::kTextFieldCount; ++i)
-        fields.insert(QLatin1String(AudioIxmlData::Fields()[i].path), f.m_info.ixml.Text(i));
-    return QJsonObject{{"present", f.m_info.hasIxml}, {"fields", fields}};
+        w.field(AudioIxmlData::Fields()[i].path, f.m_info.ixml.Text(i));
+    w.endObject();
+    w.endObject();
 }
 
 } // namespace
 
-QJsonObject fileObject(AudioFile& f, const QString& pathAsGiven)
+void writeFile(JsonWriter& w, AudioFile& f, const QString& pathAsGiven)
 {
     const AudioFileInfo& i = f.m_info;
-    QJsonObject o;
-    o.insert("path", pathAsGiven);
-    o.insert("ok", true);
-    o.insert("container", i.fileType == kFileTypeFlac ? "flac" : "wav");
-    o.insert("format", QJsonObject{{"sampleRate", double(i.sampleRate)},
-                                   {"channels", i.channels},
-                                   {"bitsPerSample", i.bitsPerSample},
-                                   {"blockAlign", i.blockAlign},
-                                   {"formatTag", i.formatTag},
-                                   {"dataSize", double(i.dataSize)},
-                                   {"totalSamples", double(i.totalSamples)},
-                                   {"durationMs", double(i.durationMs)},
-                                   {"timeReference", double(i.timeReference)}});
-    o.insert("chunks", QJsonObject{{"riffSize", double(f.m_riffSize)},
-                                   {"fileSize", double(f.m_fileSize)},
-                                   {"fmt", double(f.m_fmtDataPos)},
-                                   {"bext", double(f.m_bextDataPos)},
-                                   {"iXML", double(f.m_ixmlDataPos)},
-                                   {"iXMLSize", double(f.m_ixmlChunkSize)},
-                                   {"data", double(f.m_fileDataPos)}});
-    // The texts as read, before the wild getter records its finding.
-    const QJsonObject bext = bextObject(f);
-    const QJsonObject ixml = ixmlObject(f);
-    o.insert("columns", columns(TakeColumns::cells(f, QFileInfo(f.fileName()).fileName(), 1)));
-    o.insert("tracks", table(f.GetTracksInfo(), TakeColumns::trackHeadersList()));
-    o.insert("syncPoints", table(f.GetSyncPointsInfo(), TakeColumns::syncPointsHeadersList()));
-    o.insert("history", record(f.GetHistoryInfo(), TakeColumns::historyHeadersList()));
-    o.insert("fileSet", record(f.GetFileSetInfo(), TakeColumns::fileSetHeadersList()));
-    o.insert("bext", bext);
-    o.insert("ixml", ixml);
-    return o;
+    w.beginObject();
+    w.field("path", pathAsGiven);
+    w.field("ok", true);
+    w.field("container", i.fileType == kFileTypeFlac ? "flac" : "wav");
+    w.key("format");
+    w.beginObject();
+    w.field("sampleRate", quint64(i.sampleRate));
+    w.field("channels", quint64(i.channels));
+    w.field("bitsPerSample", quint64(i.bitsPerSample));
+    w.field("blockAlign", quint64(i.blockAlign));
+    w.field("formatTag", quint64(i.formatTag));
+    w.field("dataSize", i.dataSize);
+    w.field("totalSamples", i.totalSamples);
+    w.field("durationMs", i.durationMs);
+    w.field("timeReference", i.timeReference);
+    w.endObject();
+    w.key("chunks");
+    w.beginObject();
+    w.field("riffSize", quint64(f.m_riffSize));
+    w.field("fileSize", f.m_fileSize);
+    w.field("fmt", f.m_fmtDataPos);
+    w.field("bext", f.m_bextDataPos);
+    w.field("iXML", f.m_ixmlDataPos);
+    w.field("iXMLSize", quint64(f.m_ixmlChunkSize));
+    w.field("data", f.m_fileDataPos);
+    w.endObject();
+    // The texts as read come first: the wild getter records its finding.
+    w.key("bext");
+    writeBext(w, f);
+    w.key("ixml");
+    writeIxml(w, f);
+    w.key("columns");
+    writeColumns(w, TakeColumns::cells(f, QFileInfo(f.fileName()).fileName(), 1));
+    w.key("tracks");
+    writeTable(w, f.GetTracksInfo(), TakeColumns::trackHeadersList());
+    w.key("syncPoints");
+    writeTable(w, f.GetSyncPointsInfo(), TakeColumns::syncPointsHeadersList());
+    w.key("history");
+    writeRecord(w, f.GetHistoryInfo(), TakeColumns::historyHeadersList());
+    w.key("fileSet");
+    writeRecord(w, f.GetFileSetInfo(), TakeColumns::fileSetHeadersList());
+    w.endObject();
 }
 
-QJsonObject errorObject(const QString& pathAsGiven, const QString& error)
+void writeError(JsonWriter& w, const QString& pathAsGiven, const QString& error)
 {
-    return QJsonObject{{"path", pathAsGiven}, {"ok", false}, {"error", error}};
+    w.beginObject();
+    w.field("path", pathAsGiven);
+    w.field("ok", false);
+    w.field("error", error);
+    w.endObject();
+}
+
+namespace {
+template <typename Fn> QJsonDocument viaWriter(Fn fn)
+{
+    QByteArray text;
+    JsonWriter w(text);
+    fn(w);
+    return QJsonDocument::fromJson(text);
+}
+} // namespace
+
+QJsonObject columns(const QStringList& cells)
+{
+    return viaWriter([&](JsonWriter& w) { writeColumns(w, cells); }).object();
+}
+
+QJsonArray table(const QList<QStringList>& rows, const QStringList& headers)
+{
+    return viaWriter([&](JsonWriter& w) { writeTable(w, rows, headers); }).array();
+}
+
+QJsonObject record(const QStringList& values, const QStringList& headers)
+{
+    return viaWriter([&](JsonWriter& w) { writeRecord(w, values, headers); }).object();
 }
 
 } // namespace TakeJson

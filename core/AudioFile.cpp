@@ -317,7 +317,13 @@ void AudioFile::AnalizeIxmlAudioInfo(const QByteArray& body)
     // The text runs to the first NUL or to the end of the body; an unpadded
     // chunk keeps its last character.
     const qsizetype nul = body.indexOf('\0');
-    const QByteArray raw = nul < 0 ? body : body.left(nul);
+    qsizetype len = nul < 0 ? body.size() : nul;
+    // Padding after the document is insignificant; not decoding it keeps
+    // reading a take cheap (new chunks carry 8 KiB of it).
+    while (len > 0 && (body.at(len - 1) == ' ' || body.at(len - 1) == '\r' ||
+                       body.at(len - 1) == '\n' || body.at(len - 1) == '\t'))
+        --len;
+    const QByteArray raw = QByteArray::fromRawData(body.constData(), len);
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8(raw);
     if (utf8.hasError())

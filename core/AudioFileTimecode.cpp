@@ -1,6 +1,5 @@
 #include "AudioFile.h"
 
-#include <QRegularExpression>
 
 using namespace SoundDefs;
 
@@ -55,9 +54,11 @@ int AudioFile::getTCConstantsIndex() const
     if (rate.isEmpty())
         return -1;
     // The leading integer of texts such as "25ND" or "29.97DF".
-    static const QRegularExpression leading(QStringLiteral("^\\s*(\\d+)"));
-    const QRegularExpressionMatch m = leading.match(rate);
-    const int n = m.hasMatch() ? m.captured(1).toInt() : 0;
+    const QString trimmed = rate.trimmed();
+    qsizetype digits = 0;
+    while (digits < trimmed.size() && digits < 9 && trimmed.at(digits).isDigit())
+        ++digits;
+    const int n = trimmed.left(digits).toInt();
     const QString suffix = endsWithNd(rate) ? QStringLiteral("ND") : QStringLiteral("DF");
     const QString number = QString::number(n);
     for (int i = 0; i < m_bextPresentation.size(); ++i) {

@@ -67,7 +67,12 @@ void AudioFile::UpdateFileInfo()
         bool copied = false;
         const AudioIxmlData& x = m_info.ixml;
         if (m_info.hasIxml && !x.BWF_DESCRIPTION.isEmpty() && !x.BWF_ORIGINATOR.isEmpty()) {
-            m_bext.SetBextField(cAudioBext::Description, x.BWF_DESCRIPTION);
+            // XML readers turn "\r\n" into "\n", and a description line ends
+            // only at a carriage return.
+            QString description = x.BWF_DESCRIPTION;
+            description.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+            description.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+            m_bext.SetBextField(cAudioBext::Description, description);
             m_bext.SetBextField(cAudioBext::Originator, x.BWF_ORIGINATOR);
             m_bext.SetBextField(cAudioBext::OriginatorReference, x.BWF_ORIGINATOR_REFERENCE);
             m_bext.SetBextField(cAudioBext::OriginationDate, x.BWF_ORIGINATION_DATE);
