@@ -4,6 +4,7 @@
 #include "KQHelper.h"
 #include "TakeColumns.h"
 #include "TakeJson.h"
+#include "TakeParallel.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -156,19 +157,25 @@ int runTakesCommand(CliContext& ctx)
     int rc = in.rc;
 
     // Open every file once, as the import does; the grouping reuses these
-    // headers instead of reading the files again.
-    std::vector<std::unique_ptr<AudioFile>> owned;
-    owned.reserve(size_t(in.paths.size()));
+    // headers instead of reading the files again. Files are independent, so
+    // they are opened several at a time; failures are reported in order.
+    const int count = int(in.paths.size());
+    std::vector<std::unique_ptr<AudioFile>> owned{size_t(count)};
+    std::vector<char> opened(size_t(count), char(0));
+    TakeParallel::forEach(count, [&](int i) {
+        owned[size_t(i)] = std::make_unique<AudioFile>();
+        opened[size_t(i)] = owned[size_t(i)]->Open(in.paths.at(i));
+    });
     QList<AudioFile*> files;
-    for (const QString& path : in.paths) {
-        auto file = std::make_unique<AudioFile>();
-        if (!file->Open(path)) {
-            ctx.err << "velmora-cli: " << path << ": " << file->errorText() << "\n";
+    files.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        if (opened[size_t(i)]) {
+            files << owned[size_t(i)].get();
+        } else {
+            ctx.err << "velmora-cli: " << in.paths.at(i) << ": " << owned[size_t(i)]->errorText()
+                    << "\n";
             rc = 1;
-            continue;
         }
-        files << file.get();
-        owned.push_back(std::move(file));
     }
 
     AudioFileModel model;
@@ -189,7 +196,7 @@ int runTakesCommand(CliContext& ctx)
     }
     // The headers are no longer needed; free them before printing.
     files.clear();
-    owned.clear();
+    TakeParallel::forEach(count, [&](int i) { owned[size_t(i)].reset(); });
 
     if (json)
         ctx.out << QJsonDocument(jsonTakes(model, filesOfRow)).toJson(QJsonDocument::Indented);

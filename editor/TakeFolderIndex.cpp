@@ -2,6 +2,7 @@
 
 #include "AudioFile.h"
 #include "KQHelper.h"
+#include "TakeParallel.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -78,7 +79,7 @@ void TakeFolderIndex::relist(const TakeIndexPolicy& policy)
     }
 }
 
-void TakeFolderIndex::readEntry(TakeFileEntry& e, const TakeIndexPolicy& policy)
+void TakeFolderIndex::readEntry(TakeFileEntry& e)
 {
     e.readStartNs = TakeFileStamp::nowNs();
     e.stamp = TakeFileStamp::of(e.key.path);
@@ -87,8 +88,6 @@ void TakeFolderIndex::readEntry(TakeFileEntry& e, const TakeIndexPolicy& policy)
     e.tracks.clear();
     AudioFile file;
     e.readOk = e.stamp.exists && file.Open(e.key.path);
-    if (policy.headerReads && e.stamp.exists)
-        ++*policy.headerReads;
     const QString path = e.key.path;
     const QString name = e.key.fileName;
     const QString stem = e.key.stem;
@@ -100,25 +99,44 @@ void TakeFolderIndex::readEntry(TakeFileEntry& e, const TakeIndexPolicy& policy)
         e.tracks = file.GetTracksInfo();
 }
 
-void TakeFolderIndex::ensureCurrent(int i, const TakeIndexPolicy& policy)
+bool TakeFolderIndex::needsRead(int i, const TakeIndexPolicy& policy)
 {
     TakeFileEntry& e = m_entries[i];
     if (e.read && e.checkedAtNs >= policy.opStartNs)
-        return;
+        return false;
     if (e.read) {
         const TakeFileStamp now = TakeFileStamp::of(e.key.path);
         if (now == e.stamp && reusable(e.stamp, e.readStartNs, policy)) {
             e.checkedAtNs = TakeFileStamp::nowNs();
-            return;
+            return false;
         }
     }
-    readEntry(e, policy);
+    return true;
+}
+
+void TakeFolderIndex::readEntries(const QVector<int>& which, const TakeIndexPolicy& policy)
+{
+    // Each job writes its own entry only; the vector itself does not change.
+    TakeFileEntry* entries = m_entries.data();
+    TakeParallel::forEach(int(which.size()), [&](int k) { readEntry(entries[which.at(k)]); });
+    if (policy.headerReads)
+        *policy.headerReads += quint64(which.size());
+}
+
+void TakeFolderIndex::ensureCurrent(int i, const TakeIndexPolicy& policy)
+{
+    if (needsRead(i, policy))
+        readEntries({i}, policy);
 }
 
 void TakeFolderIndex::ensureAllCurrent(const TakeIndexPolicy& policy)
 {
-    for (int i = 0; i < m_entries.size(); ++i)
-        ensureCurrent(i, policy);
+    QVector<int> stale;
+    for (int i = 0; i < m_entries.size(); ++i) {
+        if (needsRead(i, policy))
+            stale.append(i);
+    }
+    readEntries(stale, policy);
 }
 
 void TakeFolderIndex::adopt(const AudioFile& file, const TakeIndexPolicy& policy)

@@ -76,7 +76,11 @@ public:
 private:
     bool listingCurrent(const TakeIndexPolicy& policy);
     void relist(const TakeIndexPolicy& policy);
-    void readEntry(TakeFileEntry& e, const TakeIndexPolicy& policy);
+    // True when entry i must be read again (checks its stamp).
+    bool needsRead(int i, const TakeIndexPolicy& policy);
+    // Reads the given entries, several at a time.
+    void readEntries(const QVector<int>& which, const TakeIndexPolicy& policy);
+    static void readEntry(TakeFileEntry& e);
     static bool reusable(const TakeFileStamp& stamp, qint64 readStartNs,
                          const TakeIndexPolicy& policy);
 

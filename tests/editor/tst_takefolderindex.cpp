@@ -21,7 +21,7 @@ class TestTakeFolderIndex : public QObject
     Q_OBJECT
 
 private:
-    static constexpr int kTakes = 5;
+    static constexpr int kTakes = 10; // 80 files: enough to read several at a time
     static constexpr int kTracks = 8;
     QTemporaryDir m_dir;
     QStringList m_all; // every file, name order

@@ -1,0 +1,299 @@
+// Take listing and grouping on one folder of a shooting day: 10,000 mono
+// files, 1,250 takes of 8 tracks, each file 1 s of 48 kHz 24-bit audio.
+//
+// Compared in the same run, page cache warm for all:
+//   MinimalReader       lists the folder, opens each file and reads its
+//                       first 64 KiB: the floor for any tool that must look
+//                       inside every file.
+//   AudioFileOpenAll    AudioFile::Open on every file, one thread: the cost
+//                       of the take-file reader itself.
+//   CliTakes            "velmora-cli takes FOLDER", a whole process.
+//   Import              one import of the folder in process: open every
+//                       file, AudioFileModel::setModelData.
+//   GetTakeFilesAll     for every take, open its file and call
+//                       KQHelper::getTakeFiles, as save, rename, copy and
+//                       delete do: after an import (warm) and from an empty
+//                       cache (cold).
+//   DescribedPerCall    one getTakeFiles call done the plain way (list the
+//                       folder, open every file), for scale.
+// A summary with the ratios follows the table.
+
+#include "AudioFile.h"
+#include "AudioFileModel.h"
+#include "KQHelper.h"
+#include "TakeFolderCache.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace
+{
+
+constexpr int kTakes = 1250;
+constexpr int kTracks = 8;
+constexpr int kFiles = kTakes * kTracks;
+const char kMarker[] = ".velmora-bench-complete"; // hidden: never listed
+
+QString folder()
+{
+    const QByteArray env = qgetenv("VELMORA_BENCH_TAKES_DIR");
+    return env.isEmpty() ? QStringLiteral("/tmp/velmora-bench-takes") : QString::fromLocal8Bit(env);
+}
+
+// Makes the folder once; later runs reuse it.
+bool ensureFolder()
+{
+    const QString dir = folder();
+    if (QFile::exists(QDir(dir).filePath(kMarker)) && KQHelper::takeFileNames(dir).size() == kFiles)
+        return true;
+    QDir(dir).removeRecursively();
+    std::fprintf(stderr, "bench_takes: writing %d files into %s ...\n", kFiles, qPrintable(dir));
+    QProcess demo;
+    demo.setStandardOutputFile(QProcess::nullDevice());
+    demo.start(VELMORA_CLI, {"demo", dir, "--takes", QString::number(kTakes), "--seconds", "1",
+                             "--layout", "mono", "--channels", QString::number(kTracks)});
+    if (!demo.waitForFinished(-1) || demo.exitCode() != 0)
+        return false;
+    QFile marker(QDir(dir).filePath(kMarker));
+    return marker.open(QIODevice::WriteOnly) && KQHelper::takeFileNames(dir).size() == kFiles;
+}
+
+QStringList takePaths()
+{
+    QStringList paths;
+    const QDir dir(folder());
+    for (const QString& n : KQHelper::takeFileNames(folder()))
+        paths << dir.filePath(n);
+    return paths;
+}
+
+// One import: every file opened once, then grouped into the model.
+void importFolder(AudioFileModel& model)
+{
+    std::vector<std::unique_ptr<AudioFile>> owned;
+    QList<AudioFile*> files;
+    for (const QString& p : takePaths()) {
+        auto f = std::make_unique<AudioFile>();
+        if (f->Open(p)) {
+            files << f.get();
+            owned.push_back(std::move(f));
+        }
+    }
+    model.setModelData(files);
+}
+
+void BM_MinimalReader(benchmark::State& state)
+{
+    std::vector<char> buffer(64 * 1024);
+    for (auto _ : state) {
+        const QStringList names =
+            QDir(folder()).entryList({"*.WAV", "*.wav", "*.bwf", "*.BWF"}, QDir::Files, QDir::Name);
+        qint64 total = 0;
+        for (const QString& n : names) {
+            const QByteArray path = QFile::encodeName(folder() + '/' + n);
+            const int fd = ::open(path.constData(), O_RDONLY);
+            if (fd < 0)
+                continue;
+            total += ::read(fd, buffer.data(), buffer.size());
+            ::close(fd);
+        }
+        benchmark::DoNotOptimize(total);
+        if (names.size() != kFiles)
+            state.SkipWithError("wrong file count");
+    }
+}
+
+// The take-file reader alone, one thread: what any import must pay per file.
+void BM_AudioFileOpenAll(benchmark::State& state)
+{
+    const QStringList paths = takePaths();
+    for (auto _ : state) {
+        int ok = 0;
+        for (const QString& p : paths) {
+            AudioFile f;
+            ok += f.Open(p) ? 1 : 0;
+        }
+        if (ok != kFiles)
+            state.SkipWithError("a file did not open");
+    }
+}
+
+void BM_CliTakes(benchmark::State& state)
+{
+    for (auto _ : state) {
+        QProcess cli;
+        cli.setStandardOutputFile(QProcess::nullDevice());
+        cli.start(VELMORA_CLI, {"takes", folder()});
+        if (!cli.waitForFinished(-1) || cli.exitCode() != 0)
+            state.SkipWithError("velmora-cli takes failed");
+    }
+}
+
+void BM_Import(benchmark::State& state)
+{
+    for (auto _ : state) {
+        TakeFolderCache::instance().clear();
+        AudioFileModel model;
+        importFolder(model);
+        if (model.rowCount() != kTakes)
+            state.SkipWithError("wrong take count");
+    }
+}
+
+// Every take's files, found the way the operations find them.
+bool allTakes(const AudioFileModel& model)
+{
+    bool ok = true;
+    for (int row = 0; row < model.rowCount(); ++row) {
+        AudioFile f;
+        QStringList files;
+        QString name;
+        ok = f.Open(model.data(model.index(row, 30)).toString()) && ok;
+        KQHelper::getTakeFiles(&f, files, name);
+        ok = ok && files.size() == kTracks;
+    }
+    return ok;
+}
+
+void BM_GetTakeFilesAll_AfterImport(benchmark::State& state)
+{
+    TakeFolderCache::instance().clear();
+    AudioFileModel model;
+    importFolder(model);
+    TakeFolderCache::instance().resetCounters();
+    for (auto _ : state) {
+        if (!allTakes(model))
+            state.SkipWithError("wrong take");
+    }
+    state.counters["headerReads/iter"] =
+        double(TakeFolderCache::instance().counters().headerReads) / double(state.iterations());
+}
+
+void BM_GetTakeFilesAll_Cold(benchmark::State& state)
+{
+    AudioFileModel model;
+    importFolder(model);
+    TakeFolderCache::instance().resetCounters();
+    for (auto _ : state) {
+        TakeFolderCache::instance().clear();
+        if (!allTakes(model))
+            state.SkipWithError("wrong take");
+    }
+    state.counters["headerReads/iter"] =
+        double(TakeFolderCache::instance().counters().headerReads) / double(state.iterations());
+}
+
+// One call of the plain form: list the folder and open every file.
+void BM_DescribedPerCall(benchmark::State& state)
+{
+    const QStringList paths = takePaths();
+    AudioFile given;
+    given.Open(paths.at(kFiles / 2));
+    const QString stem = KQHelper::nameStem(QFileInfo(given.fileName()).fileName());
+    for (auto _ : state) {
+        int members = 0;
+        const QDir dir(folder());
+        for (const QString& n : dir.entryList({"*.WAV", "*.wav", "*.bwf", "*.BWF"},
+                                              QDir::Files | QDir::NoSymLinks, QDir::Name)) {
+            AudioFile c;
+            if (c.Open(dir.filePath(n)) && KQHelper::nameStem(n) == stem &&
+                c.GetTotalSamples() == given.GetTotalSamples() &&
+                c.GetSampleRate() == given.GetSampleRate() &&
+                c.GetSamplesSinceMidnight() == given.GetSamplesSinceMidnight() &&
+                c.GetChannels() == 1)
+                ++members;
+        }
+        if (members != kTracks)
+            state.SkipWithError("wrong take");
+    }
+}
+
+BENCHMARK(BM_MinimalReader)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+BENCHMARK(BM_AudioFileOpenAll)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_CliTakes)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+BENCHMARK(BM_Import)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+BENCHMARK(BM_GetTakeFilesAll_AfterImport)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5)
+    ->UseRealTime();
+BENCHMARK(BM_GetTakeFilesAll_Cold)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+BENCHMARK(BM_DescribedPerCall)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+// Keeps each benchmark's mean real time (ms) for the summary.
+class SummaryReporter : public benchmark::ConsoleReporter
+{
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& r : runs) {
+            if (!r.error_occurred)
+                m_ms[r.benchmark_name()] = r.GetAdjustedRealTime();
+        }
+    }
+    double ms(const std::string& prefix) const
+    {
+        for (const auto& [name, value] : m_ms) {
+            if (name.rfind(prefix, 0) == 0)
+                return value;
+        }
+        return 0;
+    }
+
+private:
+    std::map<std::string, double> m_ms;
+};
+
+void printRatio(const char* what, double a, double b)
+{
+    if (a > 0 && b > 0)
+        std::printf("  %-46s %8.1f ms / %8.1f ms = %5.2f\n", what, a, b, a / b);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (!ensureFolder()) {
+        std::fprintf(stderr, "bench_takes: cannot make the take folder\n");
+        return 1;
+    }
+    SummaryReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+
+    const double minimal = reporter.ms("BM_MinimalReader");
+    const double cli = reporter.ms("BM_CliTakes");
+    const double reader = reporter.ms("BM_AudioFileOpenAll");
+    const double import = reporter.ms("BM_Import");
+    const double warm = reporter.ms("BM_GetTakeFilesAll_AfterImport");
+    const double cold = reporter.ms("BM_GetTakeFilesAll_Cold");
+    const double described = reporter.ms("BM_DescribedPerCall");
+    std::printf("\n%d files, %d takes of %d, in %s\n", kFiles, kTakes, kTracks,
+                qPrintable(folder()));
+    printRatio("AudioFile::Open x10000, one thread / minimal", reader, minimal);
+    printRatio("velmora-cli takes / minimal reader", cli, minimal);
+    printRatio("import in process / minimal reader", import, minimal);
+    printRatio("getTakeFiles x1250 after import / import", warm, import);
+    printRatio("getTakeFiles x1250 from empty cache / import", cold, import);
+    if (described > 0)
+        std::printf("  plain getTakeFiles: %.1f ms per call, x%d = %.1f s\n", described, kTakes,
+                    described * kTakes / 1000.0);
+    return 0;
+}
