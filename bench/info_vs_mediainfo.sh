@@ -2,12 +2,10 @@
 # velmora-cli info --json against mediainfo --Output=XML over the same files,
 # in one run on one machine, reported as a ratio; then the peak memory of
 # info over small and over large takes (it must not grow with the data).
-# usage: bench/info_vs_mediainfo.sh CLI [COUNTS...]   (default counts: 2000 10000)
+# usage: bench/info_vs_mediainfo.sh CLI [BUILD_DIR]   (COUNTS env: default "2000 10000")
 set -euo pipefail
 cli="${1:?path of velmora-cli}"
-shift || true
-counts=("$@")
-[ ${#counts[@]} -eq 0 ] && counts=(2000 10000)
+read -r -a counts <<< "${COUNTS:-2000 10000}"
 command -v mediainfo >/dev/null || { echo "mediainfo is not installed" >&2; exit 1; }
 work="$(mktemp -d "${TMPDIR:-/tmp}/velmora-bench-info.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
