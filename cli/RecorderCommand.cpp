@@ -19,7 +19,8 @@
 #include <csignal>
 #include <memory>
 
-namespace {
+namespace
+{
 
 const char kUsage[] =
     "usage: velmora-cli recorder [--port PORT] COMMAND [ARGS]\n"
@@ -76,8 +77,7 @@ private:
     int fail(const QString& what, int result, const QString& text = QString());
     int usageError(const QString& message);
     // Runs one take-list request through the worker, retrying busy answers.
-    template <typename Request>
-    bool request(Request&& send, CLINK::cLinkAck* ack);
+    template <typename Request> bool request(Request&& send, CLINK::cLinkAck* ack);
 
     int status();
     int transport(cLinkDevice::TransportMode mode);
@@ -149,8 +149,8 @@ int RecorderCli::run()
     if (args.isEmpty())
         return usageError(QStringLiteral("no command given"));
     const QString command = args.takeFirst();
-    static const QStringList known = {"status", "watch", "record", "stop", "play",
-                                      "takes",  "set-take", "false-take"};
+    static const QStringList known = {"status", "watch", "record",   "stop",
+                                      "play",   "takes", "set-take", "false-take"};
     if (!known.contains(command))
         return usageError(QStringLiteral("unknown command \"%1\"").arg(command));
     if ((command == "set-take" && args.size() != 3) ||
@@ -199,8 +199,7 @@ int RecorderCli::status()
         return fail(QStringLiteral("reading the settings"), rc);
     m_ctx.out << "port: " << m_port << "\n"
               << "device kind: " << m_outcome.deviceKind << "\n"
-              << "firmware: " << m_outcome.firmware.major << "." << m_outcome.firmware.minor
-              << "\n"
+              << "firmware: " << m_outcome.firmware.major << "." << m_outcome.firmware.minor << "\n"
               << "transport: " << transportText(mode) << "\n"
               << "timecode: " << timecodeText(timecode) << "\n"
               << "file time: " << fileTimeText(fileTime) << "\n"
@@ -229,8 +228,7 @@ int RecorderCli::transport(cLinkDevice::TransportMode mode)
     return 0;
 }
 
-template <typename Request>
-bool RecorderCli::request(Request&& send, CLINK::cLinkAck* ack)
+template <typename Request> bool RecorderCli::request(Request&& send, CLINK::cLinkAck* ack)
 {
     LastAckSink sink;
     controlModeR9K worker(m_device.get());
@@ -416,8 +414,8 @@ int RecorderCli::watch(const QStringList& args)
             const QString db = at < levels.size() && uchar(levels[at]) <= 40
                                    ? QString::number(-int(uchar(levels[at])))
                                    : QStringLiteral("-inf");
-            line += QStringLiteral(" %1 %2").arg(QLatin1String(constantsR9K::trackLabelText[c]),
-                                                 db);
+            line +=
+                QStringLiteral(" %1 %2").arg(QLatin1String(constantsR9K::trackLabelText[c]), db);
         }
         m_ctx.out << line << "\n";
         m_ctx.out.flush();

@@ -1,6 +1,7 @@
 #include "LinkFrame.h"
 
-namespace LinkFrame {
+namespace LinkFrame
+{
 
 void checkBytes(const uchar* packet, uchar* check0, uchar* check1)
 {

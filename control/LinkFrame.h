@@ -9,14 +9,15 @@
 // included), [3] command / first data byte / reply code, [4 .. L] payload,
 // [L + 1] check byte 0, [L + 2] check byte 1. A packet is L + 3 bytes, at most
 // kMaxPacket. Multi-byte payload numbers are little-endian.
-namespace LinkFrame {
+namespace LinkFrame
+{
 
 constexpr uchar kSync = 0xA5;
 constexpr uchar kHostAddress = 0xFE;
 constexpr uchar kAckCode = 0xF0;
-constexpr int kHeaderSize = 3;                    // sync, address, L
-constexpr int kMaxPacket = 255 + kHeaderSize;     // L is one byte
-constexpr int kMaxPayload = kMaxPacket - 4 - 2;   // after the reply code, before check bytes
+constexpr int kHeaderSize = 3;                  // sync, address, L
+constexpr int kMaxPacket = 255 + kHeaderSize;   // L is one byte
+constexpr int kMaxPayload = kMaxPacket - 4 - 2; // after the reply code, before check bytes
 
 // Running Fletcher sums modulo 255.
 struct Fletcher {
@@ -36,7 +37,10 @@ struct Fletcher {
 
 // Value with which the address byte enters the sums when check bytes are made:
 // 0xFE counts as itself, every other address as 0.
-inline uchar addressWeight(uchar address) { return address == kHostAddress ? kHostAddress : 0; }
+inline uchar addressWeight(uchar address)
+{
+    return address == kHostAddress ? kHostAddress : 0;
+}
 
 // Computes the two check bytes over packet[0 .. L] with L taken from packet[2].
 // packet must hold at least L + 1 bytes.
@@ -51,7 +55,10 @@ void addCheckBytes(uchar* packet);
 // sums end at zero. packet must hold L + 3 bytes.
 bool verify(const uchar* packet);
 
-inline quint16 get16(const uchar* p) { return quint16(p[0] | (p[1] << 8)); }
+inline quint16 get16(const uchar* p)
+{
+    return quint16(p[0] | (p[1] << 8));
+}
 inline quint32 get32(const uchar* p)
 {
     return quint32(p[0]) | (quint32(p[1]) << 8) | (quint32(p[2]) << 16) | (quint32(p[3]) << 24);

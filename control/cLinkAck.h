@@ -8,7 +8,8 @@
 #include <cstring>
 #include <string>
 
-namespace CLINK {
+namespace CLINK
+{
 
 // Base of the records a worker hands to an IAppSink.
 struct IAppDataRx {

@@ -4,7 +4,8 @@
 
 using namespace LinkFrame;
 
-namespace {
+namespace
+{
 // Reply lengths of GetDeviceInfo by selector.
 constexpr uchar kDeviceInfoReply[] = {8, 8, 7, 11, 10, 10, 8};
 constexpr int kVersionReply = 7;

@@ -56,8 +56,14 @@ void cLinkSerial::setCommPort(const QString& portName)
 bool cLinkSerial::baudToBaudRateType(int baud, BaudRateType* out)
 {
     switch (baud) {
-    case BAUD1200: case BAUD2400: case BAUD4800: case BAUD9600:
-    case BAUD19200: case BAUD38400: case BAUD57600: case BAUD115200:
+    case BAUD1200:
+    case BAUD2400:
+    case BAUD4800:
+    case BAUD9600:
+    case BAUD19200:
+    case BAUD38400:
+    case BAUD57600:
+    case BAUD115200:
         if (out)
             *out = BaudRateType(baud);
         return true;
@@ -303,14 +309,22 @@ int cLinkSerial::SendPkt(bool expectAck)
 QString cLinkSerial::resultText(int result, const QString& errorText)
 {
     switch (result) {
-    case kOk: return QStringLiteral("success");
-    case kWriteFailed: return QStringLiteral("the request could not be written to the port");
-    case kPortClosed: return QStringLiteral("the port is not open");
-    case kTimedOut: return QStringLiteral("time-out: the recorder did not answer in time");
-    case kBadChecksum: return QStringLiteral("the recorder's reply has wrong check bytes");
-    case kNotAcknowledged: return QStringLiteral("the recorder did not acknowledge the request");
-    case kFramingError: return QStringLiteral("the recorder's reply is malformed (framing error)");
-    default: break;
+    case kOk:
+        return QStringLiteral("success");
+    case kWriteFailed:
+        return QStringLiteral("the request could not be written to the port");
+    case kPortClosed:
+        return QStringLiteral("the port is not open");
+    case kTimedOut:
+        return QStringLiteral("time-out: the recorder did not answer in time");
+    case kBadChecksum:
+        return QStringLiteral("the recorder's reply has wrong check bytes");
+    case kNotAcknowledged:
+        return QStringLiteral("the recorder did not acknowledge the request");
+    case kFramingError:
+        return QStringLiteral("the recorder's reply is malformed (framing error)");
+    default:
+        break;
     }
     if ((result & 0xFF) == kRecorderError && (result >> 8) != 0) {
         QString s = QStringLiteral("recorder error %1").arg(result >> 8);

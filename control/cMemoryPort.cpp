@@ -17,8 +17,14 @@ bool cMemoryPort::open()
 bool cMemoryPort::setBaudRate(int baud)
 {
     switch (baud) {
-    case 1200: case 2400: case 4800: case 9600:
-    case 19200: case 38400: case 57600: case 115200:
+    case 1200:
+    case 2400:
+    case 4800:
+    case 9600:
+    case 19200:
+    case 38400:
+    case 57600:
+    case 115200:
         m_baud = baud;
         return true;
     default:

@@ -5,7 +5,7 @@
 
 // One serial port as the system lists it.
 struct cPortEntry {
-    QString portName;      // name to open (device name or path)
+    QString portName; // name to open (device name or path)
     QString description;
     bool hasUsbIds = false;
     quint16 vendorId = 0;

@@ -37,7 +37,7 @@ cRecorderProbe::Outcome cRecorderProbe::probe(cLinkDevice& device)
         return o;
     }
     o.status = firmwareAccepted(o.firmware.major, o.firmware.minor) ? Status::Accepted
-                                                                     : Status::FirmwareTooOld;
+                                                                    : Status::FirmwareTooOld;
     return o;
 }
 

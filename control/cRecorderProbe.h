@@ -25,10 +25,10 @@ public:
 
     enum class Status {
         Accepted,
-        OpenFailed,     // portError() of the device says why
-        BaudFailed,     // linkResult holds the SetBaudRate result
-        NoAnswer,       // a version request failed: linkResult holds its result
-        NotRecorder,    // answered, but the device kind is not 5
+        OpenFailed,  // portError() of the device says why
+        BaudFailed,  // linkResult holds the SetBaudRate result
+        NoAnswer,    // a version request failed: linkResult holds its result
+        NotRecorder, // answered, but the device kind is not 5
         FirmwareTooOld,
     };
 

@@ -9,22 +9,40 @@
 #include <termios.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 using Clock = std::chrono::steady_clock;
 
 bool speedFor(int baud, speed_t* out)
 {
     switch (baud) {
-    case 1200: *out = B1200; return true;
-    case 2400: *out = B2400; return true;
-    case 4800: *out = B4800; return true;
-    case 9600: *out = B9600; return true;
-    case 19200: *out = B19200; return true;
-    case 38400: *out = B38400; return true;
-    case 57600: *out = B57600; return true;
-    case 115200: *out = B115200; return true;
-    default: return false;
+    case 1200:
+        *out = B1200;
+        return true;
+    case 2400:
+        *out = B2400;
+        return true;
+    case 4800:
+        *out = B4800;
+        return true;
+    case 9600:
+        *out = B9600;
+        return true;
+    case 19200:
+        *out = B19200;
+        return true;
+    case 38400:
+        *out = B38400;
+        return true;
+    case 57600:
+        *out = B57600;
+        return true;
+    case 115200:
+        *out = B115200;
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -51,7 +69,8 @@ QString cTermiosPort::devicePath(const QString& name)
 
 void cTermiosPort::setErrno(const char* what)
 {
-    m_error = QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(strerror(errno)));
+    m_error =
+        QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(strerror(errno)));
 }
 
 bool cTermiosPort::open()

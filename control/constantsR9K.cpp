@@ -1,8 +1,10 @@
 #include "constantsR9K.h"
 
-namespace constantsR9K {
+namespace constantsR9K
+{
 
-namespace {
+namespace
+{
 QString field(quint32 packed, int byte)
 {
     return QStringLiteral("%1").arg((packed >> (8 * byte)) & 0xFF, 2, 10, QLatin1Char('0'));

@@ -155,8 +155,8 @@ int controlModeR9K::pollTimecodeAndSettings(cLinkDevice& device, PassOutput& out
     int rc = readSetting(cLinkDevice::kUserSampleRate, m_lastSampleRate, out.sampleRate,
                          out.sampleRateCode);
     if (rc == cLinkSerial::kOk)
-        rc = readSetting(cLinkDevice::kUserBitDepth, m_lastBitDepth, out.bitDepth,
-                         out.bitDepthCode);
+        rc =
+            readSetting(cLinkDevice::kUserBitDepth, m_lastBitDepth, out.bitDepth, out.bitDepthCode);
     if (rc == cLinkSerial::kOk)
         rc = readSetting(cLinkDevice::kUserFrameRate, m_lastFrameRate, out.frameRate,
                          out.frameRateCode);
@@ -369,9 +369,8 @@ void controlModeR9K::on_setTakeParam(quint32 take, int id, const QString& value)
         ack.status = cLinkSerial::kWriteFailed;
     } else {
         QMutexLocker lock(&m_mutex);
-        ack.status = device->SetTakeParam(take, uchar(id),
-                                          reinterpret_cast<const uchar*>(wire.constData()),
-                                          int(wire.size()));
+        ack.status = device->SetTakeParam(
+            take, uchar(id), reinterpret_cast<const uchar*>(wire.constData()), int(wire.size()));
         ack.text = device->getLastAckErr();
     }
     ack.setWord(0, take);

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 
-namespace SimFrame {
+namespace SimFrame
+{
 
-namespace {
+namespace
+{
 void sums(const uint8_t* p, size_t count, unsigned& a, unsigned& b)
 {
     a = b = 0;

@@ -6,7 +6,8 @@
 
 // Packet framing of the recorder side of the link, written independently of
 // the application's link layer so the two check each other.
-namespace SimFrame {
+namespace SimFrame
+{
 
 using Bytes = std::vector<uint8_t>;
 

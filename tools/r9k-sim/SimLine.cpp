@@ -6,7 +6,8 @@
 #include <poll.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 // A packet that has not completed within this time loses its sync byte.
 constexpr int kStalePartialMs = 100;
 // Upper bound of one poll() so the recorder's own clock work keeps running.

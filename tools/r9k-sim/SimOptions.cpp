@@ -3,7 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace {
+namespace
+{
 
 bool toInt(const char* text, int min, int max, int* out)
 {

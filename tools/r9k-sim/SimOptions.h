@@ -11,16 +11,16 @@ struct SimOptions {
     int deviceKind = 5;
     int address = 0;
     // User parameters (codes as the recorder reports them).
-    int sampleRate = 4;   // 48k
-    int bitDepth = 0;     // 24
-    int frameRate = 2;    // 25 ND
-    int ballistics = 2;   // Peak + VU
-    int peakHold = 20;    // tenths of a second
+    int sampleRate = 4; // 48k
+    int bitDepth = 0;   // 24
+    int frameRate = 2;  // 25 ND
+    int ballistics = 2; // Peak + VU
+    int peakHold = 20;  // tenths of a second
     // Take list.
     int initialTakes = 4;
     std::string scene = "12A";
-    int slowWriteMs = 0;  // extra delay of take-parameter writes
-    int panelEditMs = 0;  // a simulated front-panel edit every N ms
+    int slowWriteMs = 0; // extra delay of take-parameter writes
+    int panelEditMs = 0; // a simulated front-panel edit every N ms
     // Faults.
     int delayMs = 0;
     int dropEvery = 0;

@@ -8,7 +8,8 @@
 
 using SimFrame::Bytes;
 
-namespace {
+namespace
+{
 
 constexpr size_t kMaxTakes = 400;
 constexpr int kMaxListIds = 63;
@@ -45,8 +46,7 @@ int64_t microsSinceMidnight()
     std::tm local{};
     localtime_r(&t, &local);
     const int64_t secs = local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec;
-    const auto sub = std::chrono::duration_cast<std::chrono::microseconds>(
-                         now.time_since_epoch()) %
+    const auto sub = std::chrono::duration_cast<std::chrono::microseconds>(now.time_since_epoch()) %
                      std::chrono::seconds(1);
     return secs * 1000000 + sub.count();
 }
@@ -96,7 +96,11 @@ SimRecorder::SimRecorder(const SimOptions& options)
 bool SimRecorder::isVariableCommand(uint8_t command)
 {
     switch (command) {
-    case 0x38: case 0x39: case 0x3A: case 0x3B: case 0x4E:
+    case 0x38:
+    case 0x39:
+    case 0x3A:
+    case 0x3B:
+    case 0x4E:
         return true;
     default:
         return false;
@@ -106,20 +110,34 @@ bool SimRecorder::isVariableCommand(uint8_t command)
 Bytes SimRecorder::handle(const SimFrame::Request& r)
 {
     switch (r.command) {
-    case 0x01: return version(r.payload);
-    case 0x0A: return userGet(r.payload);
-    case 0x0D: return metersGet();
-    case 0x11: return setTransport(r.payload);
-    case 0x12: return SimFrame::reply({m_transport});
-    case 0x13: return timeCode();
-    case 0x38: return takeList(r.payload);
-    case 0x39: return takeParam(r.payload);
-    case 0x3A: return setTakeParam(r.payload);
-    case 0x3B: return falseTake(r.payload);
-    case 0x3E: return meters(r.payload);
-    case 0x41: return deviceInfo(r.payload);
-    case 0x4E: return takeListChanges();
-    default: return SimFrame::statusAck(1, "Unknown command");
+    case 0x01:
+        return version(r.payload);
+    case 0x0A:
+        return userGet(r.payload);
+    case 0x0D:
+        return metersGet();
+    case 0x11:
+        return setTransport(r.payload);
+    case 0x12:
+        return SimFrame::reply({m_transport});
+    case 0x13:
+        return timeCode();
+    case 0x38:
+        return takeList(r.payload);
+    case 0x39:
+        return takeParam(r.payload);
+    case 0x3A:
+        return setTakeParam(r.payload);
+    case 0x3B:
+        return falseTake(r.payload);
+    case 0x3E:
+        return meters(r.payload);
+    case 0x41:
+        return deviceInfo(r.payload);
+    case 0x4E:
+        return takeListChanges();
+    default:
+        return SimFrame::statusAck(1, "Unknown command");
     }
 }
 
@@ -140,9 +158,13 @@ Bytes SimRecorder::version(const Bytes& p)
 {
     const uint8_t selector = p.empty() ? 0 : p[0];
     switch (selector) {
-    case 0: return SimFrame::reply({uint8_t(m_options.firmwareMinor), uint8_t(m_options.firmwareMajor)});
-    case 2: return SimFrame::reply({uint8_t(m_options.deviceKind), 0});
-    default: return SimFrame::reply({1, 0}); // boot loader 0.1
+    case 0:
+        return SimFrame::reply(
+            {uint8_t(m_options.firmwareMinor), uint8_t(m_options.firmwareMajor)});
+    case 2:
+        return SimFrame::reply({uint8_t(m_options.deviceKind), 0});
+    default:
+        return SimFrame::reply({1, 0}); // boot loader 0.1
     }
 }
 
@@ -294,14 +316,29 @@ Bytes SimRecorder::takeParam(const Bytes& p)
         value.push_back(0);
     };
     switch (p[4]) {
-    case 0: text(t->fileName); break;
-    case 1: text(t->take); break;
-    case 2: text(t->scene); break;
-    case 3: text(t->notes); break;
-    case 4: value.push_back(t->circled ? 1 : 0); break;
-    case 5: value.push_back(t->secondFlag ? 1 : 0); break;
-    case 6: put32(value, t->startTc); break;
-    default: return SimFrame::statusAck(1);
+    case 0:
+        text(t->fileName);
+        break;
+    case 1:
+        text(t->take);
+        break;
+    case 2:
+        text(t->scene);
+        break;
+    case 3:
+        text(t->notes);
+        break;
+    case 4:
+        value.push_back(t->circled ? 1 : 0);
+        break;
+    case 5:
+        value.push_back(t->secondFlag ? 1 : 0);
+        break;
+    case 6:
+        put32(value, t->startTc);
+        break;
+    default:
+        return SimFrame::statusAck(1);
     }
     return dataReply(0x39, value);
 }

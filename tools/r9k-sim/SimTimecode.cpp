@@ -1,8 +1,10 @@
 #include "SimTimecode.h"
 
-namespace SimTimecode {
+namespace SimTimecode
+{
 
-namespace {
+namespace
+{
 struct Rate {
     int nominal;
     int64_t num;
@@ -10,9 +12,8 @@ struct Rate {
     bool drop;
 };
 constexpr Rate kRates[] = {
-    {24, 24000, 1001, false}, {24, 24, 1, false},        {25, 25, 1, false},
-    {30, 30000, 1001, false}, {30, 30000, 1001, true},   {30, 30, 1, false},
-    {30, 30, 1, true},
+    {24, 24000, 1001, false}, {24, 24, 1, false}, {25, 25, 1, false}, {30, 30000, 1001, false},
+    {30, 30000, 1001, true},  {30, 30, 1, false}, {30, 30, 1, true},
 };
 constexpr int64_t kDayMicros = 86400LL * 1000000LL;
 } // namespace
@@ -54,8 +55,8 @@ uint32_t elapsed(int64_t micros)
         micros = 0;
     const int64_t hundredths = micros / 10000;
     const int64_t seconds = hundredths / 100;
-    return pack(unsigned(seconds / 3600 % 256), unsigned(seconds / 60 % 60),
-                unsigned(seconds % 60), unsigned(hundredths % 100));
+    return pack(unsigned(seconds / 3600 % 256), unsigned(seconds / 60 % 60), unsigned(seconds % 60),
+                unsigned(hundredths % 100));
 }
 
 } // namespace SimTimecode

@@ -3,7 +3,8 @@
 #include <cstdint>
 
 // Time-of-day timecode of the simulated recorder.
-namespace SimTimecode {
+namespace SimTimecode
+{
 
 // Packs h:m:s:f as the link carries it: byte 3 hours ... byte 0 frames.
 uint32_t pack(unsigned hours, unsigned minutes, unsigned seconds, unsigned frames);

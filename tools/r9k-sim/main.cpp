@@ -17,7 +17,8 @@
 #include <termios.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 volatile std::sig_atomic_t gStop = 0;
 

@@ -1,0 +1,197 @@
+// velmora-cli recorder against r9k-sim: the commands a user runs from a shell
+// and the wording of every kind of failure.
+
+#include "SimProcess.h"
+#include "TestUtil.h"
+
+#include <QRegularExpression>
+#include <QTest>
+
+namespace
+{
+
+struct Result {
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+Result cli(const QStringList& args)
+{
+    QByteArray out, err;
+    Result r;
+    r.code = TestUtil::run(QStringLiteral(VELMORA_CLI), QStringList{"recorder"} + args, &out, &err,
+                           60000);
+    r.out = QString::fromLocal8Bit(out);
+    r.err = QString::fromLocal8Bit(err);
+    return r;
+}
+
+} // namespace
+
+#define START_SIM(sim) QVERIFY2((sim).start(), qPrintable((sim).errorText()))
+
+class tst_RecorderCli : public QObject
+{
+    Q_OBJECT
+private slots:
+    void status();
+    void failures_data();
+    void failures();
+    void missingPort();
+    void usageErrors_data();
+    void usageErrors();
+    void transportKeys();
+    void takesAndEdits();
+    void recorderErrorText();
+    void watchPrintsLines();
+};
+
+void tst_RecorderCli::status()
+{
+    SimProcess sim({"--firmware", "2.9", "--frame-rate", "4", "--sample-rate", "20"});
+    START_SIM(sim);
+    const Result r = cli({"--port", sim.path(), "status"});
+    QCOMPARE(r.code, 0);
+    QVERIFY2(r.err.isEmpty(), qPrintable(r.err));
+    QVERIFY(r.out.contains("device kind: 5\n"));
+    QVERIFY(r.out.contains("firmware: 2.9\n"));
+    QVERIFY(r.out.contains("transport: stop\n"));
+    QVERIFY(r.out.contains("frame rate: 29.97 DF\n"));
+    QVERIFY(r.out.contains("sample rate: ?20\n")); // outside the table
+    QVERIFY(r.out.contains("bit depth: 24\n"));
+    QVERIFY(QRegularExpression("timecode: \\d\\d:\\d\\d:\\d\\d:\\d\\d\n").match(r.out).hasMatch());
+}
+
+void tst_RecorderCli::failures_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("firmware too old")
+        << QStringList{"--firmware", "2.8"} << "firmware 2.8 is too old (2.9 or later needed)";
+    QTest::newRow("not a recorder")
+        << QStringList{"--kind", "3"} << "not a recorder (device kind 3, expected 5)";
+    QTest::newRow("time-out") << QStringList{"--drop-every", "1"} << "time-out";
+    QTest::newRow("check bytes") << QStringList{"--corrupt-every", "1"} << "check bytes";
+}
+
+void tst_RecorderCli::failures()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, message);
+    SimProcess sim(options);
+    START_SIM(sim);
+    const Result r = cli({"--port", sim.path(), "status"});
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.err.contains(message), qPrintable(r.err));
+    QVERIFY(r.out.isEmpty());
+}
+
+void tst_RecorderCli::missingPort()
+{
+    const Result r = cli({"--port", "/dev/no-such-recorder", "status"});
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.err.contains("cannot open port /dev/no-such-recorder"), qPrintable(r.err));
+    QVERIFY(r.err.contains("No such file or directory"));
+}
+
+void tst_RecorderCli::usageErrors_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("no command") << QStringList{"--port", "/dev/null"};
+    QTest::newRow("unknown command") << QStringList{"--port", "/dev/null", "dance"};
+    QTest::newRow("port without name") << QStringList{"--port"};
+    QTest::newRow("set-take arity") << QStringList{"--port", "/dev/null", "set-take", "1"};
+    QTest::newRow("status extra") << QStringList{"--port", "/dev/null", "status", "x"};
+}
+
+void tst_RecorderCli::usageErrors()
+{
+    QFETCH(QStringList, args);
+    const Result r = cli(args);
+    QCOMPARE(r.code, 2);
+    QVERIFY(r.err.contains("usage: velmora-cli recorder"));
+}
+
+void tst_RecorderCli::transportKeys()
+{
+    SimProcess sim;
+    START_SIM(sim);
+    Result r = cli({"--port", sim.path(), "record"});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, QStringLiteral("transport: record\n"));
+    r = cli({"--port", sim.path(), "play"}); // refused while recording
+    QCOMPARE(r.code, 1);
+    QVERIFY(r.err.contains("stayed in record"));
+    r = cli({"--port", sim.path(), "stop"});
+    QCOMPARE(r.code, 0);
+    r = cli({"--port", sim.path(), "status"});
+    QVERIFY(r.out.contains("transport: stop\n"));
+}
+
+void tst_RecorderCli::takesAndEdits()
+{
+    SimProcess sim({"--takes", "3"});
+    START_SIM(sim);
+    Result r = cli({"--port", sim.path(), "takes"});
+    QCOMPARE(r.code, 0);
+    QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 5); // header, next take, three recorded takes
+    QVERIFY(lines[1].startsWith("NEXT"));
+    QVERIFY(lines[2].startsWith("CURRENT"));
+    QVERIFY(lines[3].startsWith("PREVIOUS"));
+    QVERIFY(lines[4].startsWith("PREV - 1"));
+    QVERIFY(lines[2].contains("12A-T03.WAV"));
+    const QString current =
+        lines[2].section(' ', 1, -1, QString::SectionSkipEmpty).section(' ', 0, 0);
+
+    r = cli({"--port", sim.path(), "set-take", current, "scene", "20C"});
+    QCOMPARE(r.code, 0);
+    r = cli({"--port", sim.path(), "set-take", current, "circled", "yes"});
+    QCOMPARE(r.code, 0);
+    r = cli({"--port", sim.path(), "set-take", current, "notes", "boom in shot"});
+    QCOMPARE(r.code, 0);
+    r = cli({"--port", sim.path(), "takes", "--count", "2"});
+    lines = r.out.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 3);
+    QVERIFY2(lines[2].contains("20C") && lines[2].contains("yes") &&
+                 lines[2].endsWith("boom in shot"),
+             qPrintable(lines[2]));
+
+    r = cli({"--port", sim.path(), "set-take", current, "notes", QString(247, 'n')});
+    QCOMPARE(r.code, 2);
+    QVERIFY(r.err.contains("at most 246 characters"));
+
+    r = cli({"--port", sim.path(), "false-take", current});
+    QCOMPARE(r.code, 0);
+    r = cli({"--port", sim.path(), "takes"});
+    QVERIFY(!r.out.contains("20C"));
+}
+
+void tst_RecorderCli::recorderErrorText()
+{
+    SimProcess sim;
+    START_SIM(sim);
+    Result r = cli({"--port", sim.path(), "set-take", "999", "scene", "1A"});
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.err.contains("recorder error 5: No such take"), qPrintable(r.err));
+    r = cli({"--port", sim.path(), "false-take", "1001"});
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.err.contains("recorder error 5: Only the last recorded take"), qPrintable(r.err));
+}
+
+void tst_RecorderCli::watchPrintsLines()
+{
+    SimProcess sim;
+    START_SIM(sim);
+    const Result r = cli({"--port", sim.path(), "watch", "--count", "3", "--interval", "50"});
+    QCOMPARE(r.code, 0);
+    const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 3);
+    const QRegularExpression line("^stop +\\d\\d:\\d\\d:\\d\\d:\\d\\d "
+                                  "\\d\\d:\\d\\d:\\d\\d\\.\\d\\d +L -\\d+ R -\\d+ .* X2 -inf$");
+    QVERIFY2(line.match(lines.last()).hasMatch(), qPrintable(lines.last()));
+}
+
+QTEST_GUILESS_MAIN(tst_RecorderCli)
+#include "tst_recordercli.moc"
