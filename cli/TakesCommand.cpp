@@ -1,16 +1,15 @@
 #include "AudioFile.h"
 #include "AudioFileModel.h"
 #include "CliCommands.h"
+#include "JsonWriter.h"
 #include "KQHelper.h"
 #include "TakeColumns.h"
 #include "TakeJson.h"
 #include "TakeParallel.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 
 #include <memory>
 #include <vector>
@@ -107,26 +106,38 @@ void printPlain(QTextStream& out, const AudioFileModel& model, const QList<QStri
     }
 }
 
-QJsonArray jsonTakes(const AudioFileModel& model, const QList<QStringList>& filesOfRow)
+// The takes as a JSON array: per take its 31 cells keyed by title (as
+// "info --json" shows them), its files in channel order and its side tables.
+QByteArray jsonTakes(const AudioFileModel& model, const QList<QStringList>& filesOfRow)
 {
-    QJsonArray takes;
+    QByteArray text;
+    JsonWriter w(text);
+    w.beginArray();
     for (int row = 0; row < model.rowCount(); ++row) {
         QStringList cells;
         for (int c = 0; c < model.columnCount(); ++c)
             cells << model.data(model.index(row, c)).toString();
-        QJsonObject o;
-        o.insert("columns", TakeJson::columns(cells));
-        o.insert("files", QJsonArray::fromStringList(filesOfRow.at(row)));
-        o.insert("tracks", TakeJson::table(model.trackInfo(row), TakeColumns::trackHeadersList()));
-        o.insert("syncPoints",
-                 TakeJson::table(model.syncPointInfo(row), TakeColumns::syncPointsHeadersList()));
-        o.insert("history",
-                 TakeJson::record(model.historyInfo(row), TakeColumns::historyHeadersList()));
-        o.insert("fileSet",
-                 TakeJson::record(model.fileSetInfo(row), TakeColumns::fileSetHeadersList()));
-        takes.append(o);
+        w.beginObject();
+        w.key("columns");
+        TakeJson::writeColumns(w, cells);
+        w.key("files");
+        w.beginArray();
+        for (const QString& f : filesOfRow.at(row))
+            w.value(f);
+        w.endArray();
+        w.key("tracks");
+        TakeJson::writeTable(w, model.trackInfo(row), TakeColumns::trackHeadersList());
+        w.key("syncPoints");
+        TakeJson::writeTable(w, model.syncPointInfo(row), TakeColumns::syncPointsHeadersList());
+        w.key("history");
+        TakeJson::writeRecord(w, model.historyInfo(row), TakeColumns::historyHeadersList());
+        w.key("fileSet");
+        TakeJson::writeRecord(w, model.fileSetInfo(row), TakeColumns::fileSetHeadersList());
+        w.endObject();
     }
-    return takes;
+    w.endArray();
+    text += '\n';
+    return text;
 }
 
 } // namespace
@@ -198,9 +209,17 @@ int runTakesCommand(CliContext& ctx)
     files.clear();
     TakeParallel::forEach(count, [&](int i) { owned[size_t(i)].reset(); });
 
-    if (json)
-        ctx.out << QJsonDocument(jsonTakes(model, filesOfRow)).toJson(QJsonDocument::Indented);
-    else
+    if (!json) {
         printPlain(ctx.out, model, filesOfRow);
+        return rc;
+    }
+    // The JSON text is UTF-8 already: written as bytes, not through the text stream.
+    ctx.out.flush();
+    QFile out;
+    if (!out.open(stdout, QIODevice::WriteOnly) || out.write(jsonTakes(model, filesOfRow)) < 0) {
+        ctx.err << "velmora-cli: cannot write the output\n";
+        return 1;
+    }
+    out.flush();
     return rc;
 }
