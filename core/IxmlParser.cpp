@@ -1,5 +1,7 @@
 #include "IxmlParser.h"
 
+#include "cXmlFastScanner.h"
+
 #include <QXmlStreamReader>
 
 using namespace SoundDefs;
@@ -73,74 +75,137 @@ bool cDefaultHandler::fatalError(qint64 line, qint64 column, const QString& mess
     return false;
 }
 
-bool cDefaultHandler::parse(const QString& text)
+namespace {
+
+// Turns element events into the handler's callbacks, the same way for both
+// readers: character data of one element may arrive in several pieces
+// (references, CDATA sections, comments in between) and is reported as one
+// text when the next element starts or ends; the document ends with its root.
+class EventDispatch
 {
+public:
+    explicit EventDispatch(cDefaultHandler& handler) : m_handler(handler) {}
+
+    enum class Step { Continue, Done, Failed };
+
+    Step start(const QString& qName, const QVector<cDefaultHandler::Attribute>& attributes)
+    {
+        if (!flush())
+            return Step::Failed;
+        ++m_depth;
+        // Namespace processing is off: the local name is the qualified name
+        // and there is no namespace.
+        return m_handler.startElement(QString(), qName, qName, attributes) ? Step::Continue
+                                                                           : Step::Failed;
+    }
+
+    void text(QStringView piece)
+    {
+        if (m_depth > 0) {
+            m_pending += piece;
+            m_havePending = true;
+        }
+    }
+
+    Step end(const QString& qName)
+    {
+        if (!flush() || !m_handler.endElement(QString(), qName, qName))
+            return Step::Failed;
+        // Whatever follows the root element (chunk padding, stray content) is
+        // not part of the document.
+        if (--m_depth == 0)
+            return m_handler.endDocument() ? Step::Done : Step::Failed;
+        return Step::Continue;
+    }
+
+    bool flush()
+    {
+        if (!m_havePending)
+            return true;
+        m_havePending = false;
+        const bool ok = m_handler.characters(m_pending);
+        m_pending.clear();
+        return ok;
+    }
+
+private:
+    cDefaultHandler& m_handler;
+    QString m_pending;
+    bool m_havePending = false;
+    int m_depth = 0;
+};
+
+} // namespace
+
+bool cDefaultHandler::parse(const QString& text, ReaderChoice choice)
+{
+    if (choice == ReaderChoice::Any) {
+        // Plain documents are scanned without the full reader, which costs
+        // several times more; the callbacks are the same either way.
+        cXmlFastScanner scanner;
+        if (scanner.scan(text)) {
+            if (!startDocument())
+                return false;
+            EventDispatch dispatch(*this);
+            QVector<Attribute> attributes;
+            for (const cXmlFastScanner::Event& e : scanner.events()) {
+                EventDispatch::Step step = EventDispatch::Step::Continue;
+                if (e.kind == cXmlFastScanner::Event::Text) {
+                    dispatch.text(scanner.textOf(e));
+                } else if (e.kind == cXmlFastScanner::Event::Start) {
+                    attributes.clear();
+                    for (int i = 0; i < e.attributeCount; ++i) {
+                        const cXmlFastScanner::Attribute& a =
+                            scanner.attributes().at(e.firstAttribute + i);
+                        attributes.append({a.name.toString(), a.value.toString()});
+                    }
+                    step = dispatch.start(e.name.toString(), attributes);
+                } else {
+                    step = dispatch.end(e.name.toString());
+                }
+                if (step != EventDispatch::Step::Continue)
+                    return step == EventDispatch::Step::Done;
+            }
+            return true;
+        }
+    }
+
     QXmlStreamReader reader(text);
     // Names are matched as written (prefix included); an undeclared prefix is
     // not an error worth losing the metadata for.
     reader.setNamespaceProcessing(false);
-
-    // Character data of one element may arrive in several tokens (entities,
-    // CDATA sections, comments in between); it is reported as one text when
-    // the next element starts or ends.
-    QString pending;
-    bool havePending = false;
-    auto flush = [&]() -> bool {
-        if (!havePending)
-            return true;
-        havePending = false;
-        const bool ok = characters(pending);
-        pending.clear();
-        return ok;
-    };
-
-    int depth = 0;
+    EventDispatch dispatch(*this);
     while (!reader.atEnd()) {
-        const QXmlStreamReader::TokenType token = reader.readNext();
-        bool ok = true;
-        switch (token) {
+        EventDispatch::Step step = EventDispatch::Step::Continue;
+        switch (reader.readNext()) {
         case QXmlStreamReader::StartDocument:
-            ok = startDocument();
+            if (!startDocument())
+                return false;
             break;
         case QXmlStreamReader::EndDocument:
-            ok = flush() && endDocument();
-            break;
+            return dispatch.flush() && endDocument();
         case QXmlStreamReader::StartElement: {
-            ok = flush();
-            if (!ok)
-                break;
             QVector<Attribute> attributes;
             const QXmlStreamAttributes attrs = reader.attributes();
             attributes.reserve(attrs.size());
             for (const QXmlStreamAttribute& a : attrs)
                 attributes.append({a.qualifiedName().toString(), a.value().toString()});
-            ++depth;
-            ok = startElement(reader.namespaceUri().toString(), reader.name().toString(),
-                              reader.qualifiedName().toString(), attributes);
+            step = dispatch.start(reader.qualifiedName().toString(), attributes);
             break;
         }
         case QXmlStreamReader::Characters:
-            if (depth > 0) {
-                pending += reader.text();
-                havePending = true;
-            }
+            dispatch.text(reader.text());
             break;
         case QXmlStreamReader::EndElement:
-            ok = flush() && endElement(reader.namespaceUri().toString(), reader.name().toString(),
-                                       reader.qualifiedName().toString());
-            --depth;
-            // Whatever follows the root element (chunk padding, stray
-            // content) is not part of the document.
-            if (ok && depth == 0)
-                return endDocument();
+            step = dispatch.end(reader.qualifiedName().toString());
             break;
         case QXmlStreamReader::Invalid:
             return fatalError(reader.lineNumber(), reader.columnNumber(), reader.errorString());
         default:
             break; // comments, processing instructions, DTD, entity references
         }
-        if (!ok)
-            return false;
+        if (step != EventDispatch::Step::Continue)
+            return step == EventDispatch::Step::Done;
     }
     if (reader.hasError())
         return fatalError(reader.lineNumber(), reader.columnNumber(), reader.errorString());

@@ -27,8 +27,11 @@ public:
     virtual bool fatalError(qint64 line, qint64 column, const QString& message);
 
     // Runs the reader over text, making the callbacks above. Returns false on
-    // malformed XML (after fatalError) and true otherwise.
-    bool parse(const QString& text);
+    // malformed XML (after fatalError) and true otherwise. Plain documents go
+    // through a fast scanner with the same callbacks; FullReader forces
+    // QXmlStreamReader (tests compare the two).
+    enum class ReaderChoice { Any, FullReader };
+    bool parse(const QString& text, ReaderChoice choice = ReaderChoice::Any);
 
     const QString& lastError() const { return m_lastError; }
 

@@ -1,0 +1,302 @@
+#include "cXmlFastScanner.h"
+
+namespace {
+
+bool isSpace(char16_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+bool isNameStart(char16_t c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':';
+}
+
+bool isNameChar(char16_t c)
+{
+    return isNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
+}
+
+// Characters the fast path leaves to the full reader: controls XML forbids,
+// surrogates (pairs included, for simplicity) and the two non-characters.
+bool needsFullReader(char16_t c)
+{
+    return (c < 0x20 && c != '\t' && c != '\n' && c != '\r') || (c >= 0xD800 && c <= 0xDFFF) ||
+           c == 0xFFFE || c == 0xFFFF;
+}
+
+bool isXmlChar(char32_t v)
+{
+    return v == 0x9 || v == 0xA || v == 0xD || (v >= 0x20 && v <= 0xD7FF) ||
+           (v >= 0xE000 && v <= 0xFFFD) || (v >= 0x10000 && v <= 0x10FFFF);
+}
+
+// Decodes the reference starting at ref[0] == '&'; len receives its length.
+bool decodeReference(QStringView ref, QString& out, qsizetype& len)
+{
+    const qsizetype semi = ref.left(12).indexOf(QLatin1Char(';'));
+    if (semi < 2)
+        return false;
+    const QStringView name = ref.mid(1, semi - 1);
+    len = semi + 1;
+    if (name == QLatin1String("amp"))
+        out.append(QLatin1Char('&'));
+    else if (name == QLatin1String("lt"))
+        out.append(QLatin1Char('<'));
+    else if (name == QLatin1String("gt"))
+        out.append(QLatin1Char('>'));
+    else if (name == QLatin1String("quot"))
+        out.append(QLatin1Char('"'));
+    else if (name == QLatin1String("apos"))
+        out.append(QLatin1Char('\''));
+    else if (name.startsWith(QLatin1Char('#'))) {
+        const bool hex = name.size() > 1 && name.at(1) == QLatin1Char('x');
+        const QStringView digits = name.mid(hex ? 2 : 1);
+        if (digits.isEmpty())
+            return false;
+        for (QChar d : digits) {
+            const char16_t c = d.unicode();
+            const bool ok = (c >= '0' && c <= '9') ||
+                            (hex && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')));
+            if (!ok)
+                return false;
+        }
+        bool ok = false;
+        const uint v = digits.toUInt(&ok, hex ? 16 : 10);
+        if (!ok || !isXmlChar(v))
+            return false;
+        const char32_t u = v;
+        out.append(QString::fromUcs4(&u, 1));
+    } else {
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void cXmlFastScanner::skipSpace()
+{
+    while (m_pos < m_doc.size() && isSpace(m_doc.at(m_pos).unicode()))
+        ++m_pos;
+}
+
+bool cXmlFastScanner::scanName(QStringView& name)
+{
+    const qsizetype start = m_pos;
+    if (m_pos >= m_doc.size() || !isNameStart(m_doc.at(m_pos).unicode()))
+        return false;
+    ++m_pos;
+    while (m_pos < m_doc.size() && isNameChar(m_doc.at(m_pos).unicode()))
+        ++m_pos;
+    name = m_doc.mid(start, m_pos - start);
+    return true;
+}
+
+bool cXmlFastScanner::scanComment()
+{
+    const qsizetype end = m_doc.indexOf(QLatin1String("--"), m_pos + 4);
+    if (end < 0 || end + 2 >= m_doc.size() || m_doc.at(end + 2) != QLatin1Char('>'))
+        return false;
+    for (qsizetype i = m_pos + 4; i < end; ++i) {
+        if (needsFullReader(m_doc.at(i).unicode()))
+            return false;
+    }
+    m_pos = end + 3;
+    return true;
+}
+
+bool cXmlFastScanner::scanText(qsizetype end)
+{
+    bool plain = true;
+    for (qsizetype i = m_pos; i < end; ++i) {
+        const char16_t c = m_doc.at(i).unicode();
+        if (needsFullReader(c))
+            return false;
+        if (c == '&' || c == '\r')
+            plain = false;
+        else if (c == ']' && m_doc.mid(i, 3) == QLatin1String("]]>"))
+            return false;
+    }
+    Event e;
+    e.kind = Event::Text;
+    if (plain) {
+        e.text = m_doc.mid(m_pos, end - m_pos);
+    } else {
+        // Line ends become "\n" as in any XML reader; references are resolved.
+        QString out;
+        out.reserve(end - m_pos);
+        for (qsizetype i = m_pos; i < end;) {
+            const QChar c = m_doc.at(i);
+            if (c == QLatin1Char('\r')) {
+                out.append(QLatin1Char('\n'));
+                i += (i + 1 < end && m_doc.at(i + 1) == QLatin1Char('\n')) ? 2 : 1;
+            } else if (c == QLatin1Char('&')) {
+                qsizetype len = 0;
+                if (!decodeReference(m_doc.mid(i, end - i), out, len))
+                    return false;
+                i += len;
+            } else {
+                out.append(c);
+                ++i;
+            }
+        }
+        e.decoded = int(m_decoded.size());
+        m_decoded.append(out);
+    }
+    if (end > m_pos)
+        m_events.append(e);
+    m_pos = end;
+    return true;
+}
+
+bool cXmlFastScanner::scanStartTag()
+{
+    ++m_pos; // '<'
+    Event e;
+    e.kind = Event::Start;
+    if (!scanName(e.name))
+        return false;
+    e.firstAttribute = int(m_attributes.size());
+    for (;;) {
+        const qsizetype before = m_pos;
+        skipSpace();
+        if (m_pos >= m_doc.size())
+            return false;
+        const QChar c = m_doc.at(m_pos);
+        if (c == QLatin1Char('>') || c == QLatin1Char('/')) {
+            const bool empty = c == QLatin1Char('/');
+            if (empty && (m_pos + 1 >= m_doc.size() || m_doc.at(m_pos + 1) != QLatin1Char('>')))
+                return false;
+            m_pos += empty ? 2 : 1;
+            m_events.append(e);
+            if (empty) {
+                Event end;
+                end.kind = Event::End;
+                end.name = e.name;
+                m_events.append(end);
+            } else {
+                m_open.append(e.name);
+            }
+            return true;
+        }
+        if (m_pos == before) // attributes are separated by white space
+            return false;
+        Attribute a;
+        if (!scanName(a.name))
+            return false;
+        skipSpace();
+        if (m_pos >= m_doc.size() || m_doc.at(m_pos) != QLatin1Char('='))
+            return false;
+        ++m_pos;
+        skipSpace();
+        if (m_pos >= m_doc.size())
+            return false;
+        const QChar quote = m_doc.at(m_pos);
+        if (quote != QLatin1Char('"') && quote != QLatin1Char('\''))
+            return false;
+        const qsizetype close = m_doc.indexOf(quote, m_pos + 1);
+        if (close < 0)
+            return false;
+        a.value = m_doc.mid(m_pos + 1, close - m_pos - 1);
+        for (QChar v : a.value) {
+            // References and white-space normalisation are the full reader's.
+            const char16_t u = v.unicode();
+            if (u == '<' || u == '&' || u < 0x20 || needsFullReader(u))
+                return false;
+        }
+        for (int i = e.firstAttribute; i < m_attributes.size(); ++i) {
+            if (m_attributes.at(i).name == a.name)
+                return false;
+        }
+        m_attributes.append(a);
+        ++e.attributeCount;
+        m_pos = close + 1;
+    }
+}
+
+bool cXmlFastScanner::scanEndTag()
+{
+    m_pos += 2; // "</"
+    Event e;
+    e.kind = Event::End;
+    if (!scanName(e.name))
+        return false;
+    skipSpace();
+    if (m_pos >= m_doc.size() || m_doc.at(m_pos) != QLatin1Char('>'))
+        return false;
+    ++m_pos;
+    if (m_open.isEmpty() || m_open.last() != e.name)
+        return false;
+    m_open.removeLast();
+    m_events.append(e);
+    return true;
+}
+
+bool cXmlFastScanner::scan(QStringView doc)
+{
+    m_doc = doc;
+    m_pos = 0;
+    m_open.clear();
+    m_events.clear();
+    m_attributes.clear();
+    m_decoded.clear();
+
+    // An XML declaration is taken only in its plain forms.
+    if (doc.startsWith(QLatin1String("<?"))) {
+        const qsizetype end = doc.indexOf(QLatin1String("?>"));
+        if (end < 0)
+            return false;
+        QString decl = doc.mid(2, end - 2).toString().simplified();
+        decl.replace(QLatin1Char('\''), QLatin1Char('"'));
+        static const char* const accepted[] = {
+            "xml version=\"1.0\"",
+            "xml version=\"1.0\" encoding=\"UTF-8\"",
+            "xml version=\"1.0\" encoding=\"utf-8\"",
+            "xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"",
+            "xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"",
+            "xml version=\"1.0\" standalone=\"yes\"",
+        };
+        bool known = false;
+        for (const char* a : accepted)
+            known = known || decl == QLatin1String(a);
+        if (!known)
+            return false;
+        m_pos = end + 2;
+    }
+    // Before the root: white space and comments only.
+    for (;;) {
+        skipSpace();
+        if (m_doc.mid(m_pos, 4) == QLatin1String("<!--")) {
+            if (!scanComment())
+                return false;
+            continue;
+        }
+        if (m_pos + 1 < m_doc.size() && m_doc.at(m_pos) == QLatin1Char('<') &&
+            isNameStart(m_doc.at(m_pos + 1).unicode()))
+            break;
+        return false;
+    }
+    while (m_pos < m_doc.size()) {
+        if (m_doc.at(m_pos) != QLatin1Char('<')) {
+            qsizetype next = m_doc.indexOf(QLatin1Char('<'), m_pos);
+            if (next < 0)
+                return false; // the root never closes
+            if (!scanText(next))
+                return false;
+            continue;
+        }
+        const QChar next = m_pos + 1 < m_doc.size() ? m_doc.at(m_pos + 1) : QChar();
+        bool ok;
+        if (next == QLatin1Char('/'))
+            ok = scanEndTag();
+        else if (next == QLatin1Char('!'))
+            ok = m_doc.mid(m_pos, 4) == QLatin1String("<!--") && scanComment();
+        else if (next == QLatin1Char('?'))
+            ok = false;
+        else
+            ok = scanStartTag();
+        if (!ok)
+            return false;
+        if (m_open.isEmpty())
+            return true; // the root element has closed
+    }
+    return false;
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "IxmlParser.h"
+
+#include <QStringList>
+
+// Records every callback the parser makes, as text lines, so that two
+// readers can be compared event for event.
+class XmlTrace : public cDefaultHandler
+{
+public:
+    QStringList lines;
+
+    bool startElement(const QString& ns, const QString& local, const QString& qName,
+                      const QVector<Attribute>& attributes) override
+    {
+        QString line = QStringLiteral("start %1|%2|%3").arg(ns, local, qName);
+        for (const Attribute& a : attributes)
+            line += QStringLiteral(" %1=%2").arg(a.name, a.value);
+        lines << line;
+        return true;
+    }
+    bool characters(const QString& text) override
+    {
+        lines << QStringLiteral("text ") + text;
+        return true;
+    }
+    bool endElement(const QString& ns, const QString& local, const QString& qName) override
+    {
+        lines << QStringLiteral("end %1|%2|%3").arg(ns, local, qName);
+        return true;
+    }
+    bool endDocument() override
+    {
+        lines << QStringLiteral("enddoc");
+        return true;
+    }
+
+    static QStringList run(const QString& doc, ReaderChoice choice, bool* ok = nullptr)
+    {
+        XmlTrace t;
+        const bool result = t.parse(doc, choice);
+        if (ok)
+            *ok = result;
+        t.lines << QStringLiteral("result %1").arg(result) << t.lastError();
+        return t.lines;
+    }
+};
