@@ -10,7 +10,7 @@
 namespace {
 
 struct InfoResult {
-    QByteArray text;  // the file's JSON element or its plain lines
+    std::string text; // the file's JSON element or its plain lines
     QString error;    // set when the path could not be read
 };
 
@@ -22,7 +22,8 @@ InfoResult describe(const QString& path, bool json)
     if (!ok)
         r.error = file.errorText();
     if (json) {
-        r.text = QByteArray("    ");
+        r.text.reserve(16 * 1024);
+        r.text = "    ";
         JsonWriter w(r.text, 1);
         if (ok)
             TakeJson::writeFile(w, file, path);
@@ -45,7 +46,7 @@ InfoResult describe(const QString& path, bool json)
             s += QStringLiteral(" (%1)").arg(t.at(3));
         s += QLatin1Char('\n');
     }
-    r.text = (s + QLatin1Char('\n')).toUtf8();
+    r.text = (s + QLatin1Char('\n')).toStdString();
     return r;
 }
 
@@ -94,7 +95,7 @@ int runInfoCommand(CliContext& ctx)
             }
             if (json && i > 0)
                 out.write(",\n");
-            out.write(r.text);
+            out.write(r.text.data(), qint64(r.text.size()));
         });
     if (json)
         out.write("\n]\n");

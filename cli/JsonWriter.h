@@ -1,8 +1,9 @@
 #pragma once
 
-#include <QByteArray>
 #include <QString>
 #include <QVector>
+
+#include <string>
 
 // Streaming JSON text writer, indented by four spaces. Much cheaper than
 // building QJsonObject trees when thousands of takes are printed. The caller
@@ -12,7 +13,7 @@ class JsonWriter
 public:
     // baseDepth: nesting of the first value written, for text that another
     // writer's output will contain (one element of an array written elsewhere).
-    explicit JsonWriter(QByteArray& out, int baseDepth = 0) : m_out(out), m_base(baseDepth) {}
+    explicit JsonWriter(std::string& out, int baseDepth = 0) : m_out(out), m_base(baseDepth) {}
 
     void beginObject() { open('{'); }
     void endObject() { close('}'); }
@@ -41,7 +42,7 @@ private:
     void indent();
     void string(const QString& text);
 
-    QByteArray& m_out;
+    std::string& m_out; // std::string: byte appends inline, unlike QByteArray
     QVector<bool> m_empty; // per open container: nothing written in it yet
     bool m_afterKey = false;
     int m_base = 0;

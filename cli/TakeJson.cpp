@@ -154,10 +154,10 @@ void writeError(JsonWriter& w, const QString& pathAsGiven, const QString& error)
 namespace {
 template <typename Fn> QJsonDocument viaWriter(Fn fn)
 {
-    QByteArray text;
+    std::string text;
     JsonWriter w(text);
     fn(w);
-    return QJsonDocument::fromJson(text);
+    return QJsonDocument::fromJson(QByteArray::fromStdString(text));
 }
 } // namespace
 

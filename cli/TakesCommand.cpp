@@ -110,7 +110,7 @@ void printPlain(QTextStream& out, const AudioFileModel& model, const QList<QStri
 // "info --json" shows them), its files in channel order and its side tables.
 QByteArray jsonTakes(const AudioFileModel& model, const QList<QStringList>& filesOfRow)
 {
-    QByteArray text;
+    std::string text;
     JsonWriter w(text);
     w.beginArray();
     for (int row = 0; row < model.rowCount(); ++row) {
@@ -136,8 +136,7 @@ QByteArray jsonTakes(const AudioFileModel& model, const QList<QStringList>& file
         w.endObject();
     }
     w.endArray();
-    text += '\n';
-    return text;
+    return QByteArray::fromStdString(text);
 }
 
 } // namespace
