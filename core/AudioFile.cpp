@@ -316,14 +316,15 @@ void AudioFile::AnalizeIxmlAudioInfo(const QByteArray& body)
 {
     // The text runs to the first NUL or to the end of the body; an unpadded
     // chunk keeps its last character.
-    const qsizetype nul = body.indexOf('\0');
-    qsizetype len = nul < 0 ? body.size() : nul;
+    const char* bytes = body.constData();
+    const char* nul = static_cast<const char*>(std::memchr(bytes, 0, size_t(body.size())));
+    qsizetype len = nul ? nul - bytes : body.size();
     // Padding after the document is insignificant; not decoding it keeps
     // reading a take cheap (new chunks carry 8 KiB of it).
-    while (len > 0 && (body.at(len - 1) == ' ' || body.at(len - 1) == '\r' ||
-                       body.at(len - 1) == '\n' || body.at(len - 1) == '\t'))
+    while (len > 0 && (bytes[len - 1] == ' ' || bytes[len - 1] == '\r' || bytes[len - 1] == '\n' ||
+                       bytes[len - 1] == '\t'))
         --len;
-    const QByteArray raw = QByteArray::fromRawData(body.constData(), len);
+    const QByteArray raw = QByteArray::fromRawData(bytes, len);
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8(raw);
     if (utf8.hasError())

@@ -4,10 +4,9 @@ namespace {
 
 bool isSpace(char16_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
-bool isNameStart(char16_t c)
-{
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':';
-}
+// Prefixed names (with ':') are left to the full reader, whose rules for them
+// hold even without namespace processing.
+bool isNameStart(char16_t c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
 
 bool isNameChar(char16_t c)
 {
