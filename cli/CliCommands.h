@@ -26,4 +26,8 @@ int runTakesCommand(CliContext& ctx);
 #endif
 #ifdef VELMORA_HAVE_ENGINE
 int runRecorderCommand(CliContext& ctx);
+int runSetCommand(CliContext& ctx);
+int runCopyCommand(CliContext& ctx);
+int runSplitCommand(CliContext& ctx);
+int runCombineCommand(CliContext& ctx);
 #endif

@@ -18,6 +18,19 @@ const CliCommand kCommands[] = {
      "recorder --port PORT COMMAND   talk to a recorder: status, watch, record, stop, play,\n"
      "                               takes, set-take ID FIELD VALUE, false-take ID",
      runRecorderCommand},
+    {"set",
+     "set [--project|--scene|--take|--tape|--note|--ubits|--user TEXT] [--circled|--wild yes|no]\n"
+     "    [--frame-rate RATE] [--sample-rate N] [--timestamp SAMPLES]\n"
+     "    [--track CH=NAME[:FUNCTION]]... [--quiet] PATH...   write metadata into take files",
+     runSetCommand},
+    {"copy", "copy --to DIR [--overwrite] [--quiet] PATH...   copy take files into DIR",
+     runCopyCommand},
+    {"split",
+     "split --to DIR --output TRACKS [--output TRACKS]... [--overwrite] [--quiet] FILE...\n"
+     "    split poly files (TRACKS: 1-based, e.g. 1,3 gives BASE_1_3.EXT)",
+     runSplitCommand},
+    {"combine", "combine --output OUT [--overwrite] [--quiet] PATH...   combine mono files",
+     runCombineCommand},
 #endif
 };
 

@@ -1,0 +1,450 @@
+#include "AudioThread.h"
+
+#include "OpsLog.h"
+#include "PartialOutput.h"
+#include "SafeFileOps.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <memory>
+
+Q_LOGGING_CATEGORY(lcOps, "velmora.ops", QtWarningMsg)
+
+using namespace SoundDefs;
+
+const QString AudioThread::kMsgCannotOpen = QStringLiteral("Can not open one of the file");
+const QString AudioThread::kMsgCannotOpenDst = QStringLiteral("Can not open dst file (access)");
+const QString AudioThread::kMsgSizeLimit = QStringLiteral(
+    "Operation cannot be completed. File exceeds Broadcast Wave Format file size limit.");
+const QString AudioThread::kMsgSameSource =
+    QStringLiteral("Source and Destination are the same.\n Please select a different Destination.");
+const QString AudioThread::kMsgCannotCombine =
+    QStringLiteral("The selected files cannot be combined.\n Parameters do not match.");
+
+namespace
+{
+
+const QString kMsgFlac = QStringLiteral("FLAC takes cannot be written");
+constexpr quint64 kFileSizeLimit = quint64(1) << 32; // a RIFF file must stay below 4 GiB
+
+// True when AudioFile::UpdateAudioFile can patch f without a full rewrite.
+// Checked first so that a take that needs a rewrite is not half patched (its
+// sample rate written, its iXML refused) by an in-place attempt that fails.
+bool canPatchInPlace(AudioFile& f)
+{
+    const AudioFileInfo& i = f.m_info;
+    if (i.fileType != kFileTypeWave || f.m_fmtDataPos == 0)
+        return false;
+    const bool appends = (i.hasIxml && f.m_ixmlDataPos == 0) || (i.hasBext && f.m_bextDataPos == 0);
+    const quint64 riffEnd = quint64(f.m_riffSize) + 8;
+    if (appends && riffEnd != f.m_fileSize && riffEnd + 1 != f.m_fileSize)
+        return false;
+    if (i.hasIxml && f.m_ixmlDataPos != 0) {
+        AudioRiffHdr hdr;
+        const quint32 total = f.PrepareIxmlAudioHdr(hdr, 0);
+        if (total == 0 || f.m_ixmlChunkSize < total)
+            return false;
+    }
+    if (i.hasBext && f.m_bextDataPos != 0 && f.m_bextChunkSize < quint32(kBextHdrSize))
+        return false;
+    return true;
+}
+
+} // namespace
+
+AudioThread::AudioThread(QObject* parent) : QThread(parent) {}
+
+AudioThread::~AudioThread()
+{
+    // The loops test m_contOp once per chunk, so the wait is short; a running
+    // QThread must not be destroyed.
+    m_contOp = false;
+    wait();
+    for (AudioFile* f : m_files)
+        delete f;
+}
+
+void AudioThread::InitOp(AudioOperation op)
+{
+    m_op = op;
+    m_errorMsg.clear();
+    m_progress = 0;
+    m_contOp = true;
+}
+
+void AudioThread::CleanUp()
+{
+    m_contOp = false;
+    if (isRunning() && !wait(kCleanUpWaitMs))
+        return;
+    InitOp(OP_NONE);
+    m_contOp = false;
+    m_path.clear();
+    m_fileList.clear();
+    m_trackMasks.clear();
+    m_files.clear();
+    m_errorMsg.clear();
+}
+
+void AudioThread::run()
+{
+    switch (m_op.load()) {
+    case OP_COMBINE:
+        Combine();
+        break;
+    case OP_SPLIT:
+        Split();
+        break;
+    case OP_COPY:
+        Copy();
+        break;
+    case OP_UPDATE:
+        Update();
+        break;
+    case OP_PLAY:
+        Play();
+        break;
+    default:
+        break;
+    }
+}
+
+void AudioThread::fail(const QString& message)
+{
+    if (m_errorMsg.isEmpty())
+        m_errorMsg = message;
+    m_contOp = false;
+}
+
+void AudioThread::sendProgress(quint64 index, quint64 count)
+{
+    const quint32 percent = count ? quint32(qMin<quint64>(100, index * 100 / count)) : 0;
+    if (percent != m_progress || index == count) {
+        m_progress = percent;
+        emit progressUpdate(STATE_PROGRESS, percent);
+    }
+}
+
+// Sends the one final signal of a work function and returns to idle.
+void AudioThread::finish()
+{
+    const bool ok = m_contOp;
+    if (!ok && m_errorMsg.isEmpty())
+        m_errorMsg = QStringLiteral("Operation cancelled");
+    m_progress = 100;
+    qCDebug(lcOps) << "ReportProgress( ( m_contOp) ? STATE_DONE : STATE_ERROR)" << ok;
+    emit progressUpdate(ok ? STATE_DONE : STATE_ERROR, 100);
+    m_op = OP_NONE;
+}
+
+quint64 AudioThread::newFileSize(AudioFile& record)
+{
+    AudioRiffHdr ixml;
+    const quint64 ixmlTotal = record.PrepareIxmlAudioHdr(ixml, AudioFile::kIxmlPadding);
+    const quint64 data = record.m_info.dataSize;
+    return 12 + 24 + (record.m_info.hasBext ? 8 + kBextHdrSize : 0) + ixmlTotal + 8 + data +
+           (data & 1);
+}
+
+// Every output must differ from every source and from every other output: an
+// output written over a source would destroy the audio being read.
+bool AudioThread::outputsClash(const QStringList& outputs, const QStringList& sources)
+{
+    for (int i = 0; i < outputs.size(); ++i) {
+        for (const QString& s : sources) {
+            if (SafeFileOps::samePath(outputs.at(i), s) ||
+                SafeFileOps::samePath(SafeFileOps::partialPathFor(outputs.at(i)), s)) {
+                fail(kMsgSameSource + QStringLiteral(" (%1)").arg(outputs.at(i)));
+                return true;
+            }
+        }
+        for (int j = 0; j < i; ++j) {
+            if (SafeFileOps::samePath(outputs.at(i), outputs.at(j))) {
+                fail(QStringLiteral("Two outputs have the same name: %1").arg(outputs.at(i)));
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// ---------------------------------------------------------------- Update
+
+bool AudioThread::Update(QString& path, QString& backupPath, AudioFile* file)
+{
+    CleanUp();
+    if (m_op != OP_NONE)
+        return false;
+    qCDebug(lcOps) << "source name" << backupPath << "dest name" << path;
+    if (!file || path.isEmpty()) {
+        m_errorMsg = QStringLiteral("no take given");
+        return false;
+    }
+    const QString current = file->fileName();
+    // A rename (the take is at backupPath and goes to path) or a save (the
+    // take is at path; backupPath is where it waits while it is rewritten).
+    const bool renaming = !SafeFileOps::samePath(current, path);
+    if (renaming && !SafeFileOps::samePath(current, backupPath)) {
+        m_errorMsg = QStringLiteral("%1: the take is not at %2").arg(current, path);
+        return false;
+    }
+    if (renaming && (QFileInfo::exists(path) || QFileInfo(path).isSymLink())) {
+        m_errorMsg = QStringLiteral("%1 already exists").arg(path);
+        return false;
+    }
+    if (file->m_info.fileType == kFileTypeFlac) {
+        m_errorMsg = kMsgFlac;
+        return false;
+    }
+    const QString problem = SafeFileOps::fileWriteProblem(current);
+    if (!problem.isEmpty()) {
+        m_errorMsg = problem;
+        return false;
+    }
+
+    if (canPatchInPlace(*file) && file->UpdateAudioFile(true, true)) {
+        if (renaming) {
+            QString why;
+            if (!SafeFileOps::renameNoReplace(current, path, &why)) {
+                m_errorMsg =
+                    QStringLiteral("the metadata was written, but %1 cannot be renamed: %2")
+                        .arg(current, why);
+                return false;
+            }
+            file->setFileName(path);
+        }
+        qCDebug(lcOps) << "Fast Update Done";
+        m_progress = 100;
+        emit progressUpdate(STATE_DONE, 100);
+        return true;
+    }
+
+    // Full rewrite: the new file is written under path from the audio of the
+    // take, which stays complete under its backup name until then.
+    const QString folderProblem = SafeFileOps::folderWriteProblem(path);
+    if (!folderProblem.isEmpty()) {
+        m_errorMsg = folderProblem;
+        return false;
+    }
+    if (file->m_info.hasBext)
+        file->m_bext.Compile();
+    if (newFileSize(*file) >= kFileSizeLimit) {
+        m_errorMsg = kMsgSizeLimit;
+        return false;
+    }
+    QString source = current;
+    bool ownBackup = false;
+    if (!renaming) {
+        // A file already at the backup name may be the only intact copy of a
+        // take from an earlier failed save: it is left alone.
+        const QString backup = SafeFileOps::unusedBackupPath(backupPath);
+        if (backup.isEmpty()) {
+            m_errorMsg = QStringLiteral("no free backup name next to %1: earlier backups are still "
+                                        "there; check and remove them first")
+                             .arg(path);
+            return false;
+        }
+        QString why;
+        if (!SafeFileOps::renameNoReplace(path, backup, &why)) {
+            m_errorMsg = QStringLiteral("%1 cannot be moved to its backup name %2: %3")
+                             .arg(path, backup, why);
+            return false;
+        }
+        backupPath = backup;
+        source = backup;
+        ownBackup = true;
+    }
+    {
+        QFile create(path);
+        if (!create.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            m_errorMsg = QStringLiteral("%1 cannot be created: %2").arg(path, create.errorString());
+            if (ownBackup)
+                restoreAfterFailedUpdate(source, path);
+            return false;
+        }
+    }
+    qCDebug(lcOps) << "Init - ok";
+    auto* pFile = new AudioFile;
+    *pFile = *file;
+    pFile->setFileName(path);
+    pFile->m_bext.SetHeader(&pFile->m_info.bextHeader);
+    if (pFile->m_info.hasBext)
+        pFile->m_bext.Parse(&pFile->m_info.bextHeader);
+
+    m_path = source;
+    m_updateTarget = path;
+    m_ownBackup = ownBackup;
+    m_files.append(pFile);
+    InitOp(OP_UPDATE);
+    start();
+    return true;
+}
+
+// Puts the take back under its own name after a failed rewrite: the partial
+// new file is removed first, the backup renamed back. When that rename fails
+// the take stays complete under its backup name, which the message gives.
+void AudioThread::restoreAfterFailedUpdate(const QString& backupPath, const QString& takePath)
+{
+    QFile::remove(takePath);
+    QString why;
+    if (!SafeFileOps::renameNoReplace(backupPath, takePath, &why)) {
+        m_errorMsg += QStringLiteral(" The take is kept as %1 (%2).").arg(backupPath, why);
+        return;
+    }
+    SafeFileOps::syncFolderOf(takePath);
+}
+
+void AudioThread::Update()
+{
+    std::unique_ptr<AudioFile> pFile(m_files.value(0));
+    m_files.clear();
+    const QString target = m_updateTarget;
+    AudioFile src;
+    if (!pFile) {
+        fail(QStringLiteral("no take given"));
+    } else if (!src.Open(m_path)) {
+        qCDebug(lcOps) << "ReportProgress( STATE_ERROR)"
+                       << " Init failed" << m_path;
+        fail(QStringLiteral("%1 cannot be read: %2").arg(m_path, src.errorText()));
+    } else if (src.m_info.dataSize < pFile->m_info.dataSize) {
+        fail(QStringLiteral("%1: the audio data is shorter than when the take was read")
+                 .arg(m_path));
+    } else if (!src.cFile::Open(QIODevice::ReadOnly) || !src.Seek(src.m_fileDataPos, true)) {
+        fail(QStringLiteral("%1 cannot be read: %2").arg(m_path, src.errorString()));
+    } else if (!pFile->WriteRiffHdrs()) {
+        fail(QStringLiteral("%1: the headers cannot be written: %2")
+                 .arg(target, pFile->errorString()));
+    }
+
+    if (m_contOp) {
+        src.m_transferBuffer = QByteArray(kCopyChunk, Qt::Uninitialized);
+        char* buf = src.m_transferBuffer.data();
+        quint64 remaining = pFile->m_info.dataSize;
+        const quint64 count = remaining / kCopyChunk + 1;
+        for (quint64 i = 0; remaining > 0; ++i) {
+            if (!m_contOp)
+                break;
+            const qint64 want = qint64(qMin<quint64>(remaining, kCopyChunk));
+            const qint64 got = src.Read(buf, want);
+            if (got != want) {
+                fail(QStringLiteral("%1: read failed: %2")
+                         .arg(m_path,
+                              got < 0 ? src.errorString() : QStringLiteral("the file ends early")));
+                break;
+            }
+            if (pFile->Write(buf, got) != got) {
+                fail(QStringLiteral("%1: write failed: %2").arg(target, pFile->errorString()));
+                break;
+            }
+            sendProgress(i, count);
+            remaining -= quint64(got);
+        }
+    }
+    if (m_contOp) {
+        QString why;
+        const bool pad = !(pFile->m_info.dataSize & 1) || pFile->Write("\0", 1) == 1;
+        if (!pad || !SafeFileOps::syncFile(*pFile, &why)) {
+            fail(QStringLiteral("%1: write failed: %2")
+                     .arg(target, why.isEmpty() ? pFile->errorString() : why));
+        } else {
+            pFile->Close();
+            SafeFileOps::syncFolderOf(target);
+            qCDebug(lcOps) << "pFile->Close()";
+        }
+    }
+    src.Close();
+    if (!m_contOp) {
+        qCDebug(lcOps) << "m_contOp == false";
+        if (pFile)
+            pFile->Close();
+        if (m_ownBackup) {
+            restoreAfterFailedUpdate(m_path, target);
+        } else if (pFile) {
+            // A rename: the take is untouched at m_path; only the new file goes.
+            QFile::remove(target);
+        }
+    }
+    pFile.reset();
+    finish();
+}
+
+// ---------------------------------------------------------------- Copy
+
+bool AudioThread::Copy(QString& destination, QString& source)
+{
+    CleanUp();
+    if (m_op != OP_NONE)
+        return false;
+    m_path = destination;
+    m_fileList.append(source);
+    InitOp(OP_COPY);
+    start();
+    return true;
+}
+
+void AudioThread::Copy()
+{
+    const QString srcPath = m_fileList.value(0);
+    const QString dst = m_path;
+    AudioFile src;
+    std::unique_ptr<PartialOutput> out;
+    if (!src.Open(srcPath)) {
+        fail(QStringLiteral("%1: %2").arg(srcPath, src.errorText()));
+    } else if (src.m_info.fileType == kFileTypeFlac) {
+        fail(kMsgFlac);
+    } else if (!outputsClash({dst}, {srcPath})) {
+        if (src.m_info.hasBext)
+            src.m_bext.Compile();
+        out = std::make_unique<PartialOutput>(dst);
+        out->adopt(src);
+        QString why;
+        if (newFileSize(out->file()) >= kFileSizeLimit)
+            fail(kMsgSizeLimit);
+        else if (!src.cFile::Open(QIODevice::ReadOnly) || !src.Seek(src.m_fileDataPos, true))
+            fail(QStringLiteral("%1 cannot be read: %2").arg(srcPath, src.errorString()));
+        else if (!out->begin(&why))
+            fail(why);
+    }
+
+    if (m_contOp) {
+        src.m_transferBuffer = QByteArray(kCopyChunk, Qt::Uninitialized);
+        char* buf = src.m_transferBuffer.data();
+        quint64 remaining = src.m_info.dataSize;
+        const quint64 count = remaining / kCopyChunk + 1;
+        QString why;
+        for (quint64 i = 0; remaining > 0 && m_contOp; ++i) {
+            const qint64 want = qint64(qMin<quint64>(remaining, kCopyChunk));
+            const qint64 got = src.Read(buf, want);
+            if (got != want) {
+                fail(QStringLiteral("%1: read failed: %2")
+                         .arg(srcPath,
+                              got < 0 ? src.errorString() : QStringLiteral("the file ends early")));
+                break;
+            }
+            if (!out->write(buf, got, &why)) {
+                fail(why);
+                break;
+            }
+            sendProgress(i, count);
+            remaining -= quint64(got);
+        }
+        if (m_contOp && !out->commit(&why))
+            fail(why);
+    }
+    src.Close();
+    if (out && !m_contOp)
+        out->discard();
+    out.reset();
+    finish();
+}
+
+// ---------------------------------------------------------------- Play
+
+// Playback arrives with the playback engine; until then the operation ends
+// at once as a failure.
+void AudioThread::Play()
+{
+    fail(QStringLiteral("Playback is not available"));
+    finish();
+}

@@ -1,0 +1,111 @@
+#include "PartialOutput.h"
+
+#include "SafeFileOps.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cstdio>
+
+PartialOutput::PartialOutput(const QString& finalPath)
+    : m_final(finalPath), m_partial(SafeFileOps::partialPathFor(finalPath))
+{
+}
+
+PartialOutput::~PartialOutput()
+{
+    if (!m_committed)
+        discard();
+}
+
+void PartialOutput::adopt(const AudioFile& record)
+{
+    m_file = record;
+    m_file.m_bext.SetHeader(&m_file.m_info.bextHeader);
+    if (m_file.m_info.hasBext)
+        m_file.m_bext.Parse(&m_file.m_info.bextHeader);
+}
+
+bool PartialOutput::begin(QString* error)
+{
+    // A partial file of this name is a leftover of an interrupted run.
+    QFile::remove(m_partial);
+    {
+        QFile create(m_partial);
+        if (!create.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            if (error)
+                *error = QStringLiteral("%1: %2").arg(m_partial, create.errorString());
+            return false;
+        }
+    }
+    m_begun = true;
+    m_file.setFileName(m_partial);
+    if (!m_file.WriteRiffHdrs()) {
+        if (error)
+            *error = QStringLiteral("%1: the headers cannot be written: %2")
+                         .arg(m_final, m_file.errorString());
+        return false;
+    }
+    return true;
+}
+
+bool PartialOutput::write(const char* data, qint64 size, QString* error)
+{
+    if (size <= 0)
+        return true;
+    if (m_file.Write(data, size) != size) {
+        if (error)
+            *error = QStringLiteral("%1: write failed: %2").arg(m_final, m_file.errorString());
+        return false;
+    }
+    m_written += quint64(size);
+    return true;
+}
+
+bool PartialOutput::commit(QString* error)
+{
+    if (!m_begun || !m_file.isOpen()) {
+        if (error)
+            *error = QStringLiteral("%1: not written").arg(m_final);
+        return false;
+    }
+    if ((m_written & 1) && m_file.Write("\0", 1) != 1) {
+        if (error)
+            *error = QStringLiteral("%1: write failed: %2").arg(m_final, m_file.errorString());
+        return false;
+    }
+    // A file that replaces another must be on the disk before the rename
+    // makes the old one unreachable; a new file only needs to reach the kernel.
+    const bool replaces = QFileInfo::exists(m_final);
+    QString why;
+    const bool flushed = replaces ? SafeFileOps::syncFile(m_file, &why) : m_file.flush();
+    if (!flushed) {
+        if (error)
+            *error = QStringLiteral("%1: write failed: %2")
+                         .arg(m_final, why.isEmpty() ? m_file.errorString() : why);
+        return false;
+    }
+    m_file.Close();
+    if (std::rename(QFile::encodeName(m_partial).constData(),
+                    QFile::encodeName(m_final).constData()) != 0) {
+        if (error)
+            *error = QStringLiteral("%1: cannot be created: %2")
+                         .arg(m_final, SafeFileOps::lastErrorText());
+        return false;
+    }
+    m_committed = true;
+    if (replaces)
+        SafeFileOps::syncFolderOf(m_final);
+    return true;
+}
+
+void PartialOutput::discard()
+{
+    m_file.Close();
+    if (m_committed)
+        QFile::remove(m_final);
+    else if (m_begun)
+        QFile::remove(m_partial);
+    m_begun = false;
+    m_committed = false;
+}

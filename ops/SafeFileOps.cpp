@@ -1,0 +1,144 @@
+#include "SafeFileOps.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#ifndef RENAME_NOREPLACE
+#define RENAME_NOREPLACE (1 << 0)
+#endif
+
+namespace
+{
+
+constexpr QFile::Permissions kAnyWrite =
+    QFile::WriteOwner | QFile::WriteUser | QFile::WriteGroup | QFile::WriteOther;
+
+bool sameInode(const QString& a, const QString& b)
+{
+    struct stat sa, sb;
+    if (::stat(QFile::encodeName(a).constData(), &sa) != 0 ||
+        ::stat(QFile::encodeName(b).constData(), &sb) != 0)
+        return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+} // namespace
+
+QString SafeFileOps::lastErrorText()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+bool SafeFileOps::renameNoReplace(const QString& from, const QString& to, QString* error)
+{
+    const QByteArray f = QFile::encodeName(from);
+    const QByteArray t = QFile::encodeName(to);
+    if (::renameat2(AT_FDCWD, f.constData(), AT_FDCWD, t.constData(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) {
+        if (error)
+            *error =
+                errno == EEXIST ? QStringLiteral("%1 already exists").arg(to) : lastErrorText();
+        return false;
+    }
+    // A file system without the atomic form: check, then rename.
+    struct stat st;
+    if (::lstat(t.constData(), &st) == 0) {
+        if (error)
+            *error = QStringLiteral("%1 already exists").arg(to);
+        return false;
+    }
+    if (::rename(f.constData(), t.constData()) != 0) {
+        if (error)
+            *error = lastErrorText();
+        return false;
+    }
+    return true;
+}
+
+bool SafeFileOps::syncFile(QFile& file, QString* error)
+{
+    if (!file.flush()) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    if (::fsync(file.handle()) != 0) {
+        if (error)
+            *error = lastErrorText();
+        return false;
+    }
+    return true;
+}
+
+bool SafeFileOps::syncFolderOf(const QString& path)
+{
+    const QByteArray dir = QFile::encodeName(QFileInfo(path).absolutePath());
+    const int fd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    // Some file systems refuse fsync on a folder; the file itself is synced.
+    const bool ok = ::fsync(fd) == 0 || errno == EINVAL;
+    ::close(fd);
+    return ok;
+}
+
+QString SafeFileOps::fileWriteProblem(const QString& path)
+{
+    const QFileInfo fi(path);
+    if (!fi.exists())
+        return QStringLiteral("no such file");
+    if (fi.isDir())
+        return QStringLiteral("is a folder, not a take file");
+    if (!fi.isWritable() || !(fi.permissions() & kAnyWrite))
+        return QStringLiteral("the file is read-only");
+    return QString();
+}
+
+QString SafeFileOps::folderWriteProblem(const QString& path)
+{
+    const QFileInfo dir(QFileInfo(path).absolutePath());
+    if (!dir.exists())
+        return QStringLiteral("the folder %1 does not exist").arg(dir.filePath());
+    if (!dir.isWritable() || !(dir.permissions() & kAnyWrite))
+        return QStringLiteral("the folder %1 is not writable").arg(dir.filePath());
+    return QString();
+}
+
+bool SafeFileOps::samePath(const QString& a, const QString& b)
+{
+    if (QDir::cleanPath(QFileInfo(a).absoluteFilePath()) ==
+        QDir::cleanPath(QFileInfo(b).absoluteFilePath()))
+        return true;
+    return sameInode(a, b);
+}
+
+QString SafeFileOps::unusedBackupPath(const QString& backupPath)
+{
+    if (!QFileInfo::exists(backupPath) && !QFileInfo(backupPath).isSymLink())
+        return backupPath;
+    const int dot = backupPath.lastIndexOf(QLatin1Char('.'));
+    const int slash = backupPath.lastIndexOf(QLatin1Char('/'));
+    const bool hasExt = dot > slash;
+    const QString stem = hasExt ? backupPath.left(dot) : backupPath;
+    const QString ext = hasExt ? backupPath.mid(dot) : QString();
+    for (int n = 2; n <= 99; ++n) {
+        const QString candidate = stem + QString::number(n) + ext;
+        if (!QFileInfo::exists(candidate) && !QFileInfo(candidate).isSymLink())
+            return candidate;
+    }
+    return QString();
+}
+
+QString SafeFileOps::partialPathFor(const QString& outputPath)
+{
+    return outputPath + QStringLiteral(".velmora-partial");
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QString>
+
+class QFile;
+
+// File-system steps of the take-writing operations, each done so that a take
+// file is never lost: renames never replace an existing file, finished files
+// are flushed to the disk before anything they replace is deleted, and write
+// permission is judged by the owner's intent (the mode bits) as well as by
+// the operating system, so that a take marked read-only stays untouched even
+// for a privileged user. All functions are reentrant; none throws.
+class SafeFileOps
+{
+public:
+    // Renames from to to only when nothing exists at to: atomic on file systems
+    // that support it, otherwise checked just before the rename. On failure
+    // *error (when given) says why; from is then unchanged.
+    static bool renameNoReplace(const QString& from, const QString& to, QString* error = nullptr);
+
+    // Flushes Qt's buffer and the kernel's cache of an open file to the disk.
+    static bool syncFile(QFile& file, QString* error = nullptr);
+    // Makes the folder entries of path (a creation or rename) durable.
+    static bool syncFolderOf(const QString& path);
+
+    // Empty when a take file at path may be rewritten, else the reason: the
+    // file is missing, a folder, or read-only.
+    static QString fileWriteProblem(const QString& path);
+    // Empty when files may be created and renamed in the folder of path.
+    static QString folderWriteProblem(const QString& path);
+
+    // True when a and b name the same file: equal absolute paths, or the same
+    // device and inode when both exist (hard links, symbolic links, "..").
+    static bool samePath(const QString& a, const QString& b);
+
+    // backupPath when nothing exists there; otherwise the same name with a
+    // number after "_updatebackup" (2, 3, ... 99) that is still free. A file
+    // already at a backup name may be the only intact copy of a take left by an
+    // earlier failed save: it is never reused. Empty when no name is free.
+    static QString unusedBackupPath(const QString& backupPath);
+
+    // The name an output is written under until it is complete:
+    // "<out>.velmora-partial" (never a take name: the extension is not audio).
+    static QString partialPathFor(const QString& outputPath);
+
+    // Text of errno for messages.
+    static QString lastErrorText();
+};
