@@ -81,16 +81,37 @@ private:
 
     int status();
     int transport(cLinkDevice::TransportMode mode);
-    int takes(const QStringList& args);
+    // Options of takes and watch; false after reporting a usage error.
+    bool parseListOptions(const QString& command, const QStringList& args);
+    int takes();
     int setTake(const QStringList& args);
     int falseTake(const QStringList& args);
-    int watch(const QStringList& args);
+    int watch();
 
     CliContext& m_ctx;
     QString m_port;
     std::unique_ptr<cLinkDevice> m_device;
     cRecorderProbe::Outcome m_outcome;
+    int m_count = -1;
+    int m_intervalMs = 250;
 };
+
+bool RecorderCli::parseListOptions(const QString& command, const QStringList& args)
+{
+    for (int i = 0; i < args.size(); i += 2) {
+        bool ok = false;
+        const int value = i + 1 < args.size() ? args[i + 1].toInt(&ok) : 0;
+        if (ok && args[i] == QLatin1String("--count") && value > 0 &&
+            (command == QLatin1String("watch") || value <= CLINK::cLinkAck::kMaxTakes))
+            m_count = value;
+        else if (ok && command == QLatin1String("watch") &&
+                 args[i] == QLatin1String("--interval") && value >= 20)
+            m_intervalMs = value;
+        else
+            return false;
+    }
+    return true;
+}
 
 int RecorderCli::usageError(const QString& message)
 {
@@ -159,6 +180,12 @@ int RecorderCli::run()
          !args.isEmpty()))
         return usageError(QStringLiteral("wrong arguments for %1").arg(command));
 
+    if ((command == "takes" || command == "watch") && !parseListOptions(command, args))
+        return usageError(command == "takes"
+                              ? QStringLiteral("takes: --count needs a number from 1 to %1")
+                                    .arg(CLINK::cLinkAck::kMaxTakes)
+                              : QStringLiteral("watch: options are --count N and --interval MS "
+                                               "(at least 20)"));
     if (!connectRecorder())
         return 1;
     if (command == "status")
@@ -170,12 +197,12 @@ int RecorderCli::run()
     if (command == "play")
         return transport(cLinkDevice::kPlay);
     if (command == "takes")
-        return takes(args);
+        return takes();
     if (command == "set-take")
         return setTake(args);
     if (command == "false-take")
         return falseTake(args);
-    return watch(args);
+    return watch();
 }
 
 int RecorderCli::status()
@@ -246,17 +273,9 @@ template <typename Request> bool RecorderCli::request(Request&& send, CLINK::cLi
     }
 }
 
-int RecorderCli::takes(const QStringList& args)
+int RecorderCli::takes()
 {
-    int count = 10;
-    for (int i = 0; i < args.size(); ++i) {
-        bool ok = false;
-        if (args[i] == QLatin1String("--count") && i + 1 < args.size())
-            count = args[++i].toInt(&ok);
-        if (!ok || count < 1 || count > CLINK::cLinkAck::kMaxTakes)
-            return usageError(QStringLiteral("takes: --count needs a number from 1 to %1")
-                                  .arg(CLINK::cLinkAck::kMaxTakes));
-    }
+    const int count = m_count > 0 ? m_count : 10;
     CLINK::cLinkAck ack;
     request([count](controlModeR9K& w) { w.on_getTakeList(1, count); }, &ack);
     if (ack.status != cLinkSerial::kOk)
@@ -361,21 +380,10 @@ int RecorderCli::falseTake(const QStringList& args)
     return 0;
 }
 
-int RecorderCli::watch(const QStringList& args)
+int RecorderCli::watch()
 {
-    int count = -1;
-    int intervalMs = 250;
-    for (int i = 0; i < args.size(); ++i) {
-        bool ok = false;
-        if (args[i] == QLatin1String("--count") && i + 1 < args.size())
-            ok = (count = args[++i].toInt(&ok)) > 0 && ok;
-        else if (args[i] == QLatin1String("--interval") && i + 1 < args.size())
-            ok = (intervalMs = args[++i].toInt(&ok)) >= 20 && ok;
-        if (!ok)
-            return usageError(QStringLiteral("watch: options are --count N and --interval MS "
-                                             "(at least 20)"));
-    }
-
+    const int count = m_count;
+    const int intervalMs = m_intervalMs;
     controlModeR9K worker(m_device.get());
     QObject receiver;
     QString mode = QStringLiteral("-");

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -92,6 +93,16 @@ bool cTermiosPort::open()
         ::close(fd);
         return false;
     }
+    // One user of the line at a time. An advisory lock rather than the
+    // terminal's exclusive mode: it goes away with the descriptor, even when
+    // the process dies, so a crashed run never leaves the line blocked.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        m_error = errno == EWOULDBLOCK
+                      ? QStringLiteral("the port is in use by another program")
+                      : QStringLiteral("lock: %1").arg(QString::fromLocal8Bit(strerror(errno)));
+        ::close(fd);
+        return false;
+    }
     m_fd = fd;
     m_buffered = 0;
     if (!applySettings()) {
@@ -99,8 +110,6 @@ bool cTermiosPort::open()
         m_fd = -1;
         return false;
     }
-    // Keep other (unprivileged) programs from opening the line while we use it.
-    ioctl(m_fd, TIOCEXCL);
     tcflush(m_fd, TCIOFLUSH);
     return true;
 }
@@ -133,7 +142,6 @@ bool cTermiosPort::applySettings()
 void cTermiosPort::close()
 {
     if (m_fd >= 0) {
-        ioctl(m_fd, TIOCNXCL);
         ::close(m_fd);
         m_fd = -1;
     }

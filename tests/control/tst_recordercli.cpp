@@ -103,6 +103,12 @@ void tst_RecorderCli::usageErrors_data()
     QTest::newRow("port without name") << QStringList{"--port"};
     QTest::newRow("set-take arity") << QStringList{"--port", "/dev/null", "set-take", "1"};
     QTest::newRow("status extra") << QStringList{"--port", "/dev/null", "status", "x"};
+    QTest::newRow("takes count too large")
+        << QStringList{"--port", "/dev/null", "takes", "--count", "64"};
+    QTest::newRow("watch interval too short")
+        << QStringList{"--port", "/dev/null", "watch", "--interval", "5"};
+    QTest::newRow("watch option without value")
+        << QStringList{"--port", "/dev/null", "watch", "--count"};
 }
 
 void tst_RecorderCli::usageErrors()

@@ -66,6 +66,7 @@ private slots:
     void recognition_data();
     void recognition();
     void missingPort();
+    void portInUse();
     void scanProbesOnlyRecorderIds();
     void takeListThroughSink();
     void takeEditsAndChanges();
@@ -122,6 +123,20 @@ void tst_RecorderSim::missingPort()
     QVERIFY(!cRecorderProbe::probePort(QStringLiteral("/dev/no-such-recorder"), &outcome));
     QCOMPARE(int(outcome.status), int(cRecorderProbe::Status::OpenFailed));
     QVERIFY(cRecorderProbe::describe(outcome, "/dev/no-such-recorder").contains("No such file"));
+}
+
+void tst_RecorderSim::portInUse()
+{
+    SimProcess sim;
+    START_SIM(sim);
+    cLinkDevice first(sim.path());
+    QVERIFY(first.openCommPort());
+    cRecorderProbe::Outcome outcome;
+    QVERIFY(!cRecorderProbe::probePort(sim.path(), &outcome));
+    QCOMPARE(int(outcome.status), int(cRecorderProbe::Status::OpenFailed));
+    QVERIFY2(outcome.portError.contains("in use"), qPrintable(outcome.portError));
+    first.port()->close();
+    QVERIFY(cRecorderProbe::probePort(sim.path()));
 }
 
 void tst_RecorderSim::scanProbesOnlyRecorderIds()
