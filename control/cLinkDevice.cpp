@@ -16,18 +16,15 @@ constexpr int kGetMetersReply = 30;
 constexpr int kMetersGetReply = 13;
 } // namespace
 
-cLinkDevice::cLinkDevice(const QString& portName, QObject* parent)
-    : cLinkDevice(portName, 0, parent)
+cLinkDevice::cLinkDevice(const QString& portName) : cLinkDevice(portName, 0) {}
+
+cLinkDevice::cLinkDevice(const QString& portName, uchar address)
+    : cLinkSerial(portName), m_address(address)
 {
 }
 
-cLinkDevice::cLinkDevice(const QString& portName, uchar address, QObject* parent)
-    : cLinkSerial(portName, parent), m_address(address)
-{
-}
-
-cLinkDevice::cLinkDevice(std::unique_ptr<cLinkPort> port, uchar address, QObject* parent)
-    : cLinkSerial(std::move(port), parent), m_address(address)
+cLinkDevice::cLinkDevice(std::unique_ptr<cLinkPort> port, uchar address)
+    : cLinkSerial(std::move(port)), m_address(address)
 {
 }
 

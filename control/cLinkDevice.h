@@ -78,11 +78,11 @@ public:
     // Largest variable-length payload; GetTakeParam's value buffer must hold it.
     static constexpr int kMaxPayload = LinkFrame::kMaxPayload;
 
-    explicit cLinkDevice(const QString& portName, QObject* parent = nullptr);
-    cLinkDevice(const QString& portName, uchar address, QObject* parent = nullptr);
+    // The recorder's address is 0 unless given.
+    explicit cLinkDevice(const QString& portName);
+    cLinkDevice(const QString& portName, uchar address);
     // Over a given port (takes ownership), for example a cMemoryPort.
-    explicit cLinkDevice(std::unique_ptr<cLinkPort> port, uchar address = 0,
-                         QObject* parent = nullptr);
+    explicit cLinkDevice(std::unique_ptr<cLinkPort> port, uchar address = 0);
 
     // Fills bytes 0-3 of the command buffer: sync, address, L, command.
     void ConfigurePacketHeader(uchar length, uchar command);

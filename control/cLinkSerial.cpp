@@ -12,15 +12,11 @@ Q_LOGGING_CATEGORY(lcLink, "velmora.link")
 
 using namespace LinkFrame;
 
-cLinkSerial::cLinkSerial(const QString& portName, QObject* parent)
-    : QObject(parent), m_port(std::make_unique<cTermiosPort>(portName))
+cLinkSerial::cLinkSerial(const QString& portName) : m_port(std::make_unique<cTermiosPort>(portName))
 {
 }
 
-cLinkSerial::cLinkSerial(std::unique_ptr<cLinkPort> port, QObject* parent)
-    : QObject(parent), m_port(std::move(port))
-{
-}
+cLinkSerial::cLinkSerial(std::unique_ptr<cLinkPort> port) : m_port(std::move(port)) {}
 
 cLinkSerial::~cLinkSerial()
 {

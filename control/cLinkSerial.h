@@ -65,9 +65,9 @@ public:
     static constexpr int kRxBufferSize = 266;
 
     // Creates an unopened serial port (cTermiosPort) for a device name or path.
-    explicit cLinkSerial(const QString& portName, QObject* parent = nullptr);
+    explicit cLinkSerial(const QString& portName);
     // Runs over a given port (for example a cMemoryPort); takes ownership.
-    explicit cLinkSerial(std::unique_ptr<cLinkPort> port, QObject* parent = nullptr);
+    explicit cLinkSerial(std::unique_ptr<cLinkPort> port);
     ~cLinkSerial() override;
 
     QString portName() const;
