@@ -26,7 +26,8 @@ namespace
 {
 
 const QString kMsgFlac = QStringLiteral("FLAC takes cannot be written");
-constexpr quint64 kFileSizeLimit = quint64(1) << 32; // a RIFF file must stay below 4 GiB
+// A RIFF file must stay below 4 GiB: its sizes are 32-bit.
+constexpr quint64 kFileSizeLimit = quint64(1) << 32;
 
 // True when AudioFile::UpdateAudioFile can patch f without a full rewrite.
 // Checked first so that a take that needs a rewrite is not half patched (its
@@ -36,10 +37,21 @@ bool canPatchInPlace(AudioFile& f)
     const AudioFileInfo& i = f.m_info;
     if (i.fileType != kFileTypeWave || f.m_fmtDataPos == 0)
         return false;
-    const bool appends = (i.hasIxml && f.m_ixmlDataPos == 0) || (i.hasBext && f.m_bextDataPos == 0);
+    const bool appendsIxml = i.hasIxml && f.m_ixmlDataPos == 0;
+    const bool appendsBext = i.hasBext && f.m_bextDataPos == 0;
     const quint64 riffEnd = quint64(f.m_riffSize) + 8;
-    if (appends && riffEnd != f.m_fileSize && riffEnd + 1 != f.m_fileSize)
-        return false;
+    if (appendsIxml || appendsBext) {
+        if (riffEnd != f.m_fileSize && riffEnd + 1 != f.m_fileSize)
+            return false;
+        // The in-place writer silently leaves out a chunk that would pass the
+        // size limit; such an edit must fail instead (the rewrite refuses it).
+        AudioRiffHdr hdr;
+        const quint64 grown = riffEnd + (riffEnd & 1) +
+                              (appendsIxml ? f.PrepareIxmlAudioHdr(hdr, AudioFile::kIxmlPadding) : 0) +
+                              (appendsBext ? 8 + kBextHdrSize : 0);
+        if (grown >= kFileSizeLimit)
+            return false;
+    }
     if (i.hasIxml && f.m_ixmlDataPos != 0) {
         AudioRiffHdr hdr;
         const quint32 total = f.PrepareIxmlAudioHdr(hdr, 0);

@@ -18,8 +18,9 @@
 namespace
 {
 
-constexpr QFile::Permissions kAnyWrite =
-    QFile::WriteOwner | QFile::WriteUser | QFile::WriteGroup | QFile::WriteOther;
+// Write bits of the mode (not WriteUser, which reflects the caller's access
+// and is set for a privileged user whatever the mode says).
+constexpr QFile::Permissions kAnyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
 
 bool sameInode(const QString& a, const QString& b)
 {

@@ -1,0 +1,358 @@
+#include "AudioThread.h"
+#include "OpsTestKit.h"
+#include "TestUtil.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// The update (in place and full rewrite) and copy operations of AudioThread,
+// with the failures a take must survive: unwritable takes, stale backups,
+// writes that fail part-way, cancellation and the 4 GiB limit.
+class TestAudioThread : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_tmp;
+    QString m_take;     // a 4-channel take, rewritten for every test
+    QByteArray m_audio; // its samples
+
+    QString path(const QString& name) const { return m_tmp.filePath(name); }
+
+    // Opens the take, sets a note of noteLength characters and runs Update.
+    bool update(AudioThread& t, QString& backup, int noteLength, const QString& at = QString())
+    {
+        AudioFile f;
+        if (!f.Open(m_take))
+            return false;
+        f.SetNotes(QString(noteLength, QLatin1Char('n')));
+        QString target = at.isEmpty() ? m_take : at;
+        return t.Update(target, backup, &f);
+    }
+
+private slots:
+    void init()
+    {
+        QDir(m_tmp.path()).removeRecursively();
+        QDir().mkpath(m_tmp.path());
+        m_take = path("T001.WAV");
+        OpsTake spec;
+        spec.channels = 4;
+        spec.frames = 20000;
+        m_audio = OpsTestKit::write(m_take, spec);
+        QVERIFY(!m_audio.isEmpty());
+    }
+
+    void updateInPlaceCompletesBeforeReturning()
+    {
+        AudioThread t;
+        QSignalSpy spy(&t, &AudioThread::progressUpdate);
+        const qint64 size = QFileInfo(m_take).size();
+        QString backup = path("T001_updatebackup.WAV");
+        QVERIFY(update(t, backup, 100));
+        QCOMPARE(spy.size(), 1); // STATE_DONE arrived inside Update()
+        QCOMPARE(spy.at(0).at(0).toInt(), int(AudioThread::STATE_DONE));
+        QCOMPARE(QFileInfo(m_take).size(), size);
+        QCOMPARE(OpsTestKit::audioOf(m_take), m_audio);
+        QVERIFY(!QFile::exists(backup));
+        AudioFile back;
+        QVERIFY(back.Open(m_take));
+        QCOMPARE(back.GetNotes(), QString(100, QLatin1Char('n')));
+    }
+
+    void fullRewriteKeepsAudioAndMetadata()
+    {
+        AudioThread t;
+        QSignalSpy spy(&t, &AudioThread::progressUpdate);
+        QString backup = path("T001_updatebackup.WAV");
+        QVERIFY(update(t, backup, 10000));
+        QCOMPARE(OpsTestKit::finalState(spy), int(AudioThread::STATE_DONE));
+        QCOMPARE(OpsTestKit::audioOf(m_take), m_audio);
+        QCOMPARE(OpsTestKit::audioOf(backup), m_audio); // left for the caller
+        QVERIFY(OpsTestKit::ixmlIsWellFormed(m_take));
+        AudioFile back;
+        QVERIFY(back.Open(m_take));
+        QCOMPARE(back.GetNotes().size(), 10000);
+        QCOMPARE(back.GetSceneName(), QStringLiteral("12A"));
+        QString scene; // the bext description survives the rewrite
+        QVERIFY(back.m_bext.GetDescriptionValue("SCENE", scene, false));
+        QCOMPARE(scene, QStringLiteral("12A"));
+    }
+
+    void staleBackupIsNeverTouched()
+    {
+        const QString stale = path("T001_updatebackup.WAV");
+        QVERIFY(TestUtil::writeFile(stale, "the only intact copy"));
+        AudioThread t;
+        QSignalSpy spy(&t, &AudioThread::progressUpdate);
+        QString backup = stale;
+        QVERIFY(update(t, backup, 10000));
+        QCOMPARE(OpsTestKit::finalState(spy), int(AudioThread::STATE_DONE));
+        QCOMPARE(backup, path("T001_updatebackup2.WAV"));
+        QCOMPARE(TestUtil::readFile(stale), QByteArray("the only intact copy"));
+        QCOMPARE(OpsTestKit::audioOf(m_take), m_audio);
+    }
+
+    void renameMovesTheTake_data()
+    {
+        QTest::addColumn<int>("noteLength");
+        QTest::newRow("in place") << 10;
+        QTest::newRow("full rewrite") << 10000;
+    }
+
+    void renameMovesTheTake()
+    {
+        QFETCH(int, noteLength);
+        AudioThread t;
+        QSignalSpy spy(&t, &AudioThread::progressUpdate);
+        QString old = m_take;
+        QVERIFY(update(t, old, noteLength, path("12AT3.WAV")));
+        QCOMPARE(OpsTestKit::finalState(spy), int(AudioThread::STATE_DONE));
+        QCOMPARE(OpsTestKit::audioOf(path("12AT3.WAV")), m_audio);
+        // The full rewrite leaves the old file for the caller to delete.
+        QCOMPARE(QFile::exists(m_take), noteLength > 8192);
+    }
+
+    void renameNeverReplacesAFile()
+    {
+        QVERIFY(TestUtil::writeFile(path("12AT3.WAV"), "another take"));
+        AudioThread t;
+        QString old = m_take;
+        QVERIFY(!update(t, old, 10, path("12AT3.WAV")));
+        QCOMPARE(TestUtil::readFile(path("12AT3.WAV")), QByteArray("another take"));
+        QCOMPARE(OpsTestKit::audioOf(m_take), m_audio);
+    }
+
+    void unwritableTakeStaysUnchanged_data()
+    {
+        QTest::addColumn<bool>("readOnlyFile");
+        QTest::addColumn<int>("noteLength");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("read-only file, fits") << true << 10 << "read-only";
+        QTest::newRow("read-only file, rewrite") << true << 10000 << "read-only";
+        QTest::newRow("read-only folder, rewrite") << false << 10000 << "not writable";
+    }
+
+    void unwritableTakeStaysUnchanged()
+    {
+        QFETCH(bool, readOnlyFile);
+        QFETCH(int, noteLength);
+        QFETCH(QString, reason);
+        const QByteArray before = TestUtil::readFile(m_take);
+        const QString target = readOnlyFile ? m_take : m_tmp.path();
+        const QFile::Permissions perms = QFile::permissions(target);
+        QFile::setPermissions(target, perms & ~(QFile::WriteOwner | QFile::WriteUser |
+                                                QFile::WriteGroup | QFile::WriteOther));
+        AudioThread t;
+        AudioFile f;
+        QVERIFY(f.Open(m_take));
+        f.SetSampleRate("96000"); // would be patched first by a naive in-place attempt
+        f.SetNotes(QString(noteLength, QLatin1Char('n')));
+        QString take = m_take, backup = path("T001_updatebackup.WAV");
+        const bool started = t.Update(take, backup, &f);
+        QFile::setPermissions(target, perms);
+        QVERIFY(!started);
+        QVERIFY2(t.m_errorMsg.contains(reason), qPrintable(t.m_errorMsg));
+        QCOMPARE(TestUtil::readFile(m_take), before);
+        QVERIFY(!QFile::exists(backup));
+    }
+
+    void readOnlyFolderStillAllowsInPlace()
+    {
+        const QFile::Permissions perms = QFile::permissions(m_tmp.path());
+        QFile::setPermissions(m_tmp.path(), QFile::ReadOwner | QFile::ExeOwner);
+        AudioThread t;
+        QString backup = path("T001_updatebackup.WAV");
+        const bool ok = update(t, backup, 10);
+        QFile::setPermissions(m_tmp.path(), perms);
+        QVERIFY(ok);
+    }
+
+    void flacIsRefused()
+    {
+        const QString flac = path("T.flac");
+        QVERIFY(QFile::copy(QStringLiteral(VELMORA_TEST_DATA) +
+                                "/extensible-8bit-foreign-metadata.flac", flac));
+        const QByteArray before = TestUtil::readFile(flac);
+        AudioFile f;
+        QVERIFY(f.Open(flac));
+        f.SetNotes("x");
+        AudioThread t;
+        QString p = flac, backup = path("T_updatebackup.flac");
+        QVERIFY(!t.Update(p, backup, &f));
+        QVERIFY(t.m_errorMsg.contains("FLAC"));
+        QCOMPARE(TestUtil::readFile(flac), before);
+    }
+
+    // A write that fails part-way (file-size limit): the take comes back
+    // under its own name, byte for byte, and no backup or partial file stays.
+    void failedRewriteRestoresTheTake()
+    {
+        const QByteArray before = TestUtil::readFile(m_take);
+        AudioThread t;
+        QSignalSpy spy(&t, &AudioThread::progressUpdate);
+        QString backup = path("T001_updatebackup.WAV");
+        {
+            FileSizeLimit limit(quint64(before.size() / 2));
+            QVERIFY(update(t, backup, 10000));
+            QCOMPARE(OpsTestKit::finalState(spy), int(AudioThread::STATE_ERROR));
+        }
+        QVERIFY2(t.m_errorMsg.contains("write failed"), qPrintable(t.m_errorMsg));
+        QCOMPARE(TestUtil::readFile(m_take), before);
+        QCOMPARE(QDir(m_tmp.path()).entryList(QDir::Files), QStringList{"T001.WAV"});
+    }
+
+    void cancelledRewriteRestoresTheTake()
+    {
+        OpsTake big;
+        big.channels = 8;
+        big.frames = 200000; // 4.8 MB: three chunks
+        m_audio = OpsTestKit::write(m_take, big);
+        const QByteArray before = TestUtil::readFile(m_take);
+        AudioThread t;
+        QSignalSpy spy(&t, &AudioThread::progressUpdate);
+        QString backup = path("T001_updatebackup.WAV");
+        QVERIFY(update(t, backup, 10000));
+        t.CleanUp();
+        const int state = OpsTestKit::finalState(spy);
+        QVERIFY(state == AudioThread::STATE_ERROR || state == AudioThread::STATE_DONE);
+        if (state == AudioThread::STATE_ERROR) {
+            QCOMPARE(TestUtil::readFile(m_take), before);
+            QVERIFY(!QFile::exists(backup));
+        } else {
+            QCOMPARE(OpsTestKit::audioOf(m_take), m_audio);
+        }
+    }
+
+    void sourceTruncatedInItsDataEndsAtTheRealEnd()
+    {
+        QByteArray bytes = TestUtil::readFile(m_take);
+        bytes.chop(1000); // the data chunk still claims the full size
+        QVERIFY(TestUtil::writeFile(m_take, bytes));
+        const QByteArray available = OpsTestKit::audioOf(m_take);
+        QCOMPARE(available, m_audio.left(m_audio.size() - 1000));
+        AudioThread t;
+        QSignalSpy spy(&t, &AudioThread::progressUpdate);
+        QString backup = path("T001_updatebackup.WAV");
+        QVERIFY(update(t, backup, 10000));
+        QCOMPARE(OpsTestKit::finalState(spy), int(AudioThread::STATE_DONE));
+        QCOMPARE(OpsTestKit::audioOf(m_take), available);
+    }
+
+    void copyKeepsTheAudio_data()
+    {
+        QTest::addColumn<int>("frames");
+        QTest::addColumn<int>("progressSignals");
+        // 4 channels of 16 bits: 8 bytes per frame, 202400 frames per chunk.
+        QTest::newRow("empty data") << 0 << 0;
+        QTest::newRow("exactly one chunk") << 202400 << 0;
+        QTest::newRow("three chunks") << 3 * 202400 << 2;
+    }
+
+    void copyKeepsTheAudio()
+    {
+        QFETCH(int, frames);
+        QFETCH(int, progressSignals);
+        OpsTake spec;
+        spec.channels = 4;
+        spec.bits = 16;
+        spec.frames = frames;
+        m_audio = OpsTestKit::write(m_take, spec);
+        AudioThread t;
+        QSignalSpy spy(&t, &AudioThread::progressUpdate);
+        QString dst = path("copy.WAV"), src = m_take;
+        QVERIFY(t.Copy(dst, src));
+        QCOMPARE(OpsTestKit::finalState(spy), int(AudioThread::STATE_DONE));
+        QCOMPARE(spy.size() - 1, progressSignals);
+        QCOMPARE(OpsTestKit::audioOf(dst), m_audio);
+        QVERIFY(OpsTestKit::ixmlIsWellFormed(dst));
+        QVERIFY(!QFile::exists(dst + ".velmora-partial"));
+    }
+
+    void copyRefusesItsOwnSource()
+    {
+        const QByteArray before = TestUtil::readFile(m_take);
+        AudioThread t;
+        QSignalSpy spy(&t, &AudioThread::progressUpdate);
+        QString dst = m_tmp.path() + "/./T001.WAV", src = m_take;
+        QVERIFY(t.Copy(dst, src));
+        QCOMPARE(OpsTestKit::finalState(spy), int(AudioThread::STATE_ERROR));
+        QVERIFY(t.m_errorMsg.startsWith(AudioThread::kMsgSameSource));
+        QCOMPARE(TestUtil::readFile(m_take), before);
+    }
+
+    void failedCopyKeepsAnExistingDestination()
+    {
+        const QString dst = path("copy.WAV");
+        QVERIFY(TestUtil::writeFile(dst, "older file"));
+        AudioThread t;
+        QSignalSpy spy(&t, &AudioThread::progressUpdate);
+        QString d = dst, s = m_take;
+        {
+            FileSizeLimit limit(4096);
+            QVERIFY(t.Copy(d, s));
+            QCOMPARE(OpsTestKit::finalState(spy), int(AudioThread::STATE_ERROR));
+        }
+        QCOMPARE(TestUtil::readFile(dst), QByteArray("older file"));
+        QVERIFY(OpsTestKit::filesContaining(m_tmp.path(), "partial").isEmpty());
+    }
+
+    void newEntryStopsTheRunningOperation()
+    {
+        OpsTake big;
+        big.channels = 8;
+        big.frames = 200000;
+        m_audio = OpsTestKit::write(m_take, big);
+        AudioThread t;
+        QSignalSpy spy(&t, &AudioThread::progressUpdate);
+        QString a = path("a.WAV"), b = path("b.WAV"), s = m_take;
+        QVERIFY(t.Copy(a, s));
+        QVERIFY(t.Copy(b, s));
+        int finals = 0;
+        for (int i = 0; i < 600 && finals < 2; ++i) {
+            spy.wait(100);
+            finals = 0;
+            for (const auto& args : spy)
+                finals += args.at(0).toInt() != AudioThread::STATE_PROGRESS;
+        }
+        QCOMPARE(finals, 2);
+        QCOMPARE(OpsTestKit::audioOf(b), m_audio);
+        // The first copy either finished or left nothing behind.
+        QVERIFY(!QFile::exists(a) || OpsTestKit::audioOf(a) == m_audio);
+        QVERIFY(OpsTestKit::filesContaining(m_tmp.path(), "partial").isEmpty());
+    }
+
+    // A result of 4 GiB or more is refused before anything is written: a
+    // sparse take just below the limit whose rewrite or copy (with the new
+    // iXML padding) would pass it.
+    void sizeLimitIsRefusedBeforeWriting()
+    {
+        const QByteArray ixml("<BWFXML><SCENE>1</SCENE></BWFXML>");
+        const quint64 dataSize = 4294967295ull - 44 - 8 - quint64(ixml.size()) - 2000;
+        WavBuilder b;
+        b.chunk("fmt ", WavBuilder::fmtBody(2, 48000, 24));
+        b.chunk("iXML", ixml);
+        b.rawChunk("data", quint32(dataSize), QByteArray());
+        const QByteArray head = b.build(qint64(4 + 24 + 8 + ixml.size() + 8 + dataSize));
+        QVERIFY(TestUtil::writeFile(m_take, head));
+        QVERIFY(QFile::resize(m_take, qint64(head.size() + dataSize)));
+        AudioThread t;
+        QString backup = path("T001_updatebackup.WAV");
+        QVERIFY(!update(t, backup, 10));
+        QCOMPARE(t.m_errorMsg, AudioThread::kMsgSizeLimit);
+        QFile check(m_take);
+        QVERIFY(check.open(QIODevice::ReadOnly));
+        QCOMPARE(check.read(head.size()), head);
+        QCOMPARE(check.size(), qint64(head.size() + dataSize));
+        QSignalSpy spy(&t, &AudioThread::progressUpdate);
+        QString dst = path("copy.WAV"), src = m_take;
+        QVERIFY(t.Copy(dst, src));
+        QCOMPARE(OpsTestKit::finalState(spy), int(AudioThread::STATE_ERROR));
+        QCOMPARE(t.m_errorMsg, AudioThread::kMsgSizeLimit);
+        QCOMPARE(QDir(m_tmp.path()).entryList(QDir::Files), QStringList{"T001.WAV"});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAudioThread)
+#include "tst_audiothread.moc"

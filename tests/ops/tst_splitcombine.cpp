@@ -1,0 +1,370 @@
+#include "AudioThread.h"
+#include "OpsTestKit.h"
+#include "SampleInterleaver.h"
+#include "TestUtil.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace SoundDefs;
+
+// Split and combine: the samples of every output channel, the metadata each
+// output gets (tracks, bext entries, identifiers, history, file set), and the
+// refusals and failures that must leave nothing half-written.
+class TestSplitCombine : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_tmp;
+
+    QString path(const QString& name) const { return m_tmp.filePath(name); }
+
+    int split(const QString& src, const QStringList& outs, const QVector<unsigned>& masks,
+              QString* error = nullptr)
+    {
+        AudioThread t;
+        QSignalSpy spy(&t, &AudioThread::progressUpdate);
+        if (!t.Split(src, outs, masks))
+            return -1;
+        const int state = OpsTestKit::finalState(spy);
+        if (error)
+            *error = t.m_errorMsg;
+        return state;
+    }
+
+    int combine(const QString& dst, const QStringList& srcs, QString* error = nullptr)
+    {
+        AudioThread t;
+        QSignalSpy spy(&t, &AudioThread::progressUpdate);
+        if (!t.Combine(dst, srcs))
+            return -1;
+        const int state = OpsTestKit::finalState(spy);
+        if (error)
+            *error = t.m_errorMsg;
+        return state;
+    }
+
+    static QString bextValue(AudioFile& f, const char* key)
+    {
+        QString v;
+        f.m_bext.GetDescriptionValue(key, v, true);
+        return v;
+    }
+
+private slots:
+    void init()
+    {
+        QDir(m_tmp.path()).removeRecursively();
+        QDir().mkpath(m_tmp.path());
+    }
+
+    void splitGivesEachOutputItsChannels_data()
+    {
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<int>("bits");
+        QTest::addColumn<int>("formatTag");
+        QTest::addColumn<QVector<unsigned>>("masks");
+        QTest::addColumn<QList<QList<int>>>("expected"); // source channels per kept output
+        QTest::newRow("4 ch, 1+2 and 3+4")
+            << 4 << 24 << 1 << QVector<unsigned>{0b0011, 0b1100}
+            << QList<QList<int>>{{0, 1}, {2, 3}};
+        QTest::newRow("shared channel")
+            << 3 << 24 << 1 << QVector<unsigned>{0b011, 0b110} << QList<QList<int>>{{0, 1}, {1, 2}};
+        QTest::newRow("bits beyond the channels")
+            << 2 << 16 << 1 << QVector<unsigned>{0b101, 0b100} << QList<QList<int>>{{0}};
+        QTest::newRow("8 mono, 16 bit") << 8 << 16 << 1
+                                        << QVector<unsigned>{1, 2, 4, 8, 16, 32, 64, 128}
+                                        << QList<QList<int>>{{0}, {1}, {2}, {3}, {4}, {5}, {6}, {7}};
+        QTest::newRow("float stays float")
+            << 2 << 32 << 3 << QVector<unsigned>{2, 1} << QList<QList<int>>{{1}, {0}};
+    }
+
+    void splitGivesEachOutputItsChannels()
+    {
+        QFETCH(int, channels);
+        QFETCH(int, bits);
+        QFETCH(int, formatTag);
+        QFETCH(QVector<unsigned>, masks);
+        QFETCH(QList<QList<int>>, expected);
+        OpsTake spec;
+        spec.channels = channels;
+        spec.bits = bits;
+        spec.formatTag = formatTag;
+        spec.frames = 40000; // more than two transfer blocks
+        const QString src = path("T003.WAV");
+        const QByteArray audio = OpsTestKit::write(src, spec);
+        QStringList outs;
+        for (int k = 0; k < masks.size(); ++k)
+            outs << path(QStringLiteral("out%1.WAV").arg(k + 1));
+        QCOMPARE(split(src, outs, masks), int(AudioThread::STATE_DONE));
+
+        AudioFile source;
+        QVERIFY(source.Open(src));
+        const AudioIxmlData& sx = source.m_info.ixml;
+        const int bps = bits / 8;
+        for (int k = 0; k < outs.size(); ++k) {
+            if (k >= expected.size()) {
+                QVERIFY(!QFile::exists(outs.at(k))); // its mask became empty
+                continue;
+            }
+            const QList<int>& chans = expected.at(k);
+            const QString name = QFileInfo(outs.at(k)).fileName();
+            AudioFile o;
+            QVERIFY(o.Open(outs.at(k)));
+            QCOMPARE(int(o.GetChannels()), int(chans.size()));
+            QCOMPARE(int(o.m_info.formatTag), formatTag);
+            QCOMPARE(o.GetTotalSamples(), quint64(spec.frames));
+            const QByteArray got = OpsTestKit::audioOf(outs.at(k));
+            for (int c = 0; c < chans.size(); ++c) {
+                QCOMPARE(OpsTestKit::channelOf(got, int(chans.size()), bps, c),
+                         OpsTestKit::channelOf(audio, channels, bps, chans.at(c)));
+                const AudioChannelInfo& tr = o.m_info.channelList.at(c);
+                QCOMPARE(tr.channelIndex, chans.at(c) + 1);
+                QCOMPARE(tr.interleaveIndex, c + 1);
+                QCOMPARE(tr.name, source.m_info.channelList.at(chans.at(c)).name);
+                QCOMPARE(bextValue(o, qPrintable(QStringLiteral("sTRK%1").arg(chans.at(c) + 1))),
+                         tr.name);
+            }
+            QStringList keys, values;
+            o.m_bext.GetDescriptionValues("TRK", keys, values);
+            QCOMPARE(keys.size(), chans.size());
+            const AudioIxmlData& x = o.m_info.ixml;
+            QCOMPARE(x.TOTAL_FILES, QString::number(expected.size()));
+            QCOMPARE(x.FILE_SET_INDEX, QString::number(k + 1));
+            QCOMPARE(x.FAMILY_UID, sx.FAMILY_UID);
+            QCOMPARE(x.FILE_UID.left(28), sx.FAMILY_UID.left(28));
+            QVERIFY(x.FILE_UID.endsWith(QStringLiteral("%1").arg(k + 1, 2, 10, QLatin1Char('0'))));
+            QCOMPARE(x.PARENT_UID, sx.FILE_UID);
+            QCOMPARE(x.PARENT_FILENAME, QStringLiteral("T003.WAV"));
+            QCOMPARE(x.ORIGINAL_FILENAME, name);
+            QCOMPARE(x.CURRENT_FILENAME, name);
+            QCOMPARE(bextValue(o, "sFILENAME"), name);
+            QVERIFY(OpsTestKit::ixmlIsWellFormed(outs.at(k)));
+        }
+    }
+
+    void splitOfABareFileMakesOneFamily()
+    {
+        OpsTake spec;
+        spec.metadata = false;
+        const QString src = path("bare.wav");
+        QVERIFY(!OpsTestKit::write(src, spec).isEmpty());
+        const QStringList outs{path("bare_1.wav"), path("bare_2.wav")};
+        QCOMPARE(split(src, outs, {1, 2}), int(AudioThread::STATE_DONE));
+        AudioFile a, b;
+        QVERIFY(a.Open(outs[0]) && b.Open(outs[1]));
+        QVERIFY(a.m_info.ixml.FAMILY_UID.startsWith("USQRX"));
+        QCOMPARE(a.m_info.ixml.FAMILY_UID, b.m_info.ixml.FAMILY_UID);
+        QCOMPARE(b.m_info.ixml.FILE_UID.left(28), a.m_info.ixml.FAMILY_UID.left(28));
+        QVERIFY(!a.m_info.ixml.PARENT_UID.isEmpty());
+    }
+
+    void splitRefusesToWriteOverItsSource_data()
+    {
+        QTest::addColumn<QStringList>("outputs");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("the source") << QStringList{"T003_1.WAV", "T003.WAV"}
+                                    << AudioThread::kMsgSameSource;
+        QTest::newRow("two outputs alike")
+            << QStringList{"T003_1.WAV", "./T003_1.WAV"} << QString("the same name");
+    }
+
+    void splitRefusesToWriteOverItsSource()
+    {
+        QFETCH(QStringList, outputs);
+        QFETCH(QString, message);
+        const QString src = path("T003.WAV");
+        QVERIFY(!OpsTestKit::write(src, OpsTake()).isEmpty());
+        const QByteArray before = TestUtil::readFile(src);
+        QStringList outs;
+        for (const QString& o : outputs)
+            outs << path(o);
+        QString error;
+        QCOMPARE(split(src, outs, {1, 2}, &error), int(AudioThread::STATE_ERROR));
+        QVERIFY2(error.contains(message), qPrintable(error));
+        QCOMPARE(TestUtil::readFile(src), before);
+        QCOMPARE(QDir(m_tmp.path()).entryList(QDir::Files), QStringList{"T003.WAV"});
+    }
+
+    void splitWithNothingToDoIsNotStarted()
+    {
+        const QString src = path("T003.WAV");
+        QVERIFY(!OpsTestKit::write(src, OpsTake()).isEmpty());
+        AudioThread t;
+        QVERIFY(!t.Split(src, {path("a.WAV")}, {1, 2}));    // lists of unequal length
+        QVERIFY(!t.Split(src, {path("a.WAV"), ""}, {4, 1})); // empty mask, empty path
+        QVERIFY(!t.Split(path("missing.WAV"), {path("a.WAV")}, {1}));
+    }
+
+    // A write that fails part-way removes every output; a file that already
+    // had an output's name is kept.
+    void failedSplitLeavesNothing()
+    {
+        OpsTake spec;
+        spec.channels = 4;
+        spec.frames = 40000;
+        const QString src = path("T003.WAV");
+        QVERIFY(!OpsTestKit::write(src, spec).isEmpty());
+        QVERIFY(TestUtil::writeFile(path("T003_2.WAV"), "older file"));
+        QString error;
+        {
+            FileSizeLimit limit(100000);
+            QCOMPARE(split(src, {path("T003_1.WAV"), path("T003_2.WAV")}, {1, 14}, &error),
+                     int(AudioThread::STATE_ERROR));
+        }
+        QVERIFY2(error.contains("write failed"), qPrintable(error));
+        QCOMPARE(QDir(m_tmp.path()).entryList(QDir::Files),
+                 (QStringList{"T003.WAV", "T003_2.WAV"}));
+        QCOMPARE(TestUtil::readFile(path("T003_2.WAV")), QByteArray("older file"));
+    }
+
+    // A source cut in the middle of a frame: the outputs get the whole frames.
+    void splitOfATruncatedSourceKeepsWholeFrames()
+    {
+        OpsTake spec;
+        spec.channels = 2;
+        spec.frames = 1000;
+        const QString src = path("T003.WAV");
+        const QByteArray audio = OpsTestKit::write(src, spec);
+        QByteArray bytes = TestUtil::readFile(src);
+        bytes.chop(6 * 100 + 4);
+        QVERIFY(TestUtil::writeFile(src, bytes));
+        QCOMPARE(split(src, {path("a.WAV")}, {2}), int(AudioThread::STATE_DONE));
+        AudioFile a;
+        QVERIFY(a.Open(path("a.WAV")));
+        QCOMPARE(a.GetTotalSamples(), quint64(899));
+        QCOMPARE(OpsTestKit::audioOf(path("a.WAV")),
+                 OpsTestKit::channelOf(audio, 2, 3, 1).left(899 * 3));
+    }
+
+    void combineInterleavesExactly()
+    {
+        QStringList srcs;
+        QList<QByteArray> audio;
+        for (int i = 1; i <= 3; ++i) {
+            OpsTake spec;
+            spec.channels = 1;
+            spec.frames = 40000;
+            spec.firstChannel = i;
+            spec.seed = i;
+            spec.family = "USQRX123456789012101010012340000";
+            srcs << path(QStringLiteral("T004_%1.WAV").arg(i));
+            audio << OpsTestKit::write(srcs.last(), spec);
+        }
+        const QString dst = path("T004_1_2_3.WAV");
+        QCOMPARE(combine(dst, srcs), int(AudioThread::STATE_DONE));
+        AudioFile o;
+        QVERIFY(o.Open(dst));
+        QCOMPARE(int(o.GetChannels()), 3);
+        const QByteArray got = OpsTestKit::audioOf(dst);
+        for (int c = 0; c < 3; ++c) {
+            QCOMPARE(OpsTestKit::channelOf(got, 3, 3, c), audio.at(c));
+            QCOMPARE(o.m_info.channelList.at(c).channelIndex, c + 1);
+            QCOMPARE(o.m_info.channelList.at(c).interleaveIndex, c + 1);
+            QCOMPARE(bextValue(o, qPrintable(QStringLiteral("sTRK%1").arg(c + 1))),
+                     QStringLiteral("Trk%1").arg(c + 1));
+        }
+        const AudioIxmlData& x = o.m_info.ixml;
+        QCOMPARE(x.TOTAL_FILES, QStringLiteral("1"));
+        QCOMPARE(x.FAMILY_UID, QStringLiteral("USQRX123456789012101010012340000"));
+        QCOMPARE(x.PARENT_UID, x.FAMILY_UID);
+        QVERIFY(x.FILE_UID.startsWith("USQRX1234567890121010100123"));
+        QVERIFY(x.FILE_UID.endsWith("01"));
+        QCOMPARE(x.CURRENT_FILENAME, QStringLiteral("T004_1_2_3.WAV"));
+        QCOMPARE(bextValue(o, "sFILENAME"), QStringLiteral("T004_1_2_3.WAV"));
+        QVERIFY(OpsTestKit::ixmlIsWellFormed(dst));
+    }
+
+    void combineRefusesWhatDoesNotFit_data()
+    {
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<int>("bits");
+        QTest::addColumn<int>("frames");
+        QTest::addColumn<bool>("intoSource");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("not mono") << 2 << 24 << 100 << false << AudioThread::kMsgCannotCombine;
+        QTest::newRow("other length") << 1 << 24 << 99 << false << AudioThread::kMsgCannotCombine;
+        QTest::newRow("other depth") << 1 << 16 << 100 << false << AudioThread::kMsgCannotCombine;
+        QTest::newRow("into a source") << 1 << 24 << 100 << true << AudioThread::kMsgSameSource;
+    }
+
+    void combineRefusesWhatDoesNotFit()
+    {
+        QFETCH(int, channels);
+        QFETCH(int, bits);
+        QFETCH(int, frames);
+        QFETCH(bool, intoSource);
+        QFETCH(QString, message);
+        OpsTake a;
+        a.channels = 1;
+        a.frames = 100;
+        OpsTake b = a;
+        b.channels = channels;
+        b.bits = bits;
+        b.frames = frames;
+        QVERIFY(!OpsTestKit::write(path("a.WAV"), a).isEmpty());
+        QVERIFY(!OpsTestKit::write(path("b.WAV"), b).isEmpty());
+        const QByteArray before = TestUtil::readFile(path("b.WAV"));
+        QString error;
+        const QString dst = intoSource ? path("b.WAV") : path("ab.WAV");
+        QCOMPARE(combine(dst, {path("a.WAV"), path("b.WAV")}, &error),
+                 int(AudioThread::STATE_ERROR));
+        QVERIFY2(error.startsWith(message), qPrintable(error));
+        QCOMPARE(QDir(m_tmp.path()).entryList(QDir::Files), (QStringList{"a.WAV", "b.WAV"}));
+        QCOMPARE(TestUtil::readFile(path("b.WAV")), before);
+    }
+
+    // Two sparse mono sources of 2.2 GB: the result would pass 4 GiB.
+    void combineRefusesResultsOf4GiB()
+    {
+        const quint64 dataSize = 2200000000ull;
+        WavBuilder b;
+        b.chunk("fmt ", WavBuilder::fmtBody(1, 48000, 24));
+        b.rawChunk("data", quint32(dataSize), QByteArray());
+        const QByteArray head = b.build(qint64(4 + 24 + 8 + dataSize));
+        for (const char* n : {"a.WAV", "b.WAV"}) {
+            QVERIFY(TestUtil::writeFile(path(n), head));
+            QVERIFY(QFile::resize(path(n), qint64(head.size() + dataSize)));
+        }
+        QString error;
+        QCOMPARE(combine(path("ab.WAV"), {path("a.WAV"), path("b.WAV")}, &error),
+                 int(AudioThread::STATE_ERROR));
+        QCOMPARE(error, AudioThread::kMsgSizeLimit);
+        QCOMPARE(QDir(m_tmp.path()).entryList(QDir::Files), (QStringList{"a.WAV", "b.WAV"}));
+    }
+
+    void interleaverRoundTrips_data()
+    {
+        QTest::addColumn<int>("bytesPerSample");
+        for (int b : {1, 2, 3, 4, 5, 8})
+            QTest::newRow(qPrintable(QStringLiteral("%1 bytes").arg(b))) << b;
+    }
+
+    void interleaverRoundTrips()
+    {
+        QFETCH(int, bytesPerSample);
+        const int channels = 3, frames = 257;
+        const QByteArray src = TestUtil::pcm(frames, channels, bytesPerSample * 8, 7);
+        QVector<QByteArray> mono(channels, QByteArray(frames * bytesPerSample, '\0'));
+        for (int c = 0; c < channels; ++c) {
+            SampleInterleaver::extract(src.constData(), channels * bytesPerSample, bytesPerSample,
+                                       &c, 1, frames, mono[c].data());
+            QCOMPARE(mono[c], OpsTestKit::channelOf(src, channels, bytesPerSample, c));
+        }
+        const char* parts[] = {mono[0].constData(), mono[1].constData(), mono[2].constData()};
+        QByteArray back(src.size(), '\0');
+        SampleInterleaver::interleave(parts, channels, bytesPerSample, frames, back.data());
+        QCOMPARE(back, src);
+        const int pick[] = {2, 0};
+        QByteArray two(frames * 2 * bytesPerSample, '\0');
+        SampleInterleaver::extract(src.constData(), channels * bytesPerSample, bytesPerSample,
+                                   pick, 2, frames, two.data());
+        QCOMPARE(OpsTestKit::channelOf(two, 2, bytesPerSample, 0), mono[2]);
+        QCOMPARE(OpsTestKit::channelOf(two, 2, bytesPerSample, 1), mono[0]);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSplitCombine)
+#include "tst_splitcombine.moc"
