@@ -164,7 +164,11 @@ int runSetCommand(CliContext& ctx)
             break;
         default:
             ctx.out.flush();
-            ctx.err << "velmora-cli: " << r.path << ": " << r.error << "\n";
+            // The worker's messages name the file; it is named once here.
+            QString why = r.error;
+            if (why.startsWith(r.path + QStringLiteral(": ")))
+                why = why.mid(r.path.size() + 2);
+            ctx.err << "velmora-cli: " << r.path << ": " << why << "\n";
             ctx.err.flush();
             rc = 1;
             break;

@@ -46,9 +46,10 @@ bool canPatchInPlace(AudioFile& f)
         // The in-place writer silently leaves out a chunk that would pass the
         // size limit; such an edit must fail instead (the rewrite refuses it).
         AudioRiffHdr hdr;
-        const quint64 grown = riffEnd + (riffEnd & 1) +
-                              (appendsIxml ? f.PrepareIxmlAudioHdr(hdr, AudioFile::kIxmlPadding) : 0) +
-                              (appendsBext ? 8 + kBextHdrSize : 0);
+        const quint64 grown =
+            riffEnd + (riffEnd & 1) +
+            (appendsIxml ? f.PrepareIxmlAudioHdr(hdr, AudioFile::kIxmlPadding) : 0) +
+            (appendsBext ? 8 + kBextHdrSize : 0);
         if (grown >= kFileSizeLimit)
             return false;
     }
@@ -345,8 +346,9 @@ void AudioThread::Update()
                               got < 0 ? src.errorString() : QStringLiteral("the file ends early")));
                 break;
             }
-            if (pFile->Write(buf, got) != got) {
-                fail(QStringLiteral("%1: write failed: %2").arg(target, pFile->errorString()));
+            QString why;
+            if (!SafeFileOps::writeAll(*pFile, buf, got, &why)) {
+                fail(QStringLiteral("%1: write failed: %2").arg(target, why));
                 break;
             }
             sendProgress(i, count);
@@ -355,10 +357,10 @@ void AudioThread::Update()
     }
     if (m_contOp) {
         QString why;
-        const bool pad = !(pFile->m_info.dataSize & 1) || pFile->Write("\0", 1) == 1;
+        const bool pad =
+            !(pFile->m_info.dataSize & 1) || SafeFileOps::writeAll(*pFile, "\0", 1, &why);
         if (!pad || !SafeFileOps::syncFile(*pFile, &why)) {
-            fail(QStringLiteral("%1: write failed: %2")
-                     .arg(target, why.isEmpty() ? pFile->errorString() : why));
+            fail(QStringLiteral("%1: write failed: %2").arg(target, why));
         } else {
             pFile->Close();
             SafeFileOps::syncFolderOf(target);

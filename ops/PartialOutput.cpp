@@ -53,9 +53,10 @@ bool PartialOutput::write(const char* data, qint64 size, QString* error)
 {
     if (size <= 0)
         return true;
-    if (m_file.Write(data, size) != size) {
+    QString why;
+    if (!SafeFileOps::writeAll(m_file, data, size, &why)) {
         if (error)
-            *error = QStringLiteral("%1: write failed: %2").arg(m_final, m_file.errorString());
+            *error = QStringLiteral("%1: write failed: %2").arg(m_final, why);
         return false;
     }
     m_written += quint64(size);
@@ -69,15 +70,15 @@ bool PartialOutput::commit(QString* error)
             *error = QStringLiteral("%1: not written").arg(m_final);
         return false;
     }
-    if ((m_written & 1) && m_file.Write("\0", 1) != 1) {
+    QString why;
+    if ((m_written & 1) && !SafeFileOps::writeAll(m_file, "\0", 1, &why)) {
         if (error)
-            *error = QStringLiteral("%1: write failed: %2").arg(m_final, m_file.errorString());
+            *error = QStringLiteral("%1: write failed: %2").arg(m_final, why);
         return false;
     }
     // A file that replaces another must be on the disk before the rename
     // makes the old one unreachable; a new file only needs to reach the kernel.
     const bool replaces = QFileInfo::exists(m_final);
-    QString why;
     const bool flushed = replaces ? SafeFileOps::syncFile(m_file, &why) : m_file.flush();
     if (!flushed) {
         if (error)

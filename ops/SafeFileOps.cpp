@@ -65,6 +65,21 @@ bool SafeFileOps::renameNoReplace(const QString& from, const QString& to, QStrin
     return true;
 }
 
+bool SafeFileOps::writeAll(QFile& file, const char* data, qint64 size, QString* error)
+{
+    while (size > 0) {
+        const qint64 n = file.write(data, size);
+        if (n <= 0) {
+            if (error)
+                *error = file.errorString();
+            return false;
+        }
+        data += n;
+        size -= n;
+    }
+    return true;
+}
+
 bool SafeFileOps::syncFile(QFile& file, QString* error)
 {
     if (!file.flush()) {

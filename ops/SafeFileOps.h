@@ -18,6 +18,10 @@ public:
     // *error (when given) says why; from is then unchanged.
     static bool renameNoReplace(const QString& from, const QString& to, QString* error = nullptr);
 
+    // Writes all size bytes; a short write is continued so that the error
+    // that stopped it (disk full, file-size limit) is the one reported.
+    static bool writeAll(QFile& file, const char* data, qint64 size, QString* error = nullptr);
+
     // Flushes Qt's buffer and the kernel's cache of an open file to the disk.
     static bool syncFile(QFile& file, QString* error = nullptr);
     // Makes the folder entries of path (a creation or rename) durable.

@@ -119,7 +119,7 @@ void TakeSaver::on_progressUpdate(int state, quint32 value)
     }
 }
 
-void TakeSaver::finishFile(Outcome outcome, const QString& error)
+void TakeSaver::finishFile(Outcome outcome, QString error)
 {
     const QString path = m_paths.value(m_index);
     // The worker synced the new file before STATE_DONE, so its backup (made

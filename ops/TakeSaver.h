@@ -76,7 +76,7 @@ private slots:
 
 private:
     void startNext();
-    void finishFile(Outcome outcome, const QString& error);
+    void finishFile(Outcome outcome, QString error); // by value: may come from m_file
     void complete();
 
     AudioThread m_thread;

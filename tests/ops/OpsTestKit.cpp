@@ -127,4 +127,7 @@ FileSizeLimit::FileSizeLimit(quint64 bytes)
     setrlimit(RLIMIT_FSIZE, &l);
 }
 
-FileSizeLimit::~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_saved); }
+FileSizeLimit::~FileSizeLimit()
+{
+    setrlimit(RLIMIT_FSIZE, &m_saved);
+}

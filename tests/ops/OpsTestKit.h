@@ -15,12 +15,12 @@ struct OpsTake {
     int channels = 2;
     int bits = 24;
     int frames = 1000;
-    int formatTag = 1;     // 3: IEEE float (32 bits)
-    bool metadata = true;  // bext and iXML; false: only fmt and data
-    int firstChannel = 1;  // channel index of the first track
-    QString family;        // FAMILY_UID; generated when empty
+    int formatTag = 1;    // 3: IEEE float (32 bits)
+    bool metadata = true; // bext and iXML; false: only fmt and data
+    int firstChannel = 1; // channel index of the first track
+    QString family;       // FAMILY_UID; generated when empty
     quint64 timeReference = 48000ull * 3600;
-    int seed = 1;          // picks the sample values
+    int seed = 1; // picks the sample values
 };
 
 namespace OpsTestKit

@@ -172,8 +172,8 @@ private slots:
     void flacIsRefused()
     {
         const QString flac = path("T.flac");
-        QVERIFY(QFile::copy(QStringLiteral(VELMORA_TEST_DATA) +
-                                "/extensible-8bit-foreign-metadata.flac", flac));
+        QVERIFY(QFile::copy(
+            QStringLiteral(VELMORA_TEST_DATA) + "/extensible-8bit-foreign-metadata.flac", flac));
         const QByteArray before = TestUtil::readFile(flac);
         AudioFile f;
         QVERIFY(f.Open(flac));

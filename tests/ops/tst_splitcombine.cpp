@@ -67,16 +67,15 @@ private slots:
         QTest::addColumn<int>("formatTag");
         QTest::addColumn<QVector<unsigned>>("masks");
         QTest::addColumn<QList<QList<int>>>("expected"); // source channels per kept output
-        QTest::newRow("4 ch, 1+2 and 3+4")
-            << 4 << 24 << 1 << QVector<unsigned>{0b0011, 0b1100}
-            << QList<QList<int>>{{0, 1}, {2, 3}};
+        QTest::newRow("4 ch, 1+2 and 3+4") << 4 << 24 << 1 << QVector<unsigned>{0b0011, 0b1100}
+                                           << QList<QList<int>>{{0, 1}, {2, 3}};
         QTest::newRow("shared channel")
             << 3 << 24 << 1 << QVector<unsigned>{0b011, 0b110} << QList<QList<int>>{{0, 1}, {1, 2}};
         QTest::newRow("bits beyond the channels")
             << 2 << 16 << 1 << QVector<unsigned>{0b101, 0b100} << QList<QList<int>>{{0}};
-        QTest::newRow("8 mono, 16 bit") << 8 << 16 << 1
-                                        << QVector<unsigned>{1, 2, 4, 8, 16, 32, 64, 128}
-                                        << QList<QList<int>>{{0}, {1}, {2}, {3}, {4}, {5}, {6}, {7}};
+        QTest::newRow("8 mono, 16 bit")
+            << 8 << 16 << 1 << QVector<unsigned>{1, 2, 4, 8, 16, 32, 64, 128}
+            << QList<QList<int>>{{0}, {1}, {2}, {3}, {4}, {5}, {6}, {7}};
         QTest::newRow("float stays float")
             << 2 << 32 << 3 << QVector<unsigned>{2, 1} << QList<QList<int>>{{1}, {0}};
     }
@@ -165,8 +164,8 @@ private slots:
     {
         QTest::addColumn<QStringList>("outputs");
         QTest::addColumn<QString>("message");
-        QTest::newRow("the source") << QStringList{"T003_1.WAV", "T003.WAV"}
-                                    << AudioThread::kMsgSameSource;
+        QTest::newRow("the source")
+            << QStringList{"T003_1.WAV", "T003.WAV"} << AudioThread::kMsgSameSource;
         QTest::newRow("two outputs alike")
             << QStringList{"T003_1.WAV", "./T003_1.WAV"} << QString("the same name");
     }
@@ -193,7 +192,7 @@ private slots:
         const QString src = path("T003.WAV");
         QVERIFY(!OpsTestKit::write(src, OpsTake()).isEmpty());
         AudioThread t;
-        QVERIFY(!t.Split(src, {path("a.WAV")}, {1, 2}));    // lists of unequal length
+        QVERIFY(!t.Split(src, {path("a.WAV")}, {1, 2}));     // lists of unequal length
         QVERIFY(!t.Split(src, {path("a.WAV"), ""}, {4, 1})); // empty mask, empty path
         QVERIFY(!t.Split(path("missing.WAV"), {path("a.WAV")}, {1}));
     }
@@ -359,8 +358,8 @@ private slots:
         QCOMPARE(back, src);
         const int pick[] = {2, 0};
         QByteArray two(frames * 2 * bytesPerSample, '\0');
-        SampleInterleaver::extract(src.constData(), channels * bytesPerSample, bytesPerSample,
-                                   pick, 2, frames, two.data());
+        SampleInterleaver::extract(src.constData(), channels * bytesPerSample, bytesPerSample, pick,
+                                   2, frames, two.data());
         QCOMPARE(OpsTestKit::channelOf(two, 2, bytesPerSample, 0), mono[2]);
         QCOMPARE(OpsTestKit::channelOf(two, 2, bytesPerSample, 1), mono[0]);
     }

@@ -1,0 +1,286 @@
+#include "OpsTestKit.h"
+#include "TestUtil.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+
+// End-to-end tests of "velmora-cli set|copy|split|combine": round trips
+// through "info --json", other readers of the results, usage errors, and a
+// child process that hits a file-size limit or is killed while rewriting.
+class TestOpsCli : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_tmp;
+    QString m_dir; // demo takes: T0001.WAV (poly, 4 tracks), T0002_1..4.WAV (mono)
+
+    QString path(const QString& name) const { return m_dir + "/" + name; }
+
+    static int cli(const QStringList& args, QByteArray* out = nullptr, QByteArray* err = nullptr)
+    {
+        return TestUtil::run(QStringLiteral(VELMORA_CLI), args, out, err);
+    }
+
+    static QJsonObject info(const QString& file)
+    {
+        QByteArray out;
+        cli({"info", "--json", file}, &out);
+        return QJsonDocument::fromJson(out).array().at(0).toObject();
+    }
+
+    static QString column(const QString& file, const QString& name)
+    {
+        return info(file).value("columns").toObject().value(name).toString();
+    }
+
+private slots:
+    void init()
+    {
+        m_dir = m_tmp.filePath("takes");
+        QDir(m_dir).removeRecursively();
+        QCOMPARE(cli({"demo", m_dir, "--takes", "2", "--seconds", "0.5", "--quiet"}), 2);
+        QCOMPARE(cli({"demo", m_dir, "--takes", "2", "--seconds", "0.5"}), 0);
+    }
+
+    void setWritesWhatInfoReads()
+    {
+        const QString take = path("T0001.WAV");
+        const QByteArray audio = OpsTestKit::audioOf(take);
+        QByteArray out, err;
+        QCOMPARE(cli({"set", "--scene", "77", "--take", "5", "--circled", "yes", "--frame-rate",
+                      "29.97 DF", "--track", "2=Lav:LAV", "--note", "hi", take},
+                     &out, &err),
+                 0);
+        QCOMPARE(out, (take + ": updated in place\n").toUtf8());
+        QCOMPARE(column(take, "Scene"), QStringLiteral("77"));
+        QCOMPARE(column(take, "Take"), QStringLiteral("05"));
+        QCOMPARE(column(take, "Circled"), QStringLiteral("Y"));
+        QCOMPARE(column(take, "Frame Rate"), QStringLiteral("29.97 DF"));
+        QCOMPARE(column(take, "Notes"), QStringLiteral("hi"));
+        const QJsonObject track = info(take).value("tracks").toArray().at(1).toObject();
+        QCOMPARE(track.value("Name").toString(), QStringLiteral("Lav"));
+        QCOMPARE(track.value("Function").toString(), QStringLiteral("LAV"));
+
+        QCOMPARE(cli({"set", "--note", QString(10000, 'n'), take}, &out), 0);
+        QCOMPARE(out, (take + ": rewritten\n").toUtf8());
+        QCOMPARE(column(take, "Notes").size(), 10000);
+        QCOMPARE(column(take, "Scene"), QStringLiteral("77"));
+        QCOMPARE(OpsTestKit::audioOf(take), audio);
+        QVERIFY(OpsTestKit::ixmlIsWellFormed(take));
+        QVERIFY(OpsTestKit::filesContaining(m_dir, "_updatebackup").isEmpty());
+    }
+
+    void usageErrors_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("set, nothing") << QStringList{"set"};
+        QTest::newRow("set, no field") << QStringList{"set", "x.wav"};
+        QTest::newRow("set, no value") << QStringList{"set", "x.wav", "--scene"};
+        QTest::newRow("set, circled") << QStringList{"set", "--circled", "maybe", "x.wav"};
+        QTest::newRow("set, frame rate") << QStringList{"set", "--frame-rate", "31", "x.wav"};
+        QTest::newRow("set, sample rate") << QStringList{"set", "--sample-rate", "12", "x.wav"};
+        QTest::newRow("set, track") << QStringList{"set", "--track", "Boom", "x.wav"};
+        QTest::newRow("set, option") << QStringList{"set", "--bogus", "1", "x.wav"};
+        QTest::newRow("copy, no folder") << QStringList{"copy", "x.wav"};
+        QTest::newRow("split, no output") << QStringList{"split", "--to", "d", "x.wav"};
+        QTest::newRow("split, track 0")
+            << QStringList{"split", "--to", "d", "--output", "0,1", "x.wav"};
+        QTest::newRow("combine, one file") << QStringList{"combine", "--output", "o", "a"};
+    }
+
+    void usageErrors()
+    {
+        QFETCH(QStringList, args);
+        QByteArray err;
+        QCOMPARE(cli(args, nullptr, &err), 2);
+        QVERIFY(err.contains("usage"));
+    }
+
+    void copySplitCombineRoundTrip()
+    {
+        const QString out = m_tmp.filePath("out");
+        QDir().mkpath(out);
+        const QString poly = path("T0001.WAV");
+        const QByteArray audio = OpsTestKit::audioOf(poly);
+        QByteArray o, err;
+        QCOMPARE(cli({"copy", "--to", out, poly}, &o), 0);
+        QCOMPARE(OpsTestKit::audioOf(out + "/T0001.WAV"), audio);
+        QCOMPARE(cli({"copy", "--to", out, poly}, nullptr, &err), 1); // exists
+        QVERIFY(err.contains("already exists"));
+        QCOMPARE(cli({"copy", "--to", m_dir, poly}, nullptr, &err), 1);
+        QVERIFY(err.contains("Source and Destination are the same.\n Please select a different "
+                             "Destination."));
+
+        QCOMPARE(cli({"split", "--to", out, "--output", "3,1", "--output", "2", poly}, &o), 0);
+        const QString s13 = out + "/T0001_1_3.WAV", s2 = out + "/T0001_2.WAV";
+        QCOMPARE(o, ("wrote " + s13 + "\nwrote " + s2 + "\n").toUtf8());
+        const QByteArray a13 = OpsTestKit::audioOf(s13);
+        QCOMPARE(OpsTestKit::channelOf(a13, 2, 3, 1), OpsTestKit::channelOf(audio, 4, 3, 2));
+        QCOMPARE(OpsTestKit::audioOf(s2), OpsTestKit::channelOf(audio, 4, 3, 1));
+        const QJsonObject i13 = info(s13);
+        QCOMPARE(i13.value("history").toObject().value("Parent Name").toString(),
+                 QStringLiteral("T0001.WAV"));
+        QCOMPARE(i13.value("fileSet").toObject().value("File Count").toString(),
+                 QStringLiteral("2"));
+        QCOMPARE(cli({"split", "--to", out, "--output", "5", poly}, nullptr, &err), 1);
+        QVERIFY(err.contains("there is no track 5"));
+
+        QStringList mono;
+        for (int i = 1; i <= 4; ++i)
+            mono << path(QStringLiteral("T0002_%1.WAV").arg(i));
+        const QString comb = out + "/T0002_1_2_3_4.WAV";
+        QCOMPARE(cli(QStringList{"combine", "--output", comb} + mono, &o), 0);
+        const QByteArray c = OpsTestKit::audioOf(comb);
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(OpsTestKit::channelOf(c, 4, 3, i), OpsTestKit::audioOf(mono.at(i)));
+        QCOMPARE(info(comb).value("fileSet").toObject().value("File Count").toString(),
+                 QStringLiteral("1"));
+
+        // Other readers accept every result.
+        const QStringList results{out + "/T0001.WAV", s13, s2, comb};
+        if (!QStandardPaths::findExecutable("sox").isEmpty()) {
+            for (const QString& f : results)
+                QCOMPARE(TestUtil::run("sox", {"--i", f}), 0);
+        }
+        if (!QStandardPaths::findExecutable("mediainfo").isEmpty()) {
+            for (const QString& f : results) {
+                QCOMPARE(TestUtil::run("mediainfo", {"--Inform=Audio;%Channels%", f}, &o), 0);
+                QVERIFY(o.trimmed().toInt() >= 1);
+            }
+        }
+        if (!QStandardPaths::findExecutable("ffprobe").isEmpty()) {
+            for (const QString& f : results)
+                QCOMPARE(TestUtil::run("ffprobe", {"-v", "error", f}), 0);
+        }
+    }
+
+    void combineRefusesMismatchedFiles()
+    {
+        const QString other = m_tmp.filePath("other");
+        QDir().mkpath(other);
+        QCOMPARE(cli({"copy", "--to", other, path("T0002_2.WAV")}), 0);
+        QCOMPARE(cli({"set", "--timestamp", "5", other + "/T0002_2.WAV"}), 0);
+        QByteArray err;
+        QCOMPARE(cli({"combine", "--output", m_tmp.filePath("c.WAV"), path("T0002_1.WAV"),
+                      other + "/T0002_2.WAV"},
+                     nullptr, &err),
+                 1);
+        QVERIFY(err.contains("The selected files cannot be combined.\n Parameters do not match."));
+        QVERIFY(!QFile::exists(m_tmp.filePath("c.WAV")));
+    }
+
+    void unwritableTakeFails()
+    {
+        const QString take = path("T0001.WAV");
+        const QByteArray before = TestUtil::readFile(take);
+        QFile::setPermissions(take, QFile::ReadOwner | QFile::ReadGroup);
+        QByteArray err;
+        const int rc = cli({"set", "--scene", "1", take}, nullptr, &err);
+        QFile::setPermissions(take, QFile::ReadOwner | QFile::WriteOwner);
+        QCOMPARE(rc, 1);
+        QVERIFY(err.contains(take.toUtf8() + ": the file is read-only"));
+        QCOMPARE(TestUtil::readFile(take), before);
+    }
+
+    // The child may write 150 kB per file: every operation fails part-way
+    // and leaves the takes as they were, with nothing half-written.
+    void fileSizeLimitInAChild_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("set, rewrite")
+            << QStringList{"set", "--note", QString(10000, 'n'), "T0001.WAV"};
+        QTest::newRow("copy") << QStringList{"copy", "--to", "OUT", "T0001.WAV"};
+        QTest::newRow("split") << QStringList{"split", "--to",     "OUT", "--output",
+                                              "1,2,3", "--output", "4",   "T0001.WAV"};
+        QTest::newRow("combine") << QStringList{"combine",     "--output",    "OUT/c.WAV",
+                                                "T0002_1.WAV", "T0002_2.WAV", "T0002_3.WAV",
+                                                "T0002_4.WAV"};
+    }
+
+    void fileSizeLimitInAChild()
+    {
+        QFETCH(QStringList, args);
+        if (QStandardPaths::findExecutable("prlimit").isEmpty())
+            QSKIP("prlimit is not installed");
+        const QString out = m_tmp.filePath("out");
+        QDir(out).removeRecursively();
+        QDir().mkpath(out);
+        for (QString& a : args) {
+            if (a.startsWith("T000"))
+                a = path(a);
+            a.replace("OUT", out);
+        }
+        const QStringList before = QDir(m_dir).entryList(QDir::Files);
+        QList<QByteArray> bytes;
+        for (const QString& f : before)
+            bytes << TestUtil::readFile(path(f));
+        QByteArray err;
+        QCOMPARE(TestUtil::run("prlimit", QStringList{"--fsize=150000", VELMORA_CLI} + args,
+                               nullptr, &err),
+                 1);
+        QVERIFY2(err.contains("File too large"), err.constData());
+        QCOMPARE(QDir(m_dir).entryList(QDir::Files), before);
+        for (int i = 0; i < before.size(); ++i)
+            QCOMPARE(TestUtil::readFile(path(before.at(i))), bytes.at(i));
+        QVERIFY(QDir(out).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    }
+
+    // Killed at random points of a full rewrite: afterwards the take's audio
+    // is complete, byte for byte, under its own name or its backup name.
+    void killedDuringRewriteLosesNothing()
+    {
+        QCOMPARE(cli({"demo", m_tmp.filePath("big"), "--takes", "1", "--seconds", "8", "--channels",
+                      "4", "--layout", "poly"}),
+                 0);
+        const QString take = m_tmp.filePath("big/T0001.WAV");
+        const QByteArray original = TestUtil::readFile(take);
+        const QByteArray audio = OpsTestKit::audioOf(take);
+        QRandomGenerator rng(20240606);
+        int midway = 0; // rounds that left a backup: killed inside the rewrite
+        for (int round = 0; round < 16; ++round) {
+            // The child's diagnostics mark the start of the update ("source
+            // name") and the moment the take has moved to its backup and the
+            // new file exists ("Init - ok"); the kill comes 0 to 25 ms later.
+            QProcess p;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("QT_LOGGING_RULES", "velmora.ops.debug=true");
+            p.setProcessEnvironment(env);
+            p.start(VELMORA_CLI, {"set", "--note", QString(10000 + round, 'n'), take});
+            QVERIFY(p.waitForStarted());
+            p.setReadChannel(QProcess::StandardError);
+            const QByteArray mark = round % 2 ? "Init - ok" : "source name";
+            QByteArray seen;
+            while (!seen.contains(mark) && p.state() == QProcess::Running &&
+                   p.waitForReadyRead(10000))
+                seen += p.readAllStandardError();
+            QThread::usleep(rng.bounded(0u, 25000u));
+            ::kill(pid_t(p.processId()), SIGKILL);
+            p.waitForFinished();
+            QStringList candidates{take};
+            for (const QString& n : OpsTestKit::filesContaining(m_tmp.filePath("big"), "backup"))
+                candidates << m_tmp.filePath("big/" + n);
+            bool whole = false;
+            for (const QString& c : candidates)
+                whole = whole || OpsTestKit::audioOf(c) == audio;
+            QVERIFY2(whole, qPrintable(QStringLiteral("round %1").arg(round)));
+            midway += candidates.size() > 1;
+            // Start the next round from the original take.
+            for (const QString& c : candidates)
+                QFile::remove(c);
+            QVERIFY(TestUtil::writeFile(take, original));
+        }
+        qInfo("%d of 16 kills hit the rewrite", midway);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestOpsCli)
+#include "tst_opscli.moc"

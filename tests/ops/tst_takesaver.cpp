@@ -1,0 +1,226 @@
+#include "OpsTestKit.h"
+#include "TakeSaver.h"
+#include "TestUtil.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace SoundDefs;
+
+// The save service: edits reach the file through the setters, the take is
+// updated in place or rewritten, and only the backups the run made go.
+class TestTakeSaver : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_tmp;
+
+    QString path(const QString& name) const { return m_tmp.filePath(name); }
+
+private slots:
+    void init()
+    {
+        QDir(m_tmp.path()).removeRecursively();
+        QDir().mkpath(m_tmp.path());
+    }
+
+    void backupName_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("backup");
+        QTest::newRow("mono") << "/d/T012_3.wav"
+                              << "/d/T012_3_updatebackup.wav";
+        QTest::newRow("dots") << "/d.x/T.1.WAV"
+                              << "/d.x/T.1_updatebackup.WAV";
+        QTest::newRow("no extension") << "/d.x/T012"
+                                      << "/d.x/T012_updatebackup";
+    }
+
+    void backupName()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, backup);
+        QCOMPARE(TakeSaver::backupPathFor(path), backup);
+    }
+
+    void everyFieldReachesTheFile()
+    {
+        OpsTake spec;
+        spec.channels = 3;
+        const QString take = path("T1.WAV");
+        const QByteArray audio = OpsTestKit::write(take, spec);
+        TakeEdits e;
+        e.frameRate = "29.97 DF";
+        e.sampleRate = "96000";
+        e.samplesSinceMidnight = "123456789";
+        e.project = "Film";
+        e.scene = "44B";
+        e.tape = "DAY02";
+        e.take = "7";
+        e.ubits = "11223344";
+        e.notes = "plane";
+        e.user = "mixer";
+        e.circled = "Y";
+        e.wild = "Y";
+        e.tracks = {{2, "Lav A", QString("LAV")}, {3, "Plant", std::nullopt}, {9, "none", {}}};
+        TakeSaver saver;
+        const auto results = saver.run({take}, e);
+        QCOMPARE(results.size(), 1);
+        QCOMPARE(results.at(0).outcome, TakeSaver::Outcome::UpdatedInPlace);
+        AudioFile f;
+        QVERIFY(f.Open(take));
+        QCOMPARE(f.GetFrameRate(), QStringLiteral("29.97 DF"));
+        QCOMPARE(f.GetSampleRate(), 96000u);
+        QCOMPARE(f.GetTimeStampSampleRate(), QStringLiteral("96000"));
+        QCOMPARE(f.GetSamplesSinceMidnight(), QStringLiteral("123456789"));
+        QCOMPARE(f.GetProjectName(), QStringLiteral("Film"));
+        QCOMPARE(f.GetSceneName(), QStringLiteral("44B"));
+        QCOMPARE(f.GetTapeName(), QStringLiteral("DAY02"));
+        QCOMPARE(f.GetTakeName(), QStringLiteral("07"));
+        QCOMPARE(f.GetUBITs(), QStringLiteral("11223344"));
+        QCOMPARE(f.GetNotes(), QStringLiteral("plane"));
+        QCOMPARE(f.GetUserInfo(), QStringLiteral("mixer"));
+        QCOMPARE(f.GetCircled(), QStringLiteral("Y"));
+        QCOMPARE(f.GetWild(), QStringLiteral("Y"));
+        const QList<QStringList> tracks = f.GetTracksInfo();
+        QCOMPARE(tracks.at(0), (QStringList{"1", "1", "Trk1", "BOOM"}));
+        QCOMPARE(tracks.at(1), (QStringList{"2", "2", "Lav A", "LAV"}));
+        QCOMPARE(tracks.at(2), (QStringList{"3", "3", "Plant", ""}));
+        QCOMPARE(OpsTestKit::audioOf(take), audio);
+    }
+
+    void severalTakesNeverGetTheTakeName()
+    {
+        const QString take = path("T1.WAV");
+        QVERIFY(!OpsTestKit::write(take, OpsTake()).isEmpty());
+        TakeEdits e;
+        e.take = "99";
+        e.scene = "5";
+        TakeSaver saver;
+        saver.run({take}, e, true);
+        AudioFile f;
+        QVERIFY(f.Open(take));
+        QCOMPARE(f.GetSceneName(), QStringLiteral("5"));
+        QCOMPARE(f.GetTakeName(), QStringLiteral("03"));
+    }
+
+    void aMonoFileTakesItsOwnTrackOnly_data()
+    {
+        QTest::addColumn<int>("channel");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("its channel") << 3 << "Lav C";
+        QTest::newRow("another channel") << 2 << "Trk3";
+    }
+
+    void aMonoFileTakesItsOwnTrackOnly()
+    {
+        QFETCH(int, channel);
+        QFETCH(QString, name);
+        OpsTake spec;
+        spec.channels = 1;
+        spec.firstChannel = 3;
+        const QString take = path("T1_3.WAV");
+        QVERIFY(!OpsTestKit::write(take, spec).isEmpty());
+        TakeEdits e;
+        e.tracks = {{channel, "Lav C", {}}};
+        TakeSaver saver;
+        saver.run({take}, e);
+        AudioFile f;
+        QVERIFY(f.Open(take));
+        QCOMPARE(f.GetTracksInfo().at(0).at(2), name);
+    }
+
+    // One take rewritten (its note outgrows the iXML chunk), one bare take
+    // updated in place (chunks appended). Stale backups on the disk stay;
+    // the backup of the rewritten take goes.
+    void onlyItsOwnBackupsAreRemoved()
+    {
+        const QString rich = path("T1.WAV"), bare = path("T2.WAV");
+        const QByteArray richAudio = OpsTestKit::write(rich, OpsTake());
+        OpsTake b;
+        b.metadata = false;
+        const QByteArray bareAudio = OpsTestKit::write(bare, b);
+        QVERIFY(TestUtil::writeFile(path("T1_updatebackup.WAV"), "stale of T1"));
+        QVERIFY(TestUtil::writeFile(path("T9_updatebackup.WAV"), "stale of T9"));
+        TakeEdits e;
+        e.notes = QString(10000, QLatin1Char('x'));
+        TakeSaver saver;
+        QSignalSpy finished(&saver, &TakeSaver::finished);
+        QSignalSpy done(&saver, &TakeSaver::fileFinished);
+        const auto results = saver.run({rich, bare}, e);
+        QCOMPARE(results.size(), 2);
+        QCOMPARE(results.at(0).outcome, TakeSaver::Outcome::Rewritten);
+        QCOMPARE(results.at(1).outcome, TakeSaver::Outcome::UpdatedInPlace);
+        QCOMPARE(done.size(), 2);
+        QCOMPARE(finished.size(), 1);
+        QCOMPARE(finished.at(0).at(0).toBool(), true);
+        QCOMPARE(OpsTestKit::audioOf(rich), richAudio);
+        QCOMPARE(OpsTestKit::audioOf(bare), bareAudio);
+        QCOMPARE(OpsTestKit::filesContaining(m_tmp.path(), "_updatebackup"),
+                 (QStringList{"T1_updatebackup.WAV", "T9_updatebackup.WAV"}));
+        QCOMPARE(TestUtil::readFile(path("T1_updatebackup.WAV")), QByteArray("stale of T1"));
+    }
+
+    void aFailureEndsTheRunWhenAsked_data()
+    {
+        QTest::addColumn<bool>("stopOnError");
+        QTest::addColumn<int>("handled");
+        QTest::newRow("editor save") << true << 1;
+        QTest::newRow("every path") << false << 2;
+    }
+
+    void aFailureEndsTheRunWhenAsked()
+    {
+        QFETCH(bool, stopOnError);
+        QFETCH(int, handled);
+        const QString take = path("T1.WAV");
+        QVERIFY(!OpsTestKit::write(take, OpsTake()).isEmpty());
+        TakeEdits e;
+        e.scene = "9";
+        TakeSaver saver;
+        QSignalSpy finished(&saver, &TakeSaver::finished);
+        const auto results = saver.run({path("missing.WAV"), take}, e, false, stopOnError);
+        QCOMPARE(results.size(), handled);
+        QCOMPARE(results.at(0).outcome, TakeSaver::Outcome::Failed);
+        QCOMPARE(results.at(0).error, QStringLiteral("no such file"));
+        QCOMPARE(finished.at(0).at(0).toBool(), false);
+        AudioFile f;
+        QVERIFY(f.Open(take));
+        QCOMPARE(f.GetSceneName(), stopOnError ? QStringLiteral("12A") : QStringLiteral("9"));
+    }
+
+    // Aborted while rewriting: the take is whole, new or as it was, and no
+    // backup is left behind.
+    void abortLeavesTheTakeWhole()
+    {
+        OpsTake big;
+        big.channels = 8;
+        big.frames = 200000;
+        const QString take = path("T1.WAV");
+        const QByteArray audio = OpsTestKit::write(take, big);
+        const QByteArray before = TestUtil::readFile(take);
+        TakeEdits e;
+        e.notes = QString(10000, QLatin1Char('x'));
+        TakeSaver saver;
+        QSignalSpy finished(&saver, &TakeSaver::finished);
+        connect(
+            &saver, &TakeSaver::fileStarted, &saver,
+            [&] { QMetaObject::invokeMethod(&saver, [&] { saver.abort(); }); },
+            Qt::QueuedConnection);
+        QVERIFY(saver.start({take, take}, e));
+        QVERIFY(finished.wait(60000));
+        QVERIFY(saver.results().size() == 1);
+        const TakeSaver::Outcome o = saver.results().at(0).outcome;
+        if (o == TakeSaver::Outcome::Cancelled)
+            QCOMPARE(TestUtil::readFile(take), before);
+        else
+            QCOMPARE(o, TakeSaver::Outcome::Rewritten);
+        QCOMPARE(OpsTestKit::audioOf(take), audio);
+        QVERIFY(OpsTestKit::filesContaining(m_tmp.path(), "_updatebackup").isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTakeSaver)
+#include "tst_takesaver.moc"
