@@ -1,0 +1,322 @@
+#include "Velmora.h"
+
+#include "AudioFileModel.h"
+#include "FileListManagement.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QKeySequence>
+#include <QLabel>
+#include <QMenuBar>
+#include <QStackedWidget>
+#include <QStandardPaths>
+#include <QStatusBar>
+
+namespace
+{
+// The window's default size; it stays usable down to 1018 x 690.
+constexpr int kDefaultWidth = 1240;
+constexpr int kDefaultHeight = 760;
+} // namespace
+
+QString Velmora::styleSheetPath()
+{
+    return QStringLiteral(":/Velmora/Resources/Velmora.css");
+}
+
+QString Velmora::logoPath()
+{
+    return QStringLiteral(":/Velmora/Resources/logo.png");
+}
+
+Velmora::Velmora(QWidget* parent) : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("Velmora"));
+    setWindowIcon(QIcon(logoPath()));
+    QCoreApplication::setOrganizationName(QStringLiteral("Quorlan"));
+    // A reserved name: the application needs a domain, and this one never
+    // resolves to somebody else's site.
+    QCoreApplication::setOrganizationDomain(QStringLiteral("quorlan.example"));
+    QCoreApplication::setApplicationName(QStringLiteral("Velmora"));
+    setWindowTitle(QStringLiteral("Quorlan Velmora Beta"));
+    setDockOptions(QMainWindow::AnimatedDocks);
+    setContextMenuPolicy(Qt::NoContextMenu);
+    QFont font = QApplication::font();
+    font.setPointSize(10);
+    QApplication::setFont(font);
+
+    createActions();
+    createMenus();
+    statusBar()->setSizeGripEnabled(true);
+    m_takeCount = new QLabel(this);
+    m_takeCount->setObjectName(QStringLiteral("takeCount"));
+    statusBar()->addPermanentWidget(m_takeCount);
+
+    m_model = new AudioFileModel(this);
+    m_stack = new QStackedWidget(this);
+    m_stack->setObjectName(QStringLiteral("centralStack"));
+    m_editor = new FileListManagement(m_stack, m_model);
+    m_stack->addWidget(m_editor);
+    m_stack->setCurrentIndex(0);
+    setCentralWidget(m_stack);
+
+    connect(m_editor, &FileListManagement::renameEnabled, this, &Velmora::on_renameEnabled);
+    connect(m_editor, &FileListManagement::copyToEnabled, this, &Velmora::on_copyToEnabled);
+    connect(m_editor, &FileListManagement::spltCombineEnabled, this,
+            &Velmora::on_spltCombineEnabled);
+    connect(m_editor, &FileListManagement::reportsEnabled, this, &Velmora::on_reportsEnabled);
+    connect(m_editor, &FileListManagement::playEnabled, this, &Velmora::on_playEnabled);
+    connect(m_editor, &FileListManagement::stopEnabled, this, &Velmora::on_stopEnabled);
+    connect(m_editor, &FileListManagement::importFinished, this, &Velmora::on_importFinished);
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, &Velmora::updateTakeCount);
+    connect(m_model, &QAbstractItemModel::rowsRemoved, this, &Velmora::updateTakeCount);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &Velmora::updateTakeCount);
+
+    loadStyleSheet();
+
+    m_mode = EditMode;
+    m_stack->setCurrentIndex(0);
+    adjustMenuActions();
+    updateTakeCount();
+
+    const QString appData = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    if (!appData.isEmpty())
+        QDir().mkpath(appData);
+
+    resize(kDefaultWidth, kDefaultHeight);
+}
+
+Velmora::~Velmora()
+{
+    cleanUp();
+}
+
+QAction* Velmora::makeAction(const char* objectName, const QString& text)
+{
+    auto* action = new QAction(text, this);
+    action->setObjectName(QLatin1String(objectName));
+    return action;
+}
+
+void Velmora::createActions()
+{
+    m_importAction = makeAction("actionImport", tr("&Import..."));
+    m_importAction->setShortcut(QKeySequence::Open);
+    connect(m_importAction, &QAction::triggered, this, &Velmora::OpenActionHandler);
+
+    m_copyToAction = makeAction("actionCopyTo", tr("Copy To..."));
+    m_copyToAction->setShortcut(QKeySequence::Copy);
+    m_renameAction = makeAction("actionRename", tr("Rename..."));
+    m_renameAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+N")));
+    m_preferencesAction = makeAction("actionPreferences", tr("&Preferences"));
+    m_preferencesAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+?")));
+    m_preferencesAction->setMenuRole(QAction::PreferencesRole);
+    m_exitAction = makeAction("actionExit", tr("E&xit"));
+    m_exitAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
+    connect(m_exitAction, &QAction::triggered, this, &QWidget::close);
+
+    m_playAction = makeAction("actionPlay", tr("Play"));
+    m_playAction->setShortcut(QKeySequence(Qt::Key_Space));
+    m_stopAction = makeAction("actionStop", tr("Stop"));
+    m_stopAction->setShortcut(QKeySequence(Qt::Key_F3));
+    m_recordAction = makeAction("actionRecord", tr("Record"));
+    m_recordAction->setShortcut(QKeySequence(QStringLiteral("Alt+R")));
+    m_transportAction = makeAction("actionTransport", tr("&Transport"));
+    m_transportAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+T")));
+    m_liveTakeListAction = makeAction("actionLiveTakeList", tr("R9K Take List"));
+    m_liveTakeListAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+L")));
+    m_metersAction = makeAction("actionMeters", tr("Playback &Mixer"));
+    m_metersAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+M")));
+    m_reportsAction = makeAction("actionReports", tr("&Reports"));
+    m_reportsAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+R")));
+    m_splitCombineAction = makeAction("actionSplitCombine", tr("Split/Comb&ine"));
+    m_splitCombineAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+I")));
+    m_restoreLayoutAction = makeAction("actionRestoreDefaultLayout", tr("Restore Default Layout"));
+    m_controlModeAction = makeAction("actionControlMode", tr("Control Mode"));
+    m_controlModeAction->setCheckable(true);
+    m_controlModeAction->setEnabled(false);
+    m_editModeAction = makeAction("actionEditMode", tr("Edit Mode"));
+    m_editModeAction->setCheckable(true);
+    m_userGuideAction = makeAction("actionUserGuide", tr("User Guide"));
+    m_userGuideAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+?")));
+    m_supportAction = makeAction("actionSupport", tr("Support"));
+    m_aboutAction = makeAction("actionAbout", tr("&About"));
+
+    m_modeGroup = new QActionGroup(this);
+    m_modeGroup->setExclusive(true);
+    m_modeGroup->addAction(m_editModeAction);
+    m_modeGroup->addAction(m_controlModeAction);
+    m_editModeAction->setChecked(true);
+
+    // Their windows and commands come later; until then they stay disabled.
+    // Rename and Copy To are also listed: the editor's signals cannot enable
+    // them before the commands behind them exist.
+    m_unavailable = {
+        m_copyToAction,      m_renameAction,    m_preferencesAction,  m_playAction,
+        m_stopAction,        m_recordAction,    m_transportAction,    m_liveTakeListAction,
+        m_metersAction,      m_reportsAction,   m_splitCombineAction, m_restoreLayoutAction,
+        m_controlModeAction, m_userGuideAction, m_supportAction,      m_aboutAction};
+    for (QAction* a : std::as_const(m_unavailable))
+        a->setEnabled(false);
+}
+
+void Velmora::createMenus()
+{
+    m_fileMenu = menuBar()->addMenu(tr("File"));
+    m_fileMenu->setObjectName(QStringLiteral("menuFile"));
+    m_fileMenu->addAction(m_importAction);
+    m_fileMenu->addAction(m_copyToAction);
+    m_fileMenu->addAction(m_renameAction);
+    m_fileMenu->addAction(m_preferencesAction);
+    m_fileMenu->addSeparator();
+    m_fileMenu->addAction(m_exitAction);
+
+    m_controlsMenu = menuBar()->addMenu(tr("Controls"));
+    m_controlsMenu->setObjectName(QStringLiteral("menuControls"));
+    m_windowMenu = menuBar()->addMenu(tr("Window"));
+    m_windowMenu->setObjectName(QStringLiteral("menuWindow"));
+
+    m_modeMenu = menuBar()->addMenu(tr("Mode"));
+    m_modeMenu->setObjectName(QStringLiteral("menuMode"));
+    m_modeMenu->addAction(m_editModeAction);
+    m_modeMenu->addAction(m_controlModeAction);
+
+    m_helpMenu = menuBar()->addMenu(tr("Help"));
+    m_helpMenu->setObjectName(QStringLiteral("menuHelp"));
+    m_helpMenu->addAction(m_userGuideAction);
+    m_helpMenu->addAction(m_supportAction);
+    m_helpMenu->addAction(m_aboutAction);
+}
+
+void Velmora::enableAction(QAction* action, bool enabled)
+{
+    action->setEnabled(enabled && !m_unavailable.contains(action));
+}
+
+void Velmora::adjustMenuActions()
+{
+    const bool edit = m_mode == EditMode;
+    enableAction(m_importAction, edit);
+    enableAction(m_copyToAction, edit && m_copyToEnabled);
+    enableAction(m_renameAction, edit && m_renameEnabled);
+
+    m_controlsMenu->clear();
+    m_controlsMenu->addAction(m_stopAction);
+    if (edit) {
+        enableAction(m_stopAction, m_stopEnabled);
+        m_controlsMenu->addAction(m_playAction);
+        enableAction(m_playAction, m_playEnabled);
+    } else {
+        enableAction(m_stopAction, true);
+        m_controlsMenu->addAction(m_recordAction);
+    }
+
+    m_windowMenu->clear();
+    m_windowMenu->addAction(m_transportAction);
+    if (edit) {
+        m_windowMenu->addAction(m_splitCombineAction);
+        enableAction(m_splitCombineAction, m_spltCombineEnabled);
+        m_windowMenu->addAction(m_reportsAction);
+        enableAction(m_reportsAction, m_reportsEnabled);
+        m_windowMenu->addAction(m_metersAction);
+    } else {
+        m_windowMenu->addAction(m_liveTakeListAction);
+    }
+    m_windowMenu->addSeparator();
+    m_windowMenu->addAction(m_restoreLayoutAction);
+}
+
+void Velmora::on_renameEnabled(bool enabled)
+{
+    m_renameEnabled = enabled;
+    enableAction(m_renameAction, enabled && m_mode == EditMode);
+}
+
+void Velmora::on_copyToEnabled(bool enabled)
+{
+    m_copyToEnabled = enabled;
+    enableAction(m_copyToAction, enabled && m_mode == EditMode);
+}
+
+void Velmora::on_spltCombineEnabled(bool enabled)
+{
+    m_spltCombineEnabled = enabled;
+    enableAction(m_splitCombineAction, enabled);
+}
+
+void Velmora::on_reportsEnabled(bool enabled)
+{
+    m_reportsEnabled = enabled;
+    enableAction(m_reportsAction, enabled);
+}
+
+void Velmora::on_playEnabled(bool enabled)
+{
+    m_playEnabled = enabled;
+    enableAction(m_playAction, enabled);
+}
+
+void Velmora::on_stopEnabled(bool enabled)
+{
+    m_stopEnabled = enabled;
+    enableAction(m_stopAction, enabled);
+}
+
+void Velmora::OpenActionHandler()
+{
+    m_editor->startImportAction();
+}
+
+void Velmora::openPaths(const QStringList& paths)
+{
+    if (!paths.isEmpty())
+        m_editor->importPaths(paths, FileListManagement::ImportOrigin::Drop);
+}
+
+void Velmora::on_importFinished(int takesAdded, int filesRejected)
+{
+    QString message = takesAdded == 1 ? tr("1 take added.") : tr("%1 takes added.").arg(takesAdded);
+    if (filesRejected == 1)
+        message += QLatin1Char(' ') + tr("1 file could not be read as a take.");
+    else if (filesRejected > 1)
+        message += QLatin1Char(' ') + tr("%1 files could not be read as takes.").arg(filesRejected);
+    statusBar()->showMessage(message, 8000);
+}
+
+void Velmora::updateTakeCount()
+{
+    const int count = m_model->rowCount();
+    m_takeCount->setText(count == 1 ? tr("1 take") : tr("%1 takes").arg(count));
+}
+
+void Velmora::loadStyleSheet()
+{
+    QFile file(styleSheetPath());
+    // Without a style sheet the window keeps the default look.
+    if (file.open(QIODevice::ReadOnly))
+        setStyleSheet(QString::fromUtf8(file.readAll()));
+}
+
+void Velmora::closeEvent(QCloseEvent* event)
+{
+    // The window layouts of the current mode are saved here once layouts exist.
+    event->accept();
+}
+
+void Velmora::cleanUp()
+{
+    if (!m_model)
+        return;
+    // The editor goes first: nothing may watch the rows while they go.
+    delete m_stack;
+    m_stack = nullptr;
+    m_editor = nullptr;
+    while (m_model->rowCount() > 0)
+        m_model->removeRows(m_model->rowCount() - 1, 1);
+    delete m_model;
+    m_model = nullptr;
+}

@@ -1,0 +1,117 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QSet>
+#include <QStringList>
+
+class AudioFileModel;
+class FileListManagement;
+class QAction;
+class QActionGroup;
+class QLabel;
+class QMenu;
+class QStackedWidget;
+
+// The main window. Owns the one take list model and the editor
+// (FileListManagement, page 0 of the central stack in edit mode), the actions
+// and menus, and keeps the menu commands in step with what the editor reports
+// as possible. GUI thread only; lives until the event loop ends.
+//
+// Commands whose windows are not part of the application yet are created in
+// their place in the menus and stay disabled (see m_unavailable), so that no
+// menu entry pretends to work.
+class Velmora : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    enum Mode { EditMode = 0, ControlMode = 1 };
+
+    explicit Velmora(QWidget* parent = nullptr);
+    ~Velmora() override;
+
+    AudioFileModel* model() const { return m_model; }
+    FileListManagement* editor() const { return m_editor; }
+    int mode() const { return m_mode; }
+
+    // Imports take files and folders as a drop onto the take list would
+    // (the command line and file managers open takes this way).
+    void openPaths(const QStringList& paths);
+
+    // Rebuilds the "Controls" and "Window" menus and the File commands'
+    // enabling for the current mode.
+    void adjustMenuActions();
+
+    // The resource and settings names.
+    static QString styleSheetPath();
+    static QString logoPath();
+
+public slots:
+    void on_renameEnabled(bool enabled);
+    void on_copyToEnabled(bool enabled);
+    void on_spltCombineEnabled(bool enabled);
+    void on_reportsEnabled(bool enabled);
+    void on_playEnabled(bool enabled);
+    void on_stopEnabled(bool enabled);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private slots:
+    void OpenActionHandler();
+    void on_importFinished(int takesAdded, int filesRejected);
+    void updateTakeCount();
+
+private:
+    void createActions();
+    void createMenus();
+    void loadStyleSheet();
+    QAction* makeAction(const char* objectName, const QString& text);
+    // Enables action unless its command is not available yet.
+    void enableAction(QAction* action, bool enabled);
+    void cleanUp();
+
+    AudioFileModel* m_model = nullptr;
+    QStackedWidget* m_stack = nullptr;
+    FileListManagement* m_editor = nullptr;
+    int m_mode = EditMode;
+
+    // What the editor last reported as possible.
+    bool m_renameEnabled = false;
+    bool m_copyToEnabled = false;
+    bool m_spltCombineEnabled = false;
+    bool m_reportsEnabled = false;
+    bool m_playEnabled = false;
+    bool m_stopEnabled = false;
+
+    QAction* m_importAction = nullptr;
+    QAction* m_copyToAction = nullptr;
+    QAction* m_renameAction = nullptr;
+    QAction* m_preferencesAction = nullptr;
+    QAction* m_exitAction = nullptr;
+    QAction* m_playAction = nullptr;
+    QAction* m_stopAction = nullptr;
+    QAction* m_recordAction = nullptr;
+    QAction* m_transportAction = nullptr;
+    QAction* m_liveTakeListAction = nullptr;
+    QAction* m_metersAction = nullptr;
+    QAction* m_reportsAction = nullptr;
+    QAction* m_splitCombineAction = nullptr;
+    QAction* m_restoreLayoutAction = nullptr;
+    QAction* m_controlModeAction = nullptr;
+    QAction* m_editModeAction = nullptr;
+    QAction* m_userGuideAction = nullptr;
+    QAction* m_supportAction = nullptr;
+    QAction* m_aboutAction = nullptr;
+    QActionGroup* m_modeGroup = nullptr;
+
+    QMenu* m_fileMenu = nullptr;
+    QMenu* m_controlsMenu = nullptr;
+    QMenu* m_windowMenu = nullptr;
+    QMenu* m_modeMenu = nullptr;
+    QMenu* m_helpMenu = nullptr;
+
+    // Actions whose command is not part of the application yet: never enabled.
+    QSet<QAction*> m_unavailable;
+    QLabel* m_takeCount = nullptr;
+};

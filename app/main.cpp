@@ -1,0 +1,77 @@
+// velmora [PATH...]: the desktop application. PATHs (take files and folders)
+// are imported at start as if dropped onto the take list.
+#include "Velmora.h"
+#include "VelmoraLook.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLoggingCategory>
+#include <QTimer>
+
+#include "FileListManagement.h"
+
+#include <cstdio>
+#include <cstring>
+
+Q_LOGGING_CATEGORY(lcApp, "velmora.app", QtWarningMsg)
+
+namespace
+{
+const char kUsage[] = "usage: velmora [PATH...]\n"
+                      "Opens the take files and folders given (a folder brings its take\n"
+                      "files, one level) in the take list.\n";
+
+#ifdef Q_OS_LINUX
+// Without a display the toolkit cannot start; say so instead of aborting.
+bool haveDisplay()
+{
+    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+#endif
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+    }
+#ifdef Q_OS_LINUX
+    if (!haveDisplay()) {
+        std::fputs("velmora: no display to open a window on (DISPLAY and WAYLAND_DISPLAY are "
+                   "not set)\n",
+                   stderr);
+        return 1;
+    }
+#endif
+
+    Q_INIT_RESOURCE(Velmora);
+    QApplication app(argc, argv);
+    VelmoraLook::apply(app);
+
+    Velmora window;
+    QObject::connect(&app, &QApplication::lastWindowClosed, &app, &QApplication::quit);
+    window.show();
+    qCInfo(lcApp) << "window shown after" << clock.elapsed() << "ms";
+
+    const QStringList paths = app.arguments().mid(1);
+    if (!paths.isEmpty()) {
+        // Start-up time to a populated window, for the log (velmora.app.info).
+        QObject::connect(
+            window.editor(), &FileListManagement::importFinished, &window,
+            [&clock](int takes, int) {
+                QTimer::singleShot(0, [&clock, takes] {
+                    qCInfo(lcApp) << takes << "takes listed after" << clock.elapsed() << "ms";
+                });
+            },
+            Qt::SingleShotConnection);
+        window.openPaths(paths);
+    }
+    return app.exec();
+}

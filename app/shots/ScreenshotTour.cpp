@@ -1,0 +1,107 @@
+// velmora-screenshots OUTDIR FOLDER [WIDTHxHEIGHT]
+//
+// Shows the real main window on the current display (run it under xvfb-run),
+// imports the takes of FOLDER as the command line does, and saves pictures of
+// the screen: the first editor page with a mono take selected, the second
+// page, the column menu open over the take list, and the window at its
+// smallest supported size (1018 x 690). For people to look at, not for tests.
+#include "FileListManagement.h"
+#include "Velmora.h"
+#include "VelmoraLook.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QItemSelectionModel>
+#include <QMenu>
+#include <QPixmap>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <QTreeView>
+
+#include <cstdio>
+
+namespace
+{
+// Lets the event loop run for ms, so that layouts settle and windows paint.
+void settle(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+bool shoot(const QWidget& window, const QString& dir, const QString& name, const QRect& extra = {})
+{
+    QRect area = window.frameGeometry();
+    if (!extra.isNull())
+        area = area.united(extra);
+    const QPixmap screen = window.screen()->grabWindow(0);
+    const QString path = QDir(dir).filePath(name);
+    const bool ok = screen.copy(area).save(path, "PNG");
+    std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
+    return ok;
+}
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    if (argc < 3) {
+        std::fputs("usage: velmora-screenshots OUTDIR FOLDER [WIDTHxHEIGHT]\n", stderr);
+        return 2;
+    }
+    Q_INIT_RESOURCE(Velmora);
+    QApplication app(argc, argv);
+    VelmoraLook::apply(app);
+    const QString out = QString::fromLocal8Bit(argv[1]);
+    const QString folder = QString::fromLocal8Bit(argv[2]);
+    QSize size(1280, 780);
+    if (argc > 3) {
+        const QStringList wh = QString::fromLatin1(argv[3]).split(QLatin1Char('x'));
+        if (wh.size() == 2)
+            size = QSize(wh.at(0).toInt(), wh.at(1).toInt());
+    }
+    QDir().mkpath(out);
+
+    Velmora window;
+    window.move(0, 0);
+    window.resize(size);
+    window.show();
+    QEventLoop imported;
+    QObject::connect(window.editor(), &FileListManagement::importFinished, &imported,
+                     &QEventLoop::quit);
+    window.openPaths({folder});
+    imported.exec();
+    settle(300);
+
+    auto* view = window.editor()->findChild<QTreeView*>(QStringLiteral("treeView"));
+    if (view && view->model()->rowCount() > 1) {
+        view->selectionModel()->setCurrentIndex(view->model()->index(1, 0),
+                                                QItemSelectionModel::ClearAndSelect |
+                                                    QItemSelectionModel::Rows);
+    }
+    settle(300);
+    bool ok = shoot(window, out, QStringLiteral("velmora-page1.png"));
+
+    auto* more = window.editor()->findChild<QPushButton*>(QStringLiteral("MoreInfo"));
+    more->click();
+    settle(300);
+    ok = shoot(window, out, QStringLiteral("velmora-page2.png")) && ok;
+    more->click();
+
+    auto* menu = window.editor()->findChild<QMenu*>(QStringLiteral("columnMenu"));
+    const QPoint at = view->viewport()->mapToGlobal(QPoint(160, 60));
+    menu->popup(at);
+    settle(400);
+    ok = shoot(window, out, QStringLiteral("velmora-column-menu.png"), menu->frameGeometry()) && ok;
+    menu->hide();
+
+    window.resize(1018, 690);
+    settle(400);
+    ok = shoot(window, out, QStringLiteral("velmora-1018x690.png")) && ok;
+    more->click();
+    settle(300);
+    ok = shoot(window, out, QStringLiteral("velmora-1018x690-page2.png")) && ok;
+    return ok ? 0 : 1;
+}

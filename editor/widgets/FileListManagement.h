@@ -1,0 +1,262 @@
+#pragma once
+
+#include "FileListManagementForm.h"
+
+#include <QHash>
+#include <QItemSelection>
+#include <QList>
+#include <QMap>
+#include <QModelIndex>
+#include <QPersistentModelIndex>
+#include <QStringList>
+#include <QWidget>
+
+class AudioFileModel;
+class QAction;
+class QMenu;
+class QProgressDialog;
+class QSortFilterProxyModel;
+class QStandardItemModel;
+class QTimer;
+class TakeImporter;
+
+// The editor of edit mode: the take list over the shared AudioFileModel and,
+// beside it, the metadata of the current take on two pages. Every edit goes
+// into the model first and is remembered in the modify flags; nothing touches
+// the files until the edits are saved. Imports, clears and deletes whole
+// takes. GUI thread only; the model is not owned.
+//
+// Commands whose implementation lives elsewhere (saving, renaming, copying,
+// rate changes, the timecode editor, playback, reports, split/combine) are
+// "commands": their controls stay disabled until whoever provides the command
+// declares it with setCommandAvailable(), so that no control pretends to work.
+class FileListManagement : public QWidget
+{
+    Q_OBJECT
+
+public:
+    enum class Command {
+        Save,
+        Rename,
+        CopyTo,
+        RateChange,   // the sample-rate and frame-rate combo boxes
+        EditTimecode, // pushButton_EditTC
+        Play,         // Play, Stop and double click
+        Reports,
+        SplitCombine,
+    };
+
+    // What an import is given: files chosen in the file dialog (only .wav and
+    // .bwf names are read), or dropped files and folders (a folder brings its
+    // take files, one level; a file is read whatever its suffix).
+    enum class ImportOrigin { Dialog, Drop };
+
+    FileListManagement(QWidget* parent, AudioFileModel* model);
+    ~FileListManagement() override;
+
+    void setCommandAvailable(Command command, bool available);
+    bool isCommandAvailable(Command command) const;
+
+    // Import by file dialog; remembers the folder as "LastImportDir".
+    void startImportAction();
+    // Reads paths on a worker thread and adds their takes; the list stays
+    // responsive and a progress dialog appears for a long import. Requests
+    // made while an import runs are queued. importFinished() follows.
+    void importPaths(const QStringList& paths, ImportOrigin origin);
+    bool isImporting() const;
+
+    // The selected rows (column 0) in model coordinates.
+    void selectedIndexes(QList<QModelIndex>& list) const;
+    // The current take in model coordinates (invalid when there is none).
+    QModelIndex currentModelIndex() const;
+
+    // Modify flags: keys "FrameRate", "SampleRate", "Project", "Scene", "Take",
+    // "Tape", "FileName", "Ubits", "Circled", "Wild", "Notes", "UserInfo",
+    // "Tracks", "SamplesSinceMidnight".
+    void InitModifyFlags();
+    const QMap<QString, bool>& modifyFlags() const { return m_modifyFlags; }
+    // True when any flag is set; sets (never clears) rateEdited for a frame or
+    // sample rate edit and nameEdited for a scene or take edit.
+    bool IsEdited(bool& rateEdited, bool& nameEdited) const;
+    // Writes the take file's own values back into the row of index (take list
+    // view coordinates) for every flagged field. The flags stay as they are.
+    void restoreCurrent(const QModelIndex& index);
+
+    // Removes the takes of rows (take list view coordinates) from the list
+    // and chooses a new current take. Files are not touched.
+    void removeSelectedTakesFromModel(const QList<QModelIndex>& rows);
+
+public slots:
+    void setButtonsEnabled(bool enabled);
+    void setRenameEnabled(bool enabled);
+    void setCopyToEnabled(bool enabled);
+    void setPlayEnabled(bool enabled);
+    void setReportsEnabled(bool enabled);
+    void setSpltCombineEnabled(bool enabled);
+    void setStopEnabled(bool enabled);
+
+    // Playback state, from the transport window; index in model coordinates.
+    void on_playStarted(const QModelIndex& index);
+    void on_playStoped();
+    void on_playPaused(bool playing);
+
+signals:
+    void PlayFile(const QModelIndex& index);
+    void FileListIndexChanged(const QModelIndex& current, const QList<QModelIndex>& selected);
+    void actionSkip();
+    void startReports();
+    void startSplitCombine();
+    void startMix();
+    void startTrans();
+    void playPressed();
+    void stopPressed();
+    void updateTracks(const QModelIndex& index);
+    void renameEnabled(bool enabled);
+    void copyToEnabled(bool enabled);
+    void spltCombineEnabled(bool enabled);
+    void reportsEnabled(bool enabled);
+    void playEnabled(bool enabled);
+    void stopEnabled(bool enabled);
+    // An import ended: rows added, and files that gave no take (not readable
+    // as take files, or not placed in any take).
+    void importFinished(int takesAdded, int filesRejected);
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private slots:
+    void on_selectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
+    void on_MoreInfo_clicked();
+    void on_pushButton_Import_clicked();
+    void on_pushButton_Clear_clicked();
+    void on_pushButton_Delete_clicked();
+    void on_pushButton_Play_clicked();
+    void on_pushButton_Stop_clicked();
+    void on_pushButton_Reports_clicked();
+    void on_pushButton_SpltCombine_clicked();
+    void on_treeView_doubleClicked(const QModelIndex& index);
+    void on_treeView_customContextMenuRequested(const QPoint& pos);
+
+    // Field edits of the current take.
+    void on_Scene_textEdited(const QString& text);
+    void on_Take_textEdited(const QString& text);
+    void on_Project_textEdited(const QString& text);
+    void on_Tape_textEdited(const QString& text);
+    void on_UBits_textEdited(const QString& text);
+    void on_Notes_textChanged();
+    void on_UserInfo_textChanged();
+    void on_checkBox_Circled_clicked(bool checked);
+    void on_checkBox_WildTrack_clicked(bool checked);
+    void on_Notes_cursorPositionChanged();
+    void on_commitDataTrackName(QWidget* editor);
+
+    // Column menu: one slot per column the user may show or hide.
+    void updateContextMenu();
+    void NameActionClicked(bool checked);
+    void FileNameActionClicked(bool checked);
+    void ChannelsActionClicked(bool checked);
+    void ProjectActionClicked(bool checked);
+    void TapeActionClicked(bool checked);
+    void SceneActionClicked(bool checked);
+    void TakeActionClicked(bool checked);
+    void StartTCActionClicked(bool checked);
+    void DurationActionClicked(bool checked);
+    void EndTCActionClicked(bool checked);
+    void OriginatorActionClicked(bool checked);
+    void ReferenceActionClicked(bool checked);
+    void DateActionClicked(bool checked);
+    void TimeActionClicked(bool checked);
+    void CircledActionClicked(bool checked);
+    void WildActionClicked(bool checked);
+    void NotesActionClicked(bool checked);
+    void SampleRateActionClicked(bool checked);
+    void FrameRateActionClicked(bool checked);
+    void BitDepthActionClicked(bool checked);
+    void UbitsActionClicked(bool checked);
+    void FileUIDActionClicked(bool checked);
+
+    void on_importProgress();
+    void on_importDone();
+
+private:
+    // Construction.
+    void connectForm();
+    void createActions();
+    void createColumnContextMenu();
+    void setColumnShown(int column, bool shown);
+
+    // The current take and its pages.
+    void updateCurrent();
+    void setupPage0();
+    void setupPage1();
+    void setupTracks();
+    void setupSyncPoints();
+    void setupHistory();
+    void setupFileSet();
+    void cleanupPage0();
+    void cleanupPage1();
+    void selectViewRow(int viewRow);
+    void updateTakeFieldsForSelection();
+    void emitIndexChanged();
+
+    // Field edits: the current row in model coordinates (-1 without one).
+    int currentRow() const;
+    QString cell(int row, int column) const;
+    void setCell(int row, int column, const QString& value);
+    void editCell(int column, const QString& flag, const QString& text);
+    void editCheck(int column, const QString& flag, bool checked);
+
+    // Controls gated by the availability of their command.
+    struct Gate {
+        QWidget* control;
+        Command command;
+        void (FileListManagement::*signal)(bool); // null when the control has none
+    };
+    QList<Gate> gates() const;
+    void setWanted(QWidget* control, bool enabled);
+    void applyGated(Command command);
+    void applyAllGated();
+    // Rename, Clear and Delete while a take plays (locked) or not.
+    void setPlaybackLock(bool locked);
+
+    // Import and delete.
+    void startNextImport();
+    void finishImport(int added, int rejected);
+
+public:
+    // The paths of a file-dialog choice that are read: .wav and .bwf names
+    // (any letter case).
+    static QStringList dialogFiles(const QStringList& paths);
+
+private:
+    FileListManagementForm m_ui;
+    AudioFileModel* m_model = nullptr;
+    QSortFilterProxyModel* m_proxy = nullptr;
+    QPersistentModelIndex m_currentIndex; // take list view (proxy) coordinates
+    bool m_notesArmed = false;
+    bool m_skipNextSelection = false;
+    bool m_removingRows = false; // selection changes caused by a removal are not the user's
+    QPersistentModelIndex m_playingIndex; // proxy coordinates
+    QStandardItemModel* m_trackModel = nullptr;
+    QSortFilterProxyModel* m_trackProxy = nullptr;
+    QStandardItemModel* m_syncPointModel = nullptr;
+    QMap<QString, bool> m_modifyFlags;
+
+    // Column menu.
+    QMenu* m_columnMenu = nullptr;
+    QList<QPair<QAction*, int>> m_columnActions; // action, model column
+
+    // Commands, and the enabled state each gated control would have if its
+    // command were available.
+    QMap<Command, bool> m_available;
+    QHash<const QWidget*, bool> m_wanted;
+
+    // Import.
+    TakeImporter* m_importer = nullptr;
+    QList<QPair<QStringList, ImportOrigin>> m_importQueue;
+    QProgressDialog* m_importProgress = nullptr;
+    QTimer* m_importTimer = nullptr;
+    qint64 m_importStartMs = 0;
+    bool m_importHadCurrent = false;
+};

@@ -1,0 +1,56 @@
+#include "TakeFileRemover.h"
+
+#include "AudioFile.h"
+#include "KQHelper.h"
+
+#include <QFile>
+
+int TakeFileRemover::fileCount(const QString& label)
+{
+    if (label.endsWith(QLatin1String("(POLY)")))
+        return 1;
+    if (!label.endsWith(QLatin1String("(MONO)")))
+        return -1;
+    bool ok = false;
+    const int n = label.left(label.size() - 6).toInt(&ok, 10);
+    return ok && n > 0 ? n : -1;
+}
+
+QStringList TakeFileRemover::filesOf(const QString& path, const QString& label, Outcome* outcome)
+{
+    Outcome result = Outcome::NotOpened;
+    QStringList files;
+    AudioFile file;
+    if (file.Open(path)) {
+        QString name;
+        KQHelper::getTakeFiles(&file, files, name);
+        const QString self = KQHelper::absolutePath(path);
+        bool containsSelf = false;
+        for (const QString& f : files)
+            containsSelf = containsSelf || KQHelper::absolutePath(f) == self;
+        if (files.size() == fileCount(label) && containsSelf) {
+            result = Outcome::Deleted;
+        } else {
+            result = Outcome::Changed;
+            files.clear();
+        }
+    }
+    if (outcome)
+        *outcome = result;
+    return files;
+}
+
+TakeFileRemover::Result TakeFileRemover::remove(const QString& path, const QString& label)
+{
+    Result result;
+    const QStringList files = filesOf(path, label, &result.outcome);
+    for (const QString& f : files) {
+        if (QFile::remove(f))
+            result.deleted << f;
+        else
+            result.failed << f;
+    }
+    if (!result.failed.isEmpty())
+        result.outcome = Outcome::Failed;
+    return result;
+}

@@ -1,0 +1,781 @@
+#include "AudioFile.h"
+#include "AudioFileModel.h"
+#include "FileListManagement.h"
+#include "GuiTestUtil.h"
+#include "TakeColumns.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QDropEvent>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QTreeView>
+#include <QUrl>
+#include <QtTest>
+
+#include <memory>
+
+using namespace TakeColumns;
+using GuiTestUtil::MessageBoxAnswerer;
+
+// The editor panel: import, the current take's pages, edits and their flags,
+// the unsaved-edits prompt, the column menu, clear and delete.
+class TestFileListManagement : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<AudioFileModel> m_model;
+    std::unique_ptr<FileListManagement> m_editor;
+    QTemporaryDir m_dir;
+    QStringList m_written;
+
+    QTreeView* view() const { return m_editor->findChild<QTreeView*>("treeView"); }
+    template <typename T> T* field(const char* name) const
+    {
+        T* w = m_editor->findChild<T*>(QLatin1String(name));
+        if (!w)
+            qFatal("no widget %s", name);
+        return w;
+    }
+    QString cell(int row, int column) const
+    {
+        return m_model->data(m_model->index(row, column)).toString();
+    }
+    // The model row shown in view row viewRow.
+    int modelRow(int viewRow) const
+    {
+        const QAbstractItemModel* proxy = view()->model();
+        for (int r = 0; r < m_model->rowCount(); ++r) {
+            if (cell(r, Path) == proxy->index(viewRow, Path).data().toString())
+                return r;
+        }
+        return -1;
+    }
+    int rowNamed(const QString& name) const
+    {
+        for (int r = 0; r < m_model->rowCount(); ++r) {
+            if (cell(r, FileName) == name)
+                return r;
+        }
+        return -1;
+    }
+    void selectViewRows(const QList<int>& rows)
+    {
+        QItemSelectionModel* s = view()->selectionModel();
+        for (int i = 0; i < rows.size(); ++i) {
+            const QModelIndex index = view()->model()->index(rows.at(i), 0);
+            s->setCurrentIndex(index, (i == 0 ? QItemSelectionModel::ClearAndSelect
+                                              : QItemSelectionModel::Select) |
+                                          QItemSelectionModel::Rows);
+        }
+    }
+    bool flag(const char* key) const { return m_editor->modifyFlags().value(QLatin1String(key)); }
+    bool anyFlag() const
+    {
+        bool rate = false, name = false;
+        return m_editor->IsEdited(rate, name);
+    }
+    // Writes demo takes (odd poly, even mono groups of four) and imports them.
+    void importDemo(int takes);
+    QList<int> shownColumns() const
+    {
+        QList<int> shown;
+        for (int c = 0; c < Count; ++c) {
+            if (!view()->isColumnHidden(c))
+                shown << c;
+        }
+        return shown;
+    }
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void startsEmptyWithOnlyImportEnabled();
+    void importThroughTheDialogPath();
+    void importNeverCreatesAMissingFile();
+    void dropOfFilesAndFolders();
+    void dragEnterOnTheListReachesTheEditor();
+    void firstImportedRowFillsBothPages();
+    void fillingAFieldIsNotAnEdit();
+    void editingSceneSetsFlagAndCell();
+    void editsOfEveryFieldKind();
+    void trackNameEditGoesIntoTheModel();
+    void movingAwayPromptsAndOkKeepsTheEdits();
+    void closingThePromptKeepsTheEdits();
+    void discardRestoresExactlyTheFlaggedFields();
+    void validatorRefusesSlashBackslashAsterisk();
+    void twoSelectedRowsDisableTakeAndEdit();
+    void pageButtonCycles();
+    void columnMenuShowsTheDefaultsAndToggles();
+    void deleteRemovesEveryFileOfAMonoTake();
+    void deleteCancelledDeletesNothing();
+    void deleteWithNothingSelectedWarns();
+    void deleteKeepsATakeThatChangedOnDisk();
+    void clearingTheLastRowDisablesButtonsAndEmptiesPages();
+    void clearingAnEditedTakeDropsItsFlags();
+    void playingTakeLocksRenameClearDelete();
+    void gatedButtonsFollowTheirCommand();
+};
+
+void TestFileListManagement::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    GuiTestUtil::initApplication();
+}
+
+void TestFileListManagement::init()
+{
+    QVERIFY(m_dir.isValid());
+    m_model = std::make_unique<AudioFileModel>();
+    m_editor = std::make_unique<FileListManagement>(nullptr, m_model.get());
+    m_editor->resize(1200, 700);
+}
+
+void TestFileListManagement::cleanup()
+{
+    m_editor.reset();
+    m_model.reset();
+    QDir(m_dir.path()).removeRecursively();
+    QDir().mkpath(m_dir.path());
+    m_written.clear();
+}
+
+void TestFileListManagement::importDemo(int takes)
+{
+    m_written = GuiTestUtil::writeDemoTakes(m_dir.path(), takes);
+    QVERIFY(!m_written.isEmpty());
+    QVERIFY(GuiTestUtil::importAndWait(*m_editor, {m_dir.path()}, false));
+    QCOMPARE(m_model->rowCount(), takes);
+}
+
+void TestFileListManagement::startsEmptyWithOnlyImportEnabled()
+{
+    QVERIFY(field<QPushButton>("pushButton_Import")->isEnabled());
+    for (const char* name : {"pushButton_Clear", "pushButton_Rename", "pushButton_CopyTo",
+                             "pushButton_Delete", "pushButton_SpltCombine", "pushButton_Reports",
+                             "pushButton_Play", "pushButton_Stop", "pushButton_EditTC"})
+        QVERIFY2(!field<QPushButton>(name)->isEnabled(), name);
+    QVERIFY(field<QComboBox>("comboBox_SampleRate")->isEditable());
+    QVERIFY(field<QCheckBox>("checkBox_PreserveStartTC")->isChecked());
+    QCOMPARE(field<QComboBox>("comboBox_FrameRate")->count(),
+             int(AudioFile::m_userPresentation.size()));
+    QCOMPARE(field<QComboBox>("comboBox_SampleRate")->itemText(0), QStringLiteral("32000"));
+    QCOMPARE(field<QLabel>("PageNumber")->text(), QStringLiteral("(1 of 2)"));
+    QVERIFY(!anyFlag());
+}
+
+void TestFileListManagement::importThroughTheDialogPath()
+{
+    m_written = GuiTestUtil::writeDemoTakes(m_dir.path(), 4);
+    // A take file under another suffix is not read when chosen in the dialog.
+    const QString other = QDir(m_dir.path()).filePath("copy.dat");
+    QVERIFY(QFile::copy(m_written.first(), other));
+    QSignalSpy finished(m_editor.get(), &FileListManagement::importFinished);
+    QVERIFY(GuiTestUtil::importAndWait(*m_editor, QStringList(m_written) << other, true));
+
+    QCOMPARE(m_model->rowCount(), 4);
+    QCOMPARE(finished.first().at(0).toInt(), 4);
+    QStringList labels;
+    for (int r = 0; r < 4; ++r)
+        labels << cell(r, Channels);
+    labels.sort();
+    QCOMPARE(labels, QStringList({"4(MONO)", "4(MONO)", "4(POLY)", "4(POLY)"}));
+    QVERIFY(rowNamed("T0002_X.WAV") >= 0);
+    QVERIFY(rowNamed("T0001.WAV") >= 0);
+    for (int r = 0; r < 4; ++r)
+        QVERIFY(!cell(r, Path).endsWith("copy.dat"));
+
+    // The 13 columns shown from the start.
+    QCOMPARE(shownColumns(), QList<int>({FileName, Channels, Tape, Scene, Take, StartTC, Length,
+                                         Date, Circled, Wild, SampleRate, FrameRate, Notes}));
+    // Sorted by start timecode; the first row is current and selected.
+    const QAbstractItemModel* proxy = view()->model();
+    for (int r = 1; r < proxy->rowCount(); ++r)
+        QVERIFY(proxy->index(r - 1, StartTC).data().toString() <=
+                proxy->index(r, StartTC).data().toString());
+    QCOMPARE(m_editor->currentModelIndex().row(), modelRow(0));
+    QCOMPARE(view()->selectionModel()->selectedRows().size(), 1);
+    QVERIFY(field<QPushButton>("pushButton_Clear")->isEnabled());
+    QVERIFY(field<QPushButton>("pushButton_Delete")->isEnabled());
+
+    // The same takes again add nothing.
+    QVERIFY(GuiTestUtil::importAndWait(*m_editor, m_written, true));
+    QCOMPARE(m_model->rowCount(), 4);
+}
+
+void TestFileListManagement::importNeverCreatesAMissingFile()
+{
+    const QString missing = QDir(m_dir.path()).filePath("missing.wav");
+    QSignalSpy finished(m_editor.get(), &FileListManagement::importFinished);
+    QVERIFY(GuiTestUtil::importAndWait(*m_editor, {missing}, true));
+    QVERIFY(!QFile::exists(missing));
+    QCOMPARE(m_model->rowCount(), 0);
+    QCOMPARE(finished.first().at(1).toInt(), 1);
+    QVERIFY(!field<QPushButton>("pushButton_Clear")->isEnabled());
+}
+
+void TestFileListManagement::dropOfFilesAndFolders()
+{
+    const QString top = QDir(m_dir.path()).filePath("day1");
+    const QString sub = QDir(top).filePath("sub");
+    const QString loose = QDir(m_dir.path()).filePath("loose");
+    QVERIFY(QDir().mkpath(sub) && QDir().mkpath(loose));
+    QCOMPARE(GuiTestUtil::writeDemoTakes(top, 2).size(), 5);
+    QCOMPARE(GuiTestUtil::writeDemoTakes(sub, 2, 4, 11).size(), 5);
+    // A take file with another suffix, dropped by itself, is read.
+    const QStringList looseFiles = GuiTestUtil::writeDemoTakes(loose, 1, 4, 21);
+    const QString renamed = QDir(loose).filePath("take21.take");
+    QVERIFY(QFile::rename(looseFiles.first(), renamed));
+
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(top), QUrl::fromLocalFile(renamed)});
+    QSignalSpy finished(m_editor.get(), &FileListManagement::importFinished);
+    // A drop goes to the widget that accepted the drag when it entered.
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_editor.get(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_editor.get(), &drop);
+    QVERIFY(drop.isAccepted());
+    QVERIFY(finished.count() == 1 || finished.wait(60000));
+
+    // Two takes of the folder (not its subfolder) and the renamed file.
+    QCOMPARE(m_model->rowCount(), 3);
+    QVERIFY(rowNamed("T0001.WAV") >= 0);
+    QVERIFY(rowNamed("T0002_X.WAV") >= 0);
+    QVERIFY(rowNamed("take21.take") >= 0);
+    QCOMPARE(rowNamed("T0011.WAV"), -1);
+}
+
+void TestFileListManagement::dragEnterOnTheListReachesTheEditor()
+{
+    m_editor->show();
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(m_dir.path())});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    // The list itself takes no file drops; the event goes up to the editor.
+    QApplication::sendEvent(view()->viewport(), &enter);
+    QVERIFY(enter.isAccepted());
+
+    QMimeData text;
+    text.setText("not a file");
+    QDragEnterEvent refused(QPoint(5, 5), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_editor.get(), &refused);
+    QVERIFY(!refused.isAccepted());
+}
+
+void TestFileListManagement::firstImportedRowFillsBothPages()
+{
+    importDemo(2);
+    // Show the mono take.
+    selectViewRows({1});
+    const int row = m_editor->currentModelIndex().row();
+    QCOMPARE(cell(row, FileName), QStringLiteral("T0002_X.WAV"));
+
+    QCOMPARE(field<QLabel>("FileName")->text(), cell(row, CurrentName));
+    QCOMPARE(field<QLabel>("Channels")->text(), QStringLiteral("4(MONO)"));
+    QCOMPARE(field<QLineEdit>("Scene")->text(), cell(row, Scene));
+    QCOMPARE(field<QLineEdit>("Take")->text(), cell(row, Take));
+    QCOMPARE(field<QLineEdit>("Project")->text(), cell(row, Project));
+    QCOMPARE(field<QLineEdit>("Tape")->text(), cell(row, Tape));
+    QCOMPARE(field<QLabel>("StartTC")->text(), cell(row, StartTC));
+    QCOMPARE(field<QLabel>("Duration")->text(), cell(row, Length));
+    QCOMPARE(field<QLabel>("BitDepth")->text(), QStringLiteral("24"));
+    QCOMPARE(field<QLabel>("label_SampleStamp")->text(), cell(row, SamplesSinceMidnight));
+    QCOMPARE(field<QLabel>("TimeCodeSampleRate")->text(), cell(row, TCSampleRate));
+    QCOMPARE(field<QLabel>("DigitizerSampleRate")->text(), cell(row, DigitizerRate));
+    QCOMPARE(field<QComboBox>("comboBox_SampleRate")->currentText(), QStringLiteral("48000"));
+    QCOMPARE(field<QComboBox>("comboBox_FrameRate")->currentText(), cell(row, FrameRate));
+    QCOMPARE(field<QPlainTextEdit>("Notes")->toPlainText(), cell(row, Notes));
+    QCOMPARE(field<QCheckBox>("checkBox_Circled")->isChecked(), cell(row, Circled) == "Y");
+
+    // Four tracks, one per mono file, in channel order.
+    const QAbstractItemModel* tracks = field<QTreeView>("TreeViewTracks")->model();
+    QCOMPARE(tracks->rowCount(), 4);
+    for (int r = 0; r < 4; ++r)
+        QCOMPARE(tracks->index(r, 0).data().toInt(), r + 1);
+    QCOMPARE(tracks->index(0, 2).data().toString(), m_model->trackInfo(row).at(0).at(2));
+
+    // Page 1.
+    QCOMPARE(field<QLabel>("Originator")->text(), cell(row, Originator));
+    QCOMPARE(field<QLabel>("OriginatorReference")->text(), cell(row, OriginatorRef));
+    QCOMPARE(field<QLabel>("OriginatorDate")->text(), cell(row, Date));
+    QCOMPARE(field<QLabel>("OriginatorTime")->text(), cell(row, Time));
+    QCOMPARE(field<QLabel>("SoftwareVersion")->text(), cell(row, SWVersion));
+    QCOMPARE(field<QTextEdit>("UserInfo")->toPlainText(), cell(row, User));
+    const QStringList fileSet = m_model->fileSetInfo(row);
+    QCOMPARE(field<QLabel>("TotalFiles")->text(), fileSet.at(0));
+    QCOMPARE(field<QLabel>("FamilyUID")->text(), fileSet.at(1));
+    QVERIFY(field<QLabel>("FamilyUID")->text().startsWith("USQRX"));
+    QCOMPARE(field<QLabel>("FamilyName")->text(), fileSet.at(2));
+    QCOMPARE(field<QLabel>("FileSetIndex")->text(), fileSet.at(3));
+    const QStringList history = m_model->historyInfo(row);
+    QCOMPARE(field<QLabel>("OriginalName")->text(), history.at(0));
+    QCOMPARE(field<QTreeView>("TreeViewSyncPoints")->model()->rowCount(),
+             int(m_model->syncPointInfo(row).size()));
+    QVERIFY(!anyFlag());
+}
+
+void TestFileListManagement::fillingAFieldIsNotAnEdit()
+{
+    importDemo(4);
+    for (int r : {1, 2, 3, 0})
+        selectViewRows({r});
+    QVERIFY(!anyFlag());
+    // Putting the cursor into the notes arms them; filling them again on
+    // the next selection is still not an edit.
+    auto* notes = field<QPlainTextEdit>("Notes");
+    notes->moveCursor(QTextCursor::End);
+    QVERIFY(!anyFlag());
+    selectViewRows({2});
+    QVERIFY(!anyFlag());
+    QCOMPARE(notes->toPlainText(), cell(m_editor->currentModelIndex().row(), Notes));
+}
+
+void TestFileListManagement::editingSceneSetsFlagAndCell()
+{
+    importDemo(2);
+    const int row = m_editor->currentModelIndex().row();
+    const QString before = cell(row, Scene);
+    auto* scene = field<QLineEdit>("Scene");
+    scene->setFocus();
+    scene->end(false);
+    QTest::keyClicks(scene, "X");
+    QVERIFY(flag("Scene"));
+    QCOMPARE(cell(row, Scene), before + "X");
+    bool rate = false, name = false;
+    QVERIFY(m_editor->IsEdited(rate, name));
+    QVERIFY(name);
+    QVERIFY(!rate);
+    // The other take is untouched.
+    QVERIFY(!cell(1 - row, Scene).endsWith("X"));
+}
+
+void TestFileListManagement::editsOfEveryFieldKind()
+{
+    importDemo(1);
+    const int row = m_editor->currentModelIndex().row();
+    for (const char* name : {"Project", "Tape", "Take", "UBits"})
+        field<QLineEdit>(name)->end(false);
+    QTest::keyClicks(field<QLineEdit>("Project"), "P");
+    QTest::keyClicks(field<QLineEdit>("Tape"), "T");
+    QTest::keyClicks(field<QLineEdit>("Take"), "7");
+    QTest::keyClicks(field<QLineEdit>("UBits"), "9");
+    QVERIFY(flag("Project") && flag("Tape") && flag("Take") && flag("Ubits"));
+    QVERIFY(cell(row, Project).endsWith("P"));
+    QVERIFY(cell(row, Ubits).endsWith("9"));
+
+    auto* circled = field<QCheckBox>("checkBox_Circled");
+    const bool wasCircled = cell(row, Circled) == "Y";
+    circled->click();
+    QVERIFY(flag("Circled"));
+    QCOMPARE(cell(row, Circled), wasCircled ? QStringLiteral(" ") : QStringLiteral("Y"));
+    field<QCheckBox>("checkBox_WildTrack")->click();
+    QVERIFY(flag("Wild"));
+
+    auto* notes = field<QPlainTextEdit>("Notes");
+    notes->setFocus();
+    notes->moveCursor(QTextCursor::End);
+    QTest::keyClicks(notes, " more");
+    QVERIFY(flag("Notes"));
+    QVERIFY(cell(row, Notes).endsWith(" more"));
+
+    auto* user = field<QTextEdit>("UserInfo");
+    user->moveCursor(QTextCursor::End);
+    QTest::keyClicks(user, "!");
+    QVERIFY(flag("UserInfo"));
+    QVERIFY(cell(row, User).endsWith("!"));
+}
+
+void TestFileListManagement::trackNameEditGoesIntoTheModel()
+{
+    importDemo(1);
+    const int row = m_editor->currentModelIndex().row();
+    QSignalSpy tracksChanged(m_editor.get(), &FileListManagement::updateTracks);
+    m_editor->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_editor.get()));
+    auto* tracks = field<QTreeView>("TreeViewTracks");
+    const QModelIndex nameCell = tracks->model()->index(1, 2);
+    // Every edit trigger opens the cell editor, making it current among them.
+    tracks->setCurrentIndex(nameCell);
+    auto* editor = qobject_cast<QLineEdit*>(tracks->indexWidget(nameCell));
+    if (!editor)
+        editor = tracks->findChild<QLineEdit*>();
+    QVERIFY(editor);
+    editor->setText("Lav Carla");
+    QTest::keyClick(editor, Qt::Key_Return);
+    // The delegate commits on the next turn of the event loop.
+    QTRY_COMPARE(tracksChanged.count(), 1);
+    QVERIFY(flag("Tracks"));
+    const int channel = tracks->model()->index(1, 0).data().toInt();
+    bool found = false;
+    for (const QStringList& t : m_model->trackInfo(row)) {
+        if (t.at(0).toInt() == channel) {
+            QCOMPARE(t.at(2), QStringLiteral("Lav Carla"));
+            found = true;
+        }
+    }
+    QVERIFY(found);
+    // Channel and interleave are not editable.
+    QVERIFY(!(tracks->model()->flags(tracks->model()->index(1, 0)) & Qt::ItemIsEditable));
+    QVERIFY(!(tracks->model()->flags(tracks->model()->index(1, 1)) & Qt::ItemIsEditable));
+}
+
+void TestFileListManagement::movingAwayPromptsAndOkKeepsTheEdits()
+{
+    importDemo(3);
+    const QPersistentModelIndex edited = m_editor->currentModelIndex();
+    QTest::keyClicks(field<QLineEdit>("Scene"), "Z");
+    const QString editedScene = cell(edited.row(), Scene);
+
+    MessageBoxAnswerer answer(QMessageBox::Ok);
+    selectViewRows({2});
+    QCOMPARE(answer.texts.size(), 1);
+    QVERIFY(answer.texts.first().startsWith("You have made changes to the metadata."));
+    // Still on the edited take, with its edit, selected alone.
+    QCOMPARE(m_editor->currentModelIndex(), QModelIndex(edited));
+    QCOMPARE(cell(edited.row(), Scene), editedScene);
+    QCOMPARE(field<QLineEdit>("Scene")->text(), editedScene);
+    QVERIFY(flag("Scene"));
+    const QModelIndexList selected = view()->selectionModel()->selectedRows();
+    QCOMPARE(selected.size(), 1);
+    QCOMPARE(modelRow(selected.first().row()), edited.row());
+    // The reselection did not prompt a second time.
+    QTest::qWait(50);
+    QCOMPARE(answer.texts.size(), 1);
+}
+
+void TestFileListManagement::closingThePromptKeepsTheEdits()
+{
+    importDemo(2);
+    const QPersistentModelIndex edited = m_editor->currentModelIndex();
+    field<QLineEdit>("Tape")->end(false);
+    QTest::keyClicks(field<QLineEdit>("Tape"), "Q");
+    // A box that has no such button is rejected (closed) by the answerer.
+    MessageBoxAnswerer answer(QMessageBox::Cancel);
+    selectViewRows({1});
+    QCOMPARE(answer.texts.size(), 1);
+    QCOMPARE(m_editor->currentModelIndex(), QModelIndex(edited));
+    QVERIFY(cell(edited.row(), Tape).endsWith("Q"));
+    QVERIFY(flag("Tape"));
+}
+
+void TestFileListManagement::discardRestoresExactlyTheFlaggedFields()
+{
+    importDemo(3);
+    const int row = m_editor->currentModelIndex().row();
+    const QString scene = cell(row, Scene);
+    const QString notes = cell(row, Notes);
+    const QString take = cell(row, Take);
+    QTest::keyClicks(field<QLineEdit>("Scene"), "Q");
+    auto* notesEdit = field<QPlainTextEdit>("Notes");
+    notesEdit->moveCursor(QTextCursor::End);
+    QTest::keyClicks(notesEdit, " edited");
+    QVERIFY(flag("Scene") && flag("Notes"));
+    // An unflagged change of another cell is not restored.
+    m_model->setData(m_model->index(row, Tape), "UNFLAGGED");
+    m_model->setData(m_model->index(row, Take), "99");
+
+    MessageBoxAnswerer answer(QMessageBox::Discard);
+    selectViewRows({2});
+    QCOMPARE(answer.texts.size(), 1);
+    QCOMPARE(cell(row, Scene), scene);
+    QCOMPARE(cell(row, Notes), notes);
+    QCOMPARE(cell(row, Tape), QStringLiteral("UNFLAGGED"));
+    QCOMPARE(cell(row, Take), QStringLiteral("99"));
+    QVERIFY(take != "99");
+    QVERIFY(!anyFlag());
+    // The newly selected take is shown.
+    const int now = m_editor->currentModelIndex().row();
+    QVERIFY(now != row);
+    QCOMPARE(field<QLineEdit>("Scene")->text(), cell(now, Scene));
+}
+
+void TestFileListManagement::validatorRefusesSlashBackslashAsterisk()
+{
+    importDemo(1);
+    const int row = m_editor->currentModelIndex().row();
+    for (const char* name : {"Scene", "Take"}) {
+        auto* edit = field<QLineEdit>(name);
+        edit->clear();
+        QTest::keyClicks(edit, "1/2\\3*4");
+        QCOMPARE(edit->text(), QStringLiteral("1234"));
+    }
+    QCOMPARE(cell(row, Scene), QStringLiteral("1234"));
+    QCOMPARE(cell(row, Take), QStringLiteral("1234"));
+    // An empty name is not acceptable either.
+    int pos = 0;
+    QString empty;
+    QCOMPARE(field<QLineEdit>("Scene")->validator()->validate(empty, pos),
+             QValidator::Intermediate);
+}
+
+void TestFileListManagement::twoSelectedRowsDisableTakeAndEdit()
+{
+    importDemo(3);
+    m_editor->setCommandAvailable(FileListManagement::Command::EditTimecode, true);
+    auto* take = field<QLineEdit>("Take");
+    auto* edit = field<QPushButton>("pushButton_EditTC");
+    selectViewRows({0});
+    QVERIFY(take->isEnabled());
+    QVERIFY(edit->isEnabled());
+
+    QSignalSpy changed(m_editor.get(), &FileListManagement::FileListIndexChanged);
+    selectViewRows({0, 2});
+    QVERIFY(!take->isEnabled());
+    QVERIFY(!edit->isEnabled());
+    // The current take is the last selected row.
+    QCOMPARE(m_editor->currentModelIndex().row(), modelRow(2));
+    QVERIFY(changed.count() >= 1);
+    const auto selected = changed.last().at(1).value<QList<QModelIndex>>();
+    QCOMPARE(selected.size(), 2);
+
+    selectViewRows({1});
+    QVERIFY(take->isEnabled());
+    QVERIFY(edit->isEnabled());
+}
+
+void TestFileListManagement::pageButtonCycles()
+{
+    auto* pages = field<QStackedWidget>("stackedWidget");
+    auto* more = field<QPushButton>("MoreInfo");
+    auto* label = field<QLabel>("PageNumber");
+    more->click();
+    QCOMPARE(pages->currentIndex(), 1);
+    QCOMPARE(label->text(), QStringLiteral("(2 of 2)"));
+    more->click();
+    QCOMPARE(pages->currentIndex(), 0);
+    QCOMPARE(label->text(), QStringLiteral("(1 of 2)"));
+}
+
+void TestFileListManagement::columnMenuShowsTheDefaultsAndToggles()
+{
+    importDemo(1);
+    auto* menu = m_editor->findChild<QMenu*>("columnMenu");
+    QVERIFY(menu);
+    QCOMPARE(menu->title(), QStringLiteral("Column Update"));
+    const QList<QAction*> actions = menu->actions();
+    QCOMPARE(actions.size(), 22);
+    QCOMPARE(actions.first()->text(), QStringLiteral("Current Name"));
+    QCOMPARE(actions.at(1)->text(), QStringLiteral("File Name"));
+    QCOMPARE(actions.last()->text(), QStringLiteral("File UID"));
+
+    emit menu->aboutToShow();
+    QStringList checked;
+    for (QAction* a : actions) {
+        QVERIFY(a->isCheckable());
+        if (a->isChecked())
+            checked << a->text();
+    }
+    QCOMPARE(checked,
+             QStringList({"File Name", "Channels", "Tape", "Scene", "Take", "Start TC", "Length",
+                          "Date", "Circled", "Wild", "Notes", "Sample Rate", "Frame Rate"}));
+
+    QAction* project = actions.at(3);
+    QCOMPARE(project->text(), QStringLiteral("Project"));
+    project->trigger();
+    QVERIFY(!view()->isColumnHidden(Project));
+    QVERIFY(view()->columnWidth(Project) > 0);
+    emit menu->aboutToShow();
+    QVERIFY(project->isChecked());
+    project->trigger();
+    QVERIFY(view()->isColumnHidden(Project));
+
+    // The right click opens it.
+    m_editor->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_editor.get()));
+    emit view()->customContextMenuRequested(QPoint(20, 20));
+    QTRY_VERIFY(menu->isVisible());
+    menu->hide();
+}
+
+void TestFileListManagement::deleteRemovesEveryFileOfAMonoTake()
+{
+    m_written = GuiTestUtil::writeDemoTakes(m_dir.path(), 3);
+    // Only one file of the mono take T0002 is imported.
+    const QString one = QDir(m_dir.path()).filePath("T0002_3.WAV");
+    QVERIFY(m_written.contains(one));
+    QVERIFY(GuiTestUtil::importAndWait(*m_editor, {one, m_written.first()}, true));
+    QCOMPARE(m_model->rowCount(), 2);
+    const int row = rowNamed("T0002_X.WAV");
+    QCOMPARE(cell(row, Channels), QStringLiteral("4(MONO)"));
+    selectViewRows({view()->model()->index(0, 0).data().toString() == "T0002_X.WAV" ? 0 : 1});
+    QCOMPARE(cell(m_editor->currentModelIndex().row(), FileName), QStringLiteral("T0002_X.WAV"));
+
+    MessageBoxAnswerer answer(QMessageBox::Ok);
+    field<QPushButton>("pushButton_Delete")->click();
+    QCOMPARE(answer.texts.size(), 1);
+    QVERIFY(answer.texts.first().startsWith("WARNING!"));
+    for (int i = 1; i <= 4; ++i)
+        QVERIFY(!QFile::exists(QDir(m_dir.path()).filePath(QString("T0002_%1.WAV").arg(i))));
+    // Nothing else went.
+    QVERIFY(QFile::exists(QDir(m_dir.path()).filePath("T0001.WAV")));
+    QVERIFY(QFile::exists(QDir(m_dir.path()).filePath("T0003.WAV")));
+    QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files).size(), 2);
+    QCOMPARE(m_model->rowCount(), 1);
+    QCOMPARE(cell(0, FileName), QStringLiteral("T0001.WAV"));
+    QCOMPARE(m_editor->currentModelIndex().row(), 0);
+}
+
+void TestFileListManagement::deleteCancelledDeletesNothing()
+{
+    importDemo(2);
+    selectViewRows({0, 1});
+    MessageBoxAnswerer answer(QMessageBox::Cancel);
+    field<QPushButton>("pushButton_Delete")->click();
+    QCOMPARE(answer.texts.size(), 1);
+    QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files).size(), m_written.size());
+    QCOMPARE(m_model->rowCount(), 2);
+}
+
+void TestFileListManagement::deleteWithNothingSelectedWarns()
+{
+    importDemo(1);
+    view()->selectionModel()->clearSelection();
+    MessageBoxAnswerer answer(QMessageBox::Ok);
+    field<QPushButton>("pushButton_Delete")->click();
+    QCOMPARE(answer.texts, QStringList({"Please select takes to delete."}));
+    QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files).size(), m_written.size());
+}
+
+void TestFileListManagement::deleteKeepsATakeThatChangedOnDisk()
+{
+    m_written = GuiTestUtil::writeDemoTakes(m_dir.path(), 2);
+    QVERIFY(GuiTestUtil::importAndWait(*m_editor, {m_dir.path()}, false));
+    const int row = rowNamed("T0002_X.WAV");
+    QVERIFY(row >= 0);
+    // A fifth file joins the take on disk after it was listed (same stem,
+    // length, rate and start; the next free channel slot takes it).
+    const QString extra = QDir(m_dir.path()).filePath("T0002_5.WAV");
+    QVERIFY(QFile::copy(QDir(m_dir.path()).filePath("T0002_4.WAV"), extra));
+    QTest::qWait(20);
+    selectViewRows({view()->model()->index(0, 0).data().toString() == "T0002_X.WAV" ? 0 : 1});
+
+    MessageBoxAnswerer answer(QMessageBox::Ok);
+    field<QPushButton>("pushButton_Delete")->click();
+    QCOMPARE(answer.texts.size(), 2);
+    QVERIFY(answer.texts.at(1).contains("T0002_X.WAV"));
+    for (int i = 1; i <= 5; ++i)
+        QVERIFY(QFile::exists(QDir(m_dir.path()).filePath(QString("T0002_%1.WAV").arg(i))));
+    QCOMPARE(m_model->rowCount(), 2);
+}
+
+void TestFileListManagement::clearingTheLastRowDisablesButtonsAndEmptiesPages()
+{
+    importDemo(2);
+    QSignalSpy rename(m_editor.get(), &FileListManagement::renameEnabled);
+    selectViewRows({0, 1});
+    field<QPushButton>("pushButton_Clear")->click();
+    QCOMPARE(m_model->rowCount(), 0);
+    // The files are untouched.
+    QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files).size(), m_written.size());
+    QVERIFY(!m_editor->currentModelIndex().isValid());
+    for (const char* name :
+         {"pushButton_Clear", "pushButton_Rename", "pushButton_CopyTo", "pushButton_Delete",
+          "pushButton_SpltCombine", "pushButton_Reports", "pushButton_Play", "pushButton_EditTC"})
+        QVERIFY2(!field<QPushButton>(name)->isEnabled(), name);
+    QVERIFY(field<QPushButton>("pushButton_Import")->isEnabled());
+    QVERIFY(!rename.isEmpty());
+    QCOMPARE(rename.last().at(0).toBool(), false);
+    for (const char* name : {"FileName", "Channels", "StartTC", "Duration", "BitDepth",
+                             "label_SampleStamp", "Originator", "OriginatorDate", "FamilyUID",
+                             "TotalFiles", "OriginalName", "SoftwareVersion"})
+        QVERIFY2(field<QLabel>(name)->text().isEmpty(), name);
+    for (const char* name : {"Scene", "Take", "Project", "Tape", "UBits"})
+        QVERIFY2(field<QLineEdit>(name)->text().isEmpty(), name);
+    QVERIFY(field<QPlainTextEdit>("Notes")->toPlainText().isEmpty());
+    QVERIFY(field<QTextEdit>("UserInfo")->toPlainText().isEmpty());
+    QCOMPARE(field<QTreeView>("TreeViewTracks")->model()->rowCount(), 0);
+    QCOMPARE(field<QTreeView>("TreeViewSyncPoints")->model()->rowCount(), 0);
+    QVERIFY(!anyFlag());
+}
+
+void TestFileListManagement::clearingAnEditedTakeDropsItsFlags()
+{
+    importDemo(3);
+    QTest::keyClicks(field<QLineEdit>("Scene"), "E");
+    QVERIFY(flag("Scene"));
+    MessageBoxAnswerer answer(QMessageBox::Ok);
+    field<QPushButton>("pushButton_Clear")->click();
+    // No prompt: the edited take is gone, and its flags with it.
+    QTest::qWait(30);
+    QCOMPARE(answer.texts.size(), 0);
+    QCOMPARE(m_model->rowCount(), 2);
+    QVERIFY(!anyFlag());
+    QVERIFY(m_editor->currentModelIndex().isValid());
+    QCOMPARE(m_editor->currentModelIndex().row(), modelRow(0));
+}
+
+void TestFileListManagement::playingTakeLocksRenameClearDelete()
+{
+    importDemo(2);
+    m_editor->setCommandAvailable(FileListManagement::Command::Rename, true);
+    m_editor->setCommandAvailable(FileListManagement::Command::Play, true);
+    auto* rename = field<QPushButton>("pushButton_Rename");
+    auto* clear = field<QPushButton>("pushButton_Clear");
+    auto* del = field<QPushButton>("pushButton_Delete");
+    auto* stop = field<QPushButton>("pushButton_Stop");
+    QVERIFY(rename->isEnabled() && clear->isEnabled() && del->isEnabled());
+    QVERIFY(!stop->isEnabled());
+
+    const QModelIndex playing = m_editor->currentModelIndex();
+    m_editor->on_playStarted(playing);
+    QVERIFY(!rename->isEnabled() && !clear->isEnabled() && !del->isEnabled());
+    QVERIFY(stop->isEnabled());
+    // Selecting another take and back keeps the lock on the playing one.
+    selectViewRows({1});
+    QVERIFY(rename->isEnabled() && clear->isEnabled());
+    selectViewRows({0});
+    QVERIFY(!rename->isEnabled() && !clear->isEnabled() && !del->isEnabled());
+
+    m_editor->on_playPaused(true);
+    QCOMPARE(field<QPushButton>("pushButton_Play")->text(), QStringLiteral("Pause"));
+    m_editor->on_playStoped();
+    QVERIFY(rename->isEnabled() && clear->isEnabled() && del->isEnabled());
+    QVERIFY(!stop->isEnabled());
+    QCOMPARE(field<QPushButton>("pushButton_Play")->text(), QStringLiteral("Play"));
+}
+
+void TestFileListManagement::gatedButtonsFollowTheirCommand()
+{
+    QSignalSpy rename(m_editor.get(), &FileListManagement::renameEnabled);
+    importDemo(1);
+    // Renaming is possible for the list, but nothing provides it yet.
+    auto* button = field<QPushButton>("pushButton_Rename");
+    QVERIFY(!button->isEnabled());
+    QVERIFY(!rename.isEmpty());
+    QCOMPARE(rename.last().at(0).toBool(), false);
+    QVERIFY(!field<QPushButton>("Save")->isEnabled());
+    QVERIFY(!field<QComboBox>("comboBox_FrameRate")->isEnabled());
+
+    m_editor->setCommandAvailable(FileListManagement::Command::Rename, true);
+    QVERIFY(button->isEnabled());
+    QCOMPARE(rename.last().at(0).toBool(), true);
+    m_editor->setCommandAvailable(FileListManagement::Command::Save, true);
+    QVERIFY(field<QPushButton>("Save")->isEnabled());
+    m_editor->setCommandAvailable(FileListManagement::Command::RateChange, true);
+    QVERIFY(field<QComboBox>("comboBox_FrameRate")->isEnabled());
+
+    // Without playback a double click changes nothing.
+    QSignalSpy play(m_editor.get(), &FileListManagement::PlayFile);
+    emit view()->doubleClicked(view()->model()->index(0, 0));
+    QCOMPARE(play.count(), 0);
+    QVERIFY(button->isEnabled());
+}
+
+QTEST_MAIN(TestFileListManagement)
+#include "tst_filelistmanagement.moc"
