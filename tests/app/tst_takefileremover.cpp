@@ -1,0 +1,129 @@
+#include "GuiTestUtil.h"
+#include "TakeFileRemover.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <unistd.h>
+
+// Deleting a listed take's files: exactly its files, or nothing.
+class TestTakeFileRemover : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString path(const QString& name) const { return QDir(m_dir.path()).filePath(name); }
+    int fileCount() const { return int(QDir(m_dir.path()).entryList(QDir::Files).size()); }
+
+private slots:
+    void init();
+    void cleanup();
+    void labelsAnnounceTheirFileCount();
+    void polyTakeIsOneFile();
+    void monoTakeIsAllItsFilesFromAnyOfThem();
+    void takeThatGainedAFileDeletesNothing();
+    void takeThatLostAFileDeletesNothing();
+    void fileThatIsNotATakeDeletesNothing();
+    void undeletableFilesAreReported();
+};
+
+void TestTakeFileRemover::init()
+{
+    QVERIFY(m_dir.isValid());
+    // T0001 and T0003 polyphonic, T0002 four mono files.
+    QCOMPARE(GuiTestUtil::writeDemoTakes(m_dir.path(), 3).size(), 6);
+}
+
+void TestTakeFileRemover::cleanup()
+{
+    QDir(m_dir.path()).removeRecursively();
+    QDir().mkpath(m_dir.path());
+}
+
+void TestTakeFileRemover::labelsAnnounceTheirFileCount()
+{
+    QCOMPARE(TakeFileRemover::fileCount("4(MONO)"), 4);
+    QCOMPARE(TakeFileRemover::fileCount("12(MONO)"), 12);
+    QCOMPARE(TakeFileRemover::fileCount("8(POLY)"), 1);
+    QCOMPARE(TakeFileRemover::fileCount("0(MONO)"), -1);
+    QCOMPARE(TakeFileRemover::fileCount("x(MONO)"), -1);
+    QCOMPARE(TakeFileRemover::fileCount("4"), -1);
+}
+
+void TestTakeFileRemover::polyTakeIsOneFile()
+{
+    const auto r = TakeFileRemover::remove(path("T0001.WAV"), "4(POLY)");
+    QCOMPARE(r.outcome, TakeFileRemover::Outcome::Deleted);
+    QCOMPARE(r.deleted.size(), 1);
+    QVERIFY(!QFile::exists(path("T0001.WAV")));
+    QCOMPARE(fileCount(), 5);
+}
+
+void TestTakeFileRemover::monoTakeIsAllItsFilesFromAnyOfThem()
+{
+    TakeFileRemover::Outcome outcome;
+    const QStringList files = TakeFileRemover::filesOf(path("T0002_3.WAV"), "4(MONO)", &outcome);
+    QCOMPARE(outcome, TakeFileRemover::Outcome::Deleted);
+    QCOMPARE(files.size(), 4);
+    QCOMPARE(fileCount(), 6); // filesOf deletes nothing
+    const auto r = TakeFileRemover::remove(path("T0002_3.WAV"), "4(MONO)");
+    QCOMPARE(r.outcome, TakeFileRemover::Outcome::Deleted);
+    QCOMPARE(r.deleted.size(), 4);
+    for (int i = 1; i <= 4; ++i)
+        QVERIFY(!QFile::exists(path(QString("T0002_%1.WAV").arg(i))));
+    QCOMPARE(fileCount(), 2);
+}
+
+void TestTakeFileRemover::takeThatGainedAFileDeletesNothing()
+{
+    QVERIFY(QFile::copy(path("T0002_4.WAV"), path("T0002_5.WAV")));
+    const auto r = TakeFileRemover::remove(path("T0002_1.WAV"), "4(MONO)");
+    QCOMPARE(r.outcome, TakeFileRemover::Outcome::Changed);
+    QVERIFY(r.deleted.isEmpty());
+    QCOMPARE(fileCount(), 7);
+}
+
+void TestTakeFileRemover::takeThatLostAFileDeletesNothing()
+{
+    QVERIFY(QFile::remove(path("T0002_4.WAV")));
+    const auto r = TakeFileRemover::remove(path("T0002_1.WAV"), "4(MONO)");
+    QCOMPARE(r.outcome, TakeFileRemover::Outcome::Changed);
+    QCOMPARE(fileCount(), 5);
+}
+
+void TestTakeFileRemover::fileThatIsNotATakeDeletesNothing()
+{
+    QFile text(path("T0004.WAV"));
+    QVERIFY(text.open(QIODevice::WriteOnly));
+    text.write("not a take");
+    text.close();
+    auto r = TakeFileRemover::remove(path("T0004.WAV"), "2(POLY)");
+    QCOMPARE(r.outcome, TakeFileRemover::Outcome::NotOpened);
+    QVERIFY(QFile::exists(path("T0004.WAV")));
+    r = TakeFileRemover::remove(path("gone.WAV"), "2(POLY)");
+    QCOMPARE(r.outcome, TakeFileRemover::Outcome::NotOpened);
+    QVERIFY(!QFile::exists(path("gone.WAV")));
+    // A label that is neither mono nor poly deletes nothing.
+    r = TakeFileRemover::remove(path("T0001.WAV"), "0File Name");
+    QCOMPARE(r.outcome, TakeFileRemover::Outcome::Changed);
+    QVERIFY(QFile::exists(path("T0001.WAV")));
+}
+
+void TestTakeFileRemover::undeletableFilesAreReported()
+{
+    if (::geteuid() == 0)
+        QSKIP("root may delete files from a read-only folder");
+    QFile::Permissions before = QFile::permissions(m_dir.path());
+    QVERIFY(QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::ExeOwner));
+    const auto r = TakeFileRemover::remove(path("T0001.WAV"), "4(POLY)");
+    QFile::setPermissions(m_dir.path(), before);
+    QCOMPARE(r.outcome, TakeFileRemover::Outcome::Failed);
+    QCOMPARE(r.failed.size(), 1);
+    QVERIFY(QFile::exists(path("T0001.WAV")));
+}
+
+QTEST_MAIN(TestTakeFileRemover)
+#include "tst_takefileremover.moc"
