@@ -330,37 +330,39 @@ void AudioThread::Update()
                  .arg(target, pFile->errorString()));
     }
 
+    // The audio moves in chunks of kCopyChunk bytes, inside the kernel where
+    // the file system allows; writeback to the disk starts chunk by chunk so
+    // that the final sync waits for little.
+    const quint64 dataSize = pFile ? pFile->m_info.dataSize : 0;
+    if (m_contOp && !pFile->flush())
+        fail(QStringLiteral("%1: write failed: %2").arg(target, pFile->errorString()));
     if (m_contOp) {
         src.m_transferBuffer = QByteArray(kCopyChunk, Qt::Uninitialized);
-        char* buf = src.m_transferBuffer.data();
-        quint64 remaining = pFile->m_info.dataSize;
-        const quint64 count = remaining / kCopyChunk + 1;
-        for (quint64 i = 0; remaining > 0; ++i) {
+        const quint64 count = dataSize / kCopyChunk + 1;
+        bool kernelCopy = true;
+        quint64 done = 0;
+        for (quint64 i = 0; done < dataSize; ++i) {
             if (!m_contOp)
                 break;
-            const qint64 want = qint64(qMin<quint64>(remaining, kCopyChunk));
-            const qint64 got = src.Read(buf, want);
-            if (got != want) {
-                fail(QStringLiteral("%1: read failed: %2")
-                         .arg(m_path,
-                              got < 0 ? src.errorString() : QStringLiteral("the file ends early")));
-                break;
-            }
+            const qint64 want = qint64(qMin<quint64>(dataSize - done, kCopyChunk));
             QString why;
-            if (!SafeFileOps::writeAll(*pFile, buf, got, &why)) {
-                fail(QStringLiteral("%1: write failed: %2").arg(target, why));
+            if (!SafeFileOps::copyBytes(src, src.m_fileDataPos + done, *pFile,
+                                        pFile->m_fileDataPos + done, want, src.m_transferBuffer,
+                                        kernelCopy, true, &why)) {
+                fail(QStringLiteral("%1: %2").arg(target, why));
                 break;
             }
             sendProgress(i, count);
-            remaining -= quint64(got);
+            done += quint64(want);
         }
     }
     if (m_contOp) {
         QString why;
-        const bool pad =
-            !(pFile->m_info.dataSize & 1) || SafeFileOps::writeAll(*pFile, "\0", 1, &why);
+        const bool pad = !(dataSize & 1) || (pFile->seek(qint64(pFile->m_fileDataPos + dataSize)) &&
+                                             SafeFileOps::writeAll(*pFile, "\0", 1, &why));
         if (!pad || !SafeFileOps::syncFile(*pFile, &why)) {
-            fail(QStringLiteral("%1: write failed: %2").arg(target, why));
+            fail(QStringLiteral("%1: write failed: %2")
+                     .arg(target, why.isEmpty() ? pFile->errorString() : why));
         } else {
             pFile->Close();
             SafeFileOps::syncFolderOf(target);
@@ -423,25 +425,20 @@ void AudioThread::Copy()
 
     if (m_contOp) {
         src.m_transferBuffer = QByteArray(kCopyChunk, Qt::Uninitialized);
-        char* buf = src.m_transferBuffer.data();
-        quint64 remaining = src.m_info.dataSize;
-        const quint64 count = remaining / kCopyChunk + 1;
+        const quint64 dataSize = src.m_info.dataSize;
+        const quint64 count = dataSize / kCopyChunk + 1;
+        bool kernelCopy = true;
         QString why;
-        for (quint64 i = 0; remaining > 0 && m_contOp; ++i) {
-            const qint64 want = qint64(qMin<quint64>(remaining, kCopyChunk));
-            const qint64 got = src.Read(buf, want);
-            if (got != want) {
-                fail(QStringLiteral("%1: read failed: %2")
-                         .arg(srcPath,
-                              got < 0 ? src.errorString() : QStringLiteral("the file ends early")));
-                break;
-            }
-            if (!out->write(buf, got, &why)) {
+        quint64 done = 0;
+        for (quint64 i = 0; done < dataSize && m_contOp; ++i) {
+            const qint64 want = qint64(qMin<quint64>(dataSize - done, kCopyChunk));
+            if (!out->copyFrom(src, src.m_fileDataPos + done, want, src.m_transferBuffer,
+                               kernelCopy, &why)) {
                 fail(why);
                 break;
             }
             sendProgress(i, count);
-            remaining -= quint64(got);
+            done += quint64(want);
         }
         if (m_contOp && !out->commit(&why))
             fail(why);

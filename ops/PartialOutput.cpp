@@ -28,6 +28,16 @@ void PartialOutput::adopt(const AudioFile& record)
 
 bool PartialOutput::begin(QString* error)
 {
+    // A folder or a file at the final path marked read-only is respected, also
+    // by a privileged user.
+    QString problem = SafeFileOps::folderWriteProblem(m_final);
+    if (problem.isEmpty() && QFileInfo(m_final).isFile())
+        problem = SafeFileOps::fileWriteProblem(m_final);
+    if (!problem.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("%1: %2").arg(m_final, problem);
+        return false;
+    }
     // A partial file of this name is a leftover of an interrupted run.
     QFile::remove(m_partial);
     {
@@ -57,6 +67,24 @@ bool PartialOutput::write(const char* data, qint64 size, QString* error)
     if (!SafeFileOps::writeAll(m_file, data, size, &why)) {
         if (error)
             *error = QStringLiteral("%1: write failed: %2").arg(m_final, why);
+        return false;
+    }
+    m_written += quint64(size);
+    return true;
+}
+
+bool PartialOutput::copyFrom(QFile& src, quint64 srcPos, qint64 size, QByteArray& buffer,
+                             bool& kernelCopy, QString* error)
+{
+    QString why;
+    const quint64 at = m_file.m_fileDataPos + m_written;
+    if (!m_file.flush() ||
+        !SafeFileOps::copyBytes(src, srcPos, m_file, at, size, buffer, kernelCopy, false, &why) ||
+        !m_file.seek(qint64(at) + size)) {
+        if (error)
+            *error = QStringLiteral("%1: %2").arg(
+                m_final,
+                why.isEmpty() ? QStringLiteral("write failed: ") + m_file.errorString() : why);
         return false;
     }
     m_written += quint64(size);

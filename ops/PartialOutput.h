@@ -32,6 +32,10 @@ public:
     bool begin(QString* error);
     // Writes size bytes of audio data; false on a failed or short write.
     bool write(const char* data, qint64 size, QString* error);
+    // Appends size bytes of src from srcPos (SafeFileOps::copyBytes: in the
+    // kernel where possible, else through buffer).
+    bool copyFrom(QFile& src, quint64 srcPos, qint64 size, QByteArray& buffer, bool& kernelCopy,
+                  QString* error);
     // Adds the pad byte after odd-sized data, flushes (and, when an existing
     // file is replaced, syncs to the disk), closes, and renames the partial
     // file to the final path.

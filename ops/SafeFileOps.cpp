@@ -80,6 +80,62 @@ bool SafeFileOps::writeAll(QFile& file, const char* data, qint64 size, QString* 
     return true;
 }
 
+bool SafeFileOps::copyBytes(QFile& src, quint64 srcPos, QFile& dst, quint64 dstPos, qint64 size,
+                            QByteArray& buffer, bool& kernelCopy, bool startWriteback,
+                            QString* error)
+{
+    const quint64 rangeStart = dstPos;
+    const qint64 total = size;
+    while (size > 0 && kernelCopy) {
+        loff_t in = loff_t(srcPos), out = loff_t(dstPos);
+        const ssize_t n = ::copy_file_range(src.handle(), &in, dst.handle(), &out, size_t(size), 0);
+        if (n > 0) {
+            srcPos += quint64(n);
+            dstPos += quint64(n);
+            size -= n;
+        } else if (n == 0) {
+            if (error)
+                *error = QStringLiteral("read failed: %1: the file ends early").arg(src.fileName());
+            return false;
+        } else if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP ||
+                   errno == ETXTBSY) {
+            kernelCopy = false; // this pair of file systems: through the buffer
+        } else if (errno != EINTR) {
+            const bool full = errno == EFBIG || errno == ENOSPC || errno == EDQUOT;
+            if (error)
+                *error =
+                    (full ? QStringLiteral("write failed: ") : QStringLiteral("copy failed: ")) +
+                    lastErrorText();
+            return false;
+        }
+    }
+    while (size > 0) {
+        const qint64 want = qMin<qint64>(size, buffer.size());
+        const qint64 got = src.seek(qint64(srcPos)) ? src.read(buffer.data(), want) : -1;
+        if (got != want) {
+            if (error)
+                *error = QStringLiteral("read failed: %1: %2")
+                             .arg(src.fileName(), got < 0 ? src.errorString()
+                                                          : QStringLiteral("the file ends early"));
+            return false;
+        }
+        QString why;
+        if (!dst.seek(qint64(dstPos)) || !writeAll(dst, buffer.constData(), got, &why) ||
+            !dst.flush()) {
+            if (error)
+                *error =
+                    QStringLiteral("write failed: ") + (why.isEmpty() ? dst.errorString() : why);
+            return false;
+        }
+        srcPos += quint64(got);
+        dstPos += quint64(got);
+        size -= got;
+    }
+    if (startWriteback && total > 0)
+        ::sync_file_range(dst.handle(), loff_t(rangeStart), loff_t(total), SYNC_FILE_RANGE_WRITE);
+    return true;
+}
+
 bool SafeFileOps::syncFile(QFile& file, QString* error)
 {
     if (!file.flush()) {

@@ -22,6 +22,18 @@ public:
     // that stopped it (disk full, file-size limit) is the one reported.
     static bool writeAll(QFile& file, const char* data, qint64 size, QString* error = nullptr);
 
+    // Copies size bytes of src at srcPos to dst at dstPos (absolute offsets),
+    // inside the kernel (copy_file_range) while the file systems allow it and
+    // through buffer otherwise (kernelCopy is then cleared for later calls).
+    // dst must have no unflushed Qt buffer; the Qt positions of both files are
+    // left undefined (seek before the next read or write through them).
+    // startWriteback: begin writing the copied range to the disk at once, so a
+    // later sync has less to wait for. False on a failed or short copy (a
+    // source that ends early), with the reason in *error.
+    static bool copyBytes(QFile& src, quint64 srcPos, QFile& dst, quint64 dstPos, qint64 size,
+                          QByteArray& buffer, bool& kernelCopy, bool startWriteback,
+                          QString* error = nullptr);
+
     // Flushes Qt's buffer and the kernel's cache of an open file to the disk.
     static bool syncFile(QFile& file, QString* error = nullptr);
     // Makes the folder entries of path (a creation or rename) durable.

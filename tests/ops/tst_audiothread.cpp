@@ -198,7 +198,7 @@ private slots:
             QVERIFY(update(t, backup, 10000));
             QCOMPARE(OpsTestKit::finalState(spy), int(AudioThread::STATE_ERROR));
         }
-        QVERIFY2(t.m_errorMsg.contains("write failed"), qPrintable(t.m_errorMsg));
+        QVERIFY2(t.m_errorMsg.contains("File too large"), qPrintable(t.m_errorMsg));
         QCOMPARE(TestUtil::readFile(m_take), before);
         QCOMPARE(QDir(m_tmp.path()).entryList(QDir::Files), QStringList{"T001.WAV"});
     }
@@ -270,6 +270,44 @@ private slots:
         QVERIFY(!QFile::exists(dst + ".velmora-partial"));
     }
 
+    // Between file systems the kernel copy is refused and the bytes go
+    // through the buffer; a write that fails there is reported the same way.
+    void copyAcrossFileSystems_data()
+    {
+        QTest::addColumn<bool>("limited");
+        QTest::newRow("complete") << false;
+        QTest::newRow("file-size limit") << true;
+    }
+
+    void copyAcrossFileSystems()
+    {
+        QFETCH(bool, limited);
+        QTemporaryDir shm(QStringLiteral("/dev/shm/velmora-ops-XXXXXX"));
+        if (!shm.isValid())
+            QSKIP("no /dev/shm");
+        OpsTake spec;
+        spec.channels = 4;
+        spec.frames = 300000; // 3.6 MB: three chunks
+        const QString src = shm.filePath("T.WAV");
+        m_audio = OpsTestKit::write(src, spec);
+        AudioThread t;
+        QSignalSpy spy(&t, &AudioThread::progressUpdate);
+        QString d = path("copy.WAV"), s = src;
+        {
+            FileSizeLimit limit(limited ? 2000000 : RLIM_INFINITY);
+            QVERIFY(t.Copy(d, s));
+            QCOMPARE(OpsTestKit::finalState(spy),
+                     int(limited ? AudioThread::STATE_ERROR : AudioThread::STATE_DONE));
+        }
+        if (limited) {
+            QVERIFY2(t.m_errorMsg.contains("File too large"), qPrintable(t.m_errorMsg));
+            QCOMPARE(QDir(m_tmp.path()).entryList(QDir::Files), QStringList{"T001.WAV"});
+        } else {
+            QCOMPARE(OpsTestKit::audioOf(d), m_audio);
+            QCOMPARE(spy.size(), 3); // 33 %, 66 %, done
+        }
+    }
+
     void copyRefusesItsOwnSource()
     {
         const QByteArray before = TestUtil::readFile(m_take);
@@ -296,6 +334,37 @@ private slots:
         }
         QCOMPARE(TestUtil::readFile(dst), QByteArray("older file"));
         QVERIFY(OpsTestKit::filesContaining(m_tmp.path(), "partial").isEmpty());
+    }
+
+    void copyRespectsReadOnlyPlaces_data()
+    {
+        QTest::addColumn<bool>("readOnlyFolder");
+        QTest::newRow("read-only folder") << true;
+        QTest::newRow("read-only destination file") << false;
+    }
+
+    void copyRespectsReadOnlyPlaces()
+    {
+        QFETCH(bool, readOnlyFolder);
+        const QString folder = path("dst");
+        QDir().mkpath(folder);
+        const QString dst = folder + "/T001.WAV";
+        if (!readOnlyFolder)
+            QVERIFY(TestUtil::writeFile(dst, "kept"));
+        const QString locked = readOnlyFolder ? folder : dst;
+        const QFile::Permissions perms = QFile::permissions(locked);
+        QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner);
+        AudioThread t;
+        QSignalSpy spy(&t, &AudioThread::progressUpdate);
+        QString d = dst, s = m_take;
+        QVERIFY(t.Copy(d, s));
+        const int state = OpsTestKit::finalState(spy);
+        QFile::setPermissions(locked, perms);
+        QCOMPARE(state, int(AudioThread::STATE_ERROR));
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
+                 readOnlyFolder ? QStringList() : QStringList{"T001.WAV"});
+        if (!readOnlyFolder)
+            QCOMPARE(TestUtil::readFile(dst), QByteArray("kept"));
     }
 
     void newEntryStopsTheRunningOperation()
