@@ -272,8 +272,9 @@ bool AudioThread::Update(QString& path, QString& backupPath, AudioFile* file)
         QFile create(path);
         if (!create.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
             m_errorMsg = QStringLiteral("%1 cannot be created: %2").arg(path, create.errorString());
+            // Whatever now has the take's name is not ours: it stays.
             if (ownBackup)
-                restoreAfterFailedUpdate(source, path);
+                restoreAfterFailedUpdate(source, path, false);
             return false;
         }
     }
@@ -295,11 +296,14 @@ bool AudioThread::Update(QString& path, QString& backupPath, AudioFile* file)
 }
 
 // Puts the take back under its own name after a failed rewrite: the partial
-// new file is removed first, the backup renamed back. When that rename fails
-// the take stays complete under its backup name, which the message gives.
-void AudioThread::restoreAfterFailedUpdate(const QString& backupPath, const QString& takePath)
+// new file (removePartial: the one this operation created) is removed first,
+// the backup renamed back. When that rename fails the take stays complete
+// under its backup name, which the message gives.
+void AudioThread::restoreAfterFailedUpdate(const QString& backupPath, const QString& takePath,
+                                           bool removePartial)
 {
-    QFile::remove(takePath);
+    if (removePartial)
+        QFile::remove(takePath);
     QString why;
     if (!SafeFileOps::renameNoReplace(backupPath, takePath, &why)) {
         m_errorMsg += QStringLiteral(" The take is kept as %1 (%2).").arg(backupPath, why);
@@ -375,7 +379,7 @@ void AudioThread::Update()
         if (pFile)
             pFile->Close();
         if (m_ownBackup) {
-            restoreAfterFailedUpdate(m_path, target);
+            restoreAfterFailedUpdate(m_path, target, true);
         } else if (pFile) {
             // A rename: the take is untouched at m_path; only the new file goes.
             QFile::remove(target);

@@ -123,7 +123,8 @@ private:
     void adoptFamily(SoundDefs::AudioIxmlData& x);
     // Bytes of the file the writer makes from record (headers, data, pad).
     static quint64 newFileSize(AudioFile& record);
-    void restoreAfterFailedUpdate(const QString& backupPath, const QString& takePath);
+    void restoreAfterFailedUpdate(const QString& backupPath, const QString& takePath,
+                                  bool removePartial);
 
     std::atomic<AudioOperation> m_op{OP_NONE};
     // Cleared to cancel (owner's thread) or on failure (worker); read per chunk.

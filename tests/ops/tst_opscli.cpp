@@ -148,8 +148,10 @@ private slots:
         // Other readers accept every result.
         const QStringList results{out + "/T0001.WAV", s13, s2, comb};
         if (!QStandardPaths::findExecutable("sox").isEmpty()) {
-            for (const QString& f : results)
-                QCOMPARE(TestUtil::run("sox", {"--i", f}), 0);
+            for (const QString& f : results) {
+                QCOMPARE(TestUtil::run("sox", {"--i", f}, nullptr, &err), 0);
+                QVERIFY2(err.isEmpty(), err.constData());
+            }
         }
         if (!QStandardPaths::findExecutable("mediainfo").isEmpty()) {
             for (const QString& f : results) {
@@ -158,8 +160,10 @@ private slots:
             }
         }
         if (!QStandardPaths::findExecutable("ffprobe").isEmpty()) {
-            for (const QString& f : results)
-                QCOMPARE(TestUtil::run("ffprobe", {"-v", "error", f}), 0);
+            for (const QString& f : results) {
+                QCOMPARE(TestUtil::run("ffprobe", {"-v", "error", f}, nullptr, &err), 0);
+                QVERIFY2(err.isEmpty(), err.constData());
+            }
         }
     }
 
