@@ -15,6 +15,7 @@
 #include <QItemSelectionModel>
 #include <QMenu>
 #include <QPixmap>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
@@ -72,7 +73,20 @@ int main(int argc, char* argv[])
     QObject::connect(window.editor(), &FileListManagement::importFinished, &imported,
                      &QEventLoop::quit);
     window.openPaths({folder});
+    // A slow import (a large folder, a slow disk) shows its progress dialog.
+    QTimer poll;
+    bool progressShot = false;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* progress = window.findChild<QProgressDialog*>(QStringLiteral("importProgress"));
+        if (progress && progress->isVisible() && !progressShot) {
+            progressShot = true;
+            settle(150);
+            shoot(window, out, QStringLiteral("velmora-import-progress.png"));
+        }
+    });
+    poll.start(100);
     imported.exec();
+    poll.stop();
     settle(300);
 
     auto* view = window.editor()->findChild<QTreeView*>(QStringLiteral("treeView"));

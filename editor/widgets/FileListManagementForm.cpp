@@ -84,15 +84,6 @@ QGridLayout* grid(QGroupBox* box)
     return g;
 }
 
-// Header titles in bold. Set as a font, not in the style sheet, so that
-// sizing columns to their contents measures the bold titles.
-void boldHeader(QTreeView* view)
-{
-    QFont font = view->header()->font();
-    font.setBold(true);
-    view->header()->setFont(font);
-}
-
 QTreeView* detailTree(QWidget* parent, const char* name)
 {
     auto* t = named(new QTreeView(parent), name);
@@ -101,7 +92,6 @@ QTreeView* detailTree(QWidget* parent, const char* name)
     t->setAlternatingRowColors(true);
     t->setMinimumHeight(72);
     t->header()->setStretchLastSection(true);
-    boldHeader(t);
     return t;
 }
 
@@ -181,7 +171,6 @@ QWidget* FileListManagementForm::buildTakeList(QWidget* parent)
     // Resizing to contents looks at this many rows at most, so that resizing
     // after a large import stays quick.
     treeView->header()->setResizeContentsPrecision(400);
-    boldHeader(treeView);
     v->addWidget(treeView, 1);
 
     auto* bottom = new QHBoxLayout;
