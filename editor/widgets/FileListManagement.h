@@ -258,5 +258,4 @@ private:
     QProgressDialog* m_importProgress = nullptr;
     QTimer* m_importTimer = nullptr;
     qint64 m_importStartMs = 0;
-    bool m_importHadCurrent = false;
 };

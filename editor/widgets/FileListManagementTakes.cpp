@@ -340,10 +340,10 @@ void FileListManagement::on_importDone()
         m_ui.treeView->setUpdatesEnabled(true);
     }
     const qint64 workerMs = QDateTime::currentMSecsSinceEpoch() - m_importStartMs;
+    const int files = m_importer->filesTotal();
     finishImport(added, m_importer->wasCancelled() ? 0 : m_importer->filesRejected());
-    qCInfo(lcImport) << m_importer->filesTotal() << "files read and grouped in" << workerMs
-                     << "ms on the worker;" << added << "takes listed in" << gui.elapsed()
-                     << "ms on the GUI thread";
+    qCInfo(lcImport) << files << "files read and grouped in" << workerMs << "ms on the worker;"
+                     << added << "takes listed in" << gui.elapsed() << "ms on the GUI thread";
 }
 
 void FileListManagement::finishImport(int added, int rejected)
@@ -452,6 +452,11 @@ void FileListManagement::on_pushButton_Delete_clicked()
     for (const QModelIndex& index : rows) {
         const int row = m_proxy->mapToSource(index).row();
         const QString name = cell(row, FileName);
+        // The files of a take that is playing are being read: never deleted.
+        if (m_playingIndex.isValid() && m_playingIndex.row() == index.row()) {
+            problems << tr("%1: it is playing; nothing was deleted.").arg(name);
+            continue;
+        }
         const TakeFileRemover::Result result =
             TakeFileRemover::remove(cell(row, Path), cell(row, Channels));
         switch (result.outcome) {

@@ -10,16 +10,19 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTextEdit>
+#include <QTimer>
 #include <QTreeView>
 #include <QUrl>
 #include <QtTest>
@@ -107,6 +110,7 @@ private slots:
     void startsEmptyWithOnlyImportEnabled();
     void importThroughTheDialogPath();
     void importNeverCreatesAMissingFile();
+    void importDialogStartsInTheLastImportFolder();
     void dropOfFilesAndFolders();
     void dragEnterOnTheListReachesTheEditor();
     void firstImportedRowFillsBothPages();
@@ -125,6 +129,7 @@ private slots:
     void deleteCancelledDeletesNothing();
     void deleteWithNothingSelectedWarns();
     void deleteKeepsATakeThatChangedOnDisk();
+    void deleteNeverTouchesThePlayingTake();
     void clearingTheLastRowDisablesButtonsAndEmptiesPages();
     void clearingAnEditedTakeDropsItsFlags();
     void playingTakeLocksRenameClearDelete();
@@ -226,6 +231,51 @@ void TestFileListManagement::importNeverCreatesAMissingFile()
     QCOMPARE(m_model->rowCount(), 0);
     QCOMPARE(finished.first().at(1).toInt(), 1);
     QVERIFY(!field<QPushButton>("pushButton_Clear")->isEnabled());
+}
+
+void TestFileListManagement::importDialogStartsInTheLastImportFolder()
+{
+    m_written = GuiTestUtil::writeDemoTakes(m_dir.path(), 3);
+    QSettings().setValue("LastImportDir", QDir(m_dir.path()).filePath("gone"));
+    QString shownFolder;
+    QString wantedFile;
+    // Answers the file dialog: records its folder, chooses wantedFile or cancels.
+    auto answerDialog = [&] {
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            QCOMPARE(dialog->windowTitle(), QStringLiteral("Import Files"));
+            shownFolder = dialog->directory().absolutePath();
+            if (wantedFile.isEmpty()) {
+                dialog->reject();
+            } else {
+                dialog->selectFile(wantedFile);
+                static_cast<QDialog*>(dialog)->accept();
+            }
+        });
+    };
+
+    // A folder that no longer exists: the home folder; nothing chosen, nothing read.
+    answerDialog();
+    m_editor->startImportAction();
+    QCOMPARE(shownFolder, QDir::homePath());
+    QVERIFY(!m_editor->isImporting());
+    QCOMPARE(m_model->rowCount(), 0);
+
+    // Choosing a file imports it and remembers its folder.
+    wantedFile = QDir(m_dir.path()).filePath("T0003.WAV");
+    QSignalSpy finished(m_editor.get(), &FileListManagement::importFinished);
+    answerDialog();
+    m_editor->startImportAction();
+    QVERIFY(finished.count() == 1 || finished.wait(60000));
+    QCOMPARE(m_model->rowCount(), 1);
+    QCOMPARE(cell(0, FileName), QStringLiteral("T0003.WAV"));
+    QCOMPARE(QSettings().value("LastImportDir").toString(), QFileInfo(wantedFile).absolutePath());
+
+    wantedFile.clear();
+    answerDialog();
+    m_editor->startImportAction();
+    QCOMPARE(shownFolder, QFileInfo(m_dir.path()).absoluteFilePath());
 }
 
 void TestFileListManagement::dropOfFilesAndFolders()
@@ -671,6 +721,25 @@ void TestFileListManagement::deleteKeepsATakeThatChangedOnDisk()
     QVERIFY(answer.texts.at(1).contains("T0002_X.WAV"));
     for (int i = 1; i <= 5; ++i)
         QVERIFY(QFile::exists(QDir(m_dir.path()).filePath(QString("T0002_%1.WAV").arg(i))));
+    QCOMPARE(m_model->rowCount(), 2);
+}
+
+void TestFileListManagement::deleteNeverTouchesThePlayingTake()
+{
+    importDemo(3);
+    // The first take plays; the selection takes it in with another take.
+    m_editor->on_playStarted(m_model->index(modelRow(0), 0));
+    const QString playing = cell(modelRow(0), Path);
+    const QString other = cell(modelRow(2), Path);
+    selectViewRows({0, 2});
+    QVERIFY(field<QPushButton>("pushButton_Delete")->isEnabled());
+
+    MessageBoxAnswerer answer(QMessageBox::Ok);
+    field<QPushButton>("pushButton_Delete")->click();
+    QCOMPARE(answer.texts.size(), 2);
+    QVERIFY(answer.texts.at(1).contains("it is playing"));
+    QVERIFY(QFile::exists(playing));
+    QVERIFY(!QFile::exists(other));
     QCOMPARE(m_model->rowCount(), 2);
 }
 
