@@ -39,6 +39,11 @@ AudioFile& AudioFile::operator=(const AudioFile& other)
     setFileName(other.fileName());
     m_info = other.m_info;
     m_fileDataPos = other.m_fileDataPos;
+    // The description entries travel with the header: a writer compiles them
+    // into it, and entries left behind would blank the description.
+    m_bext.keys = other.m_bext.keys;
+    m_bext.values = other.m_bext.values;
+    m_bext.prefix = other.m_bext.prefix;
     m_bext.SetHeader(&m_info.bextHeader);
     return *this;
 }

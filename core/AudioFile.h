@@ -19,7 +19,8 @@ public:
     explicit AudioFile(bool fmtDataOnly = false);
     ~AudioFile() override;
     AudioFile(const AudioFile&) = delete;
-    // Takes over the other take's file name, m_info and m_fileDataPos only.
+    // Takes over the other take's file name, m_info, its description entries
+    // and m_fileDataPos; not the other chunk positions, sizes or buffer.
     AudioFile& operator=(const AudioFile& other);
 
     // Reads the take at path. A path that does not exist is created empty and

@@ -214,104 +214,84 @@ bool AudioFile::UpdateAudioFile(bool writeIxml, bool writeBext)
         m_bext.Compile();
     if (!cFile::Open(QIODevice::ReadWrite))
         return false;
+    auto fail = [this]() {
+        Close();
+        return false;
+    };
     char riff[4];
     quint32 riffSizeLe = 0;
     if (Read(riff, 4) != 4 || std::memcmp(riff, "RIFF", 4) != 0 || Read(&riffSizeLe, 4) != 4 ||
-        !chunkStillAt(*this, m_fmtDataPos, "fmt ")) {
-        Close();
-        return false;
-    }
+        !chunkStillAt(*this, m_fmtDataPos, "fmt "))
+        return fail();
     const quint64 riffSize = qFromLittleEndian(riffSizeLe);
     const quint64 fileSize = quint64(size());
     // Chunks are appended at the end of the RIFF only when that is the end of
     // the file: bytes past a stale RIFF size may be audio worth recovering.
-    const bool canAppend = riffSize + 8 == fileSize || riffSize + 9 == fileSize;
     // Appended chunks start on an even offset; a missing pad byte becomes a
     // zero when the file grows past it.
-    quint64 appended = (riffSize & 1) ? 1 : 0;
-    bool grew = false;
+    const bool canAppend = riffSize + 8 == fileSize || riffSize + 9 == fileSize;
+    const quint64 appendAt = riffSize + 8 + (riffSize & 1);
+
+    // Everything is checked before the first byte is written, so a refused
+    // update leaves the file exactly as it was.
     bool result = false;
-
-    if (!Seek(m_fmtDataPos + 4, true) || !write32(*this, m_info.sampleRate)) {
-        Close();
-        return false;
-    }
-
+    AudioRiffHdr ixml;
+    quint32 ixmlTotal = 0;
+    bool ixmlInPlace = false;
     if (writeIxml && m_info.hasIxml) {
-        AudioRiffHdr hdr;
         const bool hadChunk = m_ixmlDataPos != 0;
-        const quint32 total = PrepareIxmlAudioHdr(hdr, hadChunk ? 0 : kIxmlPadding);
-        if (total == 0) {
-            result = false;
-        } else if (!hadChunk) {
-            result = true;
-            if (!canAppend) {
-                Close();
-                return false;
-            }
-            if (riffSize + 8 + appended + total < m_maxRiffFileSize) {
-                const bool ok = Seek(riffSize + 8 + appended, true) && writeId(*this, "iXML") &&
-                                write32(*this, hdr.size) &&
-                                Write(hdr.buffer.constData(), hdr.size) == qint64(hdr.size);
-                if (!ok) {
-                    Close();
-                    return false;
-                }
-                appended += total;
-                grew = true;
-            }
-        } else {
-            if (m_ixmlChunkSize < total || !chunkStillAt(*this, m_ixmlDataPos, "iXML")) {
-                Close();
-                return false;
-            }
-            // Fill the whole old body so that nothing of the old document remains.
-            QByteArray body = hdr.buffer;
-            body.append(QByteArray(qsizetype(m_ixmlChunkSize) - body.size(), ' '));
-            if (!Seek(m_ixmlDataPos, true) || Write(body.constData(), body.size()) != body.size()) {
-                Close();
-                return false;
+        ixmlTotal = PrepareIxmlAudioHdr(ixml, hadChunk ? 0 : kIxmlPadding);
+        if (ixmlTotal != 0) {
+            if (hadChunk) {
+                if (m_ixmlChunkSize < ixmlTotal || !chunkStillAt(*this, m_ixmlDataPos, "iXML"))
+                    return fail();
+                ixmlInPlace = true;
+            } else if (!canAppend || appendAt + ixmlTotal >= m_maxRiffFileSize) {
+                return fail();
             }
             result = true;
         }
     }
+    const bool bextAppend = writeBext && m_info.hasBext && m_bextDataPos == 0;
+    const bool bextInPlace = writeBext && m_info.hasBext && m_bextDataPos != 0;
+    const quint64 ixmlAppended = (ixmlTotal && !ixmlInPlace) ? ixmlTotal : 0;
+    if (bextAppend &&
+        (!canAppend || appendAt + ixmlAppended + kBextChunkTotal >= m_maxRiffFileSize))
+        return fail();
+    // A bext chunk shorter than the fixed header cannot take it in place
+    // without overwriting the next chunk.
+    if (bextInPlace && (m_bextChunkSize < quint32(kBextHdrSize) ||
+                        !chunkStillAt(*this, m_bextDataPos, "bext")))
+        return fail();
 
-    if (writeBext && m_info.hasBext) {
-        if (m_bextDataPos == 0) {
-            if (!canAppend) {
-                Close();
-                return false;
-            }
-            if (riffSize + 618 + appended < m_maxRiffFileSize) {
-                if (!Seek(riffSize + 8 + appended, true) || !WriteBextAudioHdr()) {
-                    Close();
-                    return false;
-                }
-                appended += kBextChunkTotal;
-                grew = true;
-            }
-        } else {
-            // A bext chunk shorter than the fixed header cannot take it in place
-            // without overwriting the next chunk.
-            if (m_bextChunkSize < quint32(kBextHdrSize) ||
-                !chunkStillAt(*this, m_bextDataPos, "bext")) {
-                Close();
-                return false;
-            }
-            if (!Seek(m_bextDataPos, true) ||
-                Write(&m_info.bextHeader, kBextHdrSize) != kBextHdrSize) {
-                Close();
-                return false;
-            }
-        }
+    if (!Seek(m_fmtDataPos + 4, true) || !write32(*this, m_info.sampleRate))
+        return fail();
+    quint64 end = appendAt;
+    if (ixmlInPlace) {
+        // Fill the whole old body so that nothing of the old document remains.
+        QByteArray body = ixml.buffer;
+        body.append(QByteArray(qsizetype(m_ixmlChunkSize) - body.size(), ' '));
+        if (!Seek(m_ixmlDataPos, true) || Write(body.constData(), body.size()) != body.size())
+            return fail();
+    } else if (ixmlAppended) {
+        if (!Seek(end, true) || !writeId(*this, "iXML") || !write32(*this, ixml.size) ||
+            Write(ixml.buffer.constData(), ixml.size) != qint64(ixml.size))
+            return fail();
+        end += ixmlAppended;
+    }
+    if (bextInPlace) {
+        if (!Seek(m_bextDataPos, true) || Write(&m_info.bextHeader, kBextHdrSize) != kBextHdrSize)
+            return fail();
+    } else if (bextAppend) {
+        if (!Seek(end, true) || !WriteBextAudioHdr())
+            return fail();
+        end += kBextChunkTotal;
+    }
+    if (writeBext && m_info.hasBext)
         result = true;
-    }
-
-    if (grew) {
-        if (!Seek(4, true) || !write32(*this, quint32(riffSize + appended))) {
-            Close();
-            return false;
-        }
+    if (end != appendAt) {
+        if (!Seek(4, true) || !write32(*this, quint32(end - 8)))
+            return fail();
     }
     const bool flushed = flush();
     Close();

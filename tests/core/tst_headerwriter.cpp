@@ -73,6 +73,7 @@ private slots:
     void floatTakeKeepsItsFormatTag();
     void inPlaceWhenItFits();
     void tooSmallIsRefusedUntouched();
+    void assignmentCarriesTheDescription();
     void appendsChunksToABareFile_data();
     void appendsChunksToABareFile();
     void reservedCharactersRoundTrip();
@@ -149,9 +150,30 @@ void TestHeaderWriter::tooSmallIsRefusedUntouched()
     AudioFile f;
     QVERIFY(f.Open(p));
     const QByteArray before = TestUtil::readFile(p);
+    f.SetSampleRate("96000"); // must not be written when the rest is refused
     f.SetNotes(QString(9000, 'n'));
     QVERIFY(!f.UpdateAudioFile(true, true));
     QCOMPARE(TestUtil::readFile(p), before);
+}
+
+void TestHeaderWriter::assignmentCarriesTheDescription()
+{
+    const QString p = writeNew("assign.wav", 2);
+    AudioFile edited;
+    QVERIFY(edited.Open(p));
+    edited.SetTapeName("R7"); // a description entry not compiled yet
+    AudioFile target;
+    QVERIFY(target.Open(QStringLiteral(VELMORA_TEST_DATA "/daw-stereo-ixml.wav")));
+    target = edited; // takes the edited take's name too: point it at the copy
+    target.setFileName(path("assign-copy.wav"));
+    QVERIFY(target.WriteRiffHdrs());
+    target.Close();
+    AudioFile copy;
+    QVERIFY(copy.Open(path("assign-copy.wav")));
+    QString v;
+    QVERIFY(copy.m_bext.GetDescriptionValue("TAPE", v, false));
+    QCOMPARE(v, QString("R7"));
+    QCOMPARE(copy.GetSceneName(), QString("1"));
 }
 
 void TestHeaderWriter::appendsChunksToABareFile_data()
