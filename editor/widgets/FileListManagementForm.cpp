@@ -368,6 +368,8 @@ QWidget* FileListManagementForm::buildPage1(QWidget* parent)
     OriginalName = value(history, "OriginalName");
     ParentName = value(history, "ParentName");
     ParentUID = value(history, "ParentUID");
+    // Identifiers are 30 characters long: a narrower face keeps them whole.
+    ParentUID->setProperty("role", QStringLiteral("uid"));
     addRow(h, history, QObject::tr("Original Name :"), OriginalName);
     addRow(h, history, QObject::tr("Parent Name :"), ParentName);
     addRow(h, history, QObject::tr("Parent UID :"), ParentUID);
@@ -379,6 +381,7 @@ QWidget* FileListManagementForm::buildPage1(QWidget* parent)
     FamilyName = value(fileSet, "FamilyName");
     TotalFiles = value(fileSet, "TotalFiles");
     FileSetIndex = value(fileSet, "FileSetIndex");
+    FamilyUID->setProperty("role", QStringLiteral("uid"));
     addRow(f, fileSet, QObject::tr("Family UID :"), FamilyUID);
     addRow(f, fileSet, QObject::tr("Family Name :"), FamilyName);
     addRow(f, fileSet, QObject::tr("Total Files :"), TotalFiles);
