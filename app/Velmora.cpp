@@ -12,6 +12,7 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QStackedWidget>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -112,6 +113,8 @@ void Velmora::createActions()
     m_copyToAction->setShortcut(QKeySequence::Copy);
     m_renameAction = makeAction("actionRename", tr("Rename..."));
     m_renameAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+N")));
+    connect(m_copyToAction, &QAction::triggered, this, &Velmora::CopyActionHandler);
+    connect(m_renameAction, &QAction::triggered, this, &Velmora::RenameActionHandler);
     m_preferencesAction = makeAction("actionPreferences", tr("&Preferences"));
     m_preferencesAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+?")));
     m_preferencesAction->setMenuRole(QAction::PreferencesRole);
@@ -153,13 +156,11 @@ void Velmora::createActions()
     m_editModeAction->setChecked(true);
 
     // Their windows and commands come later; until then they stay disabled.
-    // Rename and Copy To are also listed: the editor's signals cannot enable
-    // them before the commands behind them exist.
-    m_unavailable = {
-        m_copyToAction,      m_renameAction,    m_preferencesAction,  m_playAction,
-        m_stopAction,        m_recordAction,    m_transportAction,    m_liveTakeListAction,
-        m_metersAction,      m_reportsAction,   m_splitCombineAction, m_restoreLayoutAction,
-        m_controlModeAction, m_userGuideAction, m_supportAction,      m_aboutAction};
+    m_unavailable = {m_preferencesAction,   m_playAction,        m_stopAction,
+                     m_recordAction,        m_transportAction,   m_liveTakeListAction,
+                     m_metersAction,        m_reportsAction,     m_splitCombineAction,
+                     m_restoreLayoutAction, m_controlModeAction, m_userGuideAction,
+                     m_supportAction,       m_aboutAction};
     for (QAction* a : std::as_const(m_unavailable))
         a->setEnabled(false);
 }
@@ -269,6 +270,24 @@ void Velmora::on_stopEnabled(bool enabled)
 void Velmora::OpenActionHandler()
 {
     m_editor->startImportAction();
+}
+
+void Velmora::RenameActionHandler()
+{
+    if (m_model->rowCount() > 0)
+        m_editor->startRenameAction();
+    else
+        QMessageBox::warning(this, QCoreApplication::applicationName(),
+                             tr("No takes present in Take List."));
+}
+
+void Velmora::CopyActionHandler()
+{
+    if (m_model->rowCount() > 0)
+        m_editor->startCopyAction();
+    else
+        QMessageBox::warning(this, QCoreApplication::applicationName(),
+                             tr("No takes present in Take List."));
 }
 
 void Velmora::openPaths(const QStringList& paths)

@@ -59,6 +59,8 @@ protected:
 
 private slots:
     void OpenActionHandler();
+    void RenameActionHandler();
+    void CopyActionHandler();
     void on_importFinished(int takesAdded, int filesRejected);
     void updateTakeCount();
 

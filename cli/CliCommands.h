@@ -28,6 +28,7 @@ int runTakesCommand(CliContext& ctx);
 int runRecorderCommand(CliContext& ctx);
 int runSetCommand(CliContext& ctx);
 int runCopyCommand(CliContext& ctx);
+int runRenameCommand(CliContext& ctx);
 int runSplitCommand(CliContext& ctx);
 int runCombineCommand(CliContext& ctx);
 #endif

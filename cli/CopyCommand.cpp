@@ -1,15 +1,13 @@
-#include "AudioThread.h"
 #include "CliCommands.h"
 #include "OpsCliSupport.h"
-#include "SafeFileOps.h"
+#include "TakeCopier.h"
 
-#include <QDir>
 #include <QFileInfo>
 
 // velmora-cli copy --to DIR [--overwrite] [--quiet] PATH...
 //
-// Copies each take file into DIR under its own name (the copy operation: the
-// headers are written fresh from the metadata, the audio bytes unchanged).
+// Copies each take file into DIR under its own name through the copy service
+// (TakeCopier: the headers are written fresh, the audio bytes unchanged).
 // A destination equal to the source is refused; an existing destination is
 // kept unless --overwrite is given (it is then replaced once the copy is
 // complete). Exit status 0, 1 when any file failed, 2 on a usage error.
@@ -56,31 +54,29 @@ int runCopyCommand(CliContext& ctx)
         return 1;
     }
 
-    AudioThread thread;
+    TakeCopier copier;
+    copier.setDestination(dir);
+    copier.setOverwrite(overwrite);
     OpsProgress progress(ctx.err, quiet);
     int rc = 0;
-    for (QString src : paths) {
-        QString dst = QDir(dir).filePath(QFileInfo(src).fileName());
-        QString error;
-        if (SafeFileOps::samePath(src, dst)) {
-            error = AudioThread::kMsgSameSource;
-        } else if (!overwrite && (QFileInfo::exists(dst) || QFileInfo(dst).isSymLink())) {
-            error = QStringLiteral("%1 already exists (--overwrite replaces it)").arg(dst);
-        } else {
-            const OpsCli::Result r = OpsCli::runOperation(
-                thread, [&] { return thread.Copy(dst, src); }, progress,
-                QStringLiteral("copy %1").arg(QFileInfo(src).fileName()));
-            if (r.ok)
-                ctx.out << src << " -> " << dst << ": copied\n";
-            else
-                error = r.error.isEmpty() ? QStringLiteral("the copy failed") : r.error;
+    QObject::connect(&copier, &TakeBatch::itemProgress, [&](int index, quint32 percent) {
+        progress.show(QStringLiteral("copy %1").arg(QFileInfo(paths.at(index)).fileName()),
+                      percent);
+    });
+    QObject::connect(&copier, &TakeBatch::itemFinished, [&](int, const TakeBatch::ItemResult& r) {
+        progress.clear();
+        if (r.outcome == TakeBatch::Outcome::Done) {
+            ctx.out << r.source << " -> " << r.target << ": copied\n";
+            return;
         }
-        if (!error.isEmpty()) {
-            ctx.out.flush();
-            ctx.err << "velmora-cli: " << src << ": " << error << "\n";
-            ctx.err.flush();
-            rc = 1;
-        }
-    }
+        QString error = r.reason.isEmpty() ? QStringLiteral("the copy failed") : r.reason;
+        if (r.outcome == TakeBatch::Outcome::Skipped)
+            error += QStringLiteral(" (--overwrite replaces it)");
+        ctx.out.flush();
+        ctx.err << "velmora-cli: " << r.source << ": " << error << "\n";
+        ctx.err.flush();
+        rc = 1;
+    });
+    copier.run(paths, false);
     return rc;
 }

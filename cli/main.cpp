@@ -5,7 +5,8 @@
 #include <cstdio>
 #include <iterator>
 
-namespace {
+namespace
+{
 
 const CliCommand kCommands[] = {
     {"info", "info [--json] PATH...      print the metadata of take files", runInfoCommand},
@@ -25,6 +26,8 @@ const CliCommand kCommands[] = {
      runSetCommand},
     {"copy", "copy --to DIR [--overwrite] [--quiet] PATH...   copy take files into DIR",
      runCopyCommand},
+    {"rename", "rename [--quiet] PATH...   rename the files of takes after their scene and take",
+     runRenameCommand},
     {"split",
      "split --to DIR --output TRACKS [--output TRACKS]... [--overwrite] [--quiet] FILE...\n"
      "    split poly files (TRACKS: 1-based, e.g. 1,3 gives BASE_1_3.EXT)",

@@ -8,6 +8,15 @@ bool TakeEdits::isEmpty() const
            !take && !ubits && !notes && !user && !circled && !wild && tracks.isEmpty();
 }
 
+bool TakeEdits::operator==(const TakeEdits& o) const
+{
+    return frameRate == o.frameRate && sampleRate == o.sampleRate &&
+           samplesSinceMidnight == o.samplesSinceMidnight && project == o.project &&
+           scene == o.scene && tape == o.tape && take == o.take && ubits == o.ubits &&
+           notes == o.notes && user == o.user && circled == o.circled && wild == o.wild &&
+           tracks == o.tracks;
+}
+
 void TakeEdits::applyTo(AudioFile& file, bool multi) const
 {
     if (frameRate)

@@ -13,6 +13,11 @@ struct TrackEdit {
     int channel = 0;
     QString name;
     std::optional<QString> function; // unset: the function stays
+
+    bool operator==(const TrackEdit& o) const
+    {
+        return channel == o.channel && name == o.name && function == o.function;
+    }
 };
 
 // The fields of a take that an edit changed; an unset field is not written.
@@ -35,6 +40,10 @@ struct TakeEdits {
     QVector<TrackEdit> tracks;
 
     bool isEmpty() const;
+    // Same fields set to the same values (a file written with these edits
+    // need not be written again).
+    bool operator==(const TakeEdits& o) const;
+    bool operator!=(const TakeEdits& o) const { return !(*this == o); }
 
     // Writes the set fields into file (in memory) through its setters, in the
     // order of the editor's save: frame rate, sample rate with timestamp sample

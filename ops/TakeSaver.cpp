@@ -27,10 +27,18 @@ QString TakeSaver::backupPathFor(const QString& path)
 bool TakeSaver::start(const QStringList& paths, const TakeEdits& edits, bool multi,
                       bool stopOnError)
 {
-    if (m_running || paths.isEmpty())
+    QVector<Job> jobs;
+    jobs.reserve(paths.size());
+    for (const QString& p : paths)
+        jobs.append({p, edits});
+    return start(jobs, multi, stopOnError);
+}
+
+bool TakeSaver::start(const QVector<Job>& jobs, bool multi, bool stopOnError)
+{
+    if (m_running || jobs.isEmpty())
         return false;
-    m_paths = paths;
-    m_edits = edits;
+    m_jobs = jobs;
     m_multi = multi;
     m_stopOnError = stopOnError;
     m_running = true;
@@ -64,18 +72,18 @@ void TakeSaver::startNext()
     if (!m_running)
         return;
     ++m_index;
-    if (m_stopAfterFile || m_index >= m_paths.size()) {
+    if (m_stopAfterFile || m_index >= m_jobs.size()) {
         complete();
         return;
     }
-    const QString path = m_paths.at(m_index);
+    const QString path = m_jobs.at(m_index).path;
     emit fileStarted(m_index, path);
     m_file = std::make_unique<AudioFile>();
     if (!m_file->Open(path)) {
         finishFile(Outcome::Failed, m_file->errorText());
         return;
     }
-    m_edits.applyTo(*m_file, m_multi);
+    m_jobs.at(m_index).edits.applyTo(*m_file, m_multi);
     QString target = path;
     m_backup = backupPathFor(path);
     m_fastDone = false;
@@ -121,7 +129,7 @@ void TakeSaver::on_progressUpdate(int state, quint32 value)
 
 void TakeSaver::finishFile(Outcome outcome, QString error)
 {
-    const QString path = m_paths.value(m_index);
+    const QString path = m_index < m_jobs.size() ? m_jobs.at(m_index).path : QString();
     // The worker synced the new file before STATE_DONE, so its backup (made
     // by this run, under the name Update chose) can go now.
     if (outcome == Outcome::Rewritten && !m_backup.isEmpty() && QFileInfo::exists(m_backup) &&

@@ -39,6 +39,13 @@ public:
         QString error; // reason of a failure, empty otherwise
     };
 
+    // One file and the edits to write into it (each take of a save may have
+    // its own values: its own timestamp after a rate change, its own tracks).
+    struct Job {
+        QString path;
+        TakeEdits edits;
+    };
+
     explicit TakeSaver(QObject* parent = nullptr);
     ~TakeSaver() override;
 
@@ -52,6 +59,8 @@ public:
     // False when a run is already going or there is nothing to save.
     bool start(const QStringList& paths, const TakeEdits& edits, bool multi = false,
                bool stopOnError = true);
+    // The same with edits of their own for each file, written in order.
+    bool start(const QVector<Job>& jobs, bool multi = false, bool stopOnError = true);
     // Ends the run after the file in progress.
     void cancel();
     // Ends the run now: the file in progress is put back as it was.
@@ -80,8 +89,7 @@ private:
     void complete();
 
     AudioThread m_thread;
-    QStringList m_paths;
-    TakeEdits m_edits;
+    QVector<Job> m_jobs;
     bool m_multi = false;
     bool m_stopOnError = true;
     bool m_running = false;

@@ -2,6 +2,7 @@
 
 #include "AudioFile.h"
 #include "AudioFileModel.h"
+#include "EditTC.h"
 #include "TakeColumns.h"
 #include "TakeImporter.h"
 #include "TakeListView.h"
@@ -99,6 +100,7 @@ FileListManagement::FileListManagement(QWidget* parent, AudioFileModel* model)
     m_ui.Take->setValidator(new QRegularExpressionValidator(names, m_ui.Take));
 
     m_importer = new TakeImporter(this);
+    m_editTC = new EditTC(m_ui.pushButton_EditTC);
 
     connectForm();
     cleanupPage0();
@@ -111,6 +113,9 @@ FileListManagement::FileListManagement(QWidget* parent, AudioFileModel* model)
     m_wanted[m_ui.Save] = true;
     setButtonsEnabled(false);
     setStopEnabled(false);
+    for (Command c : {Command::Save, Command::Rename, Command::CopyTo, Command::RateChange,
+                      Command::EditTimecode})
+        m_available[c] = true;
     applyAllGated();
 }
 
@@ -141,8 +146,6 @@ void FileListManagement::connectForm()
     connect(f.pushButton_SpltCombine, &QPushButton::clicked, this,
             &FileListManagement::on_pushButton_SpltCombine_clicked);
     connect(f.MoreInfo, &QPushButton::clicked, this, &FileListManagement::on_MoreInfo_clicked);
-    // Save, Rename, Copy To and the timecode editor's button are connected by
-    // the commands that implement them; until then they stay disabled.
 
     connect(f.treeView, &QTreeView::doubleClicked, this,
             &FileListManagement::on_treeView_doubleClicked);
@@ -169,6 +172,25 @@ void FileListManagement::connectForm()
             &FileListManagement::on_checkBox_WildTrack_clicked);
 
     connect(m_importer, &TakeImporter::finished, this, &FileListManagement::on_importDone);
+
+    // Save, rename, copy, rate changes and the timecode editor.
+    connectServices();
+    connect(f.pushButton_Rename, &QPushButton::clicked, this,
+            &FileListManagement::on_pushButton_Rename_clicked);
+    connect(f.pushButton_CopyTo, &QPushButton::clicked, this,
+            &FileListManagement::on_pushButton_CopyTo_clicked);
+    connect(f.comboBox_SampleRate, &QComboBox::currentIndexChanged, this, [this](int index) {
+        on_comboBox_SampleRate_currentIndexChanged(
+            index < 0 ? QString() : m_ui.comboBox_SampleRate->itemText(index));
+    });
+    connect(f.comboBox_FrameRate, &QComboBox::currentIndexChanged, this, [this](int index) {
+        on_comboBox_FrameRate_currentIndexChanged(
+            index < 0 ? QString() : m_ui.comboBox_FrameRate->itemText(index));
+    });
+    connect(f.pushButton_EditTC, &QPushButton::clicked, this,
+            &FileListManagement::on_pushButton_EditTC_clicked);
+    connect(m_editTC, &EditTC::a, this, &FileListManagement::on_acceptedTCEditor);
+    connect(m_editTC, &EditTC::r, this, &FileListManagement::on_rejectedTCEditor);
 }
 
 // --- Selection and the current take ---------------------------------------

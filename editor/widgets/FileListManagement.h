@@ -1,6 +1,9 @@
 #pragma once
 
 #include "FileListManagementForm.h"
+#include "TakeBatch.h"
+#include "TakeEdits.h"
+#include "TakeSaver.h"
 
 #include <QHash>
 #include <QItemSelection>
@@ -8,10 +11,15 @@
 #include <QMap>
 #include <QModelIndex>
 #include <QPersistentModelIndex>
+#include <QPointer>
 #include <QStringList>
 #include <QWidget>
 
+class AudioFile;
 class AudioFileModel;
+class EditTC;
+class TakeCopier;
+class TakeRenamer;
 class QAction;
 class QMenu;
 class QProgressDialog;
@@ -26,10 +34,14 @@ class TakeImporter;
 // the files until the edits are saved. Imports, clears and deletes whole
 // takes. GUI thread only; the model is not owned.
 //
-// Commands whose implementation lives elsewhere (saving, renaming, copying,
-// rate changes, the timecode editor, playback, reports, split/combine) are
-// "commands": their controls stay disabled until whoever provides the command
-// declares it with setCommandAvailable(), so that no control pretends to work.
+// Saving, renaming and copying run file by file through the services of the
+// file operations engine (TakeSaver, TakeRenamer, TakeCopier), one action at
+// a time, followed by a window-modal progress dialog that offers Cancel.
+//
+// Commands whose implementation lives elsewhere (playback, reports,
+// split/combine) are "commands": their controls stay disabled until whoever
+// provides the command declares it with setCommandAvailable(), so that no
+// control pretends to work.
 class FileListManagement : public QWidget
 {
     Q_OBJECT
@@ -86,6 +98,44 @@ public:
     // and chooses a new current take. Files are not touched.
     void removeSelectedTakesFromModel(const QList<QModelIndex>& rows);
 
+    // --- Saving edits (FileListManagementSave.cpp) ---
+    // Action kinds of the save, rename and copy machinery.
+    enum ActionKind { ActionNone = -1, ActionCopy = 0, ActionRename = 1, ActionUpdate = 2 };
+    // Writes the edits of the current take (or of all selected takes) into
+    // their files, after the rate-change question and the duplicate check.
+    void startSave();
+    // True while a save, rename or copy runs.
+    bool isActionRunning() const;
+    int actionKind() const { return m_actionKind; }
+    // The files of the take of index (model coordinates), in channel order;
+    // empty when its file does not open.
+    QStringList GetFilesToUpdate(const QModelIndex& index) const;
+    // The "_updatebackup" files in the folder of the take of index.
+    QStringList GetBackupFiles(const QModelIndex& index) const;
+    // The edits of row as the flags select them (the take name only when not
+    // multi; the tracks only when the row has as many as the current take).
+    TakeEdits editsForRow(int row, bool multi) const;
+    // The running action's progress dialog (null when none).
+    QProgressDialog* progressDialog() const;
+    // Files a failed or cancelled save wrote already, with the edits written:
+    // the next save leaves them out while the edits are the same.
+    const QHash<QString, TakeEdits>& writtenFiles() const { return m_writtenFiles; }
+
+    // --- Rename and copy (FileListManagementRenameCopy.cpp) ---
+    void startRenameAction();
+    void startCopyAction();
+    // Copies the selected takes (all: every take) into folder; the folder
+    // dialog of startCopyAction() ends here.
+    void startCopyTo(const QString& folder, bool all = false);
+
+    // --- Rate changes and timecode (FileListManagementRates.cpp) ---
+    EditTC* timecodeEditor() const { return m_editTC; }
+    // Recomputes the start, length and end, or (Preserve Start TC checked) the
+    // timestamp, of row for frameRate and sampleRate; file is the row's take.
+    void updateModelOnFrameRateChange(AudioFile& file, int row, const QString& frameRate,
+                                      int sampleRate, const QString& startTC);
+    void updateModelOnTimeCodeEdited(const QString& frameRate, int sampleRate, const QString& tc);
+
 public slots:
     void setButtonsEnabled(bool enabled);
     void setRenameEnabled(bool enabled);
@@ -120,6 +170,8 @@ signals:
     // An import ended: rows added, and files that gave no take (not readable
     // as take files, or not placed in any take).
     void importFinished(int takesAdded, int filesRejected);
+    // A save, rename or copy ended (kind: ActionKind); ok: every file done.
+    void actionFinished(int kind, bool ok);
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -179,6 +231,17 @@ private slots:
     void on_importProgress();
     void on_importDone();
 
+    void on_Save_clicked();
+    void on_progressTimer();
+    void on_progressCanceled();
+    void on_pushButton_Rename_clicked();
+    void on_pushButton_CopyTo_clicked();
+    void on_comboBox_SampleRate_currentIndexChanged(const QString& text);
+    void on_comboBox_FrameRate_currentIndexChanged(const QString& text);
+    void on_pushButton_EditTC_clicked();
+    void on_acceptedTCEditor();
+    void on_rejectedTCEditor();
+
 private:
     // Construction.
     void connectForm();
@@ -224,6 +287,34 @@ private:
     void startNextImport();
     void finishImport(int added, int rejected);
 
+    // Saving.
+    bool adjustTakeDublicates();
+    void revertEdits();
+    void saveCurrent();
+    void saveSelected();
+    void updateModelForSaveSelected(int row);
+    void runSave(QVector<TakeSaver::Job> jobs, const QList<QPersistentModelIndex>& rows);
+    void connectServices();
+
+    // The action machinery shared by save, rename and copy.
+    void makeProgressDialog(const QString& label, int files);
+    void setActionProgress(int value);
+    void onItemProgress(int index, quint32 percent);
+    void onSaveFileFinished(int index, const TakeSaver::FileResult& result);
+    void onBatchItemFinished(int index, const TakeBatch::ItemResult& result);
+    void onActionFinished();
+    // Ends the running action: success closes the dialog a second later,
+    // failure and cancel close it at once; message (when not empty) is shown
+    // with detail as its details.
+    void actionComplete(bool ok, const QString& message, const QString& detail = QString());
+
+    // Rename and copy.
+    void startRename(bool all);
+    void startCopy(bool all);
+    void buildActionFileList(bool all);
+    void updatePreviouslyRenamed(const QString& oldPath, const QString& newPath);
+    bool warnWhenNoTakes();
+
 public:
     // The paths of a file-dialog choice that are read: .wav and .bwf names
     // (any letter case).
@@ -258,4 +349,26 @@ private:
     QProgressDialog* m_importProgress = nullptr;
     QTimer* m_importTimer = nullptr;
     qint64 m_importStartMs = 0;
+
+    // Actions (save, rename, copy): one at a time.
+    TakeSaver* m_saver = nullptr;     // owned (child)
+    TakeRenamer* m_renamer = nullptr; // owned (child)
+    TakeCopier* m_copier = nullptr;   // owned (child)
+    QPointer<QProgressDialog> m_progressDialog;
+    int m_actionKind = ActionNone;
+    int m_stepIndex = -1;    // files finished in the running action
+    int m_actionTotal = 0;   // files of the running action
+    int m_progressValue = 0; // step index * 100 + the file's percentage
+    bool m_progressUpdateQueued = false;
+    bool m_actionCancelled = false;
+    QStringList m_actionFiles; // files of a rename or copy
+    QString m_actionText;      // copy: the destination folder
+    QStringList m_actionNotes; // files skipped or refused, shown at the end
+    QString m_actionError;     // the first failure of the running action
+    QString m_actionMessage;   // the message for it, when not the general one
+    bool m_multiTakeSave = false;
+    QVector<TakeSaver::Job> m_saveJobs;       // the running save
+    QList<QPersistentModelIndex> m_saveRows;  // rows of the running save
+    QHash<QString, TakeEdits> m_writtenFiles; // see writtenFiles()
+    EditTC* m_editTC = nullptr;               // owned (child of pushButton_EditTC)
 };

@@ -25,6 +25,8 @@ const char* const kFlagKeys[] = {
 void FileListManagement::InitModifyFlags()
 {
     m_modifyFlags.clear();
+    // Without edits there is nothing a failed save could have left pending.
+    m_writtenFiles.clear();
     for (const char* key : kFlagKeys)
         m_modifyFlags.insert(QLatin1String(key), false);
 }

@@ -823,8 +823,12 @@ void TestFileListManagement::gatedButtonsFollowTheirCommand()
 {
     QSignalSpy rename(m_editor.get(), &FileListManagement::renameEnabled);
     importDemo(1);
-    // Renaming is possible for the list, but nothing provides it yet.
+    // Renaming is possible for the list; withdrawn, its controls go off.
     auto* button = field<QPushButton>("pushButton_Rename");
+    QVERIFY(button->isEnabled());
+    m_editor->setCommandAvailable(FileListManagement::Command::Rename, false);
+    m_editor->setCommandAvailable(FileListManagement::Command::Save, false);
+    m_editor->setCommandAvailable(FileListManagement::Command::RateChange, false);
     QVERIFY(!button->isEnabled());
     QVERIFY(!rename.isEmpty());
     QCOMPARE(rename.last().at(0).toBool(), false);

@@ -56,6 +56,7 @@ private slots:
     void actionsAndShortcuts();
     void commandsThatDoNotExistYetStayDisabled();
     void renameStaysDisabledUntilTheEditorReportsIt();
+    void renameAndCopyWithAnEmptyListWarn();
     void enablingSignalsFollowTheEditor();
     void openPathsImportsTakesAsADrop();
     void closingIsAccepted();
@@ -181,11 +182,22 @@ void TestVelmora::renameStaysDisabledUntilTheEditorReportsIt()
     GuiTestUtil::writeDemoTakes(dir.path(), 2);
     QAction* rename = action("actionRename");
     QVERIFY(!rename->isEnabled());
-    // Takes are listed, but nothing provides renaming yet.
+    QVERIFY(!action("actionCopyTo")->isEnabled());
+    // Takes are listed: the editor reports Rename and Copy To as possible.
     QVERIFY(GuiTestUtil::importAndWait(*m_window->editor(), {dir.path()}, false));
     QCOMPARE(m_window->model()->rowCount(), 2);
-    QVERIFY(!rename->isEnabled());
-    QVERIFY(!action("actionCopyTo")->isEnabled());
+    QVERIFY(rename->isEnabled());
+    QVERIFY(action("actionCopyTo")->isEnabled());
+}
+
+void TestVelmora::renameAndCopyWithAnEmptyListWarn()
+{
+    for (const char* name : {"actionRename", "actionCopyTo"}) {
+        GuiTestUtil::MessageBoxAnswerer answer(QMessageBox::Ok);
+        action(name)->setEnabled(true); // the handler guards itself as well
+        action(name)->trigger();
+        QCOMPARE(answer.texts, QStringList{"No takes present in Take List."});
+    }
 }
 
 void TestVelmora::enablingSignalsFollowTheEditor()
@@ -194,11 +206,10 @@ void TestVelmora::enablingSignalsFollowTheEditor()
     QSignalSpy rename(editor, &FileListManagement::renameEnabled);
     editor->setCommandAvailable(FileListManagement::Command::Rename, true);
     editor->setRenameEnabled(true);
-    // The editor reports it; the action still waits for its command to exist
-    // in the main window.
+    // The action follows what the editor reports.
     QVERIFY(!rename.isEmpty());
     QCOMPARE(rename.last().at(0).toBool(), true);
-    QVERIFY(!action("actionRename")->isEnabled());
+    QVERIFY(action("actionRename")->isEnabled());
     editor->setRenameEnabled(false);
     QCOMPARE(rename.last().at(0).toBool(), false);
     QVERIFY(!action("actionRename")->isEnabled());

@@ -1,0 +1,41 @@
+#include "TakeCopier.h"
+
+#include "SafeFileOps.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+TakeCopier::TakeCopier(QObject* parent) : TakeBatch(parent) {}
+
+QString TakeCopier::destinationFor(const QString& folder, const QString& source)
+{
+    return QDir(folder).filePath(QFileInfo(source).fileName());
+}
+
+bool TakeCopier::startItem(ItemResult& r)
+{
+    r.target = destinationFor(m_folder, r.source);
+    if (m_folder.isEmpty() || !QFileInfo(m_folder).isDir()) {
+        r.outcome = Outcome::Failed;
+        r.reason = QStringLiteral("%1: no such folder").arg(m_folder);
+        return false;
+    }
+    if (SafeFileOps::samePath(r.source, r.target)) {
+        r.outcome = Outcome::Failed;
+        r.reason = AudioThread::kMsgSameSource;
+        return false;
+    }
+    if (!m_overwrite && (QFileInfo::exists(r.target) || QFileInfo(r.target).isSymLink())) {
+        r.outcome = Outcome::Skipped;
+        r.reason = QStringLiteral("%1 already exists").arg(r.target);
+        return false;
+    }
+    QString destination = r.target;
+    QString source = r.source;
+    if (!thread().Copy(destination, source)) {
+        r.outcome = Outcome::Failed;
+        r.reason = QStringLiteral("another operation is still running");
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,704 @@
+#include "AudioFile.h"
+#include "AudioFileModel.h"
+#include "EditTC.h"
+#include "FileListManagement.h"
+#include "GuiTestUtil.h"
+#include "TakeColumns.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTreeView>
+#include <QtTest>
+
+#include <memory>
+
+using namespace TakeColumns;
+using GuiTestUtil::MessageBoxAnswerer;
+
+// Saving edits from the editor panel, rate changes and the timecode editor,
+// rename and copy: what reaches the files, the model and the action state.
+class TestFileListSave : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<AudioFileModel> m_model;
+    std::unique_ptr<FileListManagement> m_editor;
+    QTemporaryDir m_tmp;
+    QString m_dir;
+
+    QTreeView* view() const { return m_editor->findChild<QTreeView*>("treeView"); }
+    template <typename T> T* field(const char* name) const
+    {
+        T* w = m_editor->findChild<T*>(QLatin1String(name));
+        if (!w)
+            qFatal("no widget %s", name);
+        return w;
+    }
+    QString cell(int row, int column) const
+    {
+        return m_model->data(m_model->index(row, column)).toString();
+    }
+    int rowNamed(const QString& name) const
+    {
+        for (int r = 0; r < m_model->rowCount(); ++r) {
+            if (cell(r, FileName) == name)
+                return r;
+        }
+        return -1;
+    }
+    int viewRowOf(int modelRow) const
+    {
+        for (int v = 0; v < view()->model()->rowCount(); ++v) {
+            if (view()->model()->index(v, Path).data().toString() == cell(modelRow, Path))
+                return v;
+        }
+        return -1;
+    }
+    // Selects the given model rows; the last becomes the current take.
+    void selectRows(const QList<int>& rows)
+    {
+        QItemSelectionModel* s = view()->selectionModel();
+        for (int i = 0; i < rows.size(); ++i) {
+            const QModelIndex index = view()->model()->index(viewRowOf(rows.at(i)), 0);
+            s->setCurrentIndex(index, (i == 0 ? QItemSelectionModel::ClearAndSelect
+                                              : QItemSelectionModel::Select) |
+                                          QItemSelectionModel::Rows);
+        }
+    }
+    void edit(const char* lineEdit, const QString& text)
+    {
+        auto* e = field<QLineEdit>(lineEdit);
+        e->setText(text);
+        emit e->textEdited(text);
+    }
+    bool anyFlag() const
+    {
+        bool rate = false, name = false;
+        return m_editor->IsEdited(rate, name);
+    }
+    QString path(const QString& name) const { return m_dir + "/" + name; }
+    static QStringList monoFiles(const QString& dir, int take)
+    {
+        QStringList files;
+        for (int c = 1; c <= 4; ++c)
+            files << dir + QStringLiteral("/T%1_%2.WAV").arg(take, 4, 10, QChar('0')).arg(c);
+        return files;
+    }
+    // The audio bytes of a take file.
+    static QByteArray audioOf(const QString& file)
+    {
+        AudioFile f;
+        if (!f.Open(file))
+            return QByteArray();
+        QFile raw(file);
+        if (!raw.open(QIODevice::ReadOnly) || !raw.seek(qint64(f.m_fileDataPos)))
+            return QByteArray();
+        return raw.read(qint64(f.m_info.dataSize));
+    }
+    static AudioFile* open(const QString& file)
+    {
+        auto* f = new AudioFile;
+        if (!f->Open(file))
+            qWarning("cannot open %s", qPrintable(file));
+        return f;
+    }
+    // Runs action (which starts a save, rename or copy) and waits for its end.
+    bool runAction(const std::function<void()>& action, bool* ok = nullptr)
+    {
+        QSignalSpy finished(m_editor.get(), &FileListManagement::actionFinished);
+        action();
+        if (finished.isEmpty() && !finished.wait(30000))
+            return false;
+        if (ok)
+            *ok = finished.first().at(1).toBool();
+        return true;
+    }
+    void importDemo(int takes)
+    {
+        QVERIFY(!GuiTestUtil::writeDemoTakes(m_dir, takes).isEmpty());
+        QVERIFY(GuiTestUtil::importAndWait(*m_editor, {m_dir}, false));
+        QCOMPARE(m_model->rowCount(), takes);
+    }
+    QStringList backups() const { return QDir(m_dir).entryList({"*_updatebackup*"}, QDir::Files); }
+
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        GuiTestUtil::initApplication();
+    }
+
+    void init()
+    {
+        QVERIFY(m_tmp.isValid());
+        m_dir = m_tmp.filePath("takes");
+        QDir(m_dir).removeRecursively();
+        QDir().mkpath(m_dir);
+        m_model = std::make_unique<AudioFileModel>();
+        m_editor = std::make_unique<FileListManagement>(nullptr, m_model.get());
+        m_editor->resize(1200, 700);
+    }
+
+    void cleanup()
+    {
+        m_editor.reset();
+        m_model.reset();
+    }
+
+    void commandsAreAvailable()
+    {
+        importDemo(1);
+        for (const char* name :
+             {"Save", "pushButton_Rename", "pushButton_CopyTo", "pushButton_EditTC"})
+            QVERIFY2(field<QPushButton>(name)->isEnabled(), name);
+        QVERIFY(field<QComboBox>("comboBox_FrameRate")->isEnabled());
+        QVERIFY(field<QComboBox>("comboBox_SampleRate")->isEnabled());
+    }
+
+    void savingAMonoTakeWritesAllFourFiles()
+    {
+        importDemo(2);
+        const int mono = rowNamed("T0002_X.WAV");
+        QVERIFY(mono >= 0);
+        selectRows({mono});
+        const QStringList files = monoFiles(m_dir, 2);
+        QList<QByteArray> audio;
+        for (const QString& f : files)
+            audio << audioOf(f);
+        edit("Project", "Feature X");
+        bool ok = false;
+        QVERIFY(runAction([&] { field<QPushButton>("Save")->click(); }, &ok));
+        QVERIFY(ok);
+        QProgressDialog* progress = m_editor->progressDialog();
+        QVERIFY(progress);
+        QCOMPARE(progress->maximum(), 400);
+        QCOMPARE(progress->value(), 400);
+        QCOMPARE(progress->labelText(), QStringLiteral("Updating files..."));
+        for (int i = 0; i < 4; ++i) {
+            std::unique_ptr<AudioFile> f(open(files.at(i)));
+            QCOMPARE(f->GetProjectName(), QStringLiteral("Feature X"));
+            QCOMPARE(audioOf(files.at(i)), audio.at(i));
+        }
+        QVERIFY(!anyFlag());
+        QVERIFY(backups().isEmpty());
+        QCOMPARE(m_editor->actionKind(), int(FileListManagement::ActionNone));
+        // The dialog closes a second after the end.
+        QTRY_VERIFY_WITH_TIMEOUT(!m_editor->progressDialog(), 5000);
+    }
+
+    void aRewriteLeavesNoBackup()
+    {
+        importDemo(1);
+        selectRows({0});
+        const QString file = path("T0001.WAV");
+        const QByteArray audio = audioOf(file);
+        // Too long for the iXML chunk: the take is rewritten through a backup.
+        auto* notes = field<QPlainTextEdit>("Notes");
+        emit notes->cursorPositionChanged(); // the user is in the notes
+        notes->setPlainText(QString(20000, 'n'));
+        QVERIFY(m_editor->modifyFlags().value("Notes"));
+        QVERIFY(runAction([&] { m_editor->startSave(); }));
+        std::unique_ptr<AudioFile> f(open(file));
+        QCOMPARE(f->GetNotes().size(), 20000);
+        QCOMPARE(audioOf(file), audio);
+        QVERIFY(backups().isEmpty());
+    }
+
+    void severalTakesGetTheProjectButNotTheTakeName()
+    {
+        importDemo(5);
+        QList<int> rows;
+        for (int r = 0; r < 5; ++r)
+            rows << r;
+        selectRows(rows);
+        QVERIFY(!field<QLineEdit>("Take")->isEnabled());
+        const int current = m_editor->currentModelIndex().row();
+        edit("Project", "Series");
+        edit("Take", "99"); // a disabled field: a take name belongs to one take
+        QVERIFY(runAction([&] { m_editor->startSave(); }));
+        const QStringList files = QDir(m_dir).entryList({"*.WAV"}, QDir::Files);
+        QCOMPARE(files.size(), 3 + 2 * 4);
+        for (const QString& name : files) {
+            std::unique_ptr<AudioFile> f(open(path(name)));
+            QCOMPARE(f->GetProjectName(), QStringLiteral("Series"));
+            QVERIFY2(f->GetTakeName() != QLatin1String("99"), qPrintable(name));
+        }
+        for (int r = 0; r < 5; ++r)
+            QCOMPARE(cell(r, Project), QStringLiteral("Series"));
+        QCOMPARE(cell(current, Take), QStringLiteral("99")); // the model keeps what was typed
+        QVERIFY(!anyFlag());
+    }
+
+    void aConfirmedDuplicateGetsAPlusScene()
+    {
+        importDemo(2);
+        const int poly = rowNamed("T0001.WAV"), mono = rowNamed("T0002_X.WAV");
+        selectRows({poly});
+        edit("Scene", cell(mono, Scene));
+        edit("Take", cell(mono, Take));
+        const QString scene = cell(mono, Scene);
+        MessageBoxAnswerer ok(QMessageBox::Ok);
+        QVERIFY(runAction([&] { m_editor->startSave(); }));
+        QCOMPARE(ok.texts.size(), 1);
+        QVERIFY(ok.texts.first().startsWith("Scene/take duplication has been detected."));
+        QCOMPARE(cell(poly, Scene), "+" + scene);
+        QCOMPARE(field<QLineEdit>("Scene")->text(), "+" + scene);
+        QCOMPARE(cell(mono, Scene), scene);
+        std::unique_ptr<AudioFile> f(open(path("T0001.WAV")));
+        QCOMPARE(f->GetSceneName(), "+" + scene);
+    }
+
+    void aCancelledDuplicateRevertsTheEdits()
+    {
+        importDemo(2);
+        const int poly = rowNamed("T0001.WAV"), mono = rowNamed("T0002_X.WAV");
+        selectRows({poly});
+        const QString scene = cell(poly, Scene);
+        edit("Scene", cell(mono, Scene));
+        edit("Take", cell(mono, Take));
+        MessageBoxAnswerer cancel(QMessageBox::Cancel);
+        QSignalSpy finished(m_editor.get(), &FileListManagement::actionFinished);
+        m_editor->startSave();
+        QCOMPARE(cancel.texts.size(), 1);
+        QCOMPARE(cell(poly, Scene), scene);
+        QVERIFY(!anyFlag());
+        QCOMPARE(finished.count(), 0);
+    }
+
+    void savingWithoutEditsDoesNothing()
+    {
+        importDemo(1);
+        const QDateTime before = QFileInfo(path("T0001.WAV")).lastModified();
+        QSignalSpy finished(m_editor.get(), &FileListManagement::actionFinished);
+        field<QPushButton>("Save")->click();
+        QCoreApplication::processEvents();
+        QCOMPARE(finished.count(), 0);
+        QVERIFY(!m_editor->progressDialog());
+        QCOMPARE(QFileInfo(path("T0001.WAV")).lastModified(), before);
+    }
+
+    // A failed save keeps the edits and flags, closes its dialog, resets the
+    // action, and the next save writes only what is still to be written.
+    void aFailedSaveKeepsTheEditsAndRetriesWhatIsPending()
+    {
+        importDemo(2);
+        selectRows({rowNamed("T0002_X.WAV")});
+        const QStringList files = monoFiles(m_dir, 2);
+        QFile::Permissions perms = QFileInfo(files.at(2)).permissions();
+        QVERIFY(QFile::setPermissions(files.at(2), QFile::ReadOwner | QFile::ReadGroup));
+        edit("Project", "Retry");
+        MessageBoxAnswerer answer(QMessageBox::Ok);
+        bool ok = true;
+        QVERIFY(runAction([&] { m_editor->startSave(); }, &ok));
+        QVERIFY(!ok);
+        QCOMPARE(answer.texts, QStringList{"Error occurred during process."});
+        QVERIFY(anyFlag());
+        QCOMPARE(cell(rowNamed("T0002_X.WAV"), Project), QStringLiteral("Retry"));
+        QCOMPARE(m_editor->writtenFiles().size(), 2);
+        QVERIFY(!m_editor->progressDialog());
+        QVERIFY(!m_editor->isActionRunning());
+        for (const QString& f : files)
+            QVERIFY(!audioOf(f).isEmpty());
+
+        QVERIFY(QFile::setPermissions(files.at(2), perms));
+        QVERIFY(runAction([&] { m_editor->startSave(); }, &ok));
+        QVERIFY(ok);
+        QCOMPARE(m_editor->progressDialog()->maximum(), 200); // _3 and _4 only
+        for (const QString& f : files) {
+            std::unique_ptr<AudioFile> a(open(f));
+            QCOMPARE(a->GetProjectName(), QStringLiteral("Retry"));
+        }
+        QVERIFY(!anyFlag());
+        QVERIFY(m_editor->writtenFiles().isEmpty());
+        QCOMPARE(answer.texts.size(), 1);
+    }
+
+    void aCancelledSaveChangesNothingAndIsNotStuck()
+    {
+        importDemo(2);
+        selectRows({rowNamed("T0002_X.WAV")});
+        edit("Tape", "T9");
+        bool ok = true;
+        QVERIFY(runAction(
+            [&] {
+                m_editor->startSave();
+                QVERIFY(m_editor->progressDialog());
+                // The user presses the dialog's Cancel button.
+                auto* cancel = m_editor->progressDialog()->findChild<QPushButton*>();
+                QVERIFY(cancel);
+                cancel->click();
+            },
+            &ok));
+        QVERIFY(!ok);
+        QVERIFY(anyFlag());
+        QVERIFY(!m_editor->progressDialog());
+        for (const QString& f : monoFiles(m_dir, 2)) {
+            std::unique_ptr<AudioFile> a(open(f));
+            QVERIFY(a->GetTapeName() != QLatin1String("T9"));
+        }
+        // Saving again works: no "Please wait" with nothing running.
+        MessageBoxAnswerer none(QMessageBox::Ok);
+        QVERIFY(runAction([&] { m_editor->startSave(); }, &ok));
+        QVERIFY(ok);
+        QVERIFY(none.texts.isEmpty());
+    }
+
+    void savingWhileACopyRunsAsksToWait()
+    {
+        importDemo(2);
+        QDir().mkpath(m_tmp.filePath("out"));
+        selectRows({rowNamed("T0002_X.WAV")});
+        edit("Tape", "W");
+        MessageBoxAnswerer answer(QMessageBox::Ok);
+        QVERIFY(runAction([&] {
+            m_editor->startCopyTo(m_tmp.filePath("out"));
+            m_editor->startSave();
+        }));
+        QCOMPARE(answer.texts, QStringList{"Please wait until action completes and try again."});
+        QVERIFY(anyFlag());
+        QVERIFY(runAction([&] { m_editor->startSave(); }));
+        QVERIFY(!anyFlag());
+    }
+
+    void rateChanges_data()
+    {
+        QTest::addColumn<bool>("frameRate"); // else the sample rate
+        QTest::addColumn<bool>("preserve");
+        QTest::newRow("frame rate, timestamp kept") << true << false;
+        QTest::newRow("frame rate, start kept") << true << true;
+        QTest::newRow("sample rate, timestamp kept") << false << false;
+        QTest::newRow("sample rate, start kept") << false << true;
+    }
+
+    void rateChanges()
+    {
+        QFETCH(bool, frameRate);
+        QFETCH(bool, preserve);
+        importDemo(1);
+        selectRows({0});
+        field<QCheckBox>("checkBox_PreserveStartTC")->setChecked(preserve);
+        const QStringList before = [&] {
+            QStringList c;
+            for (int i = 0; i < Count; ++i)
+                c << cell(0, i);
+            return c;
+        }();
+        std::unique_ptr<AudioFile> f(open(path("T0001.WAV")));
+        QString fr = cell(0, FrameRate);
+        int rate = cell(0, SampleRate).toInt();
+        QComboBox* combo =
+            field<QComboBox>(frameRate ? "comboBox_FrameRate" : "comboBox_SampleRate");
+        const QString chosen = frameRate ? (fr == "25 ND" ? "24 ND" : "25 ND") : "96000";
+        combo->setCurrentIndex(combo->findText(chosen));
+        if (frameRate)
+            fr = chosen;
+        else
+            rate = chosen.toInt();
+
+        QList<int> changed;
+        if (frameRate)
+            changed << FrameRate << MasterSpeed;
+        else
+            changed << SampleRate << TCSampleRate;
+        if (preserve) {
+            const QString samples = f->GetSamplesSinceMidnight(rate, fr, before.at(StartTC));
+            QCOMPARE(cell(0, SamplesSinceMidnight), samples);
+            QCOMPARE(cell(0, EndTC), f->GetTCEnd(samples, fr, rate));
+            QCOMPARE(field<QLabel>("label_SampleStamp")->text(), samples);
+            changed << SamplesSinceMidnight << EndTC << Length;
+        } else {
+            QCOMPARE(cell(0, StartTC), f->GetTCStart(fr, rate));
+            QCOMPARE(cell(0, EndTC), f->GetTCEnd(fr, rate));
+            QCOMPARE(field<QLabel>("StartTC")->text(), cell(0, StartTC));
+            changed << StartTC << EndTC << Length;
+        }
+        QCOMPARE(cell(0, Length), f->GetDuration(rate));
+        for (int c = 0; c < Count; ++c) {
+            if (!changed.contains(c))
+                QVERIFY2(cell(0, c) == before.at(c), qPrintable(QString::number(c)));
+        }
+        const auto& flags = m_editor->modifyFlags();
+        QCOMPARE(flags.value("FrameRate"), frameRate);
+        QCOMPARE(flags.value("SampleRate"), !frameRate);
+        QCOMPARE(flags.value("SamplesSinceMidnight"), preserve);
+        if (!frameRate)
+            QCOMPARE(cell(0, TCSampleRate), QStringLiteral("96000"));
+
+        // Saved after the question, the file reads back what the row shows.
+        MessageBoxAnswerer answer(QMessageBox::Ok);
+        QVERIFY(runAction([&] { m_editor->startSave(); }));
+        QCOMPARE(answer.texts.size(), 1);
+        QVERIFY(answer.texts.first().startsWith("Are you sure you wish to save these changes?"));
+        std::unique_ptr<AudioFile> g(open(path("T0001.WAV")));
+        QCOMPARE(g->GetFrameRate(), fr);
+        QCOMPARE(int(g->GetSampleRate()), rate);
+        QCOMPARE(g->GetTCStart(), cell(0, StartTC));
+        QCOMPARE(g->GetSamplesSinceMidnight(), cell(0, SamplesSinceMidnight));
+    }
+
+    void aRateChangeDiscardedRestoresTheFile()
+    {
+        importDemo(1);
+        selectRows({0});
+        const QString start = cell(0, StartTC), fr = cell(0, FrameRate);
+        auto* combo = field<QComboBox>("comboBox_FrameRate");
+        combo->setCurrentIndex(combo->findText(fr == "25 ND" ? "24 ND" : "25 ND"));
+        MessageBoxAnswerer discard(QMessageBox::Discard);
+        m_editor->startSave();
+        QCOMPARE(discard.texts.size(), 1);
+        QCOMPARE(cell(0, FrameRate), fr);
+        QCOMPARE(cell(0, StartTC), start);
+        QVERIFY(!anyFlag());
+    }
+
+    void aTypedSampleRateMustBeANumber()
+    {
+        importDemo(1);
+        selectRows({0});
+        auto* combo = field<QComboBox>("comboBox_SampleRate");
+        combo->addItem("abc");
+        combo->setCurrentIndex(combo->count() - 1);
+        QCOMPARE(cell(0, SampleRate), QStringLiteral("48000"));
+        QVERIFY(!anyFlag());
+        QCOMPARE(combo->currentText(), QStringLiteral("48000"));
+    }
+
+    void frameLimits_data()
+    {
+        QTest::addColumn<QString>("rate");
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("shown"); // the line edit afterwards
+        const QString frames = "Invalid frame number.\n Please enter valid frame number.";
+        const QString time = "Invalid time.\n Please enter valid time.";
+        QTest::newRow("25 ND 24") << "25 ND"
+                                  << "01:02:03:24" << true << ""
+                                  << "01:02:03:24";
+        QTest::newRow("25 ND 25") << "25 ND"
+                                  << "01:02:03:25" << false << frames << "01:02:03:07";
+        QTest::newRow("29.97 DF 29") << "29.97 DF"
+                                     << "01:02:03:29" << true << ""
+                                     << "01:02:03:29";
+        QTest::newRow("29.97 DF 30") << "29.97 DF"
+                                     << "01:02:03:30" << false << frames << "01:02:03:07";
+        QTest::newRow("23.97 ND 23") << "23.97 ND"
+                                     << "01:02:03:23" << true << ""
+                                     << "01:02:03:23";
+        QTest::newRow("23.97 ND 24") << "23.97 ND"
+                                     << "01:02:03:24" << false << frames << "01:02:03:07";
+        QTest::newRow("hours") << "25 ND"
+                               << "24:00:00:00" << false << time << "10:00:00:00";
+        QTest::newRow("minutes") << "25 ND"
+                                 << "01:60:00:00" << false << time << "01:00:00:00";
+        QTest::newRow("seconds") << "25 ND"
+                                 << "01:00:61:00" << false << time << "01:00:00:00";
+        QTest::newRow("short") << "25 ND"
+                               << "01:00:0" << false
+                               << "Invalid Time Code.\n Please enter valid Time Code."
+                               << "01:00:0:";
+    }
+
+    void frameLimits()
+    {
+        QFETCH(QString, rate);
+        QFETCH(QString, entry);
+        QFETCH(bool, accepted);
+        QFETCH(QString, message);
+        QFETCH(QString, shown);
+        EditTC* tc = m_editor->timecodeEditor();
+        tc->setFrameRateLimitations(rate);
+        tc->setTimecode("10:00:00;07");
+        tc->lineEdit()->setText(entry);
+        MessageBoxAnswerer answer(QMessageBox::Ok);
+        QCOMPARE(tc->validateTimeCode(), accepted);
+        QCOMPARE(answer.texts, message.isEmpty() ? QStringList() : QStringList{message});
+        QCOMPARE(tc->lineEdit()->text(), shown);
+    }
+
+    void originatorTime_data()
+    {
+        QTest::addColumn<QString>("time");
+        QTest::addColumn<QString>("timecode");
+        QTest::newRow("colons") << "14:03:22"
+                                << "14:03:22:00";
+        QTest::newRow("creation time") << "14-03-22"
+                                       << "14:03:22:00";
+        QTest::newRow("none") << ""
+                              << "";
+        QTest::newRow("one part") << "14032200"
+                                  << "";
+    }
+
+    void originatorTime()
+    {
+        QFETCH(QString, time);
+        QFETCH(QString, timecode);
+        EditTC* tc = m_editor->timecodeEditor();
+        tc->setTimeCreation(time);
+        QCOMPARE(tc->creationTimecode(), timecode);
+    }
+
+    void theTimecodeEditorSetsTheTimestamp()
+    {
+        importDemo(1);
+        selectRows({0});
+        auto* combo = field<QComboBox>("comboBox_FrameRate");
+        combo->setCurrentIndex(combo->findText("29.97 DF"));
+        field<QPushButton>("pushButton_EditTC")->click();
+        EditTC* tc = m_editor->timecodeEditor();
+        QVERIFY(tc->isVisible());
+        QVERIFY(!field<QCheckBox>("checkBox_PreserveStartTC")->isChecked());
+        QCOMPARE(tc->frameLimit(), QStringLiteral("29.97"));
+
+        // No originator time in the row: the editor says so and stays manual.
+        m_model->setData(m_model->index(0, Time), QString());
+        tc->setTimeCreation(QString());
+        MessageBoxAnswerer answer(QMessageBox::Ok);
+        tc->findChild<QRadioButton*>("radioButton_CreationTime")->click();
+        QCOMPARE(answer.texts, QStringList{"There is no valid Originator Time available.\n "
+                                           "Please edit Time Code manually."});
+        QVERIFY(tc->findChild<QRadioButton*>("radioButton_Manually")->isChecked());
+
+        tc->lineEdit()->setText("11:22:33:10");
+        tc->on_buttonBox_accepted();
+        QVERIFY(!tc->isVisible());
+        QCOMPARE(cell(0, StartTC), QStringLiteral("11:22:33;10"));
+        std::unique_ptr<AudioFile> f(open(path("T0001.WAV")));
+        const int rate = cell(0, SampleRate).toInt();
+        const QString samples = f->GetSamplesSinceMidnight(rate, "29.97 DF", "11:22:33;10");
+        QCOMPARE(cell(0, SamplesSinceMidnight), samples);
+        QCOMPARE(cell(0, EndTC), f->GetTCEnd(samples, "29.97 DF", rate));
+        QVERIFY(m_editor->modifyFlags().value("SamplesSinceMidnight"));
+        QVERIFY(field<QCheckBox>("checkBox_PreserveStartTC")->isChecked());
+    }
+
+    void theOriginatorTimeBecomesTheStart()
+    {
+        importDemo(1);
+        selectRows({0});
+        m_model->setData(m_model->index(0, Time), QStringLiteral("14:03:22"));
+        field<QPushButton>("pushButton_EditTC")->click();
+        EditTC* tc = m_editor->timecodeEditor();
+        tc->findChild<QRadioButton*>("radioButton_CreationTime")->click();
+        QCOMPARE(tc->lineEdit()->text(), QStringLiteral("14:03:22:00"));
+        QVERIFY(!tc->lineEdit()->isEnabled());
+        tc->on_buttonBox_accepted();
+        const bool df = cell(0, FrameRate).contains("DF");
+        QCOMPARE(cell(0, StartTC),
+                 df ? QStringLiteral("14:03:22;00") : QStringLiteral("14:03:22:00"));
+    }
+
+    void renamingAMonoTakeKeepsItsSuffixes()
+    {
+        importDemo(2);
+        const int mono = rowNamed("T0002_X.WAV");
+        selectRows({mono});
+        const QString scene = cell(mono, Scene), take = cell(mono, Take);
+        QList<QByteArray> audio;
+        for (const QString& f : monoFiles(m_dir, 2))
+            audio << audioOf(f);
+        MessageBoxAnswerer ok(QMessageBox::Ok);
+        bool done = false;
+        QVERIFY(runAction([&] { field<QPushButton>("pushButton_Rename")->click(); }, &done));
+        QVERIFY(done);
+        QCOMPARE(ok.texts.size(), 1); // the question only
+        const QString base = scene + "T" + take;
+        for (int c = 1; c <= 4; ++c) {
+            const QString now = path(QStringLiteral("%1_%2.WAV").arg(base).arg(c));
+            QVERIFY2(QFileInfo::exists(now), qPrintable(now));
+            QCOMPARE(audioOf(now), audio.at(c - 1));
+        }
+        QVERIFY(!QFileInfo::exists(path("T0002_1.WAV")));
+        QCOMPARE(cell(mono, FileName), base + "_X.WAV");
+        QCOMPARE(cell(mono, CurrentName), base + "_X.WAV");
+        QCOMPARE(cell(mono, Path), path(base + "_1.WAV"));
+        QCOMPARE(field<QLabel>("FileName")->text(), base + "_X.WAV");
+    }
+
+    void renamingToAnExistingNameSkips()
+    {
+        importDemo(1);
+        selectRows({0});
+        const QString target = path(cell(0, Scene) + "T" + cell(0, Take) + ".WAV");
+        QFile other(target);
+        QVERIFY(other.open(QIODevice::WriteOnly));
+        other.write("another take");
+        other.close();
+        MessageBoxAnswerer ok(QMessageBox::Ok);
+        bool done = false;
+        QVERIFY(runAction([&] { m_editor->startRenameAction(); }, &done));
+        QVERIFY(done);
+        QVERIFY(QFileInfo::exists(path("T0001.WAV")));
+        QCOMPARE(cell(0, Path), path("T0001.WAV"));
+        QVERIFY(other.open(QIODevice::ReadOnly));
+        QCOMPARE(other.readAll(), QByteArray("another take"));
+    }
+
+    void renamingAClimbingSceneStaysInTheFolder()
+    {
+        // Another tool wrote the scene; the editor's validator would refuse it.
+        QVERIFY(!GuiTestUtil::writeDemoTakes(m_dir, 1).isEmpty());
+        TakeEdits e;
+        e.scene = QStringLiteral("../../x");
+        TakeSaver().run({path("T0001.WAV")}, e);
+        QVERIFY(GuiTestUtil::importAndWait(*m_editor, {m_dir}, false));
+        selectRows({0});
+        QCOMPARE(cell(0, Scene), QStringLiteral("../../x"));
+        MessageBoxAnswerer ok(QMessageBox::Ok);
+        QVERIFY(runAction([&] { m_editor->startRenameAction(); }));
+        const QStringList here = QDir(m_dir).entryList(QDir::Files | QDir::Hidden);
+        QCOMPARE(here, QStringList{"___.._xT" + cell(0, Take) + ".WAV"});
+        QCOMPARE(QFileInfo(cell(0, Path)).absolutePath(), QFileInfo(m_dir).absoluteFilePath());
+    }
+
+    void copyIntoTheSourceFolderIsRefused()
+    {
+        importDemo(2);
+        selectRows({0, 1});
+        MessageBoxAnswerer ok(QMessageBox::Ok);
+        QSignalSpy finished(m_editor.get(), &FileListManagement::actionFinished);
+        m_editor->startCopyTo(m_dir);
+        QCOMPARE(ok.texts, QStringList{"Source and Destination are the same.\n Please select a "
+                                       "different Destination."});
+        QCOMPARE(QDir(m_dir).entryList(QDir::Files).size(), 5);
+        QVERIFY(!m_editor->isActionRunning());
+    }
+
+    void copyCopiesWholeTakesAndKeepsOtherFiles()
+    {
+        importDemo(2);
+        const QString out = m_tmp.filePath("out");
+        QDir(out).removeRecursively();
+        QDir().mkpath(out);
+        QFile other(out + "/T0001.WAV");
+        QVERIFY(other.open(QIODevice::WriteOnly));
+        other.write("another day");
+        other.close();
+        selectRows({0, 1});
+        MessageBoxAnswerer ok(QMessageBox::Ok);
+        QVERIFY(runAction([&] { m_editor->startCopyTo(out); }));
+        for (const QString& f : monoFiles(m_dir, 2))
+            QCOMPARE(audioOf(out + "/" + QFileInfo(f).fileName()), audioOf(f));
+        QVERIFY(other.open(QIODevice::ReadOnly));
+        QCOMPARE(other.readAll(), QByteArray("another day"));
+        QCOMPARE(ok.texts.size(), 1);
+        QVERIFY(ok.texts.first().startsWith("Some files were not copied:"));
+        QCOMPARE(m_model->rowCount(), 2); // copies are not listed
+    }
+};
+
+QTEST_MAIN(TestFileListSave)
+#include "tst_filelistsave.moc"

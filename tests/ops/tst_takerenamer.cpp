@@ -1,0 +1,280 @@
+#include "AudioFile.h"
+#include "OpsTestKit.h"
+#include "TakeCopier.h"
+#include "TakeRenamer.h"
+#include "TakeSaver.h"
+#include "TestUtil.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// The rename and copy services, per-file save jobs, and "velmora-cli rename".
+class TestTakeRenamer : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_tmp;
+
+    QString path(const QString& name) const { return m_tmp.filePath(name); }
+
+    static int cli(const QStringList& args, QByteArray* out = nullptr, QByteArray* err = nullptr)
+    {
+        return TestUtil::run(QStringLiteral(VELMORA_CLI), args, out, err);
+    }
+
+    // A take file with scene and take set through the save service.
+    QByteArray writeTake(const QString& name, const QString& scene, const QString& take,
+                         int channels = 2, int firstChannel = 1)
+    {
+        OpsTake spec;
+        spec.channels = channels;
+        spec.firstChannel = firstChannel;
+        spec.family = QStringLiteral("USQRXFAMILY0000000000000000001");
+        const QByteArray audio = OpsTestKit::write(path(name), spec);
+        TakeEdits e;
+        e.scene = scene;
+        e.take = take;
+        TakeSaver saver;
+        const auto r = saver.run({path(name)}, e);
+        if (r.size() != 1 || r.at(0).outcome == TakeSaver::Outcome::Failed)
+            return QByteArray();
+        return audio;
+    }
+
+    QStringList filesHere() const
+    {
+        return QDir(m_tmp.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    }
+
+private slots:
+    void init()
+    {
+        QDir(m_tmp.path()).removeRecursively();
+        QDir().mkpath(m_tmp.path());
+    }
+
+    void namePartsAreMadeSafe_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("safe");
+        QTest::newRow("plain") << "12A"
+                               << "12A";
+        QTest::newRow("climb") << "../../x"
+                               << "___.._x";
+        QTest::newRow("slash") << "a/b"
+                               << "a_b";
+        QTest::newRow("backslash") << "a\\b"
+                                   << "a_b";
+        QTest::newRow("nul") << QString("a") + QChar(0) + "b"
+                             << "a_b";
+        QTest::newRow("controls") << "a\tb\nc\x7f"
+                                  << "a_b_c_";
+        QTest::newRow("hidden") << ".x"
+                                << "_x";
+        QTest::newRow("dots inside") << "a..b"
+                                     << "a..b";
+        QTest::newRow("unicode") << QString::fromUtf8("Szene ä") << QString::fromUtf8("Szene ä");
+    }
+
+    void namePartsAreMadeSafe()
+    {
+        QFETCH(QString, value);
+        QFETCH(QString, safe);
+        QCOMPARE(TakeRenamer::safeNamePart(value), safe);
+    }
+
+    void namesFollowSceneAndTake_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("mono keeps its channel suffix") << "T003_2.wav" << 1 << "12AT03_2.wav";
+        QTest::newRow("poly has none") << "T003.wav" << 2 << "12AT03.wav";
+        QTest::newRow("poly with underscore") << "T003_2.WAV" << 2 << "12AT03.WAV";
+        QTest::newRow("no extension") << "T003_2" << 1 << "12AT03";
+    }
+
+    void namesFollowSceneAndTake()
+    {
+        QFETCH(QString, file);
+        QFETCH(int, channels);
+        QFETCH(QString, expected);
+        QVERIFY(!writeTake("src.WAV", "12A", "3", channels).isEmpty());
+        AudioFile f;
+        QVERIFY(f.Open(path("src.WAV")));
+        QCOMPARE(TakeRenamer::newFileName(f, "/d/" + file, {"Scene", "Take"}), expected);
+    }
+
+    void anOverlongNameIsRefused()
+    {
+        QVERIFY(!writeTake("T1.WAV", QString(300, 'S'), "1").isEmpty());
+        TakeRenamer renamer;
+        const auto r = renamer.run({path("T1.WAV")});
+        QCOMPARE(r.size(), 1);
+        QCOMPARE(r.at(0).outcome, TakeBatch::Outcome::Refused);
+        QVERIFY(r.at(0).reason.contains("T1.WAV"));
+        QCOMPARE(filesHere(), QStringList{"T1.WAV"});
+    }
+
+    // The four files of a mono take share the new base name and keep their
+    // suffixes; the metadata names the new file; the audio is unchanged.
+    void aMonoTakeKeepsItsSuffixes()
+    {
+        QStringList files;
+        QList<QByteArray> audio;
+        for (int c = 1; c <= 4; ++c) {
+            const QString name = QStringLiteral("T003_%1.WAV").arg(c);
+            audio << writeTake(name, "12A", "3", 1, c);
+            QVERIFY(!audio.last().isEmpty());
+            files << path(name);
+        }
+        TakeRenamer renamer;
+        QSignalSpy finished(&renamer, &TakeBatch::finished);
+        const auto r = renamer.run(files);
+        QCOMPARE(r.size(), 4);
+        QCOMPARE(finished.at(0).at(0).toBool(), true);
+        QCOMPARE(filesHere(),
+                 (QStringList{"12AT03_1.WAV", "12AT03_2.WAV", "12AT03_3.WAV", "12AT03_4.WAV"}));
+        for (int c = 1; c <= 4; ++c) {
+            const QString now = path(QStringLiteral("12AT03_%1.WAV").arg(c));
+            QCOMPARE(r.at(c - 1).outcome, TakeBatch::Outcome::Done);
+            QCOMPARE(r.at(c - 1).target, now);
+            QCOMPARE(OpsTestKit::audioOf(now), audio.at(c - 1));
+            AudioFile f;
+            QVERIFY(f.Open(now));
+            QCOMPARE(f.GetFileName(), QFileInfo(now).fileName());
+        }
+    }
+
+    void aSceneThatClimbsStaysInTheFolder()
+    {
+        QDir().mkpath(path("in"));
+        OpsTake spec;
+        const QString take = path("in/T1.WAV");
+        const QByteArray audio = OpsTestKit::write(take, spec);
+        TakeEdits e;
+        e.scene = "../../x";
+        e.take = "1";
+        TakeSaver().run({take}, e);
+        const auto r = TakeRenamer().run({take});
+        QCOMPARE(r.at(0).outcome, TakeBatch::Outcome::Done);
+        QCOMPARE(QFileInfo(r.at(0).target).absolutePath(), QFileInfo(take).absolutePath());
+        QCOMPARE(QDir(path("in")).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{"___.._xT01.WAV"});
+        QCOMPARE(QDir(m_tmp.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+        QCOMPARE(OpsTestKit::audioOf(r.at(0).target), audio);
+    }
+
+    void existingAndSameNamesAreSkipped()
+    {
+        QVERIFY(!writeTake("T1.WAV", "5", "1").isEmpty());
+        QVERIFY(TestUtil::writeFile(path("5T01.WAV"), "another take"));
+        QVERIFY(!writeTake("5T02.WAV", "5", "2").isEmpty());
+        const auto r = TakeRenamer().run({path("T1.WAV"), path("5T02.WAV")});
+        QCOMPARE(r.size(), 2);
+        QCOMPARE(r.at(0).outcome, TakeBatch::Outcome::Skipped);
+        QCOMPARE(r.at(1).outcome, TakeBatch::Outcome::Skipped);
+        QCOMPARE(TestUtil::readFile(path("5T01.WAV")), QByteArray("another take"));
+        QCOMPARE(filesHere(), (QStringList{"5T01.WAV", "5T02.WAV", "T1.WAV"}));
+    }
+
+    void anUnreadableFileFailsTheRun()
+    {
+        QVERIFY(TestUtil::writeFile(path("T1.WAV"), "not a take"));
+        QVERIFY(!writeTake("T2.WAV", "5", "2").isEmpty());
+        const auto r = TakeRenamer().run({path("T1.WAV"), path("T2.WAV")}, true);
+        QCOMPARE(r.size(), 1);
+        QCOMPARE(r.at(0).outcome, TakeBatch::Outcome::Failed);
+        QVERIFY(r.at(0).target.isEmpty());
+        QVERIFY(QFileInfo::exists(path("T2.WAV")));
+    }
+
+    void copyRefusesTheSourceAndKeepsOtherFiles()
+    {
+        const QByteArray audio = writeTake("T1.WAV", "5", "1");
+        QVERIFY(!writeTake("T2.WAV", "5", "2").isEmpty());
+        QDir().mkpath(path("out"));
+        QVERIFY(TestUtil::writeFile(path("out/T2.WAV"), "another day's T2"));
+        TakeCopier copier;
+        copier.setDestination(path("out"));
+        const auto r = copier.run({path("T1.WAV"), path("T2.WAV")});
+        QCOMPARE(r.at(0).outcome, TakeBatch::Outcome::Done);
+        QCOMPARE(OpsTestKit::audioOf(path("out/T1.WAV")), audio);
+        QCOMPARE(r.at(1).outcome, TakeBatch::Outcome::Skipped);
+        QCOMPARE(TestUtil::readFile(path("out/T2.WAV")), QByteArray("another day's T2"));
+
+        copier.setOverwrite(true);
+        QCOMPARE(copier.run({path("T2.WAV")}).at(0).outcome, TakeBatch::Outcome::Done);
+        QVERIFY(!OpsTestKit::audioOf(path("out/T2.WAV")).isEmpty());
+
+        copier.setDestination(m_tmp.path());
+        const auto same = copier.run({path("T1.WAV")});
+        QCOMPARE(same.at(0).outcome, TakeBatch::Outcome::Failed);
+        QCOMPARE(same.at(0).reason, AudioThread::kMsgSameSource);
+        QCOMPARE(OpsTestKit::audioOf(path("T1.WAV")), audio);
+    }
+
+    void saveJobsCarryTheirOwnEdits()
+    {
+        QVERIFY(!writeTake("T1.WAV", "1", "1").isEmpty());
+        QVERIFY(!writeTake("T2.WAV", "1", "2").isEmpty());
+        TakeEdits a, b;
+        a.samplesSinceMidnight = "1000";
+        b.samplesSinceMidnight = "2000";
+        a.take = "9";
+        b.take = "9";
+        QVERIFY(a != b);
+        b.samplesSinceMidnight = "1000";
+        QVERIFY(a == b);
+        b.samplesSinceMidnight = "2000";
+        TakeSaver saver;
+        QSignalSpy finished(&saver, &TakeSaver::finished);
+        QVERIFY(saver.start({{path("T1.WAV"), a}, {path("T2.WAV"), b}}, true));
+        QVERIFY(finished.wait(10000));
+        AudioFile f1, f2;
+        QVERIFY(f1.Open(path("T1.WAV")) && f2.Open(path("T2.WAV")));
+        QCOMPARE(f1.GetSamplesSinceMidnight(), QStringLiteral("1000"));
+        QCOMPARE(f2.GetSamplesSinceMidnight(), QStringLiteral("2000"));
+        // A save of several takes never writes the take name.
+        QCOMPARE(f1.GetTakeName(), QStringLiteral("01"));
+    }
+
+    void cliRenamesWholeTakes()
+    {
+        const QString dir = path("demo");
+        QCOMPARE(cli({"demo", dir, "--takes", "2", "--seconds", "0.2"}), 0);
+        const QByteArray polyAudio = OpsTestKit::audioOf(dir + "/T0001.WAV");
+        QCOMPARE(cli({"set", "--scene", "../9", "--take", "4", "--quiet", dir + "/T0001.WAV"}), 0);
+        QCOMPARE(cli({"set", "--scene", "7", "--take", "2", "--quiet", dir + "/T0002_1.WAV",
+                      dir + "/T0002_2.WAV", dir + "/T0002_3.WAV", dir + "/T0002_4.WAV"}),
+                 0);
+        QByteArray out, err;
+        // One file of the mono take brings all four.
+        QCOMPARE(cli({"rename", dir + "/T0001.WAV", dir + "/T0002_3.WAV"}, &out, &err), 0);
+        QCOMPARE(
+            QDir(dir).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+            (QStringList{"7T02_1.WAV", "7T02_2.WAV", "7T02_3.WAV", "7T02_4.WAV", "___9T04.WAV"}));
+        QVERIFY(out.contains("renamed"));
+        QCOMPARE(OpsTestKit::audioOf(dir + "/___9T04.WAV"), polyAudio);
+        QByteArray json;
+        QCOMPARE(cli({"info", "--json", dir + "/7T02_3.WAV"}, &json), 0);
+        const QJsonObject cols =
+            QJsonDocument::fromJson(json).array().at(0).toObject().value("columns").toObject();
+        QCOMPARE(cols.value("Current Name").toString(), QStringLiteral("7T02_3.WAV"));
+
+        // Renaming again changes nothing and is no failure.
+        QCOMPARE(cli({"rename", dir + "/7T02_1.WAV"}, &out, &err), 0);
+        QVERIFY(out.contains("skipped"));
+        QCOMPARE(cli({"rename"}, &out, &err), 2);
+        QCOMPARE(cli({"rename", dir + "/missing.WAV"}, &out, &err), 1);
+    }
+};
+
+QTEST_MAIN(TestTakeRenamer)
+#include "tst_takerenamer.moc"
