@@ -4,12 +4,16 @@
 #include "FileListManagement.h"
 #include "GuiTestUtil.h"
 #include "TakeColumns.h"
+#include "TestUtil.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -213,6 +217,42 @@ private slots:
         std::unique_ptr<AudioFile> f(open(file));
         QCOMPARE(f->GetNotes().size(), 20000);
         QCOMPARE(audioOf(file), audio);
+        QVERIFY(backups().isEmpty());
+    }
+
+    // After a save (one take in place, one rewritten), the command line and
+    // other readers read the new values.
+    void otherReadersReadTheSavedFiles()
+    {
+        importDemo(2);
+        selectRows({rowNamed("T0001.WAV"), rowNamed("T0002_X.WAV")});
+        edit("Project", "Seen");
+        auto* notes = field<QPlainTextEdit>("Notes");
+        emit notes->cursorPositionChanged();
+        notes->setPlainText(QString(12000, 'r'));
+        QVERIFY(runAction([&] { m_editor->startSave(); }));
+        const QStringList files = QDir(m_dir).entryList({"*.WAV"}, QDir::Files);
+        QCOMPARE(files.size(), 5);
+        for (const QString& name : files) {
+            QByteArray out;
+            QCOMPARE(
+                TestUtil::run(QStringLiteral(VELMORA_CLI), {"info", "--json", path(name)}, &out),
+                0);
+            const QJsonObject cols =
+                QJsonDocument::fromJson(out).array().at(0).toObject().value("columns").toObject();
+            QCOMPARE(cols.value("Project").toString(), QStringLiteral("Seen"));
+            QCOMPARE(cols.value("Notes").toString().size(), 12000);
+            for (const char* tool : {"sox", "ffprobe"}) {
+                if (QStandardPaths::findExecutable(tool).isEmpty())
+                    continue;
+                const QStringList args = QLatin1String(tool) == QLatin1String("sox")
+                                             ? QStringList{"--i", path(name)}
+                                             : QStringList{"-v", "error", path(name)};
+                QByteArray err;
+                QCOMPARE(TestUtil::run(tool, args, nullptr, &err), 0);
+                QVERIFY2(err.isEmpty(), err.constData());
+            }
+        }
         QVERIFY(backups().isEmpty());
     }
 
