@@ -325,10 +325,14 @@ void AudioFile::AnalizeIxmlAudioInfo(const QByteArray& body)
     const char* nul = static_cast<const char*>(std::memchr(bytes, 0, size_t(body.size())));
     qsizetype len = nul ? nul - bytes : body.size();
     // Padding after the document is insignificant; not decoding it keeps
-    // reading a take cheap (new chunks carry 8 KiB of it).
-    while (len > 0 && (bytes[len - 1] == ' ' || bytes[len - 1] == '\r' || bytes[len - 1] == '\n' ||
-                       bytes[len - 1] == '\t'))
-        --len;
+    // reading a take cheap (new chunks carry 8 KiB of it). The body is
+    // NUL-terminated at len, so strspn cannot run past it.
+    const char* lastTag = static_cast<const char*>(memrchr(bytes, '>', size_t(len)));
+    if (lastTag) {
+        const qsizetype tail = len - (lastTag + 1 - bytes);
+        if (qsizetype(std::strspn(lastTag + 1, " \r\n\t")) >= tail)
+            len = lastTag + 1 - bytes;
+    }
     const QByteArray raw = QByteArray::fromRawData(bytes, len);
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8(raw);

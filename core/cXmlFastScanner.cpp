@@ -235,6 +235,7 @@ bool cXmlFastScanner::scan(QStringView doc)
     m_pos = 0;
     m_open.clear();
     m_events.clear();
+    m_events.reserve(doc.size() / 16); // about one event per element name and text
     m_attributes.clear();
     m_decoded.clear();
 
