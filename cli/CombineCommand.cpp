@@ -29,28 +29,13 @@ int runCombineCommand(CliContext& ctx)
 {
     OpsCli::ignoreFileSizeSignal();
     QString output;
-    QStringList sources;
-    bool quiet = false;
-    bool overwrite = false;
-    bool endOfOptions = false;
-    const QStringList& a = ctx.args;
-    for (int i = 0; i < a.size(); ++i) {
-        const QString& o = a.at(i);
-        if (endOfOptions || !o.startsWith(QLatin1String("--")))
-            sources << o;
-        else if (o == QLatin1String("--"))
-            endOfOptions = true;
-        else if (o == QLatin1String("--quiet"))
-            quiet = true;
-        else if (o == QLatin1String("--overwrite"))
-            overwrite = true;
-        else if (o == QLatin1String("--output") && OpsCli::takeValue(a, i, output))
-            continue;
-        else {
-            ctx.err << "velmora-cli combine: bad option " << o << "\n" << kUsage;
-            return 2;
-        }
-    }
+    OpsCli::CommonArgs args;
+    const auto keep = [&output](const QString& v) { return !(output = v).isEmpty(); };
+    if (!OpsCli::parseArgs(ctx, "combine", kUsage, true, {{"--output", keep}}, args))
+        return 2;
+    const QStringList& sources = args.paths;
+    const bool quiet = args.quiet;
+    const bool overwrite = args.overwrite;
     if (output.isEmpty() || sources.isEmpty()) {
         ctx.err << kUsage;
         return 2;

@@ -23,28 +23,13 @@ int runCopyCommand(CliContext& ctx)
 {
     OpsCli::ignoreFileSizeSignal();
     QString dir;
-    QStringList paths;
-    bool quiet = false;
-    bool overwrite = false;
-    bool endOfOptions = false;
-    const QStringList& a = ctx.args;
-    for (int i = 0; i < a.size(); ++i) {
-        const QString& o = a.at(i);
-        if (endOfOptions || !o.startsWith(QLatin1String("--")))
-            paths << o;
-        else if (o == QLatin1String("--"))
-            endOfOptions = true;
-        else if (o == QLatin1String("--quiet"))
-            quiet = true;
-        else if (o == QLatin1String("--overwrite"))
-            overwrite = true;
-        else if (o == QLatin1String("--to") && OpsCli::takeValue(a, i, dir))
-            continue;
-        else {
-            ctx.err << "velmora-cli copy: bad option " << o << "\n" << kUsage;
-            return 2;
-        }
-    }
+    OpsCli::CommonArgs args;
+    const auto keep = [&dir](const QString& v) { return !(dir = v).isEmpty(); };
+    if (!OpsCli::parseArgs(ctx, "copy", kUsage, true, {{"--to", keep}}, args))
+        return 2;
+    const QStringList& paths = args.paths;
+    const bool quiet = args.quiet;
+    const bool overwrite = args.overwrite;
     if (dir.isEmpty() || paths.isEmpty()) {
         ctx.err << kUsage;
         return 2;

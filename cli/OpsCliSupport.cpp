@@ -79,4 +79,30 @@ bool takeValue(const QStringList& args, int& i, QString& value)
     return true;
 }
 
+bool parseArgs(CliContext& ctx, const char* command, const char* usage, bool allowOverwrite,
+               const QHash<QString, ValueOption>& valueOptions, CommonArgs& out)
+{
+    bool endOfOptions = false;
+    const QStringList& a = ctx.args;
+    for (int i = 0; i < a.size(); ++i) {
+        const QString& o = a.at(i);
+        QString value;
+        if (endOfOptions || !o.startsWith(QLatin1String("--")))
+            out.paths << o;
+        else if (o == QLatin1String("--"))
+            endOfOptions = true;
+        else if (o == QLatin1String("--quiet"))
+            out.quiet = true;
+        else if (allowOverwrite && o == QLatin1String("--overwrite"))
+            out.overwrite = true;
+        else if (valueOptions.contains(o) && takeValue(a, i, value) && valueOptions.value(o)(value))
+            continue;
+        else {
+            ctx.err << "velmora-cli " << command << ": bad option " << o << "\n" << usage;
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace OpsCli

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "CliCommands.h"
+
+#include <QHash>
 #include <QString>
+#include <QStringList>
 #include <QTextStream>
 
 #include <functional>
@@ -46,5 +50,21 @@ void ignoreFileSizeSignal();
 
 // Takes the value of option args[i] (advancing i); false when it is missing.
 bool takeValue(const QStringList& args, int& i, QString& value);
+
+// The arguments the file-operation commands share: paths, "--quiet" and,
+// where allowed, "--overwrite"; "--" ends the options.
+struct CommonArgs {
+    QStringList paths;
+    bool quiet = false;
+    bool overwrite = false;
+};
+// A value option's handler: false when the value is not acceptable (the
+// handler may say why on stderr first).
+using ValueOption = std::function<bool(const QString& value)>;
+
+// Parses ctx.args into out. Returns false after printing the bad option and
+// usage to stderr; the command then exits with 2.
+bool parseArgs(CliContext& ctx, const char* command, const char* usage, bool allowOverwrite,
+               const QHash<QString, ValueOption>& valueOptions, CommonArgs& out);
 
 } // namespace OpsCli

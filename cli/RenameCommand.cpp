@@ -55,21 +55,11 @@ QStringList takeFilesOf(const QStringList& paths, QStringList& unreadable)
 int runRenameCommand(CliContext& ctx)
 {
     OpsCli::ignoreFileSizeSignal();
-    QStringList paths;
-    bool quiet = false;
-    bool endOfOptions = false;
-    for (const QString& o : ctx.args) {
-        if (endOfOptions || !o.startsWith(QLatin1String("--")))
-            paths << o;
-        else if (o == QLatin1String("--"))
-            endOfOptions = true;
-        else if (o == QLatin1String("--quiet"))
-            quiet = true;
-        else {
-            ctx.err << "velmora-cli rename: bad option " << o << "\n" << kUsage;
-            return 2;
-        }
-    }
+    OpsCli::CommonArgs args;
+    if (!OpsCli::parseArgs(ctx, "rename", kUsage, false, {}, args))
+        return 2;
+    const QStringList& paths = args.paths;
+    const bool quiet = args.quiet;
     if (paths.isEmpty()) {
         ctx.err << kUsage;
         return 2;

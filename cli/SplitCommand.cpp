@@ -55,36 +55,23 @@ int runSplitCommand(CliContext& ctx)
     OpsCli::ignoreFileSizeSignal();
     QString dir;
     QVector<OutputRule> rules;
-    QStringList files;
-    bool quiet = false;
-    bool overwrite = false;
-    bool endOfOptions = false;
-    const QStringList& a = ctx.args;
-    for (int i = 0; i < a.size(); ++i) {
-        const QString& o = a.at(i);
-        QString v;
-        if (endOfOptions || !o.startsWith(QLatin1String("--"))) {
-            files << o;
-        } else if (o == QLatin1String("--")) {
-            endOfOptions = true;
-        } else if (o == QLatin1String("--quiet")) {
-            quiet = true;
-        } else if (o == QLatin1String("--overwrite")) {
-            overwrite = true;
-        } else if (o == QLatin1String("--to") && OpsCli::takeValue(a, i, dir)) {
-        } else if (o == QLatin1String("--output") && OpsCli::takeValue(a, i, v)) {
-            OutputRule r;
-            if (!parseRule(v, r)) {
-                ctx.err << "velmora-cli split: --output takes a comma list of tracks 1 to 32\n"
-                        << kUsage;
-                return 2;
-            }
-            rules.append(r);
-        } else {
-            ctx.err << "velmora-cli split: bad option " << o << "\n" << kUsage;
-            return 2;
+    OpsCli::CommonArgs args;
+    const auto keepDir = [&dir](const QString& v) { return !(dir = v).isEmpty(); };
+    const auto addRule = [&](const QString& v) {
+        OutputRule r;
+        if (!parseRule(v, r)) {
+            ctx.err << "velmora-cli split: --output takes a comma list of tracks 1 to 32\n";
+            return false;
         }
-    }
+        rules.append(r);
+        return true;
+    };
+    if (!OpsCli::parseArgs(ctx, "split", kUsage, true, {{"--to", keepDir}, {"--output", addRule}},
+                           args))
+        return 2;
+    const QStringList& files = args.paths;
+    const bool quiet = args.quiet;
+    const bool overwrite = args.overwrite;
     if (dir.isEmpty() || rules.isEmpty() || files.isEmpty()) {
         ctx.err << kUsage;
         return 2;
