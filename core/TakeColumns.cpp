@@ -57,6 +57,22 @@ const QStringList& fileSetHeadersList()
     return list;
 }
 
+QString groupName(const QString& fileName)
+{
+    const qsizetype us = fileName.lastIndexOf(QLatin1Char('_'));
+    if (us < 0)
+        return fileName;
+    // The "." that ends the track part is the first one after the last "_";
+    // taking the first "." of the whole name would keep the track number in
+    // names such as "Sc1.2_T3_4.wav".
+    qsizetype dot = fileName.indexOf(QLatin1Char('.'), us);
+    if (dot < 0)
+        dot = fileName.size();
+    QString name = fileName;
+    name.replace(us, dot - us, QStringLiteral("_X"));
+    return name;
+}
+
 QString takeLabel(const AudioFile& file, int fileCount)
 {
     return file.GetChannels() == 1 ? QStringLiteral("%1(MONO)").arg(fileCount)
@@ -64,21 +80,6 @@ QString takeLabel(const AudioFile& file, int fileCount)
 }
 
 namespace {
-
-// T003_2.wav becomes T003_X.wav: the part from the last "_" up to the first
-// "." after it stands for the whole group.
-QString groupName(const QString& recorded)
-{
-    const qsizetype us = recorded.lastIndexOf(QLatin1Char('_'));
-    if (us < 0)
-        return recorded;
-    qsizetype dot = recorded.indexOf(QLatin1Char('.'), us);
-    if (dot < 0)
-        dot = recorded.size();
-    QString name = recorded;
-    name.replace(us, dot - us, QStringLiteral("_X"));
-    return name;
-}
 
 QDateTime creationTime(const QFileInfo& fi)
 {

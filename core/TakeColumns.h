@@ -26,6 +26,12 @@ const QStringList& syncPointsHeadersList();
 const QStringList& historyHeadersList();
 const QStringList& fileSetHeadersList();
 
+// The name standing for a mono group: the part from the last "_" up to the
+// first "." after it becomes "_X" (T003_2.wav -> T003_X.wav); a name without
+// "_" is returned unchanged. The take list's name and current-name columns
+// both use it.
+QString groupName(const QString& fileName);
+
 // "%1(MONO)" with the file count for a one-channel file, else "%1(POLY)" with
 // the channel count.
 QString takeLabel(const AudioFile& file, int fileCount);

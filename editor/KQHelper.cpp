@@ -1,6 +1,7 @@
 #include "KQHelper.h"
 
 #include "AudioFile.h"
+#include "TakeColumns.h"
 #include "TakeFolderCache.h"
 #include "TakePool.h"
 
@@ -28,22 +29,7 @@ QString KQHelper::nameStem(const QString& fileName)
 
 QString KQHelper::takeName(const QString& fileName, int fileCount)
 {
-    if (fileCount <= 1)
-        return fileName;
-    const int p = fileName.lastIndexOf(QLatin1Char('_'));
-    if (p < 0)
-        return fileName;
-    // The "." that ends the track part is the first one after the last "_";
-    // without one the track part runs to the end. (Taking the first "." of
-    // the whole name would keep the track number in names such as
-    // "Sc1.2_T3_4.wav" and give "Sc1.2_T3_X_4.wav".) The same rule makes
-    // column 1 of the take list, so both names agree.
-    int d = fileName.indexOf(QLatin1Char('.'), p);
-    if (d < 0)
-        d = fileName.size();
-    QString name = fileName;
-    name.replace(p, d - p, QLatin1String("_X"));
-    return name;
+    return fileCount <= 1 ? fileName : TakeColumns::groupName(fileName);
 }
 
 QStringList KQHelper::takeFileNames(const QString& folder)
