@@ -37,10 +37,10 @@ private slots:
         QDir(m_tmp.path()).removeRecursively();
         QDir().mkpath(m_tmp.path());
         m_take = path("T001.WAV");
-        OpsTake spec;
-        spec.channels = 4;
-        spec.frames = 20000;
-        m_audio = OpsTestKit::write(m_take, spec);
+        OpsTake shape;
+        shape.channels = 4;
+        shape.frames = 20000;
+        m_audio = OpsTestKit::write(m_take, shape);
         QVERIFY(!m_audio.isEmpty());
     }
 
@@ -254,11 +254,11 @@ private slots:
     {
         QFETCH(int, frames);
         QFETCH(int, progressSignals);
-        OpsTake spec;
-        spec.channels = 4;
-        spec.bits = 16;
-        spec.frames = frames;
-        m_audio = OpsTestKit::write(m_take, spec);
+        OpsTake shape;
+        shape.channels = 4;
+        shape.bits = 16;
+        shape.frames = frames;
+        m_audio = OpsTestKit::write(m_take, shape);
         AudioThread t;
         QSignalSpy spy(&t, &AudioThread::progressUpdate);
         QString dst = path("copy.WAV"), src = m_take;
@@ -285,11 +285,11 @@ private slots:
         QTemporaryDir shm(QStringLiteral("/dev/shm/velmora-ops-XXXXXX"));
         if (!shm.isValid())
             QSKIP("no /dev/shm");
-        OpsTake spec;
-        spec.channels = 4;
-        spec.frames = 300000; // 3.6 MB: three chunks
+        OpsTake shape;
+        shape.channels = 4;
+        shape.frames = 300000; // 3.6 MB: three chunks
         const QString src = shm.filePath("T.WAV");
-        m_audio = OpsTestKit::write(src, spec);
+        m_audio = OpsTestKit::write(src, shape);
         AudioThread t;
         QSignalSpy spy(&t, &AudioThread::progressUpdate);
         QString d = path("copy.WAV"), s = src;

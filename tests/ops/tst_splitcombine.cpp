@@ -87,13 +87,13 @@ private slots:
         QFETCH(int, formatTag);
         QFETCH(QVector<unsigned>, masks);
         QFETCH(QList<QList<int>>, expected);
-        OpsTake spec;
-        spec.channels = channels;
-        spec.bits = bits;
-        spec.formatTag = formatTag;
-        spec.frames = 40000; // more than two transfer blocks
+        OpsTake shape;
+        shape.channels = channels;
+        shape.bits = bits;
+        shape.formatTag = formatTag;
+        shape.frames = 40000; // more than two transfer blocks
         const QString src = path("T003.WAV");
-        const QByteArray audio = OpsTestKit::write(src, spec);
+        const QByteArray audio = OpsTestKit::write(src, shape);
         QStringList outs;
         for (int k = 0; k < masks.size(); ++k)
             outs << path(QStringLiteral("out%1.WAV").arg(k + 1));
@@ -114,7 +114,7 @@ private slots:
             QVERIFY(o.Open(outs.at(k)));
             QCOMPARE(int(o.GetChannels()), int(chans.size()));
             QCOMPARE(int(o.m_info.formatTag), formatTag);
-            QCOMPARE(o.GetTotalSamples(), quint64(spec.frames));
+            QCOMPARE(o.GetTotalSamples(), quint64(shape.frames));
             const QByteArray got = OpsTestKit::audioOf(outs.at(k));
             for (int c = 0; c < chans.size(); ++c) {
                 QCOMPARE(OpsTestKit::channelOf(got, int(chans.size()), bps, c),
@@ -146,10 +146,10 @@ private slots:
 
     void splitOfABareFileMakesOneFamily()
     {
-        OpsTake spec;
-        spec.metadata = false;
+        OpsTake shape;
+        shape.metadata = false;
         const QString src = path("bare.wav");
-        QVERIFY(!OpsTestKit::write(src, spec).isEmpty());
+        QVERIFY(!OpsTestKit::write(src, shape).isEmpty());
         const QStringList outs{path("bare_1.wav"), path("bare_2.wav")};
         QCOMPARE(split(src, outs, {1, 2}), int(AudioThread::STATE_DONE));
         AudioFile a, b;
@@ -201,11 +201,11 @@ private slots:
     // had an output's name is kept.
     void failedSplitLeavesNothing()
     {
-        OpsTake spec;
-        spec.channels = 4;
-        spec.frames = 40000;
+        OpsTake shape;
+        shape.channels = 4;
+        shape.frames = 40000;
         const QString src = path("T003.WAV");
-        QVERIFY(!OpsTestKit::write(src, spec).isEmpty());
+        QVERIFY(!OpsTestKit::write(src, shape).isEmpty());
         QVERIFY(TestUtil::writeFile(path("T003_2.WAV"), "older file"));
         QString error;
         {
@@ -222,11 +222,11 @@ private slots:
     // A source cut in the middle of a frame: the outputs get the whole frames.
     void splitOfATruncatedSourceKeepsWholeFrames()
     {
-        OpsTake spec;
-        spec.channels = 2;
-        spec.frames = 1000;
+        OpsTake shape;
+        shape.channels = 2;
+        shape.frames = 1000;
         const QString src = path("T003.WAV");
-        const QByteArray audio = OpsTestKit::write(src, spec);
+        const QByteArray audio = OpsTestKit::write(src, shape);
         QByteArray bytes = TestUtil::readFile(src);
         bytes.chop(6 * 100 + 4);
         QVERIFY(TestUtil::writeFile(src, bytes));
@@ -243,14 +243,14 @@ private slots:
         QStringList srcs;
         QList<QByteArray> audio;
         for (int i = 1; i <= 3; ++i) {
-            OpsTake spec;
-            spec.channels = 1;
-            spec.frames = 40000;
-            spec.firstChannel = i;
-            spec.seed = i;
-            spec.family = "USQRX123456789012101010012340000";
+            OpsTake shape;
+            shape.channels = 1;
+            shape.frames = 40000;
+            shape.firstChannel = i;
+            shape.seed = i;
+            shape.family = "USQRX123456789012101010012340000";
             srcs << path(QStringLiteral("T004_%1.WAV").arg(i));
-            audio << OpsTestKit::write(srcs.last(), spec);
+            audio << OpsTestKit::write(srcs.last(), shape);
         }
         const QString dst = path("T004_1_2_3.WAV");
         QCOMPARE(combine(dst, srcs), int(AudioThread::STATE_DONE));

@@ -32,11 +32,11 @@ class TestTakeRenamer : public QObject
     QByteArray writeTake(const QString& name, const QString& scene, const QString& take,
                          int channels = 2, int firstChannel = 1)
     {
-        OpsTake spec;
-        spec.channels = channels;
-        spec.firstChannel = firstChannel;
-        spec.family = QStringLiteral("USQRXFAMILY0000000000000000001");
-        const QByteArray audio = OpsTestKit::write(path(name), spec);
+        OpsTake shape;
+        shape.channels = channels;
+        shape.firstChannel = firstChannel;
+        shape.family = QStringLiteral("USQRXFAMILY0000000000000000001");
+        const QByteArray audio = OpsTestKit::write(path(name), shape);
         TakeEdits e;
         e.scene = scene;
         e.take = take;
@@ -155,9 +155,9 @@ private slots:
     void aSceneThatClimbsStaysInTheFolder()
     {
         QDir().mkpath(path("in"));
-        OpsTake spec;
+        OpsTake shape;
         const QString take = path("in/T1.WAV");
-        const QByteArray audio = OpsTestKit::write(take, spec);
+        const QByteArray audio = OpsTestKit::write(take, shape);
         TakeEdits e;
         e.scene = "../../x";
         e.take = "1";

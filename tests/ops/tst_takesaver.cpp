@@ -47,10 +47,10 @@ private slots:
 
     void everyFieldReachesTheFile()
     {
-        OpsTake spec;
-        spec.channels = 3;
+        OpsTake shape;
+        shape.channels = 3;
         const QString take = path("T1.WAV");
-        const QByteArray audio = OpsTestKit::write(take, spec);
+        const QByteArray audio = OpsTestKit::write(take, shape);
         TakeEdits e;
         e.frameRate = "29.97 DF";
         e.sampleRate = "96000";
@@ -118,11 +118,11 @@ private slots:
     {
         QFETCH(int, channel);
         QFETCH(QString, name);
-        OpsTake spec;
-        spec.channels = 1;
-        spec.firstChannel = 3;
+        OpsTake shape;
+        shape.channels = 1;
+        shape.firstChannel = 3;
         const QString take = path("T1_3.WAV");
-        QVERIFY(!OpsTestKit::write(take, spec).isEmpty());
+        QVERIFY(!OpsTestKit::write(take, shape).isEmpty());
         TakeEdits e;
         e.tracks = {{channel, "Lav C", {}}};
         TakeSaver saver;
