@@ -122,6 +122,23 @@ int controlModeR9K::pollTransport(cLinkDevice& device, PassOutput& out)
     return rc;
 }
 
+// Reads one user parameter and marks it for publishing when it differs from
+// the last value seen. Returns the link result.
+static int readSetting(cLinkDevice& device, ushort id, std::atomic<quint16>& last, bool& changed,
+                       quint16& value)
+{
+    ushort v = 0;
+    const int rc = device.UserGet(id, &v);
+    if (rc != cLinkSerial::kOk)
+        return rc;
+    if (v != last.load()) {
+        last.store(v);
+        changed = true;
+        value = v;
+    }
+    return rc;
+}
+
 int controlModeR9K::pollTimecodeAndSettings(cLinkDevice& device, PassOutput& out)
 {
     if (m_transportViewActive.load()) {
@@ -137,28 +154,13 @@ int controlModeR9K::pollTimecodeAndSettings(cLinkDevice& device, PassOutput& out
     if (m_settingsCountdown.load() > 0)
         return cLinkSerial::kOk;
 
-    // Reads one user parameter and marks it for publishing when it differs
-    // from the last value seen.
-    auto readSetting = [&device](ushort id, std::atomic<quint16>& last, bool& changed,
-                                 quint16& value) {
-        ushort v = 0;
-        const int rc = device.UserGet(id, &v);
-        if (rc != cLinkSerial::kOk)
-            return rc;
-        if (v != last.load()) {
-            last.store(v);
-            changed = true;
-            value = v;
-        }
-        return rc;
-    };
-    int rc = readSetting(cLinkDevice::kUserSampleRate, m_lastSampleRate, out.sampleRate,
+    int rc = readSetting(device, cLinkDevice::kUserSampleRate, m_lastSampleRate, out.sampleRate,
                          out.sampleRateCode);
     if (rc == cLinkSerial::kOk)
-        rc =
-            readSetting(cLinkDevice::kUserBitDepth, m_lastBitDepth, out.bitDepth, out.bitDepthCode);
+        rc = readSetting(device, cLinkDevice::kUserBitDepth, m_lastBitDepth, out.bitDepth,
+                         out.bitDepthCode);
     if (rc == cLinkSerial::kOk)
-        rc = readSetting(cLinkDevice::kUserFrameRate, m_lastFrameRate, out.frameRate,
+        rc = readSetting(device, cLinkDevice::kUserFrameRate, m_lastFrameRate, out.frameRate,
                          out.frameRateCode);
     if (rc == cLinkSerial::kOk)
         m_settingsCountdown.store(kSettingsPeriodMs);
@@ -174,26 +176,18 @@ int controlModeR9K::pollMeters(cLinkDevice& device, PassOutput& out)
     m_meterSettingsCountdown -= kTickMs;
     if (m_meterSettingsCountdown.load() > 0)
         return rc;
-    ushort ballistics = 0;
-    rc = device.UserGet(cLinkDevice::kUserMeterBallistics, &ballistics);
+    rc = readSetting(device, cLinkDevice::kUserMeterBallistics, m_lastBallistics, out.ballistics,
+                     out.ballisticsValue);
     if (rc != cLinkSerial::kOk)
         return rc;
-    if (ballistics != m_lastBallistics.load()) {
-        m_lastBallistics.store(ballistics);
-        out.ballistics = true;
-        out.ballisticsValue = ballistics;
-    }
-    ushort hold = 0;
-    rc = device.UserGet(cLinkDevice::kUserPeakHold, &hold);
+    quint16 hold = 0;
+    rc = readSetting(device, cLinkDevice::kUserPeakHold, m_lastPeakHold, out.peakHold, hold);
     if (rc != cLinkSerial::kOk)
         return rc;
-    if (hold != m_lastPeakHold.load()) {
-        m_lastPeakHold.store(hold);
-        out.peakHold = true;
-        // Tenths of a second to milliseconds, saturated: a 16-bit product
-        // would wrap for values above 655.
+    // Tenths of a second to milliseconds, saturated: a 16-bit product would
+    // wrap for values above 655.
+    if (out.peakHold)
         out.peakHoldMs = quint16(qMin(quint32(hold) * 100u, quint32(0xFFFF)));
-    }
     m_meterSettingsCountdown.store(kMeterSettingsPeriodMs);
     return rc;
 }
