@@ -1,12 +1,16 @@
 #pragma once
 
+#include "AudioFileModel.h"
+#include "FileListManagement.h"
+
 #include <QList>
 #include <QMessageBox>
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTreeView>
 
-class FileListManagement;
+#include <memory>
 
 namespace GuiTestUtil
 {
@@ -41,6 +45,26 @@ public:
 
 private slots:
     void poll();
+};
+
+// The take list model and an editor on it, with lookups by object name, for
+// the editor tests (mixed into their QObject test classes).
+struct EditorFixture {
+    std::unique_ptr<AudioFileModel> m_model;
+    std::unique_ptr<FileListManagement> m_editor;
+
+    QTreeView* view() const { return m_editor->findChild<QTreeView*>("treeView"); }
+    template <typename T> T* field(const char* name) const
+    {
+        T* w = m_editor->findChild<T*>(QLatin1String(name));
+        if (!w)
+            qFatal("no widget %s", name);
+        return w;
+    }
+    QString cell(int row, int column) const
+    {
+        return m_model->data(m_model->index(row, column)).toString();
+    }
 };
 
 } // namespace GuiTestUtil

@@ -34,28 +34,14 @@ using GuiTestUtil::MessageBoxAnswerer;
 
 // The editor panel: import, the current take's pages, edits and their flags,
 // the unsaved-edits prompt, the column menu, clear and delete.
-class TestFileListManagement : public QObject
+class TestFileListManagement : public QObject, private GuiTestUtil::EditorFixture
 {
     Q_OBJECT
 
 private:
-    std::unique_ptr<AudioFileModel> m_model;
-    std::unique_ptr<FileListManagement> m_editor;
     QTemporaryDir m_dir;
     QStringList m_written;
 
-    QTreeView* view() const { return m_editor->findChild<QTreeView*>("treeView"); }
-    template <typename T> T* field(const char* name) const
-    {
-        T* w = m_editor->findChild<T*>(QLatin1String(name));
-        if (!w)
-            qFatal("no widget %s", name);
-        return w;
-    }
-    QString cell(int row, int column) const
-    {
-        return m_model->data(m_model->index(row, column)).toString();
-    }
     // The model row shown in view row viewRow.
     int modelRow(int viewRow) const
     {

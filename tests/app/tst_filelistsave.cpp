@@ -32,28 +32,14 @@ using GuiTestUtil::MessageBoxAnswerer;
 
 // Saving edits from the editor panel, rate changes and the timecode editor,
 // rename and copy: what reaches the files, the model and the action state.
-class TestFileListSave : public QObject
+class TestFileListSave : public QObject, private GuiTestUtil::EditorFixture
 {
     Q_OBJECT
 
 private:
-    std::unique_ptr<AudioFileModel> m_model;
-    std::unique_ptr<FileListManagement> m_editor;
     QTemporaryDir m_tmp;
     QString m_dir;
 
-    QTreeView* view() const { return m_editor->findChild<QTreeView*>("treeView"); }
-    template <typename T> T* field(const char* name) const
-    {
-        T* w = m_editor->findChild<T*>(QLatin1String(name));
-        if (!w)
-            qFatal("no widget %s", name);
-        return w;
-    }
-    QString cell(int row, int column) const
-    {
-        return m_model->data(m_model->index(row, column)).toString();
-    }
     int rowNamed(const QString& name) const
     {
         for (int r = 0; r < m_model->rowCount(); ++r) {
