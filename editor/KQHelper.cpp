@@ -111,18 +111,29 @@ void KQHelper::includeGiven(const TakeCandidate& given, QVector<TakeCandidate>& 
     candidates.insert(at, given);
 }
 
-void KQHelper::getTakeFiles2(TakePool& pool, const AudioFile* file, QStringList& takeFiles,
-                             QString& name)
+// Common start of both groupings: name and given are set from file; a
+// polyphonic file is its own take. Returns whether mono grouping must follow.
+static bool startGrouping(const AudioFile* file, QStringList& takeFiles, QString& name,
+                          TakeCandidate& given)
 {
     if (!file || file->fileName().isEmpty())
-        return;
-    TakeCandidate given = TakeCandidate::fromFile(*file);
-    given.path = absolutePath(given.path);
+        return false;
+    given = TakeCandidate::fromFile(*file);
+    given.path = KQHelper::absolutePath(given.path);
     name = given.fileName;
     if (file->GetChannels() > 1) {
         takeFiles.append(file->fileName());
-        return;
+        return false;
     }
+    return true;
+}
+
+void KQHelper::getTakeFiles2(TakePool& pool, const AudioFile* file, QStringList& takeFiles,
+                             QString& name)
+{
+    TakeCandidate given;
+    if (!startGrouping(file, takeFiles, name, given))
+        return;
     if (pool.isClaimed(given.path))
         return;
     QVector<TakeCandidate> candidates = folderOf(given.path) == pool.folder()
@@ -139,15 +150,9 @@ void KQHelper::getTakeFiles2(TakePool& pool, const AudioFile* file, QStringList&
 
 void KQHelper::getTakeFiles(const AudioFile* file, QStringList& takeFiles, QString& name)
 {
-    if (!file || file->fileName().isEmpty())
+    TakeCandidate given;
+    if (!startGrouping(file, takeFiles, name, given))
         return;
-    TakeCandidate given = TakeCandidate::fromFile(*file);
-    given.path = absolutePath(given.path);
-    name = given.fileName;
-    if (file->GetChannels() > 1) {
-        takeFiles.append(file->fileName());
-        return;
-    }
     QVector<TakeCandidate> candidates =
         TakeFolderCache::instance().candidates(folderOf(given.path), given.stem);
     includeGiven(given, candidates);
