@@ -39,6 +39,7 @@ AudioFile& AudioFile::operator=(const AudioFile& other)
     setFileName(other.fileName());
     m_info = other.m_info;
     m_fileDataPos = other.m_fileDataPos;
+    m_rebuildIxml = other.m_rebuildIxml;
     // The description entries travel with the header: a writer compiles them
     // into it, and entries left behind would blank the description.
     m_bext.keys = other.m_bext.keys;
@@ -175,6 +176,14 @@ void AudioFile::WalkChunks(quint64 remaining, quint64 limit)
         const quint64 left = limit > bodyPos ? limit - bodyPos : 0;
         quint64 consumed = 0;
         bool last = false;
+        if (!m_fmtDataOnly && bodyPos <= limit) {
+            quint32 declared = 0;
+            const quint64 here = GetPos();
+            if (Read(&declared, 4) == 4)
+                m_info.chunks.append({QByteArray(id, 4), bodyPos - 8, bodyPos,
+                                      qFromLittleEndian(declared)});
+            Seek(here, true);
+        }
 
         auto skipChunk = [&]() {
             quint32 raw = 0;
@@ -202,6 +211,8 @@ void AudioFile::WalkChunks(quint64 remaining, quint64 limit)
                 Seek(bodyPos + consumed, true);
             }
             AnalizeFmtAudioInfo(hdr.buffer);
+            if (!m_fmtDataOnly)
+                m_info.fmtBody = hdr.buffer.left(qsizetype(std::min<quint64>(hdr.size, kFmtReadLimit)));
         } else if (!m_fmtDataOnly && idIs(id, "iXML")) {
             m_ixmlDataPos = bodyPos;
             AudioRiffHdr hdr;
@@ -269,8 +280,17 @@ bool AudioFile::FinishWave()
 {
     if (m_info.fileType != kFileTypeWave || m_info.blockAlign == 0 || m_info.sampleRate == 0)
         return false;
-    if (m_fileDataPos + m_info.dataSize > m_fileSize)
+    if (m_fileDataPos + m_info.dataSize > m_fileSize) {
+        m_info.damage = QStringLiteral("the data chunk at byte %1 declares %2 bytes, the file holds %3")
+                            .arg(m_fileDataPos)
+                            .arg(m_info.dataSize)
+                            .arg(m_fileSize > m_fileDataPos ? m_fileSize - m_fileDataPos : 0);
         m_info.dataSize = m_fileSize > m_fileDataPos ? m_fileSize - m_fileDataPos : 0;
+    } else if (quint64(m_riffSize) + 8 != m_fileSize && quint64(m_riffSize) + 9 != m_fileSize) {
+        m_info.damage = QStringLiteral("the RIFF size declares %1 bytes, the file holds %2")
+                            .arg(quint64(m_riffSize) + 8)
+                            .arg(m_fileSize);
+    }
     m_info.totalSamples = m_info.dataSize / m_info.blockAlign;
     m_info.durationMs = quint64(double(m_info.totalSamples) * 1000.0 / m_info.sampleRate + 0.5);
     return true;
@@ -342,8 +362,11 @@ void AudioFile::AnalizeIxmlAudioInfo(const QByteArray& body)
 
     IxmlParser parser(m_info);
     parser.initParser();
-    if (!parser.parse(text))
-        qCDebug(lcCore).noquote() << parser.lastError();
+    if (!parser.parse(text)) {
+        m_info.ixmlError = parser.lastError();
+        qCDebug(lcCore).noquote() << m_info.ixmlError;
+    }
+    m_info.ixmlDocument = text;
 
     const QString& hi = m_info.ixml.TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_HI;
     const QString& lo = m_info.ixml.TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO;

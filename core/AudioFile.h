@@ -155,6 +155,10 @@ public:
     quint64 m_fileSize = 0;
     bool m_fmtDataOnly = false;
     bool m_isRf64 = false;
+    // Set by a caller that accepts losing what an unparsable iXML document
+    // held: the writers then render the iXML from the record alone. Without it
+    // a take whose iXML did not parse (m_info.ixmlError) is never written.
+    bool m_rebuildIxml = false;
 
     // Frame-rate table (rows are rate indices) and known sample rates.
     static const QStringList m_userPresentation;

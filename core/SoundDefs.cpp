@@ -119,6 +119,11 @@ void AudioFileInfo::Clear()
     std::memset(&bextHeader, 0, sizeof(bextHeader));
     channelList.clear();
     ixml.Clear();
+    chunks.clear();
+    fmtBody.clear();
+    ixmlDocument.clear();
+    ixmlError.clear();
+    damage.clear();
 }
 
 qint64 AudioRiffHdr::StreamIn(CommonDefs::cStream& stream, quint64 maxBytes)

@@ -108,6 +108,14 @@ struct AudioIxmlData {
     void Clear();
 };
 
+// One chunk of a RIFF/WAVE take as the reader walked it.
+struct RiffChunkRef {
+    QByteArray id;         // the 4-byte chunk id
+    quint64 headerPos = 0; // file offset of the id
+    quint64 bodyPos = 0;   // file offset of the body (headerPos + 8)
+    quint64 size = 0;      // body size as the size field declares it (no pad byte)
+};
+
 // The parsed take.
 struct AudioFileInfo {
     quint32 fileType = 0; // 3 RIFF/WAVE, 2 FLAC, 0 not parsed
@@ -125,6 +133,14 @@ struct AudioFileInfo {
     BEXTAudioHdr bextHeader;
     AudioIxmlData ixml;
     QVector<AudioChannelInfo> channelList;
+
+    // What the reader found beyond the fields above; it travels with the
+    // record so that a rewrite or a copy can keep what it does not edit.
+    QVector<RiffChunkRef> chunks; // every chunk walked, in file order (WAVE takes)
+    QByteArray fmtBody;           // the fmt body as read (at most 64 bytes): its form and mask
+    QString ixmlDocument;         // the iXML text as read, without its padding
+    QString ixmlError;            // the parser's message when the iXML did not parse, else empty
+    QString damage; // empty when the chunk sizes agree with the file, else what and where
 
     AudioFileInfo() { Clear(); }
     void Clear();
