@@ -1,5 +1,5 @@
-// The link against r9k-sim on a pseudo-terminal: recognition and port
-// discovery, one session of take-list requests and polling through the
+// The link against r9k-sim on a pseudo-terminal: opening and discovering
+// ports, one session of take-list requests and polling through the
 // worker, and the faults only a real line shows.
 
 #include "SimProcess.h"
@@ -63,8 +63,6 @@ class tst_RecorderSim : public QObject
 {
     Q_OBJECT
 private slots:
-    void recognition_data();
-    void recognition();
     void portInUse();
     void scanProbesOnlyRecorderIds();
     void sessionThroughWorker();
@@ -72,38 +70,6 @@ private slots:
     void garbageBetweenRepliesIsAbsorbed();
     void floodNeverHangs();
 };
-
-void tst_RecorderSim::recognition_data()
-{
-    QTest::addColumn<QStringList>("options");
-    QTest::addColumn<int>("status");
-    const int accepted = int(cRecorderProbe::Status::Accepted);
-    const int tooOld = int(cRecorderProbe::Status::FirmwareTooOld);
-    QTest::newRow("2.9") << QStringList{"--firmware", "2.9"} << accepted;
-    QTest::newRow("2.8") << QStringList{"--firmware", "2.8"} << tooOld;
-    QTest::newRow("1.12") << QStringList{"--firmware", "1.12"} << tooOld;
-    QTest::newRow("10.0") << QStringList{"--firmware", "10.0"} << accepted;
-    QTest::newRow("kind 3") << QStringList{"--kind", "3"}
-                            << int(cRecorderProbe::Status::NotRecorder);
-    QTest::newRow("other address")
-        << QStringList{"--address", "4"} << int(cRecorderProbe::Status::NoAnswer);
-}
-
-void tst_RecorderSim::recognition()
-{
-    QFETCH(QStringList, options);
-    QFETCH(int, status);
-    SimProcess sim(options);
-    START_SIM(sim);
-    cRecorderProbe::Outcome outcome;
-    auto device = cRecorderProbe::probePort(sim.path(), &outcome);
-    QCOMPARE(int(outcome.status), status);
-    QCOMPARE(bool(device), status == int(cRecorderProbe::Status::Accepted));
-    if (device) {
-        QCOMPARE(int(outcome.deviceKind), 5);
-        QCOMPARE(device->port()->baudRate(), 115200);
-    }
-}
 
 void tst_RecorderSim::portInUse()
 {
@@ -116,7 +82,9 @@ void tst_RecorderSim::portInUse()
     QCOMPARE(int(outcome.status), int(cRecorderProbe::Status::OpenFailed));
     QVERIFY2(outcome.portError.contains("in use"), qPrintable(outcome.portError));
     first.port()->close();
-    QVERIFY(cRecorderProbe::probePort(sim.path()));
+    auto device = cRecorderProbe::probePort(sim.path());
+    QVERIFY(device);
+    QCOMPARE(device->port()->baudRate(), 115200);
 }
 
 void tst_RecorderSim::scanProbesOnlyRecorderIds()
