@@ -48,7 +48,33 @@ QByteArray damaged(QByteArray packet, int at, int value)
     return packet;
 }
 
+// A fixed-length exchange: the request, the reply length expected (0: an
+// acknowledgement), what answered, the result, what went out and byte 3 of
+// the caller's buffer afterwards.
+struct Fixed {
+    QByteArray request;
+    int replyLength;
+    QByteArray answer;
+    int expected;
+    QByteArray written;
+    int byte3;
+};
+
+struct PortState {
+    bool open, writeFails, readError;
+    int expected, flushes;
+};
+
+struct Baud {
+    bool open, writeFails;
+    int baud, expected, breaks, portBaud, writes;
+};
+
 } // namespace
+
+Q_DECLARE_METATYPE(Fixed)
+Q_DECLARE_METATYPE(PortState)
+Q_DECLARE_METATYPE(Baud)
 
 class tst_LinkSerial : public QObject
 {
@@ -73,81 +99,63 @@ private slots:
 
 void tst_LinkSerial::fixedExchange_data()
 {
-    QTest::addColumn<QByteArray>("request");
-    QTest::addColumn<int>("replyLength"); // 0: an acknowledgement is expected
-    QTest::addColumn<QByteArray>("answer");
-    QTest::addColumn<int>("expected");
-    QTest::addColumn<QByteArray>("written");
-    QTest::addColumn<int>("byte3"); // of the caller's buffer afterwards
+    QTest::addColumn<Fixed>("f");
     const QByteArray get = QByteArray::fromHex("A5000012");
     const QByteArray sentGet = QByteArray::fromHex("A500031296AE");
     const QByteArray set = QByteArray::fromHex("A500001101");
     const QByteArray sentSet = QByteArray::fromHex("A500041101D86B");
     const QByteArray good = reply(bytes({0x02}));
-    QTest::newRow("reply") << get << 6 << good << 0 << sentGet << 2;
-    QTest::newRow("check bytes wrong") << get << 6 << damaged(good, 3, 3) << 4 << sentGet << 0x12;
-    QTest::newRow("no reply") << get << 6 << QByteArray() << 3 << sentGet << 0x12;
-    QTest::newRow("too short") << get << 6 << reply(bytes({})) << 3 << sentGet << 0x12;
+    QTest::newRow("reply") << Fixed{get, 6, good, 0, sentGet, 2};
+    QTest::newRow("check bytes wrong") << Fixed{get, 6, damaged(good, 3, 3), 4, sentGet, 0x12};
+    QTest::newRow("no reply") << Fixed{get, 6, {}, 3, sentGet, 0x12};
+    QTest::newRow("too short") << Fixed{get, 6, reply(bytes({})), 3, sentGet, 0x12};
     // Right size on the line but announcing another length.
     QTest::newRow("length byte disagrees")
-        << get << 6 << reply(bytes({0x02, 0x03})).left(6) << 6 << sentGet << 0x12;
-    QTest::newRow("request below 4 bytes") << get.left(3) << 6 << good << 1 << QByteArray() << 0;
-    QTest::newRow("ack") << set << 0 << fixedAck() << 0 << sentSet << 0x11;
-    QTest::newRow("ack not F0") << set << 0 << reply(bytes({0xF1})) << 5 << sentSet << 0x11;
+        << Fixed{get, 6, reply(bytes({0x02, 0x03})).left(6), 6, sentGet, 0x12};
+    QTest::newRow("request below 4 bytes") << Fixed{get.left(3), 6, good, 1, {}, 0};
+    QTest::newRow("ack") << Fixed{set, 0, fixedAck(), 0, sentSet, 0x11};
+    QTest::newRow("ack not F0") << Fixed{set, 0, reply(bytes({0xF1})), 5, sentSet, 0x11};
     QByteArray badSync = damaged(fixedAck(), 0, 0xA4);
     LinkFrame::addCheckBytes(reinterpret_cast<uchar*>(badSync.data()));
-    QTest::newRow("ack wrong sync") << set << 0 << badSync << 5 << sentSet << 0x11;
-    QTest::newRow("ack missing") << set << 0 << QByteArray() << 3 << sentSet << 0x11;
+    QTest::newRow("ack wrong sync") << Fixed{set, 0, badSync, 5, sentSet, 0x11};
+    QTest::newRow("ack missing") << Fixed{set, 0, {}, 3, sentSet, 0x11};
 }
 
 void tst_LinkSerial::fixedExchange()
 {
-    QFETCH(QByteArray, request);
-    QFETCH(int, replyLength);
-    QFETCH(QByteArray, answer);
-    QFETCH(int, expected);
-    QFETCH(QByteArray, written);
-    QFETCH(int, byte3);
-    Link link = makeLink(true, answer);
+    QFETCH(Fixed, f);
+    Link link = makeLink(true, f.answer);
     uchar buffer[16] = {};
-    memcpy(buffer, request.constData(), size_t(request.size()));
-    QCOMPARE(int(link.serial->sendData(buffer, uchar(request.size()), replyLength == 0, true,
-                                       uchar(replyLength))),
-             expected);
-    QCOMPARE(link.port->written(), written);
-    QCOMPARE(int(buffer[3]), byte3);
+    memcpy(buffer, f.request.constData(), size_t(f.request.size()));
+    QCOMPARE(int(link.serial->sendData(buffer, uchar(f.request.size()), f.replyLength == 0, true,
+                                       uchar(f.replyLength))),
+             f.expected);
+    QCOMPARE(link.port->written(), f.written);
+    QCOMPARE(int(buffer[3]), f.byte3);
 }
 
 // A closed port refuses before writing; a failed write flushes the port; a
 // read error is a time-out that flushes nothing.
 void tst_LinkSerial::portFailures_data()
 {
-    QTest::addColumn<bool>("open");
-    QTest::addColumn<bool>("writeFails");
-    QTest::addColumn<bool>("readError");
-    QTest::addColumn<int>("expected");
-    QTest::addColumn<int>("flushes");
-    QTest::newRow("closed") << false << false << false << 2 << 0;
-    QTest::newRow("write fails") << true << true << false << 1 << 2;
-    QTest::newRow("read error") << true << false << true << 3 << 0;
+    QTest::addColumn<PortState>("p");
+    QTest::newRow("closed") << PortState{false, false, false, 2, 0};
+    QTest::newRow("write fails") << PortState{true, true, false, 1, 2};
+    QTest::newRow("read error") << PortState{true, false, true, 3, 0};
 }
 
 void tst_LinkSerial::portFailures()
 {
-    QFETCH(bool, open);
-    QFETCH(bool, writeFails);
-    QFETCH(bool, readError);
-    QFETCH(int, expected);
-    QFETCH(int, flushes);
-    Link link = makeLink(open, statusAck(0));
-    link.port->setWriteFails(writeFails);
-    link.port->setReadError(readError);
+    QFETCH(PortState, p);
+    Link link = makeLink(p.open, statusAck(0));
+    link.port->setWriteFails(p.writeFails);
+    link.port->setReadError(p.readError);
     uchar buffer[16] = {0xA5, 0x00, 0x00, 0x12};
-    QCOMPARE(int(link.serial->sendData(buffer, 4, false, true, 6)), expected);
+    QCOMPARE(int(link.serial->sendData(buffer, 4, false, true, 6)), p.expected);
     Request r(0x4E);
-    QCOMPARE(r.run(*link.serial), expected);
-    QCOMPARE(link.port->flushCount(), flushes);
-    if (!open)
+    QCOMPARE(r.run(*link.serial), p.expected);
+    QCOMPARE(link.port->flushCount(), p.flushes);
+    if (!p.open)
         QVERIFY(link.port->written().isEmpty());
 }
 
@@ -289,37 +297,25 @@ void tst_LinkSerial::floodNeverOverruns()
 // 255 '@' bytes one write at a time.
 void tst_LinkSerial::baudRate_data()
 {
-    QTest::addColumn<bool>("open");
-    QTest::addColumn<bool>("writeFails");
-    QTest::addColumn<int>("baud");
-    QTest::addColumn<int>("expected");
-    QTest::addColumn<int>("breaks");
-    QTest::addColumn<int>("portBaud");
-    QTest::addColumn<int>("writes");
-    QTest::newRow("115200") << true << false << 115200 << 0 << 1 << 115200 << 255;
-    QTest::newRow("unsupported") << true << false << 250000 << 1 << 1 << 9600 << 0;
-    QTest::newRow("closed port") << false << false << 115200 << 2 << 0 << 57600 << 0;
-    QTest::newRow("preamble write fails") << true << true << 115200 << 1 << 1 << 115200 << 0;
+    QTest::addColumn<Baud>("b");
+    QTest::newRow("115200") << Baud{true, false, 115200, 0, 1, 115200, 255};
+    QTest::newRow("unsupported") << Baud{true, false, 250000, 1, 1, 9600, 0};
+    QTest::newRow("closed port") << Baud{false, false, 115200, 2, 0, 57600, 0};
+    QTest::newRow("preamble write fails") << Baud{true, true, 115200, 1, 1, 115200, 0};
 }
 
 void tst_LinkSerial::baudRate()
 {
-    QFETCH(bool, open);
-    QFETCH(bool, writeFails);
-    QFETCH(int, baud);
-    QFETCH(int, expected);
-    QFETCH(int, breaks);
-    QFETCH(int, portBaud);
-    QFETCH(int, writes);
-    Link link = makeLink(open);
+    QFETCH(Baud, b);
+    Link link = makeLink(b.open);
     link.port->setBaudRate(57600);
-    link.port->setWriteFails(writeFails);
-    QCOMPARE(link.serial->SetBaudRate(baud), expected);
-    QCOMPARE(link.port->breakCount(), breaks);
+    link.port->setWriteFails(b.writeFails);
+    QCOMPARE(link.serial->SetBaudRate(b.baud), b.expected);
+    QCOMPARE(link.port->breakCount(), b.breaks);
     QVERIFY(!link.port->breakActive());
-    QCOMPARE(link.port->baudRate(), portBaud);
-    QCOMPARE(link.port->written(), QByteArray(writes, '@'));
-    QCOMPARE(link.port->writes().size(), writes);
+    QCOMPARE(link.port->baudRate(), b.portBaud);
+    QCOMPARE(link.port->written(), QByteArray(b.writes, '@'));
+    QCOMPARE(link.port->writes().size(), b.writes);
 }
 
 void tst_LinkSerial::sendPktHeaderOperations()
