@@ -9,8 +9,9 @@
 #include "controlModeR9K.h"
 
 #include <QElapsedTimer>
-#include <QSignalSpy>
 #include <QTest>
+
+#include <atomic>
 
 #include <sys/resource.h>
 
@@ -127,12 +128,16 @@ void tst_RecorderSim::sessionThroughWorker()
     QCOMPARE(sink.last.changeKind(), 1);
     QCOMPARE(sink.last.changeTake(), current);
 
-    QSignalSpy timecode(&worker, &controlModeR9K::timecodeUpdate);
-    QSignalSpy meters(&worker, &controlModeR9K::meterUpdate);
+    // Counted in the worker thread, read here: atomics, not a signal spy.
+    std::atomic<int> timecodes{0}, meters{0};
+    connect(
+        &worker, &controlModeR9K::timecodeUpdate, this, [&] { ++timecodes; }, Qt::DirectConnection);
+    connect(
+        &worker, &controlModeR9K::meterUpdate, this, [&] { ++meters; }, Qt::DirectConnection);
     worker.on_transportViewActive(true);
     worker.setMixerView(true);
     worker.start();
-    QTRY_VERIFY_WITH_TIMEOUT(timecode.count() >= 3 && meters.count() >= 3, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(timecodes >= 3 && meters >= 3, 20000);
     worker.requestStop();
     QVERIFY(worker.wait(10000));
     QCOMPARE(worker.lastPollResult(), 0);
