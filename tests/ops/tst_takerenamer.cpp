@@ -296,6 +296,41 @@ private slots:
         QCOMPARE(f1.GetTakeName(), QStringLiteral("01"));
     }
 
+    // --rebuild-ixml reaches the writer only for a document that did not
+    // parse: one that parsed keeps what this program does not know.
+    void rebuildIxmlReachesOnlyAnUnparsableDocument_data()
+    {
+        QTest::addColumn<bool>("broken");
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<bool>("rebuilt");
+        QTest::newRow("broken, asked") << true << true << true;
+        QTest::newRow("broken, not asked") << true << false << false;
+        QTest::newRow("parses, asked") << false << true << false;
+    }
+
+    void rebuildIxmlReachesOnlyAnUnparsableDocument()
+    {
+        QFETCH(bool, broken);
+        QFETCH(bool, asked);
+        QFETCH(bool, rebuilt);
+        QVERIFY(!writeTake("T1.WAV", "12A", "1").isEmpty());
+        if (broken) {
+            QByteArray bytes = TestUtil::readFile(path("T1.WAV"));
+            const int at = bytes.indexOf("<SCENE>12A<");
+            QVERIFY(at > 0);
+            bytes[at + 8] = '&'; // "1&A": an unescaped ampersand
+            QVERIFY(TestUtil::writeFile(path("T1.WAV"), bytes));
+        }
+        AudioFile f;
+        QVERIFY(f.Open(path("T1.WAV")));
+        QCOMPARE(f.m_info.ixmlError.isEmpty(), !broken);
+        TakeEdits e;
+        e.rebuildIxml = asked;
+        QCOMPARE(e.isEmpty(), !asked);
+        e.applyTo(f, false);
+        QCOMPARE(f.m_rebuildIxml, rebuilt);
+    }
+
     void cliRenamesWholeTakes()
     {
         const QString dir = path("demo");
