@@ -295,22 +295,15 @@ private slots:
         QTest::addColumn<QString>("setup");
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QString>("name");
-        QTest::newRow("set, read-only take")
-            << "read-only take" << QStringList{"set", "--scene", "1", "T0001.WAV"} << "T0001.WAV";
         QTest::newRow("set, no such track")
             << "" << QStringList{"set", "--track", "7=x", "T0001.WAV"} << "T0001.WAV";
         QTest::newRow("copy, destination exists")
             << "copied" << QStringList{"copy", "--to", "OUT", "T0001.WAV"} << "T0001.WAV";
         QTest::newRow("copy, read-only folder")
             << "read-only folder" << QStringList{"copy", "--to", "OUT", "T0001.WAV"} << "T0001.WAV";
-        QTest::newRow("copy, damaged")
-            << "damaged" << QStringList{"copy", "--to", "OUT", "T0001.WAV"} << "T0001.WAV";
         QTest::newRow("split, read-only folder")
             << "read-only folder"
             << QStringList{"split", "--to", "OUT", "--output", "1", "T0001.WAV"} << "T0001_1.WAV";
-        QTest::newRow("split, no such file")
-            << "" << QStringList{"split", "--to", "OUT", "--output", "1", "T0009.WAV"}
-            << "T0009.WAV";
         QTest::newRow("combine, read-only folder")
             << "read-only folder"
             << QStringList{"combine", "--output", "OUT/c.WAV", "T0002_1.WAV", "T0002_2.WAV"}
@@ -328,19 +321,14 @@ private slots:
         QDir(out).removeRecursively();
         QDir().mkpath(out);
         const QString take = path("T0001.WAV");
-        if (setup == "read-only take")
-            QVERIFY(QFile::setPermissions(take, QFile::ReadOwner));
-        else if (setup == "copied")
+        if (setup == "copied")
             QVERIFY(QFile::copy(take, out + "/T0001.WAV"));
         else if (setup == "read-only folder")
             QVERIFY(QFile::setPermissions(out, QFile::ReadOwner | QFile::ExeOwner));
-        else if (setup == "damaged")
-            QVERIFY(damage(take));
         else if (setup == "long scene")
             QCOMPARE(cli({"set", "--scene", QString(300, 'S'), take}), 0);
         QByteArray err;
         const int rc = cli(resolved(args, out), nullptr, &err);
-        QFile::setPermissions(take, QFile::ReadOwner | QFile::WriteOwner);
         QFile::setPermissions(out, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QCOMPARE(rc, 1);
         const QList<QByteArray> lines = err.trimmed().split('\n');
