@@ -394,7 +394,7 @@ void AudioThread::Update()
 bool AudioThread::Copy(QString& destination, QString& source)
 {
     CleanUp();
-    if (m_op != OP_NONE)
+    if (m_op != OP_NONE || refuseDamaged({source}))
         return false;
     m_path = destination;
     m_fileList.append(source);
@@ -411,6 +411,8 @@ void AudioThread::Copy()
     std::unique_ptr<PartialOutput> out;
     if (!src.Open(srcPath)) {
         fail(QStringLiteral("%1: %2").arg(srcPath, src.errorText()));
+    } else if (!src.m_info.damage.isEmpty()) {
+        fail(damagedMessage(srcPath, src.m_info.damage));
     } else if (src.m_info.fileType == kFileTypeFlac) {
         fail(kMsgFlac);
     } else if (!outputsClash({dst}, {srcPath})) {

@@ -70,6 +70,9 @@ protected:
     // r into a failure (r.outcome, r.reason).
     virtual void itemSucceeded(ItemResult& r) { Q_UNUSED(r); }
     AudioThread& thread() { return m_thread; }
+    // The files of the run, and the position of the one being started.
+    const QStringList& sources() const { return m_sources; }
+    int currentIndex() const { return m_index; }
 
 private slots:
     void on_progressUpdate(int state, quint32 value);
