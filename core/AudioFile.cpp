@@ -204,10 +204,10 @@ void AudioFile::NoteWalkDamage(const QString& what)
 }
 
 // Walks chunks from the current position. remaining counts down from the
-// RIFF size as the file states it; limit is the absolute end of the bytes
-// that may be read (end of file, or end of a FLAC block). No read or
-// allocation ever passes limit, whatever a size field claims. Bytes that do
-// not form a chunk header end the walk: audio is never walked as chunks.
+// RIFF size (the file's when that is larger); limit is the absolute end of
+// the bytes that may be read (end of file, or end of a FLAC block). No read
+// or allocation ever passes limit, whatever a size field claims. Bytes that
+// do not form a chunk header end the walk: audio is never walked as chunks.
 void AudioFile::WalkChunks(quint64 remaining, quint64 limit)
 {
     // True when a chunk of `size` body bytes starting at bodyPos lies in the file.

@@ -280,20 +280,13 @@ void TestCliInfo::repairCommand()
     QDir::setCurrent(m_dir.path());
     const QString p = damagedCopy(QDir(m_demo).filePath("T0001.WAV"), "T.WAV", damage);
     const QByteArray before = TestUtil::readFile(p);
-    const qsizetype dataBody = before.indexOf("data", 36) + 8;
     QByteArray out, err;
     QCOMPARE(cli(dryRun ? QStringList{"repair", "--dry-run", p} : QStringList{"repair", p}, &out,
                  &err),
              rc);
     QVERIFY2((rc ? err : out).contains(says.toUtf8()), (out + err).constData());
-    const QByteArray after = TestUtil::readFile(p);
-    QCOMPARE(after != before, changes);
-    QCOMPARE(after.mid(dataBody), before.mid(dataBody)); // the audio bytes
-    if (changes) {
-        out.clear();
-        QCOMPARE(cli({"repair", p}, &out), 0);
-        QCOMPARE(out, QByteArray("T.WAV: nothing to repair\n"));
-    }
+    // Which bytes a repair changes is tested with the repair itself.
+    QCOMPARE(TestUtil::readFile(p) != before, changes);
 }
 
 void TestCliInfo::nonRegularFilesAreNotWaitedFor_data()
