@@ -138,7 +138,8 @@ bool TakeRepair::apply(QString* error)
                 qFromLittleEndian<quint32>(riff + 4) == m_oldRiff;
     if (same && m_newData != m_oldData)
         same = dataHeader != 0 && readAt(fd, dataHeader, data, 8) &&
-               std::memcmp(data, "data", 4) == 0 && qFromLittleEndian<quint32>(data + 4) == m_oldData;
+               std::memcmp(data, "data", 4) == 0 &&
+               qFromLittleEndian<quint32>(data + 4) == m_oldData;
     if (!same) {
         ::close(fd);
         *error = QStringLiteral("the file changed since it was read; nothing was written");

@@ -220,8 +220,8 @@ void TestCliInfo::usageErrors()
 
 namespace
 {
-// A copy of a demo take with its data size field set to dataSize (and, for
-// "overrun", its iXML size 8 bytes too large); returns the copy's path.
+// A copy of a demo take, damaged as `how` says ("size 0": the data size
+// field 0; "overrun": the iXML size 8 bytes too large); returns its path.
 QString damagedCopy(const QString& demoTake, const QString& to, const QByteArray& how)
 {
     QByteArray b = TestUtil::readFile(demoTake);
@@ -230,7 +230,8 @@ QString damagedCopy(const QString& demoTake, const QString& to, const QByteArray
     if (how == "size 0")
         qToLittleEndian(quint32(0), b.data() + data + 4);
     else if (how == "overrun")
-        qToLittleEndian(qFromLittleEndian<quint32>(b.constData() + ixml + 4) + 8, b.data() + ixml + 4);
+        qToLittleEndian(qFromLittleEndian<quint32>(b.constData() + ixml + 4) + 8,
+                        b.data() + ixml + 4);
     return TestUtil::writeFile(to, b) ? to : QString();
 }
 } // namespace

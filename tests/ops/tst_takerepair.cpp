@@ -38,7 +38,10 @@ enum class Cut {
     TrailingChunk,  // data size 0 and an iXML chunk after the audio: not mended
 };
 
-quint32 le32(const QByteArray& b, qint64 at) { return qFromLittleEndian<quint32>(b.constData() + at); }
+quint32 le32(const QByteArray& b, qint64 at)
+{
+    return qFromLittleEndian<quint32>(b.constData() + at);
+}
 void put32(QByteArray& b, qint64 at, quint32 v) { qToLittleEndian(v, b.data() + at); }
 } // namespace
 
