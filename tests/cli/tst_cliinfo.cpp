@@ -208,6 +208,8 @@ void TestCliInfo::usageErrors_data()
     QTest::newRow("info unknown option") << QStringList{"info", "--xml", "a.wav"};
     QTest::newRow("demo without folder") << QStringList{"demo"};
     QTest::newRow("demo bad number") << QStringList{"demo", "x", "--takes", "many"};
+    QTest::newRow("repair without files") << QStringList{"repair", "--dry-run"};
+    QTest::newRow("repair unknown option") << QStringList{"repair", "--force", "a.wav"};
 }
 
 void TestCliInfo::usageErrors()
