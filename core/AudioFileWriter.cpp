@@ -242,8 +242,10 @@ quint64 carriedTotal(quint64 size) { return 8 + size + (size & 1); }
 quint64 AudioFile::CarriedChunkBytes() const
 {
     quint64 total = 0;
+    // An iXML document that may not be rendered can only travel as it is.
+    const bool keepIxml = !ixmlWritable();
     for (const RiffChunkRef& c : m_info.chunks) {
-        if (!renderedByWriter(c.id, false))
+        if (!renderedByWriter(c.id, keepIxml))
             total += carriedTotal(c.size);
     }
     return total;

@@ -456,6 +456,26 @@ private:
         fillSlots(list, places, x.syncPoints, pick, mergeOne, fresh, root);
     }
 
+    // Added children go on lines of their own before the end tag of n,
+    // indented like its last child, when the document is laid out in lines.
+    Edit insertionAtEnd(const Node& n, const QString& text) const
+    {
+        qsizetype at = n.contentEnd;
+        while (at > n.contentBegin && (m_doc.at(at - 1) == u' ' || m_doc.at(at - 1) == u'\t'))
+            --at;
+        if (at == n.contentBegin || m_doc.at(at - 1) != u'\n')
+            return {n.contentEnd, n.contentEnd, text};
+        qsizetype from = n.children.isEmpty() ? n.contentEnd : m_nodes.at(n.children.last()).open;
+        qsizetype lineStart = from;
+        while (lineStart > 0 && (m_doc.at(lineStart - 1) == u' ' || m_doc.at(lineStart - 1) == u'\t'))
+            --lineStart;
+        const QString indent = m_doc.mid(lineStart, from - lineStart).toString();
+        QString out;
+        for (const QStringView line : QStringView(text).split(kEol, Qt::SkipEmptyParts))
+            out += indent + line.toString() + kEol;
+        return {at, at, out};
+    }
+
     // The text of [from, to) with t applied. Added children go before the end
     // tag of their parent; a self-closing parent is opened for them.
     QString apply(qsizetype from, qsizetype to, Target& t) const
@@ -468,7 +488,7 @@ private:
                               openingTag(n) + kEol + it.value() + QLatin1String("</") +
                                   n.name.toString() + QLatin1Char('>')});
             else
-                edits.append({n.contentEnd, n.contentEnd, it.value()});
+                edits.append(insertionAtEnd(n, it.value()));
         }
         std::stable_sort(edits.begin(), edits.end(),
                          [](const Edit& a, const Edit& b) { return a.from < b.from; });
