@@ -223,6 +223,8 @@ private:
     };
     bool planCarriedChunks(QIODevice& src, bool keepIxml, QVector<CarriedChunk>& out);
     bool copyCarriedChunk(QIODevice& src, const CarriedChunk& c);
+    bool copyBody(QIODevice& src, quint64 size);
+    CarriedChunk bextTail(quint64 srcSize) const;
     bool ixmlWritable() const;
 
     // Chunks WriteRiffHdrs() counted for after the audio.

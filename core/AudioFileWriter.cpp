@@ -28,10 +28,10 @@ bool write32(cFile& f, quint32 v)
 
 // True when the 4 bytes before bodyPos - 4 hold id: the chunk we read is
 // still where we found it (the file was not replaced since it was opened).
-bool chunkStillAt(cFile& f, quint64 bodyPos, const char* id)
+bool chunkStillAt(QIODevice& f, quint64 bodyPos, const char* id)
 {
     char got[4];
-    return bodyPos >= 8 && f.Seek(bodyPos - 8, true) && f.Read(got, 4) == 4 &&
+    return bodyPos >= 8 && f.seek(qint64(bodyPos - 8)) && f.read(got, 4) == 4 &&
            std::memcmp(got, id, 4) == 0;
 }
 
@@ -241,7 +241,8 @@ quint64 carriedTotal(quint64 size) { return 8 + size + (size & 1); }
 
 quint64 AudioFile::CarriedChunkBytes() const
 {
-    quint64 total = 0;
+    const quint64 tail = m_info.hasBext ? bextTail(~quint64(0)).size : 0;
+    quint64 total = tail + (tail & 1);
     // An iXML document that may not be rendered can only travel as it is.
     const bool keepIxml = !ixmlWritable();
     for (const RiffChunkRef& c : m_info.chunks) {
@@ -302,16 +303,33 @@ bool AudioFile::copyCarriedChunk(QIODevice& src, const CarriedChunk& c)
                           .arg(c.headerPos);
         return false;
     }
-    if (!writeId(*this, c.id.constData()) || !write32(*this, quint32(c.size)))
-        return false;
-    QByteArray buffer(qsizetype(std::min<quint64>(c.size, 1 << 20)), Qt::Uninitialized);
-    for (quint64 left = c.size; left > 0;) {
+    return writeId(*this, c.id.constData()) && write32(*this, quint32(c.size)) &&
+           copyBody(src, c.size);
+}
+
+// Copies size bytes from the current position of src, and a pad byte after
+// an odd size.
+bool AudioFile::copyBody(QIODevice& src, quint64 size)
+{
+    QByteArray buffer(qsizetype(std::min<quint64>(size, 1 << 20)), Qt::Uninitialized);
+    for (quint64 left = size; left > 0;) {
         const qint64 want = qint64(std::min<quint64>(left, quint64(buffer.size())));
         if (src.read(buffer.data(), want) != want || Write(buffer.constData(), want) != want)
             return false;
         left -= quint64(want);
     }
-    return !(c.size & 1) || Write("\0", 1) == 1;
+    return !(size & 1) || Write("\0", 1) == 1;
+}
+
+// The part of the source's bext chunk after the fixed header (the coding
+// history), which the record does not hold: a full write keeps it.
+AudioFile::CarriedChunk AudioFile::bextTail(quint64 srcSize) const
+{
+    for (const RiffChunkRef& c : m_info.chunks) {
+        if (c.id == "bext" && c.size > quint64(kBextHdrSize) && c.bodyPos + kBextHdrSize < srcSize)
+            return {c.id, c.headerPos, std::min(c.size, srcSize - c.bodyPos) - kBextHdrSize, true};
+    }
+    return {};
 }
 
 bool AudioFile::WriteRiffHdrs(const ChunkSource& source)
@@ -343,6 +361,8 @@ bool AudioFile::WriteRiffHdrs(const ChunkSource& source)
     if (m_transferBuffer.isEmpty())
         m_transferBuffer = QByteArray(qsizetype(qMax<int>(1, m_info.blockAlign)) * kTransferFrames,
                                       '\0');
+    const CarriedChunk tail =
+        source.file && m_info.hasBext ? bextTail(quint64(source.file->size())) : CarriedChunk();
     AudioRiffHdr ixml;
     const quint32 ixmlTotal = ixmlCarried ? 0 : PrepareIxmlAudioHdr(ixml, kIxmlPadding);
     if (m_info.hasBext)
@@ -350,12 +370,19 @@ bool AudioFile::WriteRiffHdrs(const ChunkSource& source)
     const quint64 data = m_info.dataSize & 0xFFFFFFFFu;
     const QByteArray fmt = FmtBodyForWrite();
     // Chunks after the audio start on an even offset: the pad byte counts then.
-    const quint64 riffSize = 4 + 8 + quint64(fmt.size()) + (m_info.hasBext ? kBextChunkTotal : 0) +
+    const quint64 riffSize = 4 + 8 + quint64(fmt.size()) +
+                             (m_info.hasBext ? kBextChunkTotal + tail.size + (tail.size & 1) : 0) +
                              ixmlTotal + before + 8 + data + (after ? (data & 1) + after : 0);
     bool ok = writeId(*this, "RIFF") && write32(*this, quint32(riffSize)) &&
               writeId(*this, "WAVE") && WriteFmtAudioHdr();
-    if (ok && m_info.hasBext)
+    if (ok && m_info.hasBext && tail.size == 0)
         ok = WriteBextAudioHdr();
+    else if (ok && m_info.hasBext)
+        ok = writeId(*this, "bext") && write32(*this, quint32(kBextHdrSize + tail.size)) &&
+             Write(&m_info.bextHeader, kBextHdrSize) == kBextHdrSize &&
+             chunkStillAt(*source.file, tail.headerPos + 8, "bext") &&
+             source.file->seek(qint64(tail.headerPos + 8 + kBextHdrSize)) &&
+             copyBody(*source.file, tail.size);
     if (ok && ixmlTotal)
         ok = writeId(*this, "iXML") && write32(*this, ixml.size) &&
              Write(ixml.buffer.constData(), ixml.size) == qint64(ixml.size);
