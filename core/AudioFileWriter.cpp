@@ -13,12 +13,16 @@
 
 using namespace SoundDefs;
 
-namespace {
+namespace
+{
 
 constexpr int kTransferFrames = 16192;
 constexpr quint32 kBextChunkTotal = 8 + kBextHdrSize; // 610
 
-bool writeId(cFile& f, const char* id) { return f.Write(id, 4) == 4; }
+bool writeId(cFile& f, const char* id)
+{
+    return f.Write(id, 4) == 4;
+}
 
 bool write32(cFile& f, quint32 v)
 {
@@ -90,12 +94,15 @@ void AudioFile::UpdateFileInfo()
             m_bext.SetValue(QStringLiteral("SPEED"), x.MASTER_SPEED);
             m_bext.SetValue(QStringLiteral("UBITS"), x.UBITS);
         }
-        m_bext.SetBextField(cAudioBext::TimeReferenceLow, quint32(m_info.timeReference & 0xFFFFFFFFu));
+        m_bext.SetBextField(cAudioBext::TimeReferenceLow,
+                            quint32(m_info.timeReference & 0xFFFFFFFFu));
         m_bext.SetBextField(cAudioBext::TimeReferenceHigh, quint32(m_info.timeReference >> 32));
         m_bext.SetValue(QStringLiteral("FILENAME"), bare);
         if (!copied) {
-            m_bext.SetBextField(cAudioBext::Originator, QStringLiteral("Quorlan: VL20 S#") + gen.serial);
-            m_bext.SetBextField(cAudioBext::OriginatorReference, QStringLiteral("VL20 S#") + gen.serial);
+            m_bext.SetBextField(cAudioBext::Originator,
+                                QStringLiteral("Quorlan: VL20 S#") + gen.serial);
+            m_bext.SetBextField(cAudioBext::OriginatorReference,
+                                QStringLiteral("VL20 S#") + gen.serial);
         }
         const int tracks = std::min<int>(m_info.channelList.size(), kMaxBextTrackEntries);
         for (int i = 0; i < tracks; ++i)
@@ -187,7 +194,8 @@ QByteArray AudioFile::FmtBodyForWrite() const
     }
     // The body read is reused only when it is whole and still describes the
     // record's channels and sample layout (a split or combine changes them).
-    const bool reuse = body.size() >= 16 && !(body.size() & 1) && declared == quint64(body.size()) &&
+    const bool reuse = body.size() >= 16 && !(body.size() & 1) &&
+                       declared == quint64(body.size()) &&
                        qFromLittleEndian<quint16>(body.constData() + 2) == i.channels &&
                        qFromLittleEndian<quint16>(body.constData() + 12) == i.blockAlign &&
                        qFromLittleEndian<quint16>(body.constData() + 14) == i.bitsPerSample;
@@ -219,7 +227,8 @@ bool AudioFile::WriteBextAudioHdr()
            Write(&m_info.bextHeader, kBextHdrSize) == kBextHdrSize;
 }
 
-namespace {
+namespace
+{
 
 bool renderedByWriter(const QByteArray& id, bool keepIxml)
 {
@@ -235,7 +244,10 @@ bool printableId(const char* id)
     return true;
 }
 
-quint64 carriedTotal(quint64 size) { return 8 + size + (size & 1); }
+quint64 carriedTotal(quint64 size)
+{
+    return 8 + size + (size & 1);
+}
 
 } // namespace
 
@@ -273,7 +285,8 @@ bool AudioFile::planCarriedChunks(QIODevice& src, bool keepIxml, QVector<Carried
     auto consider = [&](const QByteArray& id, quint64 headerPos, quint64 size) {
         if (renderedByWriter(id, keepIxml) || headerPos + 8 > srcSize)
             return;
-        out.append({id, headerPos, std::min(size, srcSize - headerPos - 8), headerPos < dataHeader});
+        out.append(
+            {id, headerPos, std::min(size, srcSize - headerPos - 8), headerPos < dataHeader});
     };
     quint64 next = 12;
     for (const RiffChunkRef& c : m_info.chunks) {
@@ -359,8 +372,8 @@ bool AudioFile::WriteRiffHdrs(const ChunkSource& source)
         return false;
     }
     if (m_transferBuffer.isEmpty())
-        m_transferBuffer = QByteArray(qsizetype(qMax<int>(1, m_info.blockAlign)) * kTransferFrames,
-                                      '\0');
+        m_transferBuffer =
+            QByteArray(qsizetype(qMax<int>(1, m_info.blockAlign)) * kTransferFrames, '\0');
     const CarriedChunk tail =
         source.file && m_info.hasBext ? bextTail(quint64(source.file->size())) : CarriedChunk();
     AudioRiffHdr ixml;
@@ -401,7 +414,10 @@ bool AudioFile::WriteRiffHdrs(const ChunkSource& source)
     return true;
 }
 
-bool AudioFile::WriteRiffHdrs() { return WriteRiffHdrs(ChunkSource()); }
+bool AudioFile::WriteRiffHdrs()
+{
+    return WriteRiffHdrs(ChunkSource());
+}
 
 bool AudioFile::WriteTrailingChunks(const ChunkSource& source)
 {
@@ -422,7 +438,8 @@ bool AudioFile::WriteTrailingChunks(const ChunkSource& source)
     return true;
 }
 
-namespace {
+namespace
+{
 
 // One region of the file an in-place update overwrites, with what it held.
 struct Patch {
@@ -524,10 +541,10 @@ bool AudioFile::UpdateAudioFile(bool writeIxml, bool writeBext)
             if (m_bextChunkSize < quint32(kBextHdrSize) ||
                 !chunkStillAt(*this, m_bextDataPos, "bext"))
                 return fail(QStringLiteral("the bext chunk is too short"));
-            patches.append({m_bextDataPos,
-                            QByteArray(reinterpret_cast<const char*>(&m_info.bextHeader),
-                                       kBextHdrSize),
-                            {}});
+            patches.append(
+                {m_bextDataPos,
+                 QByteArray(reinterpret_cast<const char*>(&m_info.bextHeader), kBextHdrSize),
+                 {}});
         } else if (!canAppend || appendAt + append.size() + kBextChunkTotal >= m_maxRiffFileSize) {
             return fail(QStringLiteral("the bext chunk cannot be appended"));
         } else {

@@ -35,7 +35,10 @@ struct Edit {
     QString text;
 };
 
-bool isSpace(QChar c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }
+bool isSpace(QChar c)
+{
+    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r';
+}
 
 // Line ends as an XML reader reports them: "\r\n" and a lone "\r" become "\n".
 void appendNormalised(QString& out, QStringView raw)
@@ -82,8 +85,8 @@ void appendDecoded(QString& out, QStringView raw)
             out += QLatin1Char('\'');
         else if (name.startsWith(u'#')) {
             bool ok = false;
-            const uint code = name.startsWith(u"#x") ? name.mid(2).toUInt(&ok, 16)
-                                                     : name.mid(1).toUInt(&ok, 10);
+            const uint code =
+                name.startsWith(u"#x") ? name.mid(2).toUInt(&ok, 16) : name.mid(1).toUInt(&ok, 10);
             const char32_t c32 = code;
             if (ok)
                 out += QString::fromUcs4(&c32, 1);
@@ -153,8 +156,7 @@ bool tokenise(QStringView doc, QVector<Node>& nodes)
                 return true; // what follows the root is not part of the document
         } else {
             qsizetype i = lt + 1;
-            while (i < doc.size() && !isSpace(doc.at(i)) && doc.at(i) != u'/' &&
-                   doc.at(i) != u'>')
+            while (i < doc.size() && !isSpace(doc.at(i)) && doc.at(i) != u'/' && doc.at(i) != u'>')
                 ++i;
             Node n;
             n.name = doc.mid(lt + 1, i - lt - 1);
@@ -237,8 +239,9 @@ public:
                     added += element(QLatin1String(l.element), x.*(l.member));
             }
             if (!added.isEmpty())
-                insertInto(0, QLatin1Char('<') + container + QLatin1Char('>') + kEol + added +
-                                  QLatin1String("</") + container + QLatin1Char('>') + kEol,
+                insertInto(0,
+                           QLatin1Char('<') + container + QLatin1Char('>') + kEol + added +
+                               QLatin1String("</") + container + QLatin1Char('>') + kEol,
                            root);
         }
         mergeTracks(root);
@@ -370,8 +373,8 @@ private:
             insertInto(list, extra, t);
         } else {
             extra.chop(kEol.size());
-            t.edits.append({m_nodes.at(places.last()).close, m_nodes.at(places.last()).close,
-                            kEol + extra});
+            t.edits.append(
+                {m_nodes.at(places.last()).close, m_nodes.at(places.last()).close, kEol + extra});
         }
     }
 
@@ -467,7 +470,8 @@ private:
             return {n.contentEnd, n.contentEnd, text};
         qsizetype from = n.children.isEmpty() ? n.contentEnd : m_nodes.at(n.children.last()).open;
         qsizetype lineStart = from;
-        while (lineStart > 0 && (m_doc.at(lineStart - 1) == u' ' || m_doc.at(lineStart - 1) == u'\t'))
+        while (lineStart > 0 &&
+               (m_doc.at(lineStart - 1) == u' ' || m_doc.at(lineStart - 1) == u'\t'))
             --lineStart;
         const QString indent = m_doc.mid(lineStart, from - lineStart).toString();
         QString out;

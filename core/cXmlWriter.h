@@ -67,8 +67,8 @@ public:
     // Parts of the document, also used to add what an existing document lacks.
     void WriteTrack(const SoundDefs::AudioChannelInfo& ch);
     void WriteSyncPoint(const SoundDefs::AudioSyncPoint& sp);
-    void WriteTrackList();      // nothing when trackCount is 0
-    void WriteSyncPointList();  // nothing when syncPointCount is 0
+    void WriteTrackList();     // nothing when trackCount is 0
+    void WriteSyncPointList(); // nothing when syncPointCount is 0
 
 private:
     const SoundDefs::AudioFileInfo* m_info;

@@ -5,14 +5,15 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <QXmlStreamReader>
 #include <QtTest>
+#include <csignal>
+#include <sys/resource.h>
 
 using namespace SoundDefs;
 
-namespace {
+namespace
+{
 
 QByteArray chunkBody(const QByteArray& file, const AudioFile& f, quint64 pos)
 {
@@ -300,7 +301,10 @@ void TestHeaderWriter::appendsChunksToABareFile()
     const QByteArray audio = TestUtil::pcm(frames, 1, 24, 3);
     QByteArray file;
     if (withPad) {
-        file = WavBuilder().chunk("fmt ", WavBuilder::fmtBody(1, 48000, 24)).chunk("data", audio).build();
+        file = WavBuilder()
+                   .chunk("fmt ", WavBuilder::fmtBody(1, 48000, 24))
+                   .chunk("data", audio)
+                   .build();
     } else {
         file = WavBuilder().chunk("fmt ", WavBuilder::fmtBody(1, 48000, 24)).build();
         file.append("data");
@@ -318,7 +322,8 @@ void TestHeaderWriter::appendsChunksToABareFile()
     QVERIFY(f.UpdateAudioFile(true, true));
 
     const QByteArray after = TestUtil::readFile(p);
-    QCOMPARE(after.left(file.size() - (withPad ? 1 : 0)).mid(44), file.mid(44, file.size() - 44 - (withPad ? 1 : 0)));
+    QCOMPARE(after.left(file.size() - (withPad ? 1 : 0)).mid(44),
+             file.mid(44, file.size() - 44 - (withPad ? 1 : 0)));
     QCOMPARE(qFromLittleEndian<quint32>(after.constData() + 4), quint32(after.size() - 8));
     const int ixmlAt = after.indexOf("iXML", file.size() - 1);
     QVERIFY(ixmlAt > 0 && ixmlAt % 2 == 0);

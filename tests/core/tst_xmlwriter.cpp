@@ -306,20 +306,35 @@ void TestXmlWriter::mergeChangesOnlyWhatDiffers_data()
     QTest::addColumn<QString>("from"); // replaced in the document by `to`
     QTest::addColumn<QString>("to");
 
-    QTest::newRow("no edit: every byte kept") << "" << "" << "" << "";
-    QTest::newRow("text replaced, attribute kept")
-        << "PROJECT" << "New" << "<PROJECT lang=\"en\">Old<" << "<PROJECT lang=\"en\">New<";
-    QTest::newRow("self-closing element filled") << "SCENE" << "12A" << "<SCENE/>"
+    QTest::newRow("no edit: every byte kept") << ""
+                                              << ""
+                                              << ""
+                                              << "";
+    QTest::newRow("text replaced, attribute kept") << "PROJECT"
+                                                   << "New"
+                                                   << "<PROJECT lang=\"en\">Old<"
+                                                   << "<PROJECT lang=\"en\">New<";
+    QTest::newRow("self-closing element filled") << "SCENE"
+                                                 << "12A"
+                                                 << "<SCENE/>"
                                                  << "<SCENE>12A</SCENE>";
-    QTest::newRow("new text escaped")
-        << "NOTE" << "a < b & c" << "Tom &amp; Jerry <![CDATA[<raw>]]>" << "a &lt; b &amp; c";
-    QTest::newRow("vendor child of SPEED kept")
-        << "SPEED/MASTER_SPEED" << "25/1" << "24/1" << "25/1";
+    QTest::newRow("new text escaped") << "NOTE"
+                                      << "a < b & c"
+                                      << "Tom &amp; Jerry <![CDATA[<raw>]]>"
+                                      << "a &lt; b &amp; c";
+    QTest::newRow("vendor child of SPEED kept") << "SPEED/MASTER_SPEED"
+                                                << "25/1"
+                                                << "24/1"
+                                                << "25/1";
     QTest::newRow("missing element added at the end of its parent")
-        << "TAPE" << "R7" << "</AUX_DATA>\n"
+        << "TAPE"
+        << "R7"
+        << "</AUX_DATA>\n"
         << "</AUX_DATA>\n\t<TAPE>R7</TAPE>\r\n";
     QTest::newRow("missing container added")
-        << "HISTORY/PARENT_FILENAME" << "A.WAV" << "</AUX_DATA>\n"
+        << "HISTORY/PARENT_FILENAME"
+        << "A.WAV"
+        << "</AUX_DATA>\n"
         << "</AUX_DATA>\n\t<HISTORY>\r\n\t<PARENT_FILENAME>A.WAV</PARENT_FILENAME>\r\n"
            "\t</HISTORY>\r\n";
 }
@@ -399,7 +414,8 @@ void TestXmlWriter::mergeTracks()
     QVERIFY(IxmlMerger::merge(doc, info, merged));
     const QString count = QString::number(info.channelList.size());
     QCOMPARE(merged, QStringLiteral("<BWFXML><TRACK_LIST><TRACK_COUNT>") + count +
-                         "</TRACK_COUNT>" + expected + "</TRACK_LIST><LOCATION>x</LOCATION></BWFXML>");
+                         "</TRACK_COUNT>" + expected +
+                         "</TRACK_LIST><LOCATION>x</LOCATION></BWFXML>");
 }
 
 QTEST_GUILESS_MAIN(TestXmlWriter)

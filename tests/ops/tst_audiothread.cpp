@@ -438,10 +438,10 @@ private slots:
         QByteArray fmt = WavBuilder::fmtBody(2, 48000, 24, 0xFFFE);
         fmt.append(QByteArray::fromHex("16001800030000000100000000001000800000aa00389b71"));
         m_audio = TestUtil::pcm(2001, 2, 24, 3);
-        const QByteArray cue = QByteArray::fromHex("010000000100000000000000") + "data" +
-                               QByteArray(12, '\0');
-        const QByteArray list = QByteArray("INFOINAM") + QByteArray::fromHex("05000000") +
-                                QByteArray("Take\0\0", 6);
+        const QByteArray cue =
+            QByteArray::fromHex("010000000100000000000000") + "data" + QByteArray(12, '\0');
+        const QByteArray list =
+            QByteArray("INFOINAM") + QByteArray::fromHex("05000000") + QByteArray("Take\0\0", 6);
         const QByteArray source =
             WavBuilder()
                 .chunk("fmt ", fmt)
