@@ -210,7 +210,9 @@ class Merge
 {
 public:
     Merge(QStringView doc, const QVector<Node>& nodes, const AudioFileInfo& info)
-        : m_doc(doc), m_nodes(nodes), m_info(info)
+        : m_doc(doc), m_nodes(nodes), m_info(info),
+          // What is added follows the document's line ends.
+          m_eol(doc.contains(u"\r\n") || !doc.contains(u'\n') ? kEol : QStringLiteral("\n"))
     {
     }
 
@@ -503,7 +505,9 @@ private:
             if (e.from < pos || e.to > to)
                 continue; // inside an element already replaced: cannot happen
             out += m_doc.mid(pos, e.from - pos);
-            out += e.text;
+            // Escaped text holds no carriage return: every "\r\n" in an edit
+            // is a line end of added elements.
+            out += m_eol == kEol ? e.text : QString(e.text).replace(kEol, m_eol);
             pos = e.to;
         }
         out += m_doc.mid(pos, to - pos);
@@ -513,6 +517,7 @@ private:
     QStringView m_doc;
     const QVector<Node>& m_nodes;
     const AudioFileInfo& m_info;
+    const QString m_eol;
 };
 
 } // namespace

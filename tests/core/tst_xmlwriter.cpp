@@ -330,13 +330,13 @@ void TestXmlWriter::mergeChangesOnlyWhatDiffers_data()
         << "TAPE"
         << "R7"
         << "</AUX_DATA>\n"
-        << "</AUX_DATA>\n\t<TAPE>R7</TAPE>\r\n";
+        << "</AUX_DATA>\n\t<TAPE>R7</TAPE>\n";
     QTest::newRow("missing container added")
         << "HISTORY/PARENT_FILENAME"
         << "A.WAV"
         << "</AUX_DATA>\n"
-        << "</AUX_DATA>\n\t<HISTORY>\r\n\t<PARENT_FILENAME>A.WAV</PARENT_FILENAME>\r\n"
-           "\t</HISTORY>\r\n";
+        << "</AUX_DATA>\n\t<HISTORY>\n\t<PARENT_FILENAME>A.WAV</PARENT_FILENAME>\n"
+           "\t</HISTORY>\n";
 }
 
 void TestXmlWriter::mergeChangesOnlyWhatDiffers()
