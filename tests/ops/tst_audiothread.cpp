@@ -481,6 +481,45 @@ private slots:
         QVERIFY(back.Open(out));
         QVERIFY(back.m_info.ixmlDocument.contains("<LOCATION>Pier</LOCATION>"));
     }
+
+    // An iXML document that does not parse travels unchanged through a copy,
+    // which edits nothing; a rewrite refuses it and leaves the take as it was.
+    void unparsableIxmlThroughCopyAndRewrite_data()
+    {
+        QTest::addColumn<bool>("copy");
+        QTest::newRow("copy keeps it") << true;
+        QTest::newRow("rewrite refuses it") << false;
+    }
+
+    void unparsableIxmlThroughCopyAndRewrite()
+    {
+        QFETCH(bool, copy);
+        m_audio = TestUtil::pcm(500, 2, 16, 8);
+        const QByteArray ixml =
+            "<BWFXML><NOTE>Tom & Jerry</NOTE><LOCATION>Pier</LOCATION></BWFXML>";
+        const QByteArray source = WavBuilder()
+                                      .chunk("fmt ", WavBuilder::fmtBody(2, 48000, 16))
+                                      .chunk("iXML", ixml)
+                                      .chunk("data", m_audio)
+                                      .build();
+        QVERIFY(TestUtil::writeFile(m_take, source));
+        AudioThread t;
+        QSignalSpy spy(&t, &AudioThread::progressUpdate);
+        if (copy) {
+            QString src = m_take, dst = path("copy.WAV");
+            QVERIFY(t.Copy(dst, src));
+            QCOMPARE(OpsTestKit::finalState(spy), int(AudioThread::STATE_DONE));
+            const QByteArray file = TestUtil::readFile(dst);
+            QVERIFY(file.contains(QByteArray("iXML") + QByteArray::fromHex("42000000") + ixml));
+            QCOMPARE(OpsTestKit::audioOf(dst), m_audio);
+        } else {
+            QString backup = path("T001_updatebackup.WAV");
+            if (update(t, backup, 3000))
+                QCOMPARE(OpsTestKit::finalState(spy), int(AudioThread::STATE_ERROR));
+            QVERIFY(t.m_errorMsg.contains(QStringLiteral("does not parse")));
+        }
+        QCOMPARE(TestUtil::readFile(m_take), source);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestAudioThread)
