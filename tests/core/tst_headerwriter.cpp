@@ -488,17 +488,17 @@ void TestHeaderWriter::chunksCarriedThroughAFullWrite()
     QFETCH(QStringList, after);
     QFETCH(bool, beforeFmt);
     QFETCH(int, frames);
-    auto body = [](const QString& spec) {
+    auto body = [](const QString& entry) {
         QByteArray b;
-        const int n = spec.section(':', 1).toInt();
+        const int n = entry.section(':', 1).toInt();
         for (int i = 0; i < n; ++i)
-            b.append(char('a' + (i * 7 + spec.at(0).unicode()) % 26));
+            b.append(char('a' + (i * 7 + entry.at(0).unicode()) % 26));
         return b;
     };
     const QByteArray audio = TestUtil::pcm(frames, 1, 24, 9);
     WavBuilder w;
-    auto addAll = [&](const QStringList& specs) {
-        for (const QString& c : specs)
+    auto addAll = [&](const QStringList& entries) {
+        for (const QString& c : entries)
             w.chunk(c.left(4).toLatin1(), body(c));
     };
     if (beforeFmt)
