@@ -194,8 +194,9 @@ QByteArray AudioFile::FmtBodyForWrite() const
     }
     // The body read is reused only when it is whole and still describes the
     // record's channels and sample layout (a split or combine changes them).
-    const bool reuse = body.size() >= 16 && !(body.size() & 1) &&
-                       declared == quint64(body.size()) &&
+    const quint16 tagRead = body.size() >= 2 ? qFromLittleEndian<quint16>(body.constData()) : 0;
+    const bool reuse = body.size() >= (tagRead == kFormatExtensible ? 40 : 16) &&
+                       !(body.size() & 1) && declared == quint64(body.size()) &&
                        qFromLittleEndian<quint16>(body.constData() + 2) == i.channels &&
                        qFromLittleEndian<quint16>(body.constData() + 12) == i.blockAlign &&
                        qFromLittleEndian<quint16>(body.constData() + 14) == i.bitsPerSample;
