@@ -70,9 +70,7 @@ AudioFile& AudioFile::operator=(const AudioFile& other)
     m_rebuildIxml = other.m_rebuildIxml;
     // The description entries travel with the header: a writer compiles them
     // into it, and entries left behind would blank the description.
-    m_bext.keys = other.m_bext.keys;
-    m_bext.values = other.m_bext.values;
-    m_bext.prefix = other.m_bext.prefix;
+    m_bext.CopyEntries(other.m_bext);
     m_bext.SetHeader(&m_info.bextHeader);
     return *this;
 }
@@ -476,6 +474,28 @@ void AudioFile::AnalizeIxmlAudioInfo(const QByteArray& body)
     const char* bytes = body.constData();
     const char* nul = static_cast<const char*>(std::memchr(bytes, 0, size_t(body.size())));
     qsizetype len = nul ? nul - bytes : body.size();
+    // Some writers store binary bytes (a NUL among them) inside an element,
+    // BWF_VERSION as two raw bytes for one; the document then goes on past the
+    // NUL. It is read to its root's end tag, without the bytes XML cannot hold.
+    bool dropControls = false;
+    if (nul) {
+        static constexpr char kRootEnd[] = "</BWFXML>";
+        constexpr size_t kRootEndLen = sizeof(kRootEnd) - 1;
+        const char* end = bytes + body.size();
+        const char* rootEnd = nullptr;
+        for (const char* p = nul; end - p >= qsizetype(kRootEndLen);) {
+            const char* hit =
+                static_cast<const char*>(memmem(p, size_t(end - p), kRootEnd, kRootEndLen));
+            if (!hit)
+                break;
+            rootEnd = hit;
+            p = hit + kRootEndLen;
+        }
+        if (rootEnd) {
+            len = rootEnd + kRootEndLen - bytes;
+            dropControls = true;
+        }
+    }
     // Padding after the document is insignificant; not decoding it keeps
     // reading a take cheap (new chunks carry 8 KiB of it). The body is
     // NUL-terminated at len, so strspn cannot run past it.
@@ -490,6 +510,11 @@ void AudioFile::AnalizeIxmlAudioInfo(const QByteArray& body)
     QString text = utf8(raw);
     if (utf8.hasError())
         text = QString::fromLatin1(raw);
+    if (dropControls)
+        text.removeIf([](QChar c) {
+            return c.unicode() < 0x20 && c != QLatin1Char('\t') && c != QLatin1Char('\n') &&
+                   c != QLatin1Char('\r');
+        });
     m_info.hasIxml = true;
 
     IxmlParser parser(m_info);

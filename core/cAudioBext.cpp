@@ -55,7 +55,18 @@ void cAudioBext::Clear()
 {
     keys.clear();
     values.clear();
+    bareLines.clear();
+    tail.clear();
     prefix = QStringLiteral("s");
+}
+
+void cAudioBext::CopyEntries(const cAudioBext& other)
+{
+    keys = other.keys;
+    values = other.values;
+    prefix = other.prefix;
+    bareLines = other.bareLines;
+    tail = other.tail;
 }
 
 void cAudioBext::Parse(BEXTAudioHdr* hdr)
@@ -90,6 +101,7 @@ void cAudioBext::Parse(BEXTAudioHdr* hdr)
             } else {
                 // A line without '=' is all key; its value is empty.
                 key = latin1Until(buf + lineStart, buf + lineEnd);
+                bareLines.append(keys.size());
             }
             if (prefix == QLatin1String("s") && !key.isEmpty()) {
                 const QChar first = key.at(0);
@@ -106,6 +118,10 @@ void cAudioBext::Parse(BEXTAudioHdr* hdr)
         }
         ++pos;
     }
+    // Text not closed by a line break (a plain sentence, as some writers
+    // store) is no entry, but it is the user's: it is written back as it was.
+    if (lineStart < kDescriptionSize)
+        tail = QByteArray(buf + lineStart, int(qstrnlen(buf + lineStart, uint(kDescriptionSize - lineStart))));
 }
 
 void cAudioBext::Compile()
@@ -118,8 +134,10 @@ void cAudioBext::Compile()
         if (keys.at(i).isEmpty())
             continue;
         QByteArray line = lineSafe(keys.at(i));
-        line += '=';
-        line += lineSafe(values.at(i));
+        if (!(bareLines.contains(i) && values.at(i).isEmpty())) {
+            line += '=';
+            line += lineSafe(values.at(i));
+        }
         line += "\r\n";
         // A line may fill the field to its last byte: the description needs
         // no terminating NUL when all 256 bytes are used.
@@ -128,6 +146,8 @@ void cAudioBext::Compile()
             used += int(line.size());
         }
     }
+    if (!tail.isEmpty() && tail.size() <= kDescriptionSize - used)
+        std::memcpy(header->Description + used, tail.constData(), size_t(tail.size()));
 }
 
 bool cAudioBext::SetValue(const QString& key, const QString& value)

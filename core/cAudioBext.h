@@ -3,6 +3,7 @@
 #include "SoundDefs.h"
 
 #include <QStringList>
+#include <QVector>
 
 namespace SoundDefs {
 
@@ -49,6 +50,14 @@ public:
     QStringList keys;   // with their one-letter prefix; an empty key is a deleted entry
     QStringList values; // parallel to keys
     QString prefix;     // put in front of new keys, "s" by default
+    // Free text that other writers put into the Description is kept as it
+    // was: indices of lines that had no "=" (written back without one), and
+    // the text after the last line break (written back verbatim, last).
+    QVector<int> bareLines;
+    QByteArray tail;
+
+    // Takes over another list's entries and free text (not its header).
+    void CopyEntries(const cAudioBext& other);
 };
 
 } // namespace SoundDefs

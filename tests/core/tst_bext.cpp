@@ -50,6 +50,7 @@ private slots:
     void getDescriptionValuesAppendsInOrder();
     void deleteEntry();
     void compileWritesLines();
+    void compileRoundTrip_data();
     void compileRoundTrip();
     void compileLimit_data();
     void compileLimit();
@@ -310,21 +311,33 @@ void TestBext::compileWritesLines()
     QCOMPARE(quint8(hdr.Originator[0]), quint8(0xAB));
 }
 
+void TestBext::compileRoundTrip_data()
+{
+    QTest::addColumn<QByteArray>("description");
+    QTest::addColumn<QByteArray>("compiled");
+
+    const QByteArray lines = "sSPEED=029.970-DF\r\nsTAKE=12\r\nsUBITS=00000000\r\n"
+                             "sSWVER=1.20\r\nsTRK1=Boom\r\nsTRK2=Lav 1\r\n";
+    QTest::newRow("entries") << lines << lines;
+    QTest::newRow("other line endings become CRLF") << QByteArray("sA=1\n\rsB=2\r\r")
+                                                    << QByteArray("sA=1\r\nsB=2\r\n");
+    // Other writers keep plain sentences here; a save must not wipe them.
+    QTest::newRow("free text without a line break")
+        << QByteArray("Test Project output") << QByteArray("Test Project output");
+    QTest::newRow("a line without = and a trailing sentence")
+        << QByteArray("Day 3 wides\r\nsTAKE=2\r\nends here")
+        << QByteArray("Day 3 wides\r\nsTAKE=2\r\nends here");
+}
+
 void TestBext::compileRoundTrip()
 {
-    const QByteArray d = "sSPEED=029.970-DF\r\nsTAKE=12\r\nsUBITS=00000000\r\n"
-                         "sSWVER=1.20\r\nsTRK1=Boom\r\nsTRK2=Lav 1\r\n";
-    BEXTAudioHdr hdr = headerWithDescription(d);
+    QFETCH(QByteArray, description);
+    QFETCH(QByteArray, compiled);
+    BEXTAudioHdr hdr = headerWithDescription(description);
     cAudioBext bext;
     bext.Parse(&hdr);
     bext.Compile();
-    QCOMPARE(descriptionBytes(hdr), d.leftJustified(256, '\0'));
-
-    // Other line endings are normalised to "\r\n".
-    BEXTAudioHdr other = headerWithDescription("sA=1\n\rsB=2\r\r");
-    bext.Parse(&other);
-    bext.Compile();
-    QCOMPARE(descriptionBytes(other), QByteArray("sA=1\r\nsB=2\r\n").leftJustified(256, '\0'));
+    QCOMPARE(descriptionBytes(hdr), compiled.leftJustified(256, '\0'));
 }
 
 void TestBext::compileLimit_data()
