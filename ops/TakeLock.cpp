@@ -48,9 +48,14 @@ bool TakeLock::acquire(const QString& path, QString* error)
     FolderGuard guard(take);
     // Non-blocking: opening a FIFO for reading would otherwise wait for a writer.
     const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return refuse(errno == ENOENT ? QStringLiteral("no such file")
-                                      : SafeFileOps::lastErrorText());
+    if (fd < 0) {
+        if (errno != ENOENT)
+            return refuse(SafeFileOps::lastErrorText());
+        // Cut short between moving the take to its backup name and creating
+        // the new file: the backup is the take.
+        const QString leftover = backupProblem(take, SafeFileOps::backupPathFor(take));
+        return refuse(leftover.isEmpty() ? QStringLiteral("no such file") : leftover);
+    }
     struct stat held;
     if (::fstat(fd, &held) != 0) {
         const QString why = SafeFileOps::lastErrorText();
