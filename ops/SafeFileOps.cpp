@@ -106,7 +106,22 @@ bool SafeFileOps::renameNoReplace(const QString& from, const QString& to, QStrin
                 errno == EEXIST ? QStringLiteral("%1 already exists").arg(to) : lastErrorText();
         return false;
     }
-    // A file system without the atomic form: check, then rename.
+    // A file system without the atomic form: a hard link fails just as
+    // atomically when the name is taken; then the old name goes.
+    if (::link(f.constData(), t.constData()) == 0) {
+        if (::unlink(f.constData()) == 0)
+            return true;
+        if (error)
+            *error = lastErrorText();
+        ::unlink(t.constData());
+        return false;
+    }
+    if (errno == EEXIST) {
+        if (error)
+            *error = QStringLiteral("%1 already exists").arg(to);
+        return false;
+    }
+    // Nor hard links (FAT and some network file systems): check, then rename.
     struct stat st;
     if (::lstat(t.constData(), &st) == 0) {
         if (error)

@@ -47,7 +47,7 @@ bool TakeLock::acquire(const QString& path, QString* error)
     const QByteArray native = QFile::encodeName(take);
     FolderGuard guard(take);
     // Non-blocking: opening a FIFO for reading would otherwise wait for a writer.
-    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         if (errno != ENOENT)
             return refuse(SafeFileOps::lastErrorText());
@@ -68,12 +68,29 @@ bool TakeLock::acquire(const QString& path, QString* error)
                                             : QStringLiteral("not a regular file"));
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const bool busy = errno == EWOULDBLOCK;
+        const int err = errno;
         const QString why = SafeFileOps::lastErrorText();
-        ::close(fd);
-        return refuse(busy
-                          ? QStringLiteral("%1 is being saved by another process").arg(nameOf(take))
-                          : QStringLiteral("cannot be locked: %1").arg(why));
+        if (err == EWOULDBLOCK) {
+            ::close(fd);
+            return refuse(QStringLiteral("%1 is being saved by another process").arg(nameOf(take)));
+        }
+        // Some network file systems lock only files open for writing, and
+        // some not at all: there the backup check below is what is left.
+        if (err != EBADF && err != ENOLCK && err != EINVAL && err != EOPNOTSUPP) {
+            ::close(fd);
+            return refuse(QStringLiteral("cannot be locked: %1").arg(why));
+        }
+        const int rw = ::open(native.constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+        if (rw >= 0) {
+            const bool busy = ::flock(rw, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+            ::close(fd);
+            fd = rw;
+            if (busy) {
+                ::close(fd);
+                return refuse(
+                    QStringLiteral("%1 is being saved by another process").arg(nameOf(take)));
+            }
+        }
     }
     // The lock is on the inode: the path must still name it. A saver that
     // does not use FolderGuard may have replaced it in between.

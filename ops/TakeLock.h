@@ -18,7 +18,9 @@
 //
 // flock locks of two opens conflict also inside one process, so two windows
 // of one application exclude each other like two processes. Never waits for a
-// lock held by a save: the second saver is refused at once. Not copyable.
+// lock held by a save: the second saver is refused at once. On a file system
+// that has no locks the take is used unlocked and the backup check alone
+// stands between two savers. Not copyable.
 class TakeLock
 {
 public:
