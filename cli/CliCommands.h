@@ -24,6 +24,9 @@ int runDemoCommand(CliContext& ctx);
 #ifdef VELMORA_HAVE_TAKES
 int runTakesCommand(CliContext& ctx);
 #endif
+#ifdef VELMORA_HAVE_OPS
+int runRepairCommand(CliContext& ctx);
+#endif
 #ifdef VELMORA_HAVE_ENGINE
 int runRecorderCommand(CliContext& ctx);
 int runSetCommand(CliContext& ctx);

@@ -46,7 +46,7 @@ int runCombineCommand(CliContext& ctx)
     }
 
     auto refuse = [&](const QString& path, const QString& why) {
-        ctx.err << "velmora-cli: " << path << ": " << why << "\n";
+        ctx.err << OpsCli::failureLine(path, why) << "\n";
         return 1;
     };
     std::vector<std::unique_ptr<AudioFile>> files;
@@ -54,6 +54,8 @@ int runCombineCommand(CliContext& ctx)
         auto f = std::make_unique<AudioFile>();
         if (!f->Open(s))
             return refuse(s, f->errorText());
+        if (!f->m_info.damage.isEmpty())
+            return refuse(s, AudioThread::damagedMessage(s, f->m_info.damage));
         files.push_back(std::move(f));
     }
     const AudioFile& first = *files.front();

@@ -58,7 +58,7 @@ int runCopyCommand(CliContext& ctx)
         if (r.outcome == TakeBatch::Outcome::Skipped)
             error += QStringLiteral(" (--overwrite replaces it)");
         ctx.out.flush();
-        ctx.err << "velmora-cli: " << r.source << ": " << error << "\n";
+        ctx.err << OpsCli::failureLine(r.source, error) << "\n";
         ctx.err.flush();
         rc = 1;
     });

@@ -40,6 +40,8 @@ InfoResult describe(const QString& path, bool json)
         s += titles.at(i) + QStringLiteral(": ") + cells.at(i) + QLatin1Char('\n');
     s += QStringLiteral("Container: %1\n")
              .arg(file.m_info.fileType == SoundDefs::kFileTypeFlac ? "FLAC" : "WAVE");
+    if (!file.m_info.damage.isEmpty())
+        s += QStringLiteral("damaged: %1\n").arg(file.m_info.damage);
     for (const QStringList& t : file.GetTracksInfo()) {
         s += QStringLiteral("Track %1: %2").arg(t.at(0), t.at(2));
         if (!t.at(3).isEmpty())

@@ -74,6 +74,12 @@ void JsonWriter::value(bool b)
     m_out.append(b ? "true" : "false");
 }
 
+void JsonWriter::nullValue()
+{
+    separate();
+    m_out.append("null");
+}
+
 void JsonWriter::value(quint64 n)
 {
     separate();

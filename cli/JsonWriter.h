@@ -28,6 +28,7 @@ public:
     void value(bool b);
     void value(quint64 n);
     void value(int n) { value(quint64(n < 0 ? 0 : n)); }
+    void nullValue();
 
     template <typename T> void field(const char* name, const T& v)
     {

@@ -3,6 +3,7 @@
 #include "AudioThread.h"
 
 #include <QEventLoop>
+#include <QFileInfo>
 
 #include <csignal>
 #include <unistd.h>
@@ -64,6 +65,14 @@ Result runOperation(AudioThread& thread, const std::function<bool()>& start, Ops
     thread.wait();
     progress.clear();
     return r;
+}
+
+QString failureLine(const QString& path, const QString& error)
+{
+    const QString name = QFileInfo(path).fileName();
+    if (!name.isEmpty() && error.contains(name))
+        return QStringLiteral("velmora-cli: ") + error;
+    return QStringLiteral("velmora-cli: %1: %2").arg(path, error);
 }
 
 void ignoreFileSizeSignal()

@@ -43,6 +43,11 @@ struct Result {
 Result runOperation(AudioThread& thread, const std::function<bool()>& start, OpsProgress& progress,
                     const QString& label);
 
+// The line "velmora-cli: PATH: ERROR" that reports a failure of the file at
+// path, naming that file once: when error names it already (the operations'
+// messages mostly start with the path they were writing), path is left out.
+QString failureLine(const QString& path, const QString& error);
+
 // A file-size limit (RLIMIT_FSIZE) must make writes fail with an error the
 // operations handle (the partial output is removed), not kill the process
 // half-way. Called by the commands that write take files.

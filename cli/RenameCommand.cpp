@@ -94,7 +94,7 @@ int runRenameCommand(CliContext& ctx)
             break;
         default:
             ctx.out.flush();
-            ctx.err << "velmora-cli: " << r.source << ": " << r.reason << "\n";
+            ctx.err << OpsCli::failureLine(r.source, r.reason) << "\n";
             ctx.err.flush();
             rc = 1;
             break;

@@ -1,5 +1,6 @@
 #include "AudioFile.h"
 #include "CliCommands.h"
+#include "KQHelper.h"
 #include "OpsCliSupport.h"
 #include "TakeSaver.h"
 
@@ -13,6 +14,10 @@
 // is on the disk. Prints per file "updated in place" or "rewritten". Every
 // path is tried; exit status 1 when any failed (stderr names the file and the
 // reason), 2 on a usage error. The take name is written into every path given.
+// A --track outside the take (of a mono file: outside its group) fails that
+// file before anything is written. --rebuild-ixml lets a take whose iXML does
+// not parse be written: the iXML is rebuilt from what was read, and what it
+// held beyond that is lost (without it such a take is refused).
 
 namespace
 {
@@ -22,7 +27,9 @@ const char kUsage[] =
     "                       [--note TEXT] [--ubits TEXT] [--user TEXT] [--circled yes|no]\n"
     "                       [--wild yes|no] [--frame-rate RATE] [--sample-rate N]\n"
     "                       [--timestamp SAMPLES] [--track CH=NAME[:FUNCTION]]...\n"
-    "                       [--quiet] PATH...\n";
+    "                       [--rebuild-ixml] [--quiet] PATH...\n"
+    "  --rebuild-ixml  rebuilds the iXML from what was read when it does not parse;\n"
+    "                  what it held beyond that is lost\n";
 
 int usage(CliContext& ctx, const QString& why)
 {
@@ -64,6 +71,34 @@ bool parseTrack(const QString& v, TrackEdit& t)
     return true;
 }
 
+// The channel indices of the tracks of the take at path: its own, or for a
+// file of a mono group those of every file of the group. Empty when it
+// cannot be read (the save reports that).
+QVector<int> takeChannels(const QString& path)
+{
+    AudioFile file;
+    if (!file.Open(path))
+        return {};
+    QVector<int> channels;
+    const auto add = [&channels](const AudioFile& f) {
+        for (const SoundDefs::AudioChannelInfo& t : f.m_info.channelList)
+            if (!channels.contains(t.channelIndex))
+                channels << t.channelIndex;
+    };
+    if (file.GetChannels() == 1) {
+        QStringList files;
+        QString name;
+        KQHelper::getTakeFiles(&file, files, name);
+        for (const QString& f : files) {
+            AudioFile member;
+            if (member.Open(f))
+                add(member);
+        }
+    }
+    add(file);
+    return channels;
+}
+
 } // namespace
 
 int runSetCommand(CliContext& ctx)
@@ -86,6 +121,10 @@ int runSetCommand(CliContext& ctx)
         }
         if (o == QLatin1String("--quiet")) {
             quiet = true;
+            continue;
+        }
+        if (o == QLatin1String("--rebuild-ixml")) {
+            e.rebuildIxml = true;
             continue;
         }
         QString v;
@@ -147,9 +186,26 @@ int runSetCommand(CliContext& ctx)
     if (e.isEmpty())
         return usage(ctx, QStringLiteral("no field to set"));
 
+    int rc = 0;
+    if (!e.tracks.isEmpty()) {
+        QStringList fit;
+        for (const QString& p : paths) {
+            const QVector<int> channels = takeChannels(p);
+            const QString problem = channels.isEmpty() ? QString() : e.trackProblem(channels);
+            if (problem.isEmpty()) {
+                fit << p;
+                continue;
+            }
+            ctx.err << OpsCli::failureLine(p, problem) << "\n";
+            rc = 1;
+        }
+        paths = fit;
+        if (paths.isEmpty())
+            return rc;
+    }
+
     TakeSaver saver;
     OpsProgress progress(ctx.err, quiet);
-    int rc = 0;
     QObject::connect(&saver, &TakeSaver::fileProgress, [&](int index, quint32 percent) {
         progress.show(QStringLiteral("set %1").arg(QFileInfo(paths.at(index)).fileName()), percent);
     });
@@ -164,11 +220,7 @@ int runSetCommand(CliContext& ctx)
             break;
         default:
             ctx.out.flush();
-            // The worker's messages name the file; it is named once here.
-            QString why = r.error;
-            if (why.startsWith(r.path + QStringLiteral(": ")))
-                why = why.mid(r.path.size() + 2);
-            ctx.err << "velmora-cli: " << r.path << ": " << why << "\n";
+            ctx.err << OpsCli::failureLine(r.path, r.error) << "\n";
             ctx.err.flush();
             rc = 1;
             break;

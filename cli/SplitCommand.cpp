@@ -129,7 +129,7 @@ int runSplitCommand(CliContext& ctx)
         }
         if (!error.isEmpty()) {
             ctx.out.flush();
-            ctx.err << "velmora-cli: " << src << ": " << error << "\n";
+            ctx.err << OpsCli::failureLine(src, error) << "\n";
             ctx.err.flush();
             rc = 1;
         }

@@ -102,6 +102,12 @@ void writeFile(JsonWriter& w, AudioFile& f, const QString& pathAsGiven)
     w.field("path", pathAsGiven);
     w.field("ok", true);
     w.field("container", i.fileType == kFileTypeFlac ? "flac" : "wav");
+    // What disagrees between the chunk sizes and the file, or null.
+    w.key("damaged");
+    if (i.damage.isEmpty())
+        w.nullValue();
+    else
+        w.value(i.damage);
     w.key("format");
     w.beginObject();
     w.field("sampleRate", quint64(i.sampleRate));

@@ -35,6 +35,11 @@ const CliCommand kCommands[] = {
     {"combine", "combine --output OUT [--overwrite] [--quiet] PATH...   combine mono files",
      runCombineCommand},
 #endif
+#ifdef VELMORA_HAVE_OPS
+    {"repair",
+     "repair [--dry-run] FILE...   mend the size fields of takes cut short by a power loss",
+     runRepairCommand},
+#endif
 };
 
 void printUsage(QTextStream& s)

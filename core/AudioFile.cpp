@@ -21,6 +21,34 @@ quint64 evenSize(quint64 size) { return size + (size & 1u); }
 
 bool idIs(const char* id, const char* want) { return std::memcmp(id, want, 4) == 0; }
 
+// A chunk id is four printable ASCII characters, the first not a space.
+bool validId(const char* id)
+{
+    for (int i = 0; i < 4; ++i) {
+        const auto c = static_cast<unsigned char>(id[i]);
+        if (c < 0x20 || c > 0x7E)
+            return false;
+    }
+    return id[0] != ' ';
+}
+
+QString idText(const char* id) { return QString::fromLatin1(id, 4).trimmed(); }
+
+// Ids that writers put after the audio. Such a header is a chunk even when
+// its size is wrong (an append cut short); other bytes right after a data
+// chunk whose size does not fit are taken for audio.
+bool knownId(const char* id)
+{
+    static const char* const known[] = {"iXML", "bext", "LIST", "JUNK", "junk", "PAD ", "pad ",
+                                        "cue ", "smpl", "inst", "fact", "axml", "chna", "levl",
+                                        "_PMX", "ID3 ", "id3 ", "fmt ", "data", "FLLR"};
+    for (const char* k : known) {
+        if (idIs(id, k))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 AudioFile::AudioFile(bool fmtDataOnly) : m_fmtDataOnly(fmtDataOnly)
@@ -62,6 +90,10 @@ void AudioFile::Reset(bool removeFile)
     m_bextChunkSize = 0;
     m_fileSize = 0;
     m_isRf64 = false;
+    m_sizeDamage = SizeDamage::None;
+    m_dataDeclaredSize = 0;
+    m_walkDamage.clear();
+    m_walkEndedAfterData = false;
     m_errorText.clear();
     m_bext.Clear();
     m_bext.SetHeader(&m_info.bextHeader);
@@ -113,9 +145,8 @@ bool AudioFile::ReadContainer()
 {
     bool ok = false;
     QString why;
-    m_fileSize = quint64(QFile::size());
-    if (!cFile::Open(QIODevice::ReadOnly)) {
-        why = QStringLiteral("cannot be opened: %1").arg(errorString());
+    if (!OpenRegularForReading(&m_fileSize, &why)) {
+        // why says it: not a regular file, or the reason the open failed.
     } else {
         char magic[4] = {0, 0, 0, 0};
         const qint64 got = Read(magic, 4);
@@ -158,84 +189,148 @@ bool AudioFile::ReadContainer()
 bool AudioFile::ParseRiffHrds(quint64 riffSize, quint64 limit)
 {
     m_riffSize = quint32(riffSize);
-    WalkChunks(riffSize, limit);
+    // A RIFF size left short by a power loss (0, or only the header) must not
+    // hide the chunks and audio that follow: the walk runs to the end of the
+    // file whichever is further, and FinishWave() reports the disagreement.
+    const quint64 walkSize = std::max(riffSize, limit > 8 ? limit - 8 : 0);
+    WalkChunks(walkSize, limit);
     return FinishWave();
 }
 
+void AudioFile::NoteWalkDamage(const QString& what)
+{
+    if (m_info.fileType == kFileTypeWave && m_walkDamage.isEmpty())
+        m_walkDamage = what;
+}
+
 // Walks chunks from the current position. remaining counts down from the
-// RIFF size as the file states it; limit is the absolute end of the bytes
-// that may be read (end of file, or end of a FLAC block). No read or
-// allocation ever passes limit, whatever a size field claims.
+// RIFF size (the file's when that is larger); limit is the absolute end of
+// the bytes that may be read (end of file, or end of a FLAC block). No read
+// or allocation ever passes limit, whatever a size field claims. Bytes that
+// do not form a chunk header end the walk: audio is never walked as chunks.
 void AudioFile::WalkChunks(quint64 remaining, quint64 limit)
 {
+    // True when a chunk of `size` body bytes starting at bodyPos lies in the file.
+    auto fits = [limit](quint64 bodyPos, quint64 size) {
+        return bodyPos <= limit && size <= limit - bodyPos;
+    };
+    auto sizeOf = [](const char* head) {
+        quint32 raw = 0;
+        std::memcpy(&raw, head + 4, 4);
+        return quint64(qFromLittleEndian(raw));
+    };
+    // The chunk walked last, for the unpadded layout and for messages.
+    QByteArray prevId;
+    quint64 prevBody = 0;
+    quint64 prevSize = 0;
+    bool prevOdd = false;
+    bool afterData = false;
+
     while (remaining > 8) {
-        char id[4];
-        if (Read(id, 4) != 4)
+        quint64 headerPos = GetPos();
+        char head[8];
+        if (Read(head, 8) != 8)
             break;
-        const quint64 bodyPos = GetPos() + 4;
+        quint64 size = sizeOf(head);
+        bool plausible = validId(head) && fits(headerPos + 8, size);
+        if (!plausible && prevOdd) {
+            // Some writers leave out the pad byte after an odd-sized chunk:
+            // the header then starts one byte earlier.
+            char alt[8];
+            if (Seek(headerPos - 1, true) && Read(alt, 8) == 8 && validId(alt) &&
+                fits(headerPos + 7, sizeOf(alt))) {
+                std::memcpy(head, alt, 8);
+                size = sizeOf(alt);
+                headerPos -= 1;
+                remaining += 1;
+                plausible = true;
+            } else {
+                Seek(headerPos + 8, true);
+            }
+        }
+        if (!validId(head) || (afterData && !plausible && !knownId(head))) {
+            // After a data chunk these bytes are most likely audio its size
+            // field does not cover; FinishWave() judges that case.
+            if (!afterData) {
+                NoteWalkDamage(
+                    prevId.isEmpty()
+                        ? QStringLiteral("no chunk header stands at byte %1").arg(headerPos)
+                        : QStringLiteral("the %1 chunk at byte %2 declares %3 bytes, no chunk "
+                                         "header follows it at byte %4")
+                              .arg(idText(prevId.constData()))
+                              .arg(prevBody)
+                              .arg(prevSize)
+                              .arg(headerPos));
+            }
+            break;
+        }
+        afterData = false;
+        const quint64 bodyPos = headerPos + 8;
         const quint64 left = limit > bodyPos ? limit - bodyPos : 0;
         quint64 consumed = 0;
         bool last = false;
-        if (!m_fmtDataOnly && bodyPos <= limit) {
-            quint32 declared = 0;
-            const quint64 here = GetPos();
-            if (Read(&declared, 4) == 4)
-                m_info.chunks.append({QByteArray(id, 4), bodyPos - 8, bodyPos,
-                                      qFromLittleEndian(declared)});
-            Seek(here, true);
-        }
+        if (!m_fmtDataOnly)
+            m_info.chunks.append({QByteArray(head, 4), headerPos, bodyPos, size});
+        if (!fits(bodyPos, size) && !idIs(head, "data"))
+            NoteWalkDamage(QStringLiteral("the %1 chunk at byte %2 declares %3 bytes, the file "
+                                          "holds %4")
+                               .arg(idText(head))
+                               .arg(bodyPos)
+                               .arg(size)
+                               .arg(left));
 
-        auto skipChunk = [&]() {
-            quint32 raw = 0;
-            if (Read(&raw, 4) != 4)
-                return false;
-            const quint64 size = qFromLittleEndian(raw);
-            if (size <= remaining) {
-                consumed = evenSize(size);
-                Seek(bodyPos + consumed, true);
-            } else {
-                consumed = 4;
-            }
-            return true;
+        // The body up to its declared size (no pad byte), at most cap bytes.
+        auto readBody = [&](quint64 cap) {
+            const quint64 want = std::min(size, cap);
+            QByteArray body(qsizetype(want), '\0');
+            const qint64 got = want ? Read(body.data(), qint64(want)) : 0;
+            body.truncate(qsizetype(std::max<qint64>(got, 0)));
+            return body;
+        };
+        // Past the body and its pad byte; when the size runs past the RIFF,
+        // only past what was read of the body.
+        auto skipBody = [&](quint64 read) {
+            consumed = size <= remaining ? evenSize(size) : read;
+            Seek(bodyPos + consumed, true);
         };
 
-        if (idIs(id, "fmt ")) {
+        if (idIs(head, "fmt ")) {
             if (!m_fmtDataOnly)
                 m_fmtDataPos = bodyPos;
-            AudioRiffHdr hdr;
-            consumed = quint64(hdr.StreamIn(*this, std::min(left, kFmtReadLimit)));
             // Only the head of the body is read; the rest (extension bytes, or
             // what a lying size claims) is skipped as if read.
-            if (hdr.size > consumed) {
-                consumed = hdr.size;
-                Seek(bodyPos + consumed, true);
-            }
-            AnalizeFmtAudioInfo(hdr.buffer);
+            const QByteArray body = readBody(std::min(left, kFmtReadLimit));
+            consumed = evenSize(size);
+            Seek(bodyPos + consumed, true);
+            AnalizeFmtAudioInfo(body);
             if (!m_fmtDataOnly)
-                m_info.fmtBody = hdr.buffer.left(qsizetype(std::min<quint64>(hdr.size, kFmtReadLimit)));
-        } else if (!m_fmtDataOnly && idIs(id, "iXML")) {
+                m_info.fmtBody = body;
+        } else if (!m_fmtDataOnly && idIs(head, "iXML")) {
             m_ixmlDataPos = bodyPos;
-            AudioRiffHdr hdr;
-            consumed = quint64(hdr.StreamIn(*this, left));
-            m_ixmlChunkSize = quint32(consumed);
-            AnalizeIxmlAudioInfo(hdr.buffer);
-        } else if (!m_fmtDataOnly && idIs(id, "bext")) {
+            const QByteArray body = readBody(left);
+            // The bytes an in-place update may fill: the declared body as far
+            // as the file holds it. The pad byte is left alone, so a chunk
+            // written without one keeps the next chunk's header intact.
+            m_ixmlChunkSize = quint32(body.size());
+            skipBody(quint64(body.size()));
+            AnalizeIxmlAudioInfo(body);
+        } else if (!m_fmtDataOnly && idIs(head, "bext")) {
             m_bextDataPos = bodyPos;
-            AudioRiffHdr hdr;
-            consumed = quint64(hdr.StreamIn(*this, left));
-            m_bextChunkSize = quint32(std::min<quint64>(consumed, hdr.size));
-            AnalizeBextAudioInfo(hdr.buffer);
-        } else if (!m_fmtDataOnly && idIs(id, "data")) {
+            const QByteArray body = readBody(left);
+            m_bextChunkSize = quint32(body.size());
+            skipBody(quint64(body.size()));
+            AnalizeBextAudioInfo(body);
+        } else if (!m_fmtDataOnly && idIs(head, "data")) {
             m_fileDataPos = bodyPos;
-            quint32 raw = 0;
-            if (Read(&raw, 4) != 4)
-                break;
-            const quint64 size = qFromLittleEndian(raw);
+            m_dataDeclaredSize = size;
             m_info.dataSize = size;
+            afterData = true;
             if (size <= remaining) {
                 consumed = evenSize(size);
                 Seek(bodyPos + consumed, true);
-                last = m_bextDataPos != 0 && m_ixmlDataPos != 0;
+                // Everything wanted is known once the data chunk reaches the
+                // end of the file; what follows it otherwise is looked at.
+                last = m_bextDataPos != 0 && m_ixmlDataPos != 0 && bodyPos + consumed >= limit;
             } else {
                 // A data size beyond the RIFF (a recording still being written, or
                 // one cut short) runs to the end of the file. Walking on would read
@@ -243,18 +338,27 @@ void AudioFile::WalkChunks(quint64 remaining, quint64 limit)
                 // samples, where a later in-place update would overwrite them.
                 last = true;
             }
-        } else if (m_fmtDataOnly && idIs(id, "data")) {
+        } else if (m_fmtDataOnly && idIs(head, "data")) {
             m_fileDataPos = bodyPos;
             break;
-        } else if (!skipChunk()) {
-            break;
+        } else if (size <= remaining) {
+            skipBody(0);
+        } else {
+            // A size past the RIFF counts 4 and the next id is read from the
+            // body start.
+            consumed = 4;
         }
 
         consumed = std::min(consumed, remaining);
         if (last || GetPos() >= limit)
             break;
         remaining -= std::min(remaining, 8 + consumed);
+        prevId = QByteArray(head, 4);
+        prevBody = bodyPos;
+        prevSize = size;
+        prevOdd = (size & 1) != 0 && consumed == evenSize(size);
     }
+    m_walkEndedAfterData = afterData;
 }
 
 void AudioFile::FinishChannelList()
@@ -280,16 +384,44 @@ bool AudioFile::FinishWave()
 {
     if (m_info.fileType != kFileTypeWave || m_info.blockAlign == 0 || m_info.sampleRate == 0)
         return false;
-    if (m_fileDataPos + m_info.dataSize > m_fileSize) {
-        m_info.damage = QStringLiteral("the data chunk at byte %1 declares %2 bytes, the file holds %3")
-                            .arg(m_fileDataPos)
-                            .arg(m_info.dataSize)
-                            .arg(m_fileSize > m_fileDataPos ? m_fileSize - m_fileDataPos : 0);
-        m_info.dataSize = m_fileSize > m_fileDataPos ? m_fileSize - m_fileDataPos : 0;
-    } else if (quint64(m_riffSize) + 8 != m_fileSize && quint64(m_riffSize) + 9 != m_fileSize) {
+    // The size fields are checked against the file; the first disagreement
+    // found is reported. A take keeps reading either way, with dataSize what
+    // the file really holds, so that it can be shown, played and repaired.
+    const quint64 held = m_fileSize > m_fileDataPos ? m_fileSize - m_fileDataPos : 0;
+    const quint64 declared = m_dataDeclaredSize;
+    const quint64 paddedEnd = m_fileDataPos + evenSize(declared);
+    QString dataDamage;
+    if (m_fileDataPos != 0 && m_fileDataPos + declared > m_fileSize) {
+        dataDamage =
+            QStringLiteral("the data chunk at byte %1 declares %2 bytes, the file holds %3")
+                .arg(m_fileDataPos)
+                .arg(declared)
+                .arg(held);
+        m_info.dataSize = held;
+    } else if (m_fileDataPos != 0 && m_walkEndedAfterData && m_fileSize > paddedEnd &&
+               m_fileSize - paddedEnd >= m_info.blockAlign) {
+        // Bytes follow the data chunk and no chunk header stands at its end:
+        // the size field stopped short of the audio. Fewer bytes than one
+        // frame are the partial frame of a recording cut off mid-write.
+        dataDamage = QStringLiteral("the data chunk at byte %1 declares %2 bytes, %3 follow")
+                         .arg(m_fileDataPos)
+                         .arg(declared)
+                         .arg(held);
+        m_info.dataSize = held;
+    }
+    // The RIFF may leave out, or count, the pad byte of a last odd-sized chunk.
+    const quint64 riffEnd = quint64(m_riffSize) + 8;
+    if (!m_walkDamage.isEmpty()) {
+        m_info.damage = m_walkDamage;
+        m_sizeDamage = SizeDamage::Chunks;
+    } else if (!dataDamage.isEmpty()) {
+        m_info.damage = dataDamage;
+        m_sizeDamage = SizeDamage::DataSize;
+    } else if (riffEnd > m_fileSize + 1 || riffEnd + 1 < m_fileSize) {
         m_info.damage = QStringLiteral("the RIFF size declares %1 bytes, the file holds %2")
-                            .arg(quint64(m_riffSize) + 8)
+                            .arg(riffEnd)
                             .arg(m_fileSize);
+        m_sizeDamage = SizeDamage::RiffSize;
     }
     m_info.totalSamples = m_info.dataSize / m_info.blockAlign;
     m_info.durationMs = quint64(double(m_info.totalSamples) * 1000.0 / m_info.sampleRate + 0.5);

@@ -155,6 +155,12 @@ public:
     quint64 m_fileSize = 0;
     bool m_fmtDataOnly = false;
     bool m_isRf64 = false;
+    // What m_info.damage is about, for a tool that mends size fields: the data
+    // size (cut short by a power loss), the RIFF size alone, or a chunk the
+    // walk could not follow (never mended automatically).
+    enum class SizeDamage { None, DataSize, RiffSize, Chunks };
+    SizeDamage m_sizeDamage = SizeDamage::None;
+    quint64 m_dataDeclaredSize = 0; // the data chunk's size field as written
     // Set by a caller that accepts losing what an unparsable iXML document
     // held: the writers then render the iXML from the record alone. Without it
     // a take whose iXML did not parse (m_info.ixmlError) is never written.
@@ -183,6 +189,7 @@ private:
     bool ReadContainer();
     bool ParseRiffHrds(quint64 riffSize, quint64 limit);
     void WalkChunks(quint64 remaining, quint64 limit);
+    void NoteWalkDamage(const QString& what);
     bool ParseFlacMetadata();
     void AnalizeFmtAudioInfo(const QByteArray& body);
     void AnalizeBextAudioInfo(const QByteArray& body);
@@ -203,4 +210,8 @@ private:
     QString bareFileName() const;
 
     QString m_errorText;
+    // Found by the chunk walk, judged by FinishWave(): the first chunk the walk
+    // could not follow, and whether the walk ended right after the data chunk.
+    QString m_walkDamage;
+    bool m_walkEndedAfterData = false;
 };

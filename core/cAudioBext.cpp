@@ -121,8 +121,9 @@ void cAudioBext::Compile()
         line += '=';
         line += lineSafe(values.at(i));
         line += "\r\n";
-        // Strictly smaller than the free space: at least one NUL stays.
-        if (line.size() < kDescriptionSize - used) {
+        // A line may fill the field to its last byte: the description needs
+        // no terminating NUL when all 256 bytes are used.
+        if (line.size() <= kDescriptionSize - used) {
             std::memcpy(header->Description + used, line.constData(), size_t(line.size()));
             used += int(line.size());
         }

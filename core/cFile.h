@@ -16,6 +16,13 @@ public:
 
     // mode: QIODevice::OpenMode bits.
     bool Open(int mode) override { return QFile::open(QIODevice::OpenMode(mode)); }
+    // Opens fileName() read-only without ever blocking, and only when it is a
+    // regular file (or a symbolic link to one): a FIFO or a device named like
+    // a take would stall a plain open, or its first read, forever. On success
+    // *size is the file's size in bytes; on failure *why says what is wrong
+    // ("not a regular file", "cannot be opened: ..."). While the file is open
+    // fileName() is empty; Close() restores it.
+    bool OpenRegularForReading(quint64* size, QString* why);
     void Close() override;
     qint64 Read(void* buffer, qint64 count) override { return QFile::read(static_cast<char*>(buffer), count); }
     qint64 Write(const void* buffer, qint64 count) override
@@ -27,4 +34,7 @@ public:
 
     QByteArray m_transferBuffer; // empty until a writer allocates it
     qint64 transferBufferSize() const { return m_transferBuffer.size(); }
+
+private:
+    QString m_nameWhileOpen; // the path of a file opened by descriptor
 };

@@ -74,8 +74,7 @@ bool canPatchInPlace(AudioFile& f)
 QString writeRefusal(const AudioFile& file, const QString& name)
 {
     if (!file.m_info.damage.isEmpty())
-        return QStringLiteral("%1 is damaged: %2. Run velmora-cli repair on it first.")
-            .arg(name, file.m_info.damage);
+        return AudioThread::damagedMessage(file.fileName(), file.m_info.damage);
     if (!file.m_info.ixmlError.isEmpty() && !file.m_rebuildIxml)
         return QStringLiteral("%1: the iXML does not parse (%2); writing it would lose what it "
                               "holds. Mend it, or rebuild it from what could be read "
@@ -472,7 +471,7 @@ void AudioThread::Update()
 bool AudioThread::Copy(QString& destination, QString& source)
 {
     CleanUp();
-    if (m_op != OP_NONE)
+    if (m_op != OP_NONE || refuseDamaged({source}))
         return false;
     m_path = destination;
     m_fileList.append(source);
@@ -489,6 +488,8 @@ void AudioThread::Copy()
     std::unique_ptr<PartialOutput> out;
     if (!src.Open(srcPath)) {
         fail(QStringLiteral("%1: %2").arg(srcPath, src.errorText()));
+    } else if (!src.m_info.damage.isEmpty()) {
+        fail(damagedMessage(srcPath, src.m_info.damage));
     } else if (src.m_info.fileType == kFileTypeFlac) {
         fail(kMsgFlac);
     } else if (!outputsClash({dst}, {srcPath})) {

@@ -9,6 +9,9 @@
 #include <QVector>
 
 #include <atomic>
+#include <vector>
+
+class PartialOutput;
 
 // The worker that performs every long operation on take files: the metadata
 // update (in place, or a full rewrite through a backup file), copy, split and
@@ -103,6 +106,11 @@ public:
 
     AudioOperation operation() const { return m_op.load(); }
 
+    // "<path> is damaged: <damage>. Run velmora-cli repair on it first.": why
+    // copy, split and combine refuse a take whose chunk sizes disagree with
+    // the file (AudioFileInfo::damage).
+    static QString damagedMessage(const QString& path, const QString& damage);
+
     QString m_errorMsg;                 // reason of the last failure, else empty
     std::atomic<quint32> m_progress{0}; // last value sent with progressUpdate
     std::atomic<quint32> m_playPos{0};  // playback position in sample frames
@@ -131,6 +139,8 @@ private:
     void finish();
     bool outputsClash(const QStringList& outputs, const QStringList& sources);
     void adoptFamily(SoundDefs::AudioIxmlData& x);
+    bool refuseDamaged(const QStringList& paths);
+    void commitOutputs(const std::vector<PartialOutput*>& outputs);
     // Bytes of the file the writer makes from record (headers, data, pad).
     static quint64 newFileSize(AudioFile& record);
     void restoreAfterFailedUpdate(const QString& backupPath, const QString& takePath,

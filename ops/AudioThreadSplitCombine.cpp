@@ -54,6 +54,48 @@ void AudioThread::adoptFamily(AudioIxmlData& x)
     m_uidGen.SetUid(x.FAMILY_UID);
 }
 
+// Moves the finished outputs of a split or combine into place together
+// (PartialOutput::commitAll), or, after a failure or a cancel, removes them:
+// either way no file that was there before the run is lost. Once every output
+// is in place the run counts as done, even if a cancel came meanwhile.
+void AudioThread::commitOutputs(const std::vector<PartialOutput*>& outputs)
+{
+    QString why;
+    bool placed = false;
+    if (m_contOp && !outputs.empty()) {
+        placed = PartialOutput::commitAll(outputs, &why);
+        if (placed)
+            m_contOp = true;
+        else
+            fail(why);
+    }
+    if (!placed) {
+        for (auto it = outputs.rbegin(); it != outputs.rend(); ++it)
+            (*it)->discard();
+    }
+}
+
+QString AudioThread::damagedMessage(const QString& path, const QString& damage)
+{
+    return QStringLiteral("%1 is damaged: %2. Run velmora-cli repair on it first.")
+        .arg(path, damage);
+}
+
+// For the entry functions: a damaged take among paths refuses the operation
+// before a thread starts (m_errorMsg says which and why). A take that cannot
+// be read is left to the work function, which reports it.
+bool AudioThread::refuseDamaged(const QStringList& paths)
+{
+    for (const QString& p : paths) {
+        AudioFile probe;
+        if (probe.Open(p) && !probe.m_info.damage.isEmpty()) {
+            m_errorMsg = damagedMessage(p, probe.m_info.damage);
+            return true;
+        }
+    }
+    return false;
+}
+
 // ---------------------------------------------------------------- Split
 
 bool AudioThread::fixSplit(const QString& source, const QStringList& outputs,
@@ -81,7 +123,7 @@ bool AudioThread::Split(const QString& source, const QStringList& outputs,
                         const QVector<unsigned int>& masks)
 {
     CleanUp();
-    if (m_op != OP_NONE)
+    if (m_op != OP_NONE || refuseDamaged({source}))
         return false;
     if (!fixSplit(source, outputs, masks))
         return false;
@@ -101,6 +143,8 @@ void AudioThread::Split()
 
     if (!src.Open(m_path)) {
         fail(kMsgCannotOpen + QStringLiteral(" (%1: %2)").arg(m_path, src.errorText()));
+    } else if (!src.m_info.damage.isEmpty()) {
+        fail(damagedMessage(m_path, src.m_info.damage));
     } else if (src.m_info.fileType == kFileTypeFlac) {
         fail(QStringLiteral("FLAC takes cannot be split"));
     } else if (!plainLayout(src.m_info)) {
@@ -221,18 +265,10 @@ void AudioThread::Split()
         }
     }
     src.Close();
-    for (auto& out : outs) {
-        QString why;
-        if (!m_contOp)
-            break;
-        if (!out->commit(&why))
-            fail(why);
-    }
-    // On failure every output of this run goes, last to first.
-    if (!m_contOp) {
-        for (auto it = outs.rbegin(); it != outs.rend(); ++it)
-            (*it)->discard();
-    }
+    std::vector<PartialOutput*> all;
+    for (auto& out : outs)
+        all.push_back(out.get());
+    commitOutputs(all);
     outs.clear();
     finish();
 }
@@ -242,7 +278,7 @@ void AudioThread::Split()
 bool AudioThread::Combine(const QString& destination, const QStringList& sources)
 {
     CleanUp();
-    if (m_op != OP_NONE || sources.isEmpty())
+    if (m_op != OP_NONE || sources.isEmpty() || refuseDamaged(sources))
         return false;
     m_path = destination;
     m_fileList = sources;
@@ -264,6 +300,8 @@ void AudioThread::Combine()
         if (!f->Open(m_fileList.at(i))) {
             fail(kMsgCannotOpen +
                  QStringLiteral(" (%1: %2)").arg(m_fileList.at(i), f->errorText()));
+        } else if (!f->m_info.damage.isEmpty()) {
+            fail(damagedMessage(m_fileList.at(i), f->m_info.damage));
         } else if (f->m_info.fileType == kFileTypeFlac) {
             fail(QStringLiteral("FLAC takes cannot be combined"));
         } else if (quint64(f->m_info.dataSize) * quint64(n) >= kFileSizeLimit) {
@@ -376,13 +414,7 @@ void AudioThread::Combine()
     }
     for (auto it = srcs.rbegin(); it != srcs.rend(); ++it)
         (*it)->Close();
-    if (out && m_contOp) {
-        QString why;
-        if (!out->commit(&why))
-            fail(why);
-    }
-    if (out && !m_contOp)
-        out->discard();
+    commitOutputs(out ? std::vector<PartialOutput*>{out.get()} : std::vector<PartialOutput*>{});
     out.reset();
     srcs.clear();
     finish();

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <vector>
+
 // One new take file being written by copy, split or combine. It is written
 // under a temporary name next to its final path (SafeFileOps::partialPathFor)
 // and renamed to the final path only when complete, so that a failed or
@@ -45,7 +47,24 @@ public:
 
     bool committed() const { return m_committed; }
 
+    // Commits outputs as one: every output is finished first (pad byte,
+    // flushed, and synced to the disk when it replaces a file), then each is
+    // moved to its final path in order. A file already at a final path is
+    // moved aside (asidePathFor) and removed only once every output is in
+    // place. When any step fails, the outputs placed so far are removed and
+    // the files moved aside are put back, so every file that was there before
+    // the run is as it was; the outputs not placed stay partial (discard()
+    // removes them). A folder or other non-file at a final path fails the run
+    // before anything moves. The error names the output once.
+    static bool commitAll(const std::vector<PartialOutput*>& outputs, QString* error);
+    // "<final>.velmora-old", or with a number 2..99 after it, whichever is
+    // free: the name a file being replaced waits under. Empty when none is.
+    static QString asidePathFor(const QString& finalPath);
+
 private:
+    // commitAll: pads, flushes (syncs when replacing) and closes the partial file.
+    bool finishPartial(QString* error);
+
     QString m_final;
     QString m_partial;
     AudioFile m_file;

@@ -77,6 +77,9 @@ protected:
     // itemSucceeded. False, with the reason in *error, when another saver
     // holds it or a backup of an unfinished save lies beside it.
     bool lockTake(const QString& path, QString* error);
+    // The files of the run, and the position of the one being started.
+    const QStringList& sources() const { return m_sources; }
+    int currentIndex() const { return m_index; }
 
 private slots:
     void on_progressUpdate(int state, quint32 value);

@@ -33,8 +33,10 @@ bool TakeCopier::startItem(ItemResult& r)
     QString destination = r.target;
     QString source = r.source;
     if (!thread().Copy(destination, source)) {
-        r.outcome = Outcome::Failed;
-        r.reason = QStringLiteral("another operation is still running");
+        // The entry function refuses a damaged take, saying why.
+        const QString why = thread().m_errorMsg;
+        r.outcome = why.isEmpty() ? Outcome::Failed : Outcome::Refused;
+        r.reason = why.isEmpty() ? QStringLiteral("another operation is still running") : why;
         return false;
     }
     return true;

@@ -13,7 +13,8 @@
 // the file skipped, unless overwriting was asked for: recorders reuse names
 // such as T001.wav every day, so the file there may be a different take (and
 // somebody's only copy of it). An overwrite replaces it only once the copy is
-// complete.
+// complete. A damaged take (chunk sizes that disagree with the file) is
+// refused (Outcome::Refused, AudioThread::damagedMessage) until it is repaired.
 class TakeCopier : public TakeBatch
 {
     Q_OBJECT

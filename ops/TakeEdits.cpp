@@ -2,10 +2,15 @@
 
 #include "AudioFile.h"
 
+#include <QStringList>
+
+#include <algorithm>
+
 bool TakeEdits::isEmpty() const
 {
     return !frameRate && !sampleRate && !samplesSinceMidnight && !project && !scene && !tape &&
-           !take && !ubits && !notes && !user && !circled && !wild && tracks.isEmpty();
+           !take && !ubits && !notes && !user && !circled && !wild && tracks.isEmpty() &&
+           !rebuildIxml;
 }
 
 bool TakeEdits::operator==(const TakeEdits& o) const
@@ -14,11 +19,15 @@ bool TakeEdits::operator==(const TakeEdits& o) const
            samplesSinceMidnight == o.samplesSinceMidnight && project == o.project &&
            scene == o.scene && tape == o.tape && take == o.take && ubits == o.ubits &&
            notes == o.notes && user == o.user && circled == o.circled && wild == o.wild &&
-           tracks == o.tracks;
+           tracks == o.tracks && rebuildIxml == o.rebuildIxml;
 }
 
 void TakeEdits::applyTo(AudioFile& file, bool multi) const
 {
+    // Only a document that did not parse is rebuilt: one that parsed keeps
+    // what this program does not know.
+    if (rebuildIxml && !file.m_info.ixmlError.isEmpty())
+        file.m_rebuildIxml = true;
     if (frameRate)
         file.SetFrameRate(*frameRate);
     if (sampleRate) {
@@ -66,4 +75,30 @@ void TakeEdits::applyTo(AudioFile& file, bool multi) const
     }
     if (changed)
         file.SetTracksInfo(rows);
+}
+
+QString TakeEdits::trackProblem(const QVector<int>& takeChannels) const
+{
+    for (const TrackEdit& t : tracks) {
+        if (takeChannels.contains(t.channel))
+            continue;
+        QString text = QStringLiteral("track %1 is outside the take's %2 tracks")
+                           .arg(t.channel)
+                           .arg(takeChannels.size());
+        // Tracks numbered other than 1..N (the outputs of a split keep their
+        // source's numbers) are listed, or the message would make no sense.
+        QVector<int> sorted = takeChannels;
+        std::sort(sorted.begin(), sorted.end());
+        bool plain = true;
+        for (int i = 0; i < sorted.size(); ++i)
+            plain = plain && sorted.at(i) == i + 1;
+        if (!plain) {
+            QStringList numbers;
+            for (int c : sorted)
+                numbers << QString::number(c);
+            text += QStringLiteral(" (%1)").arg(numbers.join(QStringLiteral(", ")));
+        }
+        return text;
+    }
+    return QString();
 }

@@ -38,6 +38,10 @@ struct TakeEdits {
     std::optional<QString> circled;
     std::optional<QString> wild;
     QVector<TrackEdit> tracks;
+    // The take's iXML did not parse and the caller accepts that the next
+    // write renders it from what was read (AudioFile::m_rebuildIxml); what the
+    // document held beyond that is lost. An edit by itself.
+    bool rebuildIxml = false;
 
     bool isEmpty() const;
     // Same fields set to the same values (a file written with these edits
@@ -52,4 +56,8 @@ struct TakeEdits {
     // once, which never writes the take name. A track edit applies to the
     // file's track with that channel index; a file without it is unchanged.
     void applyTo(AudioFile& file, bool multi) const;
+    // Empty when every track edit names a track of the take, else why not
+    // ("track 5 is outside the take's 4 tracks"). takeChannels: the channel
+    // indices of the take's tracks (of all its files, for a mono group).
+    QString trackProblem(const QVector<int>& takeChannels) const;
 };

@@ -90,6 +90,12 @@ QString TakeRenamer::newFileName(const AudioFile& file, const QString& oldPath,
 bool TakeRenamer::startItem(ItemResult& r)
 {
     m_partial.clear();
+    const QString refusal = takeRefusal(currentIndex());
+    if (!refusal.isEmpty()) {
+        r.outcome = Outcome::Refused;
+        r.reason = refusal;
+        return false;
+    }
     QString locked;
     if (!lockTake(r.source, &locked)) {
         r.outcome = Outcome::Refused;
@@ -147,6 +153,79 @@ bool TakeRenamer::startItem(ItemResult& r)
     if (target != r.target)
         m_partial = target;
     return true;
+}
+
+// ---------------------------------------------------------------- take check
+
+namespace
+{
+
+// The name up to its last "_" (without one, up to its last "."): the files of
+// a mono take share it.
+QString nameStem(const QString& fileName)
+{
+    int end = fileName.lastIndexOf(QLatin1Char('_'));
+    if (end < 0)
+        end = fileName.lastIndexOf(QLatin1Char('.'));
+    return end < 0 ? fileName : fileName.left(end);
+}
+
+} // namespace
+
+QString TakeRenamer::checkTakeNames(const QStringList& files, const QStringList& components)
+{
+    const auto refuse = [](const QString& file, const QString& why) {
+        return QStringLiteral("the take is not renamed: %1 %2")
+            .arg(QFileInfo(file).fileName(), why);
+    };
+    QStringList targets;
+    for (const QString& f : files) {
+        AudioFile file;
+        if (!file.Open(f))
+            return refuse(f, QStringLiteral("cannot be read (%1)").arg(file.errorText()));
+        QString why;
+        const QString name = newFileName(file, f, components, &why);
+        if (name.isEmpty())
+            return refuse(f, QStringLiteral("cannot be renamed: %1").arg(why));
+        const QString target = QFileInfo(f).absolutePath() + QLatin1Char('/') + name;
+        if (SafeFileOps::samePath(target, f))
+            continue; // named so already
+        if (QFileInfo::exists(target) || QFileInfo(target).isSymLink())
+            return refuse(f, QStringLiteral("would become %1, which exists already").arg(name));
+        if (targets.contains(target))
+            return refuse(f,
+                          QStringLiteral("would become %1, as another file of the take").arg(name));
+        targets << target;
+    }
+    return QString();
+}
+
+QString TakeRenamer::takeRefusal(int index)
+{
+    if (index >= m_takeFirst && index < m_takeEnd && index > 0)
+        return m_takeRefusal;
+    const QStringList& all = sources();
+    m_takeFirst = index;
+    m_takeEnd = index + 1;
+    m_takeRefusal.clear();
+    AudioFile first;
+    if (index < 0 || index >= all.size() || !first.Open(all.at(index)) || first.GetChannels() != 1)
+        return QString(); // a take of one file: its own checks follow
+    const QFileInfo fi(all.at(index));
+    const QString stem = nameStem(fi.fileName());
+    QStringList take{all.at(index)};
+    for (int j = index + 1; j < all.size(); ++j) {
+        const QFileInfo fj(all.at(j));
+        AudioFile member;
+        if (fj.absolutePath() != fi.absolutePath() || nameStem(fj.fileName()) != stem ||
+            !member.Open(all.at(j)) || member.GetChannels() != 1)
+            break;
+        take << all.at(j);
+    }
+    m_takeEnd = index + int(take.size());
+    if (take.size() > 1)
+        m_takeRefusal = checkTakeNames(take, m_components);
+    return m_takeRefusal;
 }
 
 void TakeRenamer::itemSucceeded(ItemResult& r)

@@ -21,6 +21,12 @@ class AudioFile;
 // equals its old one, or names a file that exists already, is skipped. A full rewrite writes the
 // new file under "<new name>.velmora-partial", gives it the new name once it is on the disk and
 // then deletes the old file. Each take is locked (TakeLock) while it is renamed.
+//
+// A mono take is renamed whole or not at all: the files of one take come
+// together in the list (one-channel files of one folder whose names share
+// their stem, T003_1.WAV, T003_2.WAV, ...), and before the first of them is
+// renamed every new name of the take is checked (checkTakeNames); when one
+// fails, every file of the take is refused with a reason naming that file.
 class TakeRenamer : public TakeBatch
 {
     Q_OBJECT
@@ -51,12 +57,25 @@ public:
     static QString newFileName(const AudioFile& file, const QString& oldPath,
                                const QStringList& components, QString* why = nullptr);
 
+    // Empty when every file of the take files (a mono group, in channel
+    // order) can get its new name: a usable name of at most kMaxNameBytes
+    // bytes, no file there yet, and no other file of the take getting the
+    // same name. Otherwise the reason, naming the file that cannot.
+    static QString checkTakeNames(const QStringList& files, const QStringList& components);
+
 protected:
     bool startItem(ItemResult& r) override;
     void itemSucceeded(ItemResult& r) override;
 
 private:
     QStringList m_components{QStringLiteral("Scene"), QStringLiteral("Take")};
+    // The refusal (empty when none) of the take of the file at index of the
+    // run, checked when its first file starts.
+    QString takeRefusal(int index);
+
     std::unique_ptr<AudioFile> m_file; // the take being renamed
     QString m_partial;                 // a full rewrite's new file, until it has the new name
+    int m_takeFirst = -1;              // run positions of the take last checked
+    int m_takeEnd = -1;                // (one past its last file)
+    QString m_takeRefusal;
 };

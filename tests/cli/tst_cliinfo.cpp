@@ -5,8 +5,12 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 // End-to-end tests of "velmora-cli info" and "velmora-cli demo".
 class TestCliInfo : public QObject
@@ -40,6 +44,11 @@ private slots:
     void plainOutput();
     void usageErrors_data();
     void usageErrors();
+    void damagedTakeIsShown();
+    void repairCommand_data();
+    void repairCommand();
+    void nonRegularFilesAreNotWaitedFor_data();
+    void nonRegularFilesAreNotWaitedFor();
 };
 
 void TestCliInfo::initTestCase()
@@ -123,9 +132,10 @@ void TestCliInfo::demoTakesReadBackExactly()
 void TestCliInfo::jsonHasTheDocumentedShape()
 {
     const QJsonObject o = infoJson({QDir(m_demo).filePath("T0001.WAV")}).at(0).toObject();
-    QCOMPARE(o.keys(), (QStringList{"bext", "chunks", "columns", "container", "fileSet",
-                                    "format", "history", "ixml", "ok", "path", "syncPoints",
-                                    "tracks"}));
+    QCOMPARE(o.keys(), (QStringList{"bext", "chunks", "columns", "container", "damaged",
+                                    "fileSet", "format", "history", "ixml", "ok", "path",
+                                    "syncPoints", "tracks"}));
+    QVERIFY(o["damaged"].isNull());
     QCOMPARE(o["columns"].toObject().size(), 31);
     QCOMPARE(o["ixml"].toObject()["fields"].toObject().size(), 41);
     QCOMPARE(o["format"].toObject().keys(),
@@ -198,6 +208,8 @@ void TestCliInfo::usageErrors_data()
     QTest::newRow("info unknown option") << QStringList{"info", "--xml", "a.wav"};
     QTest::newRow("demo without folder") << QStringList{"demo"};
     QTest::newRow("demo bad number") << QStringList{"demo", "x", "--takes", "many"};
+    QTest::newRow("repair without files") << QStringList{"repair", "--dry-run"};
+    QTest::newRow("repair unknown option") << QStringList{"repair", "--force", "a.wav"};
 }
 
 void TestCliInfo::usageErrors()
@@ -206,6 +218,114 @@ void TestCliInfo::usageErrors()
     QByteArray err;
     QCOMPARE(cli(args, nullptr, &err), 2);
     QVERIFY(err.contains("usage"));
+}
+
+namespace
+{
+// A copy of a demo take, damaged as `how` says ("size 0": the data size
+// field 0; "overrun": the iXML size 8 bytes too large); returns its path.
+QString damagedCopy(const QString& demoTake, const QString& to, const QByteArray& how)
+{
+    QByteArray b = TestUtil::readFile(demoTake);
+    const qsizetype data = b.indexOf("data", 36);
+    const qsizetype ixml = b.indexOf("iXML", 12);
+    if (how == "size 0")
+        qToLittleEndian(quint32(0), b.data() + data + 4);
+    else if (how == "overrun")
+        qToLittleEndian(qFromLittleEndian<quint32>(b.constData() + ixml + 4) + 8,
+                        b.data() + ixml + 4);
+    return TestUtil::writeFile(to, b) ? to : QString();
+}
+} // namespace
+
+void TestCliInfo::damagedTakeIsShown()
+{
+    const QString p =
+        damagedCopy(QDir(m_demo).filePath("T0003.WAV"), m_dir.filePath("cut.wav"), "size 0");
+    const QByteArray before = TestUtil::readFile(p);
+    int rc = -1;
+    const QJsonObject o = infoJson({p}, &rc).at(0).toObject();
+    QCOMPARE(rc, 0);
+    QVERIFY2(o["damaged"].toString().contains(QRegularExpression(
+                 "^the data chunk at byte \\d+ declares 0 bytes, \\d+ follow$")),
+             qPrintable(o["damaged"].toString()));
+    QCOMPARE(o["format"].toObject()["totalSamples"].toInt(), 24000); // the audio still plays
+    QByteArray out;
+    QCOMPARE(cli({"info", p}, &out), 0);
+    QVERIFY(out.contains("\ndamaged: " + o["damaged"].toString().toUtf8() + "\n"));
+    QCOMPARE(TestUtil::readFile(p), before);
+}
+
+void TestCliInfo::repairCommand_data()
+{
+    QTest::addColumn<QByteArray>("damage");
+    QTest::addColumn<bool>("dryRun");
+    QTest::addColumn<int>("rc");
+    QTest::addColumn<QString>("says"); // on stdout, or stderr when rc is 1
+    QTest::addColumn<bool>("changes");
+    const QString planned = "T.WAV: data size 0 -> 288000"; // 4 tracks, 24 bits, 0.5 s
+    QTest::newRow("repair") << QByteArray("size 0") << false << 0 << planned << true;
+    QTest::newRow("dry run") << QByteArray("size 0") << true << 0 << planned + " (dry run)"
+                             << false;
+    QTest::newRow("undamaged") << QByteArray() << false << 0 << "T.WAV: nothing to repair" << false;
+    QTest::newRow("not safely repairable")
+        << QByteArray("overrun") << false << 1 << "T.WAV: cannot be repaired safely, left unchanged"
+        << false;
+}
+
+void TestCliInfo::repairCommand()
+{
+    QFETCH(QByteArray, damage);
+    QFETCH(bool, dryRun);
+    QFETCH(int, rc);
+    QFETCH(QString, says);
+    QFETCH(bool, changes);
+    QDir::setCurrent(m_dir.path());
+    const QString p = damagedCopy(QDir(m_demo).filePath("T0001.WAV"), "T.WAV", damage);
+    const QByteArray before = TestUtil::readFile(p);
+    QByteArray out, err;
+    QCOMPARE(cli(dryRun ? QStringList{"repair", "--dry-run", p} : QStringList{"repair", p}, &out,
+                 &err),
+             rc);
+    QVERIFY2((rc ? err : out).contains(says.toUtf8()), (out + err).constData());
+    // Which bytes a repair changes is tested with the repair itself.
+    QCOMPARE(TestUtil::readFile(p) != before, changes);
+}
+
+void TestCliInfo::nonRegularFilesAreNotWaitedFor_data()
+{
+    QTest::addColumn<QStringList>("args"); // GOOD and FIFO stand for the two paths
+    QTest::addColumn<int>("rc");
+    QTest::addColumn<bool>("reported");
+    QTest::newRow("info") << QStringList{"info", "GOOD", "FIFO"} << 1 << true;
+    QTest::newRow("info --json") << QStringList{"info", "--json", "FIFO", "GOOD"} << 1 << true;
+    QTest::newRow("takes by name") << QStringList{"takes", "FIFO", "GOOD"} << 1 << true;
+    QTest::newRow("takes of the folder") << QStringList{"takes", "FOLDER"} << 0 << false;
+    QTest::newRow("repair") << QStringList{"repair", "FIFO", "GOOD"} << 1 << true;
+}
+
+void TestCliInfo::nonRegularFilesAreNotWaitedFor()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, rc);
+    QFETCH(bool, reported);
+    const QString folder = m_dir.filePath("fifo");
+    QVERIFY(QDir().mkpath(folder));
+    const QString fifo = QDir(folder).filePath("FIFO.WAV");
+    const QString good = QDir(folder).filePath("GOOD.WAV");
+    if (!QFileInfo::exists(fifo))
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    if (!QFileInfo::exists(good))
+        QVERIFY(QFile::copy(QDir(m_demo).filePath("T0001.WAV"), good));
+    args.replaceInStrings(QRegularExpression("^FIFO$"), fifo);
+    args.replaceInStrings(QRegularExpression("^GOOD$"), good);
+    args.replaceInStrings(QRegularExpression("^FOLDER$"), folder);
+    QByteArray out, err;
+    // A reader that opens the FIFO waits for a writer forever: the guard
+    // turns that into a failure.
+    QCOMPARE(TestUtil::run(QStringLiteral(VELMORA_CLI), args, &out, &err, 10000), rc);
+    QCOMPARE(err.contains("FIFO.WAV: not a regular file"), reported);
+    QVERIFY2(out.contains("GOOD.WAV") || out.contains("T0001.WAV"), out.constData());
 }
 
 QTEST_GUILESS_MAIN(TestCliInfo)

@@ -64,11 +64,16 @@ inline QByteArray le32(quint32 v)
 }
 
 // Answers by the command byte (offset 3) of each written request; requests
-// with no canned reply get nothing (a time-out).
+// with no canned reply get nothing (a time-out). Each request is recorded
+// with a stamp from the test, for example the worker's tick count.
 class Responder
 {
 public:
     using Rule = std::function<QByteArray(const QByteArray& request)>;
+    struct Entry {
+        quint32 stamp;
+        QByteArray request;
+    };
 
     void on(int command, const QByteArray& reply)
     {
@@ -80,28 +85,38 @@ public:
     {
         port.setResponder([this](const QByteArray& w) { return answer(w); });
     }
-    QList<QByteArray> requests() const { return m_requests; }
-    QList<int> commands() const
+    void setStamp(std::function<quint32()> stamp) { m_stamp = std::move(stamp); }
+    QList<QByteArray> requests() const
     {
-        QList<int> c;
-        for (const QByteArray& r : m_requests)
-            c.append(uchar(r[3]));
-        return c;
+        QList<QByteArray> r;
+        for (const Entry& e : m_entries)
+            r.append(e.request);
+        return r;
     }
-    void clear() { m_requests.clear(); }
+    // Stamps of the requests with a command (and, for UserGet, a parameter id).
+    QList<quint32> stamps(int command, int userParam = -1) const
+    {
+        QList<quint32> out;
+        for (const Entry& e : m_entries)
+            if (uchar(e.request[3]) == command &&
+                (userParam < 0 || (uchar(e.request[4]) | (uchar(e.request[5]) << 8)) == userParam))
+                out.append(e.stamp);
+        return out;
+    }
 
 private:
     QByteArray answer(const QByteArray& written)
     {
         if (written.size() < 4 || uchar(written[0]) != LinkFrame::kSync)
             return QByteArray();
-        m_requests.append(written);
+        m_entries.append(Entry{m_stamp ? m_stamp() : 0u, written});
         const auto it = m_rules.constFind(uchar(written[3]));
         return it == m_rules.constEnd() ? QByteArray() : (*it)(written);
     }
 
     QHash<int, Rule> m_rules;
-    QList<QByteArray> m_requests;
+    QList<Entry> m_entries;
+    std::function<quint32()> m_stamp;
 };
 
 } // namespace FakeRecorder

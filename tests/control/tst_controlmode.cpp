@@ -1,22 +1,24 @@
-// The control-mode worker over an in-memory fake recorder: display texts,
-// transport keys, take-list records delivered to the sink, and the thread's
-// start/stop/failure behaviour.
+// The control-mode worker over an in-memory fake recorder: its polling
+// cadence in ticks, display texts, transport keys, the take-list records it
+// hands to the sink, and the thread's start/stop/failure behaviour.
 
 #include "FakeRecorder.h"
 #include "cLinkLiveTakeSink.h"
 #include "cMemoryPort.h"
 #include "controlModeR9K.h"
 
-#include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <functional>
 
 using namespace FakeRecorder;
 
 namespace
 {
 
-// A healthy recorder; user parameters answered from a table.
+// A healthy recorder; user parameters answered from a table. Requests are
+// stamped with the worker's tick count once a worker is attached.
 struct Fake {
     cMemoryPort* port = nullptr;
     std::unique_ptr<cLinkDevice> device;
@@ -43,7 +45,10 @@ struct Fake {
         });
         responder.on(0x3E, reply(bytes({1}) + QByteArray(24, '\x14')));
     }
-    int count(int command) const { return int(responder.commands().count(command)); }
+    void stampWith(const controlModeR9K& worker)
+    {
+        responder.setStamp([&worker]() { return worker.tickCount(); });
+    }
 };
 
 // Keeps a copy of every record.
@@ -59,7 +64,98 @@ public:
     QList<CLINK::cLinkAck> acks;
 };
 
+// The record as text: command, status, recorder text, then its data part
+// (printed whatever the status, to show when it is left empty).
+QString describe(const CLINK::cLinkAck& a)
+{
+    QStringList data;
+    switch (a.command) {
+    case CLINK::cLinkAck::kTakeList:
+        for (quint32 id : a.takeIds())
+            data << QString::number(id);
+        break;
+    case CLINK::cLinkAck::kTakeParamRead:
+        data << QString::number(a.take()) << QString::number(a.paramId())
+             << QString::fromLatin1(a.valueText());
+        break;
+    case CLINK::cLinkAck::kTakeParamWrite:
+        data << QString::number(a.take()) << QString::number(a.paramId());
+        break;
+    case CLINK::cLinkAck::kFalseTake:
+        data << QString::number(a.take());
+        break;
+    default:
+        data << QString::number(a.changeKind()) << QString::number(a.changeTake());
+    }
+    return QStringLiteral("%1 %2 %3 [%4]")
+        .arg(a.command)
+        .arg(a.status)
+        .arg(QString::fromStdString(a.text), data.join(' '));
+}
+
+QList<quint32> series(quint32 first, quint32 step, quint32 last)
+{
+    QList<quint32> out;
+    for (quint32 t = first; t <= last; t += step)
+        out.append(t);
+    return out;
+}
+
+// 300 passes, optionally with one user parameter answered differently: the
+// ticks at which a request went out, how often its signal came and the
+// signal's first value.
+struct Poll {
+    bool views; // transport view and mixer view shown
+    int userParam;
+    int userValue;
+    int command;
+    int param; // UserGet id, or -1
+    const char* signal;
+    QList<quint32> ticks;
+    int emits;
+    QString first;
+};
+
+// After everything was read once, an action that makes an unchanged value
+// arrive again within four passes.
+struct Resend {
+    QString action;
+    const char* signal;
+    int emits;
+};
+
+struct Key {
+    int key;
+    bool acknowledged;
+    int sent;
+};
+
+// A take-list request: the answer to its command (empty: none), the request
+// sent (command and arguments; empty: nothing sent) and the record handed to
+// the sink (empty: no callback).
+struct Request {
+    std::function<void(controlModeR9K&)> call;
+    QByteArray answer;
+    QByteArray sent;
+    QString record;
+};
+
+QString firstArgument(const QSignalSpy& spy)
+{
+    const QVariant v = spy.value(0).value(0);
+    if (v.typeId() == QMetaType::QString)
+        return v.toString();
+    if (v.typeId() == QMetaType::QByteArray)
+        return QString::number(v.toByteArray().size()) + " bytes";
+    return QString::number(v.toInt());
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(Poll)
+Q_DECLARE_METATYPE(Resend)
+Q_DECLARE_METATYPE(Key)
+Q_DECLARE_METATYPE(Request)
 
 // Stands in for the live take list: any QObject with the slot.
 class AckReceiver : public QObject
@@ -76,27 +172,19 @@ class tst_ControlMode : public QObject
     Q_OBJECT
 private slots:
     void noDeviceDoesNothing();
-    void codesOutsideTablesShownAsQuestionMark();
-    void peakHoldScaled_data();
-    void peakHoldScaled();
+    void poll_data();
+    void poll();
+    void resend_data();
+    void resend();
     void transportKeys_data();
     void transportKeys();
-    void failedKeyLeavesCountdown();
     void signalsEmittedWithoutLock();
-    void takeList();
-    void takeListFailure();
-    void takeParamValue_data();
-    void takeParamValue();
-    void takeParamIdOutOfRange();
-    void setTakeParam_data();
-    void setTakeParam();
-    void falseTakeAlwaysCarriesTake();
-    void takeListChanges();
+    void request_data();
+    void request();
     void liveTakeSink();
     void failedPollEndsThread();
     void stopRightAfterStartIsHonoured();
     void restartAfterStop();
-    void destructorStopsThread();
 };
 
 void tst_ControlMode::noDeviceDoesNothing()
@@ -114,92 +202,146 @@ void tst_ControlMode::noDeviceDoesNothing()
     QVERIFY(sink.acks.isEmpty());
 }
 
-void tst_ControlMode::codesOutsideTablesShownAsQuestionMark()
+void tst_ControlMode::poll_data()
 {
+    QTest::addColumn<Poll>("p");
+    const char* mode = SIGNAL(transportModeChange(uchar));
+    const char* tc = SIGNAL(timecodeUpdate(QString));
+    const char* fileTime = SIGNAL(fileTimeUpdate(QString));
+    const char* rate = SIGNAL(sampleRateUpdate(QString));
+    const char* depth = SIGNAL(bitDepthUpdate(QString));
+    const char* frames = SIGNAL(frameRateUpdate(QString));
+    const char* meters = SIGNAL(meterUpdate(QByteArray));
+    const char* ballistics = SIGNAL(meterBallisticsUpdate(quint16));
+    const char* hold = SIGNAL(meterPeakHoldTimeUpdate(quint16));
+    const QList<quint32> transport = series(1, 36, 300); // 500 ms, on transport passes
+    const QList<quint32> settings{3, 139, 275};          // every 2000 ms of ticks
+    const QList<quint32> meterSettings{2, 270};          // every 134th meter pass
+    const QList<quint32> fourth = series(3, 4, 300), even = series(2, 2, 300);
+    // The transport is emitted on every read, settings only when changed.
+    QTest::newRow("transport") << Poll{true, -1, 0, 0x12, -1, mode, transport, 9, "0"};
+    QTest::newRow("timecode") << Poll{true, -1, 0, 0x13, -1, tc, fourth, 75, "01:02:03:04"};
+    QTest::newRow("file time") << Poll{true, -1, 0, 0x13, -1, fileTime, fourth, 75, "00:00:01.05"};
+    QTest::newRow("sample rate") << Poll{true, -1, 0, 0x0A, 0, rate, settings, 1, "48k"};
+    QTest::newRow("bit depth") << Poll{true, -1, 0, 0x0A, 1, depth, settings, 1, "24"};
+    QTest::newRow("frame rate") << Poll{true, -1, 0, 0x0A, 51, frames, settings, 1, "25 ND"};
+    QTest::newRow("meters") << Poll{true, -1, 0, 0x3E, -1, meters, even, 150, "24 bytes"};
+    QTest::newRow("ballistics") << Poll{true, -1, 0, 0x0A, 8, ballistics, meterSettings, 1, "2"};
+    QTest::newRow("peak hold") << Poll{true, -1, 0, 0x0A, 234, hold, meterSettings, 1, "2000"};
+    // Views hidden: no timecode, no meters; the transport and rates are read.
+    QTest::newRow("hidden: transport") << Poll{false, -1, 0, 0x12, -1, mode, transport, 9, "0"};
+    QTest::newRow("hidden: timecode") << Poll{false, -1, 0, 0x13, -1, tc, {}, 0, "0"};
+    QTest::newRow("hidden: sample rate") << Poll{false, -1, 0, 0x0A, 0, rate, settings, 1, "48k"};
+    QTest::newRow("hidden: meters") << Poll{false, -1, 0, 0x3E, -1, meters, {}, 0, "0"};
+    QTest::newRow("hidden: ballistics") << Poll{false, -1, 0, 0x0A, 8, ballistics, {}, 0, "0"};
+    // Codes outside the display tables are never used as an index; the peak
+    // hold is sent in ms and saturates at 16 bits.
+    QTest::newRow("rate past table") << Poll{true, 0, 13, 0x0A, 0, rate, settings, 1, "?13"};
+    QTest::newRow("depth past table") << Poll{true, 1, 3, 0x0A, 1, depth, settings, 1, "?3"};
+    QTest::newRow("frames past table")
+        << Poll{true, 51, 200, 0x0A, 51, frames, settings, 1, "?200"};
+    QTest::newRow("hold largest exact")
+        << Poll{true, 234, 655, 0x0A, 234, hold, meterSettings, 1, "65500"};
+    QTest::newRow("hold saturates")
+        << Poll{true, 234, 656, 0x0A, 234, hold, meterSettings, 1, "65535"};
+    QTest::newRow("hold far above")
+        << Poll{true, 234, 65534, 0x0A, 234, hold, meterSettings, 1, "65535"};
+}
+
+void tst_ControlMode::poll()
+{
+    QFETCH(Poll, p);
     Fake fake;
-    fake.user[0] = 13;
-    fake.user[1] = 3;
-    fake.user[51] = 200;
+    if (p.userParam >= 0)
+        fake.user[p.userParam] = p.userValue;
     controlModeR9K worker(fake.device.get());
-    QSignalSpy rate(&worker, &controlModeR9K::sampleRateUpdate);
-    QSignalSpy depth(&worker, &controlModeR9K::bitDepthUpdate);
-    QSignalSpy frames(&worker, &controlModeR9K::frameRateUpdate);
-    for (int i = 0; i < 3; ++i)
+    fake.stampWith(worker);
+    QSignalSpy spy(&worker, p.signal);
+    worker.on_transportViewActive(p.views);
+    worker.setMixerView(p.views);
+    for (int i = 0; i < 300; ++i)
         QCOMPARE(worker.pollTick(), 0);
-    QCOMPARE(rate.value(0).value(0).toString(), QStringLiteral("?13"));
-    QCOMPARE(depth.value(0).value(0).toString(), QStringLiteral("?3"));
-    QCOMPARE(frames.value(0).value(0).toString(), QStringLiteral("?200"));
+    QCOMPARE(fake.responder.stamps(p.command, p.param), p.ticks);
+    QCOMPARE(spy.count(), p.emits);
+    QCOMPARE(firstArgument(spy), p.first);
 }
 
-void tst_ControlMode::peakHoldScaled_data()
+void tst_ControlMode::resend_data()
 {
-    QTest::addColumn<int>("value");
-    QTest::addColumn<int>("ms");
-    QTest::newRow("2 s") << 20 << 2000;
-    QTest::newRow("largest exact") << 655 << 65500;
-    QTest::newRow("saturates") << 656 << 65535;
-    QTest::newRow("far above") << 65534 << 65535;
+    QTest::addColumn<Resend>("r");
+    const char* rate = SIGNAL(sampleRateUpdate(QString));
+    QTest::newRow("nothing") << Resend{"", rate, 0};
+    QTest::newRow("transport view: mode")
+        << Resend{"transport view", SIGNAL(transportModeChange(uchar)), 1};
+    QTest::newRow("transport view: sample rate") << Resend{"transport view", rate, 1};
+    QTest::newRow("transport view: bit depth")
+        << Resend{"transport view", SIGNAL(bitDepthUpdate(QString)), 1};
+    QTest::newRow("transport view: frame rate")
+        << Resend{"transport view", SIGNAL(frameRateUpdate(QString)), 1};
+    QTest::newRow("mixer view: ballistics")
+        << Resend{"mixer view", SIGNAL(meterBallisticsUpdate(quint16)), 1};
+    QTest::newRow("mixer view: peak hold")
+        << Resend{"mixer view", SIGNAL(meterPeakHoldTimeUpdate(quint16)), 1};
+    QTest::newRow("device removed and found") << Resend{"device", rate, 1};
 }
 
-void tst_ControlMode::peakHoldScaled()
+void tst_ControlMode::resend()
 {
-    QFETCH(int, value);
-    QFETCH(int, ms);
+    QFETCH(Resend, r);
     Fake fake;
-    fake.user[234] = value;
     controlModeR9K worker(fake.device.get());
+    worker.on_transportViewActive(true);
     worker.setMixerView(true);
-    QSignalSpy hold(&worker, &controlModeR9K::meterPeakHoldTimeUpdate);
-    QSignalSpy ballistics(&worker, &controlModeR9K::meterBallisticsUpdate);
-    QCOMPARE(worker.pollTick(), 0);
-    QCOMPARE(worker.pollTick(), 0); // first meter pass
-    QCOMPARE(hold.count(), 1);
-    QCOMPARE(int(hold.value(0).value(0).value<quint16>()), ms);
-    QCOMPARE(int(ballistics.value(0).value(0).value<quint16>()), 2);
+    for (int i = 0; i < 20; ++i)
+        worker.pollTick();
+    QSignalSpy spy(&worker, r.signal);
+    if (r.action == "transport view") {
+        worker.on_transportViewActive(false);
+        worker.on_transportViewActive(true);
+    } else if (r.action == "mixer view") {
+        worker.setMixerView(true);
+    } else if (r.action == "device") {
+        worker.on_deviceRemovedR9K();
+        worker.on_deviceDiscoveredR9K();
+    }
+    for (int i = 0; i < 4; ++i)
+        QCOMPARE(worker.pollTick(), 0);
+    QCOMPARE(spy.count(), r.emits);
 }
 
 void tst_ControlMode::transportKeys_data()
 {
-    QTest::addColumn<int>("key");
-    QTest::addColumn<int>("sent");
-    QTest::newRow("stop") << 0 << 0;
-    QTest::newRow("play") << 1 << 1;
-    QTest::newRow("record") << 2 << 2;
-    QTest::newRow("fast forward") << 3 << 0;
-    QTest::newRow("rewind") << 4 << 0;
-    QTest::newRow("negative") << -1 << 0;
-    QTest::newRow("large") << 258 << 0;
+    QTest::addColumn<Key>("k");
+    QTest::newRow("stop") << Key{0, true, 0};
+    QTest::newRow("play") << Key{1, true, 1};
+    QTest::newRow("record") << Key{2, true, 2};
+    QTest::newRow("fast forward") << Key{3, true, 0};
+    QTest::newRow("rewind") << Key{4, true, 0};
+    QTest::newRow("negative") << Key{-1, true, 0};
+    QTest::newRow("large") << Key{258, true, 0};
+    QTest::newRow("not acknowledged") << Key{2, false, 2};
 }
 
+// A key is sent at once; once acknowledged, the next transport pass reads the
+// state back although it is not yet due.
 void tst_ControlMode::transportKeys()
 {
-    QFETCH(int, key);
-    QFETCH(int, sent);
+    QFETCH(Key, k);
     Fake fake;
     fake.transport = 1;
+    if (!k.acknowledged)
+        fake.responder.remove(0x11);
     controlModeR9K worker(fake.device.get());
     QSignalSpy mode(&worker, &controlModeR9K::transportModeChange);
     for (int i = 0; i < 4; ++i)
         worker.pollTick();
     QCOMPARE(mode.count(), 1); // tick 1; the next is not due for 500 ms of ticks
-    worker.on_transportKeyPressed(key);
-    QCOMPARE(fake.responder.requests().last(), packet(0, bytes({0x11, sent})));
-    worker.pollTick(); // tick 5: transport phase, countdown reset by the key
-    QCOMPARE(mode.count(), 2);
-    QCOMPARE(int(mode.value(1).value(0).value<uchar>()), sent);
-}
-
-void tst_ControlMode::failedKeyLeavesCountdown()
-{
-    Fake fake;
-    fake.responder.remove(0x11);
-    controlModeR9K worker(fake.device.get());
-    QSignalSpy mode(&worker, &controlModeR9K::transportModeChange);
-    for (int i = 0; i < 4; ++i)
-        worker.pollTick();
-    worker.on_transportKeyPressed(2);
-    worker.pollTick();
-    QCOMPARE(mode.count(), 1);
+    worker.on_transportKeyPressed(k.key);
+    QCOMPARE(fake.responder.requests().last(), packet(0, bytes({0x11, k.sent})));
+    worker.pollTick(); // tick 5: a transport pass
+    QCOMPARE(mode.count(), k.acknowledged ? 2 : 1);
+    if (k.acknowledged)
+        QCOMPARE(int(mode.value(1).value(0).value<uchar>()), k.sent);
 }
 
 // A receiver connected directly may call back into the worker from its
@@ -221,171 +363,85 @@ void tst_ControlMode::signalsEmittedWithoutLock()
     QCOMPARE(fake.transport, 2);
 }
 
-void tst_ControlMode::takeList()
+void tst_ControlMode::request_data()
 {
+    QTest::addColumn<Request>("r");
+    // The count is clamped to one byte, not wrapped.
+    QTest::newRow("take list") << Request{[](controlModeR9K& w) { w.on_getTakeList(1, 300); },
+                                          dataReply(0x38, le32(1005) + le32(1004) + le32(1003)),
+                                          bytes({0x38}) + le32(1) + bytes({255}),
+                                          "56 0  [1005 1004 1003]"};
+    QTest::newRow("take list busy")
+        << Request{[](controlModeR9K& w) { w.on_getTakeList(1, 3); }, statusAck(3, "Busy"),
+                   bytes({0x38}) + le32(1) + bytes({3}), "56 773 Busy []"};
+
+    // The value text by parameter id.
+    const auto read = [](const char* name, int id, const QByteArray& payload, const char* text) {
+        QTest::newRow(name) << Request{[id](controlModeR9K& w) { w.on_getTakeParam(1004, id); },
+                                       dataReply(0x39, payload),
+                                       bytes({0x39}) + le32(1004) + bytes({id}),
+                                       QStringLiteral("57 0  [1004 %1 %2]").arg(id).arg(text)};
+    };
+    read("read file name", 0, QByteArray("12A-T04.WAV\0", 12), "12A-T04.WAV");
+    read("read scene without NUL", 2, "12A", "12A");
+    read("read text to first NUL", 3, QByteArray("ab\0cd\0", 6), "ab");
+    read("read circled", 4, bytes({7}), "1");
+    read("read not circled", 4, bytes({0}), "0");
+    read("read second flag", 5, bytes({1, 9}), "1");
+    read("read flag missing", 4, QByteArray(), "");
+    read("read start timecode", 6, le32(0x0A1B2C03), "10:27:44:03");
+    read("read timecode short", 6, bytes({1, 2}), "");
+    read("read unknown id", 9, "xyz", "");
+    QTest::newRow("read id past one byte refused unsent") // would wrap to 6
+        << Request{[](controlModeR9K& w) { w.on_getTakeParam(1004, 262); }, {}, {}, "57 1  [0 0 ]"};
+
+    // The wire form by parameter id; texts that cannot be carried are refused
+    // unsent with status 1; ids beyond 5 are ignored without a callback.
+    const auto write = [](const char* name, int id, const QString& value, const QByteArray& wire) {
+        const bool ignored = id < 0 || id > 5;
+        QTest::newRow(name) << Request{
+            [id, value](controlModeR9K& w) { w.on_setTakeParam(1004, id, value); }, statusAck(0),
+            wire.isEmpty() ? QByteArray() : bytes({0x3A}) + le32(1004) + bytes({id}) + wire,
+            ignored ? QString()
+                    : QStringLiteral("58 %1  [1004 %2]").arg(wire.isEmpty() ? 1 : 0).arg(id)};
+    };
+    write("write scene", 2, "14B", QByteArray("14B\0", 4));
+    write("write empty notes", 3, "", QByteArray(1, '\0'));
+    write("write 246 characters", 3, QString(246, 'n'), QByteArray(246, 'n') + '\0');
+    write("write 247 characters", 3, QString(247, 'n'), {});
+    write("write non-ASCII", 2, QString::fromUtf8("\xc3\xa9"), {});
+    write("write embedded NUL", 2, QString(QChar(0)) + "x", {});
+    write("write circled", 4, "1", bytes({1}));
+    write("write circled any number", 4, "-7", bytes({1}));
+    write("write not circled", 4, "0", bytes({0}));
+    write("write not a number", 5, "yes", bytes({0}));
+    write("write start timecode", 6, "10:00:00:00", {});
+    write("write negative id", -1, "x", {});
+
+    QTest::newRow("false take refused") << Request{
+        [](controlModeR9K& w) { w.on_setFalseTake(1003); },
+        statusAck(5, "Only the last recorded take can be false"), bytes({0x3B}) + le32(1003),
+        "59 1285 Only the last recorded take can be false [1003]"};
+    const auto changes = [](controlModeR9K& w) { w.on_getTakeListChanges(); };
+    QTest::newRow("changes") << Request{changes, dataReply(0x4E, bytes({2}) + le32(1005)),
+                                        bytes({0x4E}), "78 0  [2 1005]"};
+    QTest::newRow("changes unanswered") << Request{changes, {}, bytes({0x4E}), "78 3  [0 0]"};
+}
+
+void tst_ControlMode::request()
+{
+    QFETCH(Request, r);
     Fake fake;
-    fake.responder.on(0x38, dataReply(0x38, le32(1005) + le32(1004) + le32(1003)));
+    fake.port->setResponder([&r](const QByteArray&) { return r.answer; });
     controlModeR9K worker(fake.device.get());
     RecordingSink sink;
     worker.setSink(&sink);
-    worker.on_getTakeList(1, 300); // clamped to one byte, not wrapped
-    QCOMPARE(uchar(fake.responder.requests().last()[8]), uchar(255));
-    QCOMPARE(sink.acks.size(), 1);
-    const CLINK::cLinkAck& ack = sink.acks[0];
-    QCOMPARE(ack.command, 56);
-    QCOMPARE(ack.status, 0);
-    QCOMPARE(ack.count, 3);
-    QCOMPARE(ack.takeIds(), (QList<quint32>{1005, 1004, 1003}));
-    QVERIFY(ack.text.empty());
-}
-
-void tst_ControlMode::takeListFailure()
-{
-    Fake fake;
-    fake.responder.on(0x38, statusAck(3, "Busy"));
-    controlModeR9K worker(fake.device.get());
-    RecordingSink sink;
-    worker.setSink(&sink);
-    worker.on_getTakeList(1, 3);
-    QCOMPARE(sink.acks.size(), 1);
-    QCOMPARE(sink.acks[0].status, 773);
-    QCOMPARE(sink.acks[0].code(), 5);
-    QCOMPARE(sink.acks[0].recorderError(), 3);
-    QCOMPARE(sink.acks[0].text, std::string("Busy"));
-    QCOMPARE(sink.acks[0].count, 0);
-}
-
-void tst_ControlMode::takeParamValue_data()
-{
-    QTest::addColumn<int>("id");
-    QTest::addColumn<QByteArray>("payload");
-    QTest::addColumn<QByteArray>("text");
-    QTest::newRow("file name") << 0 << QByteArray("12A-T04.WAV\0", 12) << QByteArray("12A-T04.WAV");
-    QTest::newRow("scene without NUL") << 2 << QByteArray("12A") << QByteArray("12A");
-    QTest::newRow("text to first NUL") << 3 << QByteArray("ab\0cd\0", 6) << QByteArray("ab");
-    QTest::newRow("circled") << 4 << bytes({7}) << QByteArray("1");
-    QTest::newRow("not circled") << 4 << bytes({0}) << QByteArray("0");
-    QTest::newRow("second flag") << 5 << bytes({1, 9}) << QByteArray("1");
-    QTest::newRow("flag missing") << 4 << QByteArray() << QByteArray();
-    QTest::newRow("start timecode") << 6 << le32(0x0A1B2C03) << QByteArray("10:27:44:03");
-    QTest::newRow("timecode short") << 6 << bytes({1, 2}) << QByteArray();
-    QTest::newRow("unknown id") << 9 << QByteArray("xyz") << QByteArray();
-}
-
-void tst_ControlMode::takeParamValue()
-{
-    QFETCH(int, id);
-    QFETCH(QByteArray, payload);
-    QFETCH(QByteArray, text);
-    Fake fake;
-    fake.responder.on(0x39, dataReply(0x39, payload));
-    controlModeR9K worker(fake.device.get());
-    RecordingSink sink;
-    worker.setSink(&sink);
-    worker.on_getTakeParam(1004, id);
-    QCOMPARE(sink.acks.size(), 1);
-    const CLINK::cLinkAck& ack = sink.acks[0];
-    QCOMPARE(ack.command, 57);
-    QCOMPARE(ack.status, 0);
-    QCOMPARE(ack.take(), 1004u);
-    QCOMPARE(ack.paramId(), id);
-    QCOMPARE(ack.valueText(), text);
-}
-
-void tst_ControlMode::takeParamIdOutOfRange()
-{
-    Fake fake;
-    controlModeR9K worker(fake.device.get());
-    RecordingSink sink;
-    worker.setSink(&sink);
-    worker.on_getTakeParam(1004, 262); // would wrap to 6 as one byte
-    QCOMPARE(sink.acks.size(), 1);
-    QCOMPARE(sink.acks[0].status, int(cLinkSerial::kWriteFailed));
-    QVERIFY(fake.responder.requests().isEmpty());
-}
-
-void tst_ControlMode::setTakeParam_data()
-{
-    QTest::addColumn<int>("id");
-    QTest::addColumn<QString>("value");
-    QTest::addColumn<bool>("callback");
-    QTest::addColumn<QByteArray>("wire"); // empty: nothing sent
-    QTest::addColumn<int>("status");
-    QTest::newRow("scene") << 2 << "14B" << true << QByteArray("14B\0", 4) << 0;
-    QTest::newRow("empty notes") << 3 << "" << true << QByteArray(1, '\0') << 0;
-    QTest::newRow("246 characters")
-        << 3 << QString(246, 'n') << true << QByteArray(246, 'n') + QByteArray(1, '\0') << 0;
-    QTest::newRow("247 characters refused")
-        << 3 << QString(247, 'n') << true << QByteArray() << int(cLinkSerial::kWriteFailed);
-    QTest::newRow("non-ASCII refused") << 2 << QString::fromUtf8("\xc3\xa9") << true << QByteArray()
-                                       << int(cLinkSerial::kWriteFailed);
-    QTest::newRow("circled") << 4 << "1" << true << bytes({1}) << 0;
-    QTest::newRow("circled any number") << 4 << "-7" << true << bytes({1}) << 0;
-    QTest::newRow("not circled") << 4 << "0" << true << bytes({0}) << 0;
-    QTest::newRow("not a number") << 5 << "yes" << true << bytes({0}) << 0;
-    QTest::newRow("start timecode ignored") << 6 << "10:00:00:00" << false << QByteArray() << 0;
-    QTest::newRow("negative id ignored") << -1 << "x" << false << QByteArray() << 0;
-}
-
-void tst_ControlMode::setTakeParam()
-{
-    QFETCH(int, id);
-    QFETCH(QString, value);
-    QFETCH(bool, callback);
-    QFETCH(QByteArray, wire);
-    QFETCH(int, status);
-    Fake fake;
-    fake.responder.on(0x3A, statusAck(0));
-    controlModeR9K worker(fake.device.get());
-    RecordingSink sink;
-    worker.setSink(&sink);
-    worker.on_setTakeParam(1004, id, value);
-    QCOMPARE(sink.acks.size(), callback ? 1 : 0);
-    if (wire.isEmpty()) {
-        QVERIFY(fake.responder.requests().isEmpty());
-    } else {
-        QCOMPARE(fake.responder.requests().value(0),
-                 packet(0, bytes({0x3A}) + le32(1004) + bytes({id}) + wire));
-    }
-    if (callback) {
-        QCOMPARE(sink.acks[0].command, 58);
-        QCOMPARE(sink.acks[0].status, status);
-        QCOMPARE(sink.acks[0].take(), 1004u);
-        QCOMPARE(sink.acks[0].paramId(), id);
-    }
-}
-
-void tst_ControlMode::falseTakeAlwaysCarriesTake()
-{
-    Fake fake;
-    fake.responder.on(0x3B, statusAck(5, "Only the last recorded take can be false"));
-    controlModeR9K worker(fake.device.get());
-    RecordingSink sink;
-    worker.setSink(&sink);
-    worker.on_setFalseTake(1003);
-    QCOMPARE(sink.acks.size(), 1);
-    QCOMPARE(sink.acks[0].command, 59);
-    QCOMPARE(sink.acks[0].status, 1285);
-    QCOMPARE(sink.acks[0].take(), 1003u);
-    QCOMPARE(sink.acks[0].text, std::string("Only the last recorded take can be false"));
-}
-
-void tst_ControlMode::takeListChanges()
-{
-    Fake fake;
-    fake.responder.on(0x4E, dataReply(0x4E, bytes({0x02}) + le32(1005)));
-    controlModeR9K worker(fake.device.get());
-    RecordingSink sink;
-    worker.setSink(&sink);
-    worker.on_getTakeListChanges();
-    fake.responder.remove(0x4E);
-    worker.on_getTakeListChanges();
-    QCOMPARE(sink.acks.size(), 2);
-    QCOMPARE(sink.acks[0].command, 78);
-    QCOMPARE(sink.acks[0].changeKind(), 2);
-    QCOMPARE(sink.acks[0].changeTake(), 1005u);
-    QCOMPARE(sink.acks[1].status, 3);
-    QCOMPARE(sink.acks[1].changeKind(), 0); // data only on success
+    r.call(worker);
+    QCOMPARE(fake.port->writes(),
+             r.sent.isEmpty() ? QList<QByteArray>() : QList{packet(0, r.sent)});
+    QCOMPARE(sink.acks.size(), r.record.isEmpty() ? 0 : 1);
+    if (!r.record.isEmpty())
+        QCOMPARE(describe(sink.acks[0]), r.record);
 }
 
 void tst_ControlMode::liveTakeSink()
@@ -393,15 +449,15 @@ void tst_ControlMode::liveTakeSink()
     Fake fake;
     fake.responder.on(0x4E, dataReply(0x4E, bytes({0}) + le32(0)));
     controlModeR9K worker(fake.device.get());
-    auto* list = new AckReceiver;
-    cLinkLiveTakeSink sink(list);
+    auto list = std::make_unique<AckReceiver>();
+    cLinkLiveTakeSink sink(list.get());
     worker.setSink(&sink);
     worker.on_getTakeListChanges();
     worker.on_setFalseTake(1);
     QCOMPARE(list->commands, (QList<int>{78, 59}));
     sink.appAckCallBack(nullptr);
     QCOMPARE(list->commands.size(), 2);
-    delete list;
+    list.reset();
     worker.on_getTakeListChanges(); // the list is gone: nothing is called
 }
 
@@ -433,27 +489,17 @@ void tst_ControlMode::stopRightAfterStartIsHonoured()
     }
 }
 
+// start() clears an earlier stop request; the destructor stops the thread.
 void tst_ControlMode::restartAfterStop()
 {
     Fake fake;
-    controlModeR9K worker(fake.device.get());
-    worker.requestStop();
-    worker.start(); // clears the earlier request
-    QTRY_VERIFY_WITH_TIMEOUT(worker.tickCount() >= 3, 10000);
-    QVERIFY(worker.isRunning());
-    worker.requestStop();
-    QVERIFY(worker.wait(10000));
-}
-
-void tst_ControlMode::destructorStopsThread()
-{
-    Fake fake;
-    {
-        controlModeR9K worker(fake.device.get());
-        worker.start();
-        QTRY_VERIFY_WITH_TIMEOUT(worker.tickCount() >= 1, 10000);
-    }
-    QVERIFY(fake.count(0x12) >= 1);
+    auto worker = std::make_unique<controlModeR9K>(fake.device.get());
+    worker->requestStop();
+    worker->start();
+    QTRY_VERIFY_WITH_TIMEOUT(worker->tickCount() >= 3, 10000);
+    QVERIFY(worker->isRunning());
+    worker.reset();
+    QVERIFY(!fake.responder.stamps(0x12).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_ControlMode)

@@ -1,5 +1,6 @@
 // Every command of the link: the request bytes it sends and how it decodes
-// the reply, over an in-memory port answered by a fake recorder.
+// the reply (or leaves its outputs on failure), over an in-memory port
+// answered by a fake recorder.
 
 #include "FakeRecorder.h"
 #include "cLinkDevice.h"
@@ -7,408 +8,278 @@
 
 #include <QTest>
 
+#include <functional>
+
 using namespace FakeRecorder;
 
 namespace
 {
 
 struct Device {
-    cMemoryPort* port;
+    cMemoryPort* port = nullptr;
     std::unique_ptr<cLinkDevice> device;
     Responder responder;
+    explicit Device(uchar address = 0)
+    {
+        auto p = std::make_unique<cMemoryPort>();
+        port = p.get();
+        device = std::make_unique<cLinkDevice>(std::move(p), address);
+        device->openCommPort();
+        responder.attach(*port);
+    }
 };
 
-std::unique_ptr<Device> makeDevice(uchar address = 0)
-{
-    auto d = std::make_unique<Device>();
-    auto port = std::make_unique<cMemoryPort>();
-    d->port = port.get();
-    d->device = std::make_unique<cLinkDevice>(std::move(port), address);
-    d->device->openCommPort();
-    d->responder.attach(*d->port);
-    return d;
-}
+// One command run on the device; returns its result code and outputs as text.
+using Call = std::function<QString(cLinkDevice&)>;
 
-// The request as sent: sync, address, L, command, arguments, check bytes.
-QByteArray request(uchar address, const QByteArray& commandAndArgs)
+QString out(int rc, const QString& outputs = QString())
 {
-    return packet(address, commandAndArgs);
+    return QString::number(rc) + ' ' + outputs;
+}
+QString hexOf(const uchar* data, int length)
+{
+    return QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(data), length).toHex());
+}
+QString ids(const QList<uint>& takes)
+{
+    QStringList s;
+    for (uint t : takes)
+        s << QString::number(t);
+    return s.join(',');
+}
+Call version(uchar selector, uchar major, uchar minor)
+{
+    return [=](cLinkDevice& d) {
+        cLinkDevice::legacyVersion v;
+        v.major = major;
+        v.minor = minor;
+        const int rc = d.getVersion(selector, &v);
+        return out(rc, QStringLiteral("%1.%2").arg(v.major).arg(v.minor));
+    };
+}
+Call takeList(QList<uint> takes)
+{
+    return [=](cLinkDevice& d) mutable {
+        const int rc = d.GetTakeList(1, 10, takes);
+        return out(rc, ids(takes));
+    };
+}
+Call setTakeParam(const QByteArray& value)
+{
+    return [=](cLinkDevice& d) {
+        return out(d.SetTakeParam(1004, 3, reinterpret_cast<const uchar*>(value.constData()),
+                                  int(value.size())));
+    };
+}
+Call changes()
+{
+    return [](cLinkDevice& d) {
+        int change = -1, take = -2;
+        const int rc = d.GetTakeListChanges(change, take);
+        return out(rc, QStringLiteral("%1 %2").arg(change).arg(take));
+    };
+}
+QByteArray text(int bytes)
+{
+    QByteArray value(bytes, 'a');
+    value[bytes - 1] = '\0';
+    return value;
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(Call)
 
 class tst_LinkDevice : public QObject
 {
     Q_OBJECT
 private slots:
-    void getVersionFirmware();
-    void getVersionKindFillsOnlyMinor();
-    void getVersionClearsOnFailure();
-    void userGet();
-    void transport_data();
-    void transport();
-    void getTransportPassesRawMode();
-    void getTimeCode();
-    void getMeters();
-    void metersGet();
-    void deviceInfo_data();
-    void deviceInfo();
-    void deviceInfoSelectorOutOfRange();
-    void takeList();
-    void takeListOddPayload_data();
-    void takeListOddPayload();
-    void takeListClearedOnFailure();
-    void takeParam();
-    void setTakeParamLengths_data();
-    void setTakeParamLengths();
-    void setTakeParamRefusesOversized();
-    void falseTake();
-    void takeListChanges_data();
-    void takeListChanges();
-    void lastAckError();
+    void command_data();
+    void command();
+    void lastAckErrorFollowsEachExchange();
     void addressInRequests();
-    void textValue_data();
-    void textValue();
 };
 
-void tst_LinkDevice::getVersionFirmware()
+void tst_LinkDevice::command_data()
 {
-    auto d = makeDevice();
-    d->responder.on(0x01, reply(bytes({9, 2})));
-    cLinkDevice::legacyVersion v;
-    QCOMPARE(d->device->getVersion(0, &v), 0);
-    QCOMPARE(d->responder.requests().value(0), request(0, bytes({0x01, 0x00})));
-    QCOMPARE(int(v.major), 2);
-    QCOMPARE(int(v.minor), 9);
-}
+    QTest::addColumn<Call>("call");
+    QTest::addColumn<QByteArray>("answer");  // empty: no answer (time-out)
+    QTest::addColumn<QByteArray>("request"); // command and arguments; empty: nothing sent
+    QTest::addColumn<QString>("result");
+    const QByteArray none;
 
-void tst_LinkDevice::getVersionKindFillsOnlyMinor()
-{
-    auto d = makeDevice();
-    d->responder.on(0x01, reply(bytes({5, 7})));
-    cLinkDevice::legacyVersion v;
-    v.major = 9;
-    QCOMPARE(d->device->getVersion(2, &v), 0);
-    QCOMPARE(d->responder.requests().value(0), request(0, bytes({0x01, 0x02})));
-    QCOMPARE(int(v.minor), 5);
-    QCOMPARE(int(v.major), 0);
-}
+    QTest::newRow("firmware version")
+        << version(0, 0, 0) << reply(bytes({9, 2})) << bytes({0x01, 0}) << "0 2.9";
+    QTest::newRow("device kind fills only minor")
+        << version(2, 9, 9) << reply(bytes({5, 7})) << bytes({0x01, 2}) << "0 0.5";
+    QTest::newRow("version cleared on failure")
+        << version(0, 3, 1) << none << bytes({0x01, 0}) << "3 0.0";
 
-void tst_LinkDevice::getVersionClearsOnFailure()
-{
-    auto d = makeDevice();
-    cLinkDevice::legacyVersion v;
-    v.major = 3;
-    v.minor = 1;
-    QCOMPARE(d->device->getVersion(0, &v), 3);
-    QCOMPARE(int(v.major), 0);
-    QCOMPARE(int(v.minor), 0);
-}
+    auto userGet = [](ushort id) {
+        return Call([id](cLinkDevice& d) {
+            ushort value = 77;
+            const int rc = d.UserGet(id, &value);
+            return out(rc, QString::number(value));
+        });
+    };
+    QTest::newRow("user parameter")
+        << userGet(234) << reply(bytes({0x34, 0x12})) << bytes({0x0A, 234, 0}) << "0 4660";
+    QTest::newRow("user parameter failed") << userGet(51) << none << bytes({0x0A, 51, 0}) << "3 77";
 
-void tst_LinkDevice::userGet()
-{
-    auto d = makeDevice();
-    d->responder.on(0x0A, reply(bytes({0x34, 0x12})));
-    ushort value = 0;
-    QCOMPARE(d->device->UserGet(234, &value), 0);
-    QCOMPARE(d->responder.requests().value(0), request(0, bytes({0x0A, 234, 0})));
-    QCOMPARE(value, ushort(0x1234));
-
-    d->responder.remove(0x0A);
-    value = 77;
-    QCOMPARE(d->device->UserGet(51, &value), 3);
-    QCOMPARE(value, ushort(77)); // untouched on failure
-}
-
-void tst_LinkDevice::transport_data()
-{
-    QTest::addColumn<int>("mode");
-    QTest::newRow("stop") << 0;
-    QTest::newRow("play") << 1;
-    QTest::newRow("record") << 2;
-}
-
-void tst_LinkDevice::transport()
-{
-    QFETCH(int, mode);
-    auto d = makeDevice();
-    d->responder.on(0x11, fixedAck());
-    QCOMPARE(d->device->SetTransport(cLinkDevice::TransportMode(mode)), 0);
-    QCOMPARE(d->responder.requests().value(0), request(0, bytes({0x11, mode})));
-    d->responder.on(0x11, reply(bytes({0x00})));
-    QCOMPARE(d->device->SetTransport(cLinkDevice::TransportMode(mode)), 5);
-}
-
-void tst_LinkDevice::getTransportPassesRawMode()
-{
-    auto d = makeDevice();
-    d->responder.on(0x12, reply(bytes({7})));
-    cLinkDevice::TransportMode mode = cLinkDevice::kStop;
-    QCOMPARE(d->device->GetTransport(&mode), 0);
-    QCOMPARE(d->responder.requests().value(0), QByteArray::fromHex("A500031296AE"));
-    QCOMPARE(int(mode), 7);
-}
-
-void tst_LinkDevice::getTimeCode()
-{
-    auto d = makeDevice();
-    d->responder.on(0x13, reply(le32(0x0A0B0C0D) + le32(12345) + le32(0x00010203)));
-    uint tc = 0, second = 0, file = 0;
-    QCOMPARE(d->device->GetTimeCode(&tc, &second, &file), 0);
-    QCOMPARE(d->responder.requests().value(0), request(0, bytes({0x13})));
-    QCOMPARE(tc, 0x0A0B0C0Du);
-    QCOMPARE(second, 12345u);
-    QCOMPARE(file, 0x00010203u);
-    QCOMPARE(d->device->GetTimeCode(nullptr, nullptr, &file), 0);
-}
-
-void tst_LinkDevice::getMeters()
-{
-    auto d = makeDevice();
-    QByteArray levels24;
-    for (int i = 0; i < 24; ++i)
-        levels24.append(char(i + 10));
-    d->responder.on(0x3E, reply(bytes({1}) + levels24));
-    QByteArray levels("x");
-    QCOMPARE(d->device->GetMeters(1, &levels), 0);
-    QCOMPARE(d->responder.requests().value(0), request(0, bytes({0x3E, 1})));
-    QCOMPARE(levels, QByteArray("x") + levels24); // appended
-}
-
-void tst_LinkDevice::metersGet()
-{
-    auto d = makeDevice();
-    d->responder.on(0x0D, reply(bytes({1, 2, 3, 4, 5, 6, 7, 8})));
-    QByteArray raw;
-    QCOMPARE(d->device->MetersGet(&raw), 0);
-    QCOMPARE(d->responder.requests().value(0), request(0, bytes({0x0D})));
-    QCOMPARE(raw, bytes({1, 2, 3, 4, 5, 6, 7, 8}));
-    QList<cLinkDevice::meterChannel> pairs;
-    QCOMPARE(d->device->MetersGet(&pairs), 0);
-    QCOMPARE(pairs.size(), 4);
-    QCOMPARE(int(pairs[3].first), 7);
-    QCOMPARE(int(pairs[3].second), 8);
-    QCOMPARE(d->device->MetersGet().size(), 4);
-}
-
-void tst_LinkDevice::deviceInfo_data()
-{
-    QTest::addColumn<int>("selector");
-    QTest::addColumn<int>("replyLength");
-    const int lengths[] = {8, 8, 7, 11, 10, 10, 8};
-    for (int s = 0; s < 7; ++s)
-        QTest::addRow("selector %d", s) << s << lengths[s];
-}
-
-void tst_LinkDevice::deviceInfo()
-{
-    QFETCH(int, selector);
-    QFETCH(int, replyLength);
-    auto d = makeDevice();
-    QByteArray body;
-    for (int i = 3; i < replyLength - 2; ++i)
-        body.append(char(0x40 + i));
-    d->responder.on(0x41, reply(body));
-    uchar out[16];
-    memset(out, 0xEE, sizeof(out));
-    QCOMPARE(d->device->GetDeviceInfo(uchar(selector), out, nullptr), 0);
-    QCOMPARE(d->responder.requests().value(0), request(0, bytes({0x41, selector})));
-    for (int i = 0; i < 16; ++i) {
-        // Only the 11-byte reply copies anything: byte 4 into out[4].
-        const int expected =
-            (replyLength >= 11 && i >= 4 && i <= replyLength - 7) ? 0x44 + (i - 4) : 0xEE;
-        QCOMPARE(int(out[i]), expected);
+    for (int mode : {0, 1, 2}) {
+        const Call set = [mode](cLinkDevice& d) {
+            return out(d.SetTransport(cLinkDevice::TransportMode(mode)));
+        };
+        QTest::addRow("set transport %d", mode) << set << fixedAck() << bytes({0x11, mode}) << "0 ";
+        QTest::addRow("set transport %d refused", mode)
+            << set << reply(bytes({0})) << bytes({0x11, mode}) << "5 ";
     }
-}
+    QTest::newRow("transport passed on raw") << Call([](cLinkDevice& d) {
+        cLinkDevice::TransportMode mode = cLinkDevice::kStop;
+        const int rc = d.GetTransport(&mode);
+        return out(rc, QString::number(mode));
+    }) << reply(bytes({7})) << bytes({0x12}) << "0 7";
+    QTest::newRow("timecode") << Call([](cLinkDevice& d) {
+        uint tc = 0, second = 0, file = 0;
+        const int rc = d.GetTimeCode(&tc, &second, &file);
+        return out(rc, QStringLiteral("%1 %2 %3").arg(tc, 0, 16).arg(second).arg(file, 0, 16));
+    }) << reply(le32(0x0A0B0C0D) + le32(12345) + le32(0x00010203))
+                              << bytes({0x13}) << "0 a0b0c0d 12345 10203";
 
-void tst_LinkDevice::deviceInfoSelectorOutOfRange()
-{
-    auto d = makeDevice();
-    uchar out[16] = {};
-    QCOMPARE(d->device->GetDeviceInfo(7, out, nullptr), int(cLinkSerial::kWriteFailed));
-    QVERIFY(d->port->written().isEmpty());
-}
+    QByteArray levels;
+    for (int i = 0; i < 24; ++i)
+        levels.append(char(i + 10));
+    QTest::newRow("meters appended") << Call([](cLinkDevice& d) {
+        QByteArray got("x");
+        const int rc = d.GetMeters(1, &got);
+        return out(rc, QString::fromLatin1(got.toHex()));
+    }) << reply(bytes({1}) + levels) << bytes({0x3E, 1})
+                                     << "0 78" + QString::fromLatin1(levels.toHex());
+    const QByteArray pairReply = reply(bytes({1, 2, 3, 4, 5, 6, 7, 8}));
+    QTest::newRow("meter bytes") << Call([](cLinkDevice& d) {
+        QByteArray raw;
+        const int rc = d.MetersGet(&raw);
+        return out(rc, QString::fromLatin1(raw.toHex()));
+    }) << pairReply << bytes({0x0D})
+                                 << "0 0102030405060708";
+    QTest::newRow("meter pairs") << Call([](cLinkDevice& d) {
+        QList<cLinkDevice::meterChannel> pairs;
+        const int rc = d.MetersGet(&pairs);
+        return out(rc, QStringLiteral("%1 %2.%3")
+                           .arg(pairs.size())
+                           .arg(pairs.value(3).first)
+                           .arg(pairs.value(3).second));
+    }) << pairReply << bytes({0x0D})
+                                 << "0 4 7.8";
 
-void tst_LinkDevice::takeList()
-{
-    auto d = makeDevice();
-    d->responder.on(0x38, dataReply(0x38, le32(1005) + le32(1004) + le32(0xFFFFFFFF)));
-    QList<uint> takes;
-    QCOMPARE(d->device->GetTakeList(1, 10, takes), 0);
-    QCOMPARE(d->responder.requests().value(0), request(0, bytes({0x38}) + le32(1) + bytes({10})));
-    QCOMPARE(takes, (QList<uint>{1005, 1004, 0xFFFFFFFF}));
-}
+    // Only the 11-byte reply (selector 3) copies anything: byte 4 into out[4].
+    const int infoLengths[] = {8, 8, 7, 11, 10, 10, 8};
+    for (int s = 0; s <= 7; ++s) {
+        QByteArray body;
+        for (int i = 3; s < 7 && i < infoLengths[s] - 2; ++i)
+            body.append(char(0x40 + i));
+        const Call info = [s](cLinkDevice& d) {
+            uchar got[8];
+            memset(got, 0xEE, sizeof(got));
+            const int rc = d.GetDeviceInfo(uchar(s), got, nullptr);
+            return out(rc, hexOf(got, 8));
+        };
+        if (s < 7)
+            QTest::addRow("device info %d", s)
+                << info << reply(body) << bytes({0x41, s})
+                << (s == 3 ? "0 eeeeeeee44eeeeee" : "0 eeeeeeeeeeeeeeee");
+        else
+            QTest::newRow("device info selector refused")
+                << info << reply(body) << none << "1 eeeeeeeeeeeeeeee";
+    }
 
-void tst_LinkDevice::takeListOddPayload_data()
-{
-    QTest::addColumn<QByteArray>("payload");
-    QTest::addColumn<int>("count");
-    QTest::newRow("ten bytes") << le32(1) + le32(2) + bytes({9, 9}) << 2;
-    QTest::newRow("three bytes") << bytes({1, 2, 3}) << 0;
-    QTest::newRow("empty") << QByteArray() << 0;
+    const QByteArray listRequest = bytes({0x38}) + le32(1) + bytes({10});
+    QTest::newRow("take list") << takeList({42})
+                               << dataReply(0x38, le32(1005) + le32(1004) + le32(0xFFFFFFFF))
+                               << listRequest << "0 1005,1004,4294967295";
+    QTest::newRow("take list of ten bytes")
+        << takeList({42}) << dataReply(0x38, le32(1) + le32(2) + bytes({9, 9})) << listRequest
+        << "0 1,2";
+    QTest::newRow("take list of three bytes")
+        << takeList({42}) << dataReply(0x38, bytes({1, 2, 3})) << listRequest << "0 ";
     QByteArray most;
-    for (int i = 0; i < 63; ++i)
+    QList<uint> mostIds;
+    for (int i = 0; i < 63; ++i) {
         most += le32(quint32(i));
-    QTest::newRow("63 takes") << most << 63;
+        mostIds << uint(i);
+    }
+    QTest::newRow("take list of 63")
+        << takeList({42}) << dataReply(0x38, most) << listRequest << "0 " + ids(mostIds);
+    QTest::newRow("take list cleared on failure")
+        << takeList({1, 2}) << statusAck(3) << listRequest << "773 ";
+
+    const Call param = [](cLinkDevice& d) {
+        uchar value[cLinkDevice::kMaxPayload];
+        int length = -1;
+        const int rc = d.GetTakeParam(1004, 2, value, length);
+        return out(rc, QStringLiteral("%1 %2").arg(length).arg(hexOf(value, qMax(length, 0))));
+    };
+    const QByteArray paramRequest = bytes({0x39}) + le32(1004) + bytes({2});
+    QTest::newRow("take parameter")
+        << param << dataReply(0x39, QByteArray("SC12\0", 5)) << paramRequest << "0 5 5343313200";
+    QTest::newRow("take parameter refused")
+        << param << statusAck(5, "No such take") << paramRequest << "1285 -1 ";
+
+    // L = value bytes + 8; an empty text is one NUL.
+    for (int n : {1, 10, cLinkDevice::kMaxTakeParamBytes})
+        QTest::addRow("set take parameter of %d bytes", n)
+            << setTakeParam(text(n)) << statusAck(0)
+            << bytes({0x3A}) + le32(1004) + bytes({3}) + text(n) << "0 ";
+    QTest::newRow("set take parameter too long")
+        << setTakeParam(text(cLinkDevice::kMaxTakeParamBytes + 1)) << statusAck(0) << none << "1 ";
+    QTest::newRow("set take parameter negative length")
+        << Call([](cLinkDevice& d) { return out(d.SetTakeParam(1004, 3, nullptr, -1)); })
+        << statusAck(0) << none << "1 ";
+
+    const Call falseTake = [](cLinkDevice& d) { return out(d.SetFalseTake(0x01020304)); };
+    QTest::newRow("false take") << falseTake << statusAck(0) << bytes({0x3B, 4, 3, 2, 1}) << "0 ";
+    QTest::newRow("false take refused")
+        << falseTake << statusAck(2) << bytes({0x3B, 4, 3, 2, 1}) << "517 ";
+
+    QTest::newRow("changes") << changes() << dataReply(0x4E, bytes({3}) + le32(1005))
+                             << bytes({0x4E}) << "0 3 1005";
+    QTest::newRow("no changes") << changes() << dataReply(0x4E, bytes({0}) + le32(0))
+                                << bytes({0x4E}) << "0 0 0";
+    QTest::newRow("changes of four bytes leave outputs")
+        << changes() << dataReply(0x4E, bytes({1, 2, 3, 4})) << bytes({0x4E}) << "0 -1 -2";
+    QTest::newRow("changes empty leave outputs")
+        << changes() << dataReply(0x4E, QByteArray()) << bytes({0x4E}) << "0 -1 -2";
 }
 
-void tst_LinkDevice::takeListOddPayload()
+void tst_LinkDevice::command()
 {
-    QFETCH(QByteArray, payload);
-    QFETCH(int, count);
-    auto d = makeDevice();
-    d->responder.on(0x38, dataReply(0x38, payload));
-    QList<uint> takes{42};
-    QCOMPARE(d->device->GetTakeList(1, 63, takes), 0);
-    QCOMPARE(takes.size(), count);
+    QFETCH(Call, call);
+    QFETCH(QByteArray, answer);
+    QFETCH(QByteArray, request);
+    QFETCH(QString, result);
+    Device d;
+    d.port->setResponder([&](const QByteArray&) { return answer; });
+    QCOMPARE(call(*d.device), result);
+    QCOMPARE(d.port->written(), request.isEmpty() ? QByteArray() : packet(0, request));
 }
 
-void tst_LinkDevice::takeListClearedOnFailure()
+void tst_LinkDevice::lastAckErrorFollowsEachExchange()
 {
-    auto d = makeDevice();
-    d->responder.on(0x38, statusAck(3));
-    QList<uint> takes{1, 2};
-    QCOMPARE(d->device->GetTakeList(1, 3, takes), 773);
-    QVERIFY(takes.isEmpty());
-}
-
-void tst_LinkDevice::takeParam()
-{
-    auto d = makeDevice();
-    d->responder.on(0x39, dataReply(0x39, QByteArray("SC12\0", 5)));
-    uchar value[cLinkDevice::kMaxPayload];
-    int length = -1;
-    QCOMPARE(d->device->GetTakeParam(1004, 2, value, length), 0);
-    QCOMPARE(d->responder.requests().value(0), request(0, bytes({0x39}) + le32(1004) + bytes({2})));
-    QCOMPARE(length, 5);
-    QCOMPARE(QByteArray(reinterpret_cast<const char*>(value), length), QByteArray("SC12\0", 5));
-
-    d->responder.on(0x39, statusAck(5, "No such take"));
-    length = -1;
-    QCOMPARE(d->device->GetTakeParam(99, 2, value, length), 1285);
-    QCOMPARE(length, -1);
-}
-
-void tst_LinkDevice::setTakeParamLengths_data()
-{
-    QTest::addColumn<int>("valueBytes");
-    QTest::newRow("empty text: one NUL") << 1;
-    QTest::newRow("flag") << 1;
-    QTest::newRow("ten") << 10;
-    QTest::newRow("largest") << cLinkDevice::kMaxTakeParamBytes;
-}
-
-void tst_LinkDevice::setTakeParamLengths()
-{
-    QFETCH(int, valueBytes);
-    auto d = makeDevice();
-    d->responder.on(0x3A, statusAck(0));
-    QByteArray value(valueBytes, 'a');
-    value[valueBytes - 1] = '\0';
-    QCOMPARE(d->device->SetTakeParam(1004, 3, reinterpret_cast<const uchar*>(value.constData()),
-                                     valueBytes),
-             0);
-    const QByteArray sent = d->responder.requests().value(0);
-    QCOMPARE(int(uchar(sent[2])), valueBytes + 8);
-    QCOMPARE(sent, request(0, bytes({0x3A}) + le32(1004) + bytes({3}) + value));
-}
-
-void tst_LinkDevice::setTakeParamRefusesOversized()
-{
-    auto d = makeDevice();
-    d->responder.on(0x3A, statusAck(0));
-    const QByteArray value(cLinkDevice::kMaxTakeParamBytes + 1, 'a');
-    QCOMPARE(d->device->SetTakeParam(1004, 3, reinterpret_cast<const uchar*>(value.constData()),
-                                     int(value.size())),
-             int(cLinkSerial::kWriteFailed));
-    QVERIFY(d->port->written().isEmpty());
-    QCOMPARE(d->device->SetTakeParam(1004, 3, nullptr, -1), int(cLinkSerial::kWriteFailed));
-}
-
-void tst_LinkDevice::falseTake()
-{
-    auto d = makeDevice();
-    d->responder.on(0x3B, statusAck(0));
-    QCOMPARE(d->device->SetFalseTake(0x01020304), 0);
-    QCOMPARE(d->responder.requests().value(0), request(0, bytes({0x3B, 4, 3, 2, 1})));
-    d->responder.on(0x3B, statusAck(2));
-    QCOMPARE(d->device->SetFalseTake(1), 517);
-}
-
-void tst_LinkDevice::takeListChanges_data()
-{
-    QTest::addColumn<QByteArray>("payload");
-    QTest::addColumn<int>("change");
-    QTest::addColumn<int>("take");
-    QTest::newRow("change") << bytes({0x03}) + le32(1005) << 3 << 1005;
-    QTest::newRow("none") << bytes({0x00}) + le32(0) << 0 << 0;
-    QTest::newRow("four bytes leave outputs") << bytes({1, 2, 3, 4}) << -1 << -2;
-    QTest::newRow("empty leaves outputs") << QByteArray() << -1 << -2;
-}
-
-void tst_LinkDevice::takeListChanges()
-{
-    QFETCH(QByteArray, payload);
-    QFETCH(int, change);
-    QFETCH(int, take);
-    auto d = makeDevice();
-    d->responder.on(0x4E, dataReply(0x4E, payload));
-    int gotChange = -1;
-    int gotTake = -2;
-    QCOMPARE(d->device->GetTakeListChanges(gotChange, gotTake), 0);
-    QCOMPARE(d->responder.requests().value(0), request(0, bytes({0x4E})));
-    QCOMPARE(gotChange, change);
-    QCOMPARE(gotTake, take);
-}
-
-void tst_LinkDevice::lastAckError()
-{
-    auto d = makeDevice();
-    d->responder.on(0x3B, statusAck(5, "Only the last take"));
-    QCOMPARE(d->device->SetFalseTake(1), 1285);
-    QCOMPARE(d->device->getLastAckErr(), std::string("Only the last take"));
-    d->responder.on(0x3B, statusAck(0));
-    QCOMPARE(d->device->SetFalseTake(1), 0);
-    QCOMPARE(d->device->getLastAckErr(), std::string());
+    Device d;
+    d.responder.on(0x3B, statusAck(5, "Only the last take"));
+    QCOMPARE(d.device->SetFalseTake(1), 1285);
+    QCOMPARE(d.device->getLastAckErr(), std::string("Only the last take"));
+    d.responder.on(0x3B, statusAck(0));
+    QCOMPARE(d.device->SetFalseTake(1), 0);
+    QCOMPARE(d.device->getLastAckErr(), std::string());
 }
 
 void tst_LinkDevice::addressInRequests()
 {
-    auto zero = makeDevice(0);
-    auto one = makeDevice(1);
+    Device d(1);
     cLinkDevice::TransportMode mode;
-    zero->device->GetTransport(&mode);
-    one->device->GetTransport(&mode);
-    const QByteArray a = zero->responder.requests().value(0);
-    const QByteArray b = one->responder.requests().value(0);
-    QCOMPARE(int(uchar(b[1])), 1);
-    QCOMPARE(a.right(2), b.right(2)); // the address does not enter the check bytes
-}
-
-void tst_LinkDevice::textValue_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("ok");
-    QTest::newRow("empty") << QString() << true;
-    QTest::newRow("scene") << "12A" << true;
-    QTest::newRow("246 characters") << QString(246, 'n') << true;
-    QTest::newRow("247 characters") << QString(247, 'n') << false;
-    QTest::newRow("non-ASCII") << QString::fromUtf8("caf\xc3\xa9") << false;
-    QTest::newRow("embedded NUL") << QString(QChar(0)) + "x" << false;
-}
-
-void tst_LinkDevice::textValue()
-{
-    QFETCH(QString, text);
-    QFETCH(bool, ok);
-    QByteArray wire("unchanged");
-    QCOMPARE(cLinkDevice::makeTextValue(text, &wire), ok);
-    if (ok) {
-        QCOMPARE(wire.size(), text.size() + 1);
-        QCOMPARE(wire.back(), '\0');
-    } else {
-        QCOMPARE(wire, QByteArray("unchanged"));
-    }
+    d.device->GetTransport(&mode);
+    QCOMPARE(d.port->written(), packet(1, bytes({0x12})));
 }
 
 QTEST_APPLESS_MAIN(tst_LinkDevice)

@@ -49,43 +49,30 @@ void TestAccessors::priorities_data()
     QTest::addColumn<QString>("getter");
     QTest::addColumn<QString>("expected");
     const QByteArray none; // null: chunk absent
-    QTest::newRow("scene: iXML first") << QByteArray("sSCENE=12\r\n")
-                                       << QByteArray("<SCENE>14</SCENE>") << "scene" << "14";
-    QTest::newRow("scene: empty iXML falls back") << QByteArray("sSCENE=12\r\n")
-                                                  << QByteArray("<SCENE></SCENE>") << "scene"
-                                                  << "12";
-    QTest::newRow("project: bext first") << QByteArray("sPROJECT=A\r\n")
-                                         << QByteArray("<PROJECT>B</PROJECT>") << "project" << "A";
-    QTest::newRow("project: iXML when no entry") << QByteArray("sSCENE=1\r\n")
-                                                 << QByteArray("<PROJECT>B</PROJECT>") << "project"
-                                                 << "B";
-    QTest::newRow("take 7 shown as 07") << none << QByteArray("<TAKE>7</TAKE>") << "take" << "07";
-    QTest::newRow("take 10 unchanged") << none << QByteArray("<TAKE>10</TAKE>") << "take" << "10";
-    QTest::newRow("take 7A unchanged") << QByteArray("sTAKE=7A\r\n") << none << "take" << "7A";
-    QTest::newRow("take 0 unchanged") << none << QByteArray("<TAKE>0</TAKE>") << "take" << "0";
-    QTest::newRow("note on one line") << none << QByteArray("<NOTE>a\nb</NOTE>") << "notes"
-                                      << "a b";
-    QTest::newRow("ubits: bext first") << QByteArray("sUBITS=11\r\n")
-                                       << QByteArray("<UBITS>22</UBITS>") << "ubits" << "11";
-    QTest::newRow("file name: description only")
-        << QByteArray("sFILENAME=T1.WAV\r\n")
-        << QByteArray("<HISTORY><CURRENT_FILENAME>X</CURRENT_FILENAME></HISTORY>") << "filename"
-        << "T1.WAV";
-    QTest::newRow("master speed: FRAMERATE when no SPEED")
-        << QByteArray("sFRAMERATE=25ND\r\n")
-        << QByteArray("<SPEED><MASTER_SPEED>25/1</MASTER_SPEED></SPEED>") << "masterspeed"
-        << "25ND";
-    QTest::newRow("master speed: iXML last") << QByteArray("sSCENE=1\r\n")
-                                             << QByteArray("<SPEED><MASTER_SPEED>25/1</"
-                                                           "MASTER_SPEED></SPEED>")
-                                             << "masterspeed" << "25/1";
-    QTest::newRow("user: iXML only") << QByteArray("sUSER=x\r\n") << none << "user" << "";
-    QTest::newRow("version: SWVER") << QByteArray("sSWVER=2.10\r\n") << none << "version"
-                                    << "2.10";
-    QTest::newRow("originator from header") << QByteArray("sSCENE=1\r\n") << none
-                                            << "originator" << "Orig";
-    QTest::newRow("originator without bext") << none << QByteArray("<SCENE>1</SCENE>")
-                                             << "originator" << "";
+    const auto row = [](const char* name, const QByteArray& description, const QByteArray& ixml,
+                        const char* getter, const char* expected) {
+        QTest::newRow(name) << description << ixml << QString(getter) << QString(expected);
+    };
+    row("scene: iXML first", "sSCENE=12\r\n", "<SCENE>14</SCENE>", "scene", "14");
+    row("scene: empty iXML falls back", "sSCENE=12\r\n", "<SCENE></SCENE>", "scene", "12");
+    row("project: bext first", "sPROJECT=A\r\n", "<PROJECT>B</PROJECT>", "project", "A");
+    row("project: iXML when no entry", "sSCENE=1\r\n", "<PROJECT>B</PROJECT>", "project", "B");
+    row("take 7 shown as 07", none, "<TAKE>7</TAKE>", "take", "07");
+    row("take 10 unchanged", none, "<TAKE>10</TAKE>", "take", "10");
+    row("take 7A unchanged", "sTAKE=7A\r\n", none, "take", "7A");
+    row("take 0 unchanged", none, "<TAKE>0</TAKE>", "take", "0");
+    row("note on one line", none, "<NOTE>a\nb</NOTE>", "notes", "a b");
+    row("ubits: bext first", "sUBITS=11\r\n", "<UBITS>22</UBITS>", "ubits", "11");
+    row("file name: description only", "sFILENAME=T1.WAV\r\n",
+        "<HISTORY><CURRENT_FILENAME>X</CURRENT_FILENAME></HISTORY>", "filename", "T1.WAV");
+    row("master speed: FRAMERATE when no SPEED", "sFRAMERATE=25ND\r\n",
+        "<SPEED><MASTER_SPEED>25/1</MASTER_SPEED></SPEED>", "masterspeed", "25ND");
+    row("master speed: iXML last", "sSCENE=1\r\n",
+        "<SPEED><MASTER_SPEED>25/1</MASTER_SPEED></SPEED>", "masterspeed", "25/1");
+    row("user: iXML only", "sUSER=x\r\n", none, "user", "");
+    row("version: SWVER", "sSWVER=2.10\r\n", none, "version", "2.10");
+    row("originator from header", "sSCENE=1\r\n", none, "originator", "Orig");
+    row("originator without bext", none, "<SCENE>1</SCENE>", "originator", "");
 }
 
 void TestAccessors::priorities()
@@ -144,11 +131,15 @@ void TestAccessors::wildIsWorkedOutFromTheTake_data()
     QTest::addColumn<QByteArray>("ixml");
     QTest::addColumn<QString>("wild");
     QTest::addColumn<QString>("stored");
-    QTest::newRow("12w") << QByteArray("<TAKE>12w</TAKE>") << "Y" << "TRUE";
-    QTest::newRow("12W") << QByteArray("<TAKE>12W</TAKE>") << "Y" << "TRUE";
-    QTest::newRow("12") << QByteArray("<TAKE>12</TAKE>") << " " << "FALSE";
+    QTest::newRow("12w") << QByteArray("<TAKE>12w</TAKE>") << "Y"
+                         << "TRUE";
+    QTest::newRow("12W") << QByteArray("<TAKE>12W</TAKE>") << "Y"
+                         << "TRUE";
+    QTest::newRow("12") << QByteArray("<TAKE>12</TAKE>") << " "
+                        << "FALSE";
     QTest::newRow("flag wins") << QByteArray("<TAKE>12w</TAKE><WILD_TRACK>FALSE</WILD_TRACK>")
-                               << " " << "FALSE";
+                               << " "
+                               << "FALSE";
 }
 
 void TestAccessors::wildIsWorkedOutFromTheTake()
@@ -166,9 +157,12 @@ void TestAccessors::circledFlag_data()
 {
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("stored");
-    QTest::newRow("Y") << "Y" << "TRUE";
-    QTest::newRow("y is not Y") << "y" << "FALSE";
-    QTest::newRow("space") << " " << "FALSE";
+    QTest::newRow("Y") << "Y"
+                       << "TRUE";
+    QTest::newRow("y is not Y") << "y"
+                                << "FALSE";
+    QTest::newRow("space") << " "
+                           << "FALSE";
 }
 
 void TestAccessors::circledFlag()
@@ -194,7 +188,7 @@ void TestAccessors::tracksInfo()
     QCOMPARE(rows.size(), 3);
     QCOMPARE(rows.at(2), (QStringList{"3", "1", "c", ""}));
     rows[0] = QStringList{"1", "1", "Boom", "BOOM"};
-    rows[1] = QStringList{"2", "1", "three items"}; // wrong size: unchanged
+    rows[1] = QStringList{"2", "1", "three items"};   // wrong size: unchanged
     rows.append(QStringList{"4", "4", "beyond", ""}); // beyond the channels: ignored
     f.SetTracksInfo(rows);
     QCOMPARE(f.m_info.channelList.at(0).name, QString("Boom"));

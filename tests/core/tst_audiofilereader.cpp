@@ -41,6 +41,11 @@ private slots:
     void extensibleFormatKeepsSubformatTag();
     void realFiles_data();
     void realFiles();
+    void sizeFieldsAgainstTheFile_data();
+    void sizeFieldsAgainstTheFile();
+    void unpaddedOddChunks_data();
+    void unpaddedOddChunks();
+    void onlyRegularFilesAreRead();
 };
 
 void TestAudioFileReader::chunkOrders_data()
@@ -322,6 +327,188 @@ void TestAudioFileReader::realFiles()
     QCOMPARE(f.GetTCStart(), startTC);
     QCOMPARE(f.m_info.channelList.size(), channels);
     QCOMPARE(TestUtil::readFile(p), before);
+}
+
+namespace {
+// A 2-channel 16-bit take: fmt at 12, bext at 36, iXML at 646, then data.
+// Every frame is 4 bytes.
+constexpr int kFrames = 500;
+QByteArray evenIxml() { return kIxml.size() % 2 ? kIxml + ' ' : kIxml; }
+int dataHeaderPos() { return 654 + int(evenIxml().size()); }
+
+// The take with the data size field given (-1: true size) and extra bytes
+// after the data chunk.
+QByteArray sizedTake(qint64 dataSize, const QByteArray& after = QByteArray(), qint64 riff = -1)
+{
+    const QByteArray audio = TestUtil::pcm(kFrames, 2, 16);
+    WavBuilder b;
+    b.chunk("fmt ", WavBuilder::fmtBody(2, 48000, 16))
+        .chunk("bext", WavBuilder::bextBody(kBextDesc, 4800))
+        .chunk("iXML", evenIxml())
+        .rawChunk("data", dataSize < 0 ? quint32(audio.size()) : quint32(dataSize), audio);
+    QByteArray file = b.build() + after;
+    const quint32 riffSize = riff < 0 ? quint32(file.size() - 8) : quint32(riff);
+    qToLittleEndian(riffSize, file.data() + 4);
+    return file;
+}
+} // namespace
+
+void TestAudioFileReader::sizeFieldsAgainstTheFile_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("frames"); // what playback sees
+    using K = AudioFile::SizeDamage;
+    const int data = dataHeaderPos() + 8;
+    const int bytes = kFrames * 4;
+    const QString d = QStringLiteral("the data chunk at byte %1 declares %2 bytes, ").arg(data);
+
+    QTest::newRow("sound") << sizedTake(-1) << "" << int(K::None) << kFrames;
+    QTest::newRow("data size 0") << sizedTake(0) << d.arg(0) + QString("%1 follow").arg(bytes)
+                                 << int(K::DataSize) << kFrames;
+    QTest::newRow("data size 0xFFFFFFFF")
+        << sizedTake(0xFFFFFFFF) << d.arg(4294967295u) + QString("the file holds %1").arg(bytes)
+        << int(K::DataSize) << kFrames;
+    QTest::newRow("data short") << sizedTake(bytes - 400)
+                                << d.arg(bytes - 400) + QString("%1 follow").arg(bytes)
+                                << int(K::DataSize) << kFrames;
+    QTest::newRow("data long") << sizedTake(bytes + 400)
+                               << d.arg(bytes + 400) + QString("the file holds %1").arg(bytes)
+                               << int(K::DataSize) << kFrames;
+    QTest::newRow("data 0, RIFF 36 (power loss)")
+        << sizedTake(0, QByteArray(), 36) << d.arg(0) + QString("%1 follow").arg(bytes)
+        << int(K::DataSize) << kFrames;
+    QTest::newRow("partial frame after whole frames")
+        << sizedTake(-1, "\x01\x02\x03") << "" << int(K::None) << kFrames;
+    QTest::newRow("frame after the data")
+        << sizedTake(-1, "\x01\x02\x03\x04\x05")
+        << d.arg(bytes) + QString("%1 follow").arg(bytes + 5) << int(K::DataSize) << kFrames + 1;
+    QTest::newRow("RIFF short") << sizedTake(-1, QByteArray(), 36)
+                                << QString("the RIFF size declares 44 bytes, the file holds %1")
+                                       .arg(data + bytes)
+                                << int(K::RiffSize) << kFrames;
+    QTest::newRow("RIFF long") << sizedTake(-1, QByteArray(), data + bytes + 92)
+                               << QString("the RIFF size declares %1 bytes, the file holds %2")
+                                      .arg(data + bytes + 100)
+                                      .arg(data + bytes)
+                               << int(K::RiffSize) << kFrames;
+    QTest::newRow("RIFF counts a missing pad byte")
+        << sizedTake(-1, QByteArray(), data + bytes - 7) << "" << int(K::None) << kFrames;
+
+    // The iXML size 8 bytes too large: its end falls inside the data chunk.
+    QByteArray over = sizedTake(-1);
+    qToLittleEndian(quint32(evenIxml().size() + 8), over.data() + 650);
+    QTest::newRow("chunk runs into the next")
+        << over
+        << QString("the iXML chunk at byte 654 declares %1 bytes, no chunk header follows it at "
+                   "byte %2")
+               .arg(evenIxml().size() + 8)
+               .arg(dataHeaderPos() + 8)
+        << int(K::Chunks) << 0;
+    // A chunk after the audio that claims more than the file holds.
+    const QByteArray tail("LIST\x00\x10\x00\x00" "abcd", 12);
+    QTest::newRow("chunk past the end of the file")
+        << sizedTake(-1, tail)
+        << QString("the LIST chunk at byte %1 declares 4096 bytes, the file holds 4")
+               .arg(data + bytes + 8)
+        << int(K::Chunks) << kFrames;
+}
+
+void TestAudioFileReader::sizeFieldsAgainstTheFile()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, damage);
+    QFETCH(int, kind);
+    QFETCH(int, frames);
+    QVERIFY(TestUtil::writeFile(path("sized.wav"), file));
+    AudioFile f;
+    QVERIFY2(f.Open(path("sized.wav")), qPrintable(f.errorText()));
+    QCOMPARE(f.m_info.damage, damage);
+    QCOMPARE(int(f.m_sizeDamage), kind);
+    // Damaged or not, the take reads with its metadata and its audio.
+    QCOMPARE(f.GetSceneName(), QString("12A"));
+    QCOMPARE(f.GetTotalSamples(), quint64(frames));
+    if (frames > 0) {
+        const QByteArray audio = TestUtil::pcm(kFrames, 2, 16);
+        QCOMPARE(f.m_fileDataPos, quint64(dataHeaderPos() + 8));
+        QCOMPARE(file.mid(int(f.m_fileDataPos), kFrames * 4), audio);
+    }
+    // No chunk was taken from inside the audio.
+    for (const RiffChunkRef& c : f.m_info.chunks)
+        QVERIFY2(c.headerPos < quint64(dataHeaderPos() + 8) ||
+                     c.headerPos >= quint64(dataHeaderPos() + 8 + kFrames * 4),
+                 c.id.constData());
+}
+
+void TestAudioFileReader::unpaddedOddChunks_data()
+{
+    QTest::addColumn<QByteArray>("oddId");
+    QTest::addColumn<bool>("padded");
+    QTest::newRow("odd chunk before iXML, no pad") << QByteArray("odd!") << false;
+    QTest::newRow("odd chunk before iXML, padded") << QByteArray("odd!") << true;
+    QTest::newRow("odd iXML before data, no pad") << QByteArray("iXML") << false;
+    QTest::newRow("odd iXML before data, padded") << QByteArray("iXML") << true;
+}
+
+void TestAudioFileReader::unpaddedOddChunks()
+{
+    QFETCH(QByteArray, oddId);
+    QFETCH(bool, padded);
+    const QByteArray oddIxml = kIxml.size() % 2 ? kIxml : kIxml + ' ';
+    const QByteArray audio = TestUtil::pcm(50, 1, 16);
+    WavBuilder b;
+    b.chunk("fmt ", WavBuilder::fmtBody(1, 48000, 16));
+    if (oddId == "iXML")
+        b.chunk("iXML", oddIxml);
+    else
+        b.chunk(oddId, QByteArray(7, 'x')).chunk("iXML", evenIxml());
+    b.chunk("data", audio);
+    QByteArray file = b.build();
+    const int oddBody = 44;
+    const int oddSize = oddId == "iXML" ? int(oddIxml.size()) : 7;
+    if (!padded) {
+        file.remove(oddBody + oddSize, 1); // the pad byte
+        qToLittleEndian(quint32(file.size() - 8), file.data() + 4);
+    }
+    QVERIFY(TestUtil::writeFile(path("unpadded.wav"), file));
+    AudioFile f;
+    QVERIFY2(f.Open(path("unpadded.wav")), qPrintable(f.errorText()));
+    QCOMPARE(f.m_info.damage, QString());
+    QCOMPARE(f.GetSceneName(), QString("12A"));
+    QCOMPARE(file.mid(int(f.m_ixmlDataPos) - 8, 4), QByteArray("iXML"));
+    QCOMPARE(file.mid(int(f.m_fileDataPos) - 8, 4), QByteArray("data"));
+    QCOMPARE(file.mid(int(f.m_fileDataPos), int(f.m_info.dataSize)), audio);
+    // An in-place update may fill the iXML body, never the next header.
+    const int end = int(f.m_ixmlDataPos + f.m_ixmlChunkSize);
+    QCOMPARE(int(f.m_ixmlChunkSize), int(oddId == "iXML" ? oddIxml.size() : evenIxml().size()));
+    QCOMPARE(file.mid(end + (padded && oddId == "iXML" ? 1 : 0), 4), QByteArray("data"));
+    QStringList ids;
+    for (const RiffChunkRef& c : f.m_info.chunks) {
+        ids << QString::fromLatin1(c.id);
+        QCOMPARE(file.mid(int(c.headerPos), 4), c.id);
+        QCOMPARE(c.bodyPos, c.headerPos + 8);
+    }
+    QCOMPARE(ids.last(), QString("data"));
+    QCOMPARE(ids.count("iXML"), 1);
+}
+
+void TestAudioFileReader::onlyRegularFilesAreRead()
+{
+    // A device never reads as a take (nor stalls the reader).
+    AudioFile f;
+    QVERIFY(!f.Open(QStringLiteral("/dev/zero")));
+    QCOMPARE(f.errorText(), QString("not a regular file"));
+    // A symbolic link to a take reads as the take; its name stays the link's.
+    QVERIFY(WavBuilder()
+                .chunk("fmt ", WavBuilder::fmtBody(1, 48000, 16))
+                .chunk("data", TestUtil::pcm(10, 1, 16))
+                .writeTo(path("target.wav")));
+    QVERIFY(QFile::link(path("target.wav"), path("link.wav")));
+    QVERIFY2(f.Open(path("link.wav")), qPrintable(f.errorText()));
+    QCOMPARE(f.GetTotalSamples(), quint64(10));
+    QCOMPARE(f.fileName(), path("link.wav"));
+    QVERIFY(f.m_info.damage.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestAudioFileReader)

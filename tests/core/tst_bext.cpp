@@ -333,11 +333,12 @@ void TestBext::compileLimit_data()
     QTest::addColumn<QList<bool>>("written");
 
     QTest::newRow("255 bytes fit") << QList<int>{100, 100, 55} << QList<bool>{true, true, true};
-    QTest::newRow("exactly 256 loses the last")
-        << QList<int>{100, 100, 56} << QList<bool>{true, true, false};
+    QTest::newRow("exactly 256 keeps the last")
+        << QList<int>{100, 100, 56} << QList<bool>{true, true, true};
+    QTest::newRow("257 loses the last") << QList<int>{100, 100, 57} << QList<bool>{true, true, false};
     QTest::newRow("a later shorter entry still fits")
         << QList<int>{100, 100, 60, 20} << QList<bool>{true, true, false, true};
-    QTest::newRow("single line of 256") << QList<int>{256} << QList<bool>{false};
+    QTest::newRow("single line of 256") << QList<int>{256} << QList<bool>{true};
     QTest::newRow("single line of 255") << QList<int>{255} << QList<bool>{true};
     QTest::newRow("oversized line skipped") << QList<int>{300, 10} << QList<bool>{false, true};
 }
@@ -362,9 +363,12 @@ void TestBext::compileLimit()
     }
     bext.Compile();
     QCOMPARE(descriptionBytes(hdr), expected.leftJustified(256, '\0'));
-    QCOMPARE(hdr.Description[255], '\0');
     // Entries left out of the field stay in the lists.
     QCOMPARE(bext.keys.size(), lineLengths.size());
+    // What was written reads back entry for entry, a full field included.
+    cAudioBext again;
+    again.Parse(&hdr);
+    QCOMPARE(again.keys.size(), int(written.count(true)));
 }
 
 void TestBext::compileKeepsLineBreaksOutOfValues()

@@ -1,3 +1,4 @@
+#include "AudioFile.h"
 #include "OpsTestKit.h"
 #include "TestUtil.h"
 
@@ -41,6 +42,36 @@ class TestOpsCli : public QObject
     static QString column(const QString& file, const QString& name)
     {
         return info(file).value("columns").toObject().value(name).toString();
+    }
+
+    // Writes 0xFFFFFFFF into the data size of the take at file, the audio
+    // left in place: what a recorder that lost power leaves.
+    static bool damage(const QString& file)
+    {
+        AudioFile f;
+        QFile q(file);
+        return f.Open(file) && q.open(QIODevice::ReadWrite) &&
+               q.seek(qint64(f.m_fileDataPos) - 4) && q.write("\xff\xff\xff\xff", 4) == 4;
+    }
+
+    // Arguments with T000* made paths of the demo takes and OUT the output folder.
+    QStringList resolved(QStringList args, const QString& out) const
+    {
+        for (QString& a : args) {
+            if (a.startsWith("T000"))
+                a = path(a);
+            a.replace("OUT", out);
+        }
+        return args;
+    }
+
+    // The bytes of every demo take file, by name.
+    QMap<QString, QByteArray> demoFiles() const
+    {
+        QMap<QString, QByteArray> files;
+        for (const QString& f : QDir(m_dir).entryList(QDir::Files | QDir::Hidden))
+            files.insert(f, TestUtil::readFile(path(f)));
+        return files;
     }
 
 private slots:
@@ -194,6 +225,117 @@ private slots:
         QCOMPARE(rc, 1);
         QVERIFY(err.contains(take.toUtf8() + ": the file is read-only"));
         QCOMPARE(TestUtil::readFile(take), before);
+    }
+
+    // A track the take does not have is an error; nothing is written.
+    void setRefusesATrackOutsideTheTake_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("track");
+        QTest::newRow("polyphonic") << "T0001.WAV"
+                                    << "5=Five";
+        QTest::newRow("file of a mono take") << "T0002_1.WAV"
+                                             << "5=Five";
+        QTest::newRow("with a good one") << "T0001.WAV"
+                                         << "9=Nine:BOOM";
+    }
+
+    void setRefusesATrackOutsideTheTake()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, track);
+        const QMap<QString, QByteArray> before = demoFiles();
+        QByteArray out, err;
+        QCOMPARE(cli({"set", "--track", "2=Two", "--track", track, path(file)}, &out, &err), 1);
+        const QString expected =
+            QStringLiteral("velmora-cli: %1: track %2 is outside the take's 4 tracks\n")
+                .arg(path(file), track.section('=', 0, 0));
+        QCOMPARE(QString::fromUtf8(err), expected);
+        QVERIFY(out.isEmpty());
+        QCOMPARE(demoFiles(), before);
+    }
+
+    // A take whose data size disagrees with the file is refused by copy,
+    // split and combine; it and the output folder stay as they were.
+    void damagedTakesAreRefused_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("damaged");
+        QTest::newRow("copy") << QStringList{"copy", "--to", "OUT", "T0001.WAV"} << "T0001.WAV";
+        QTest::newRow("copy, overwrite")
+            << QStringList{"copy", "--overwrite", "--to", "OUT", "T0001.WAV"} << "T0001.WAV";
+        QTest::newRow("split") << QStringList{"split", "--to", "OUT", "--output", "1", "T0001.WAV"}
+                               << "T0001.WAV";
+        QTest::newRow("combine") << QStringList{"combine", "--output", "OUT/c.WAV", "T0002_1.WAV",
+                                                "T0002_2.WAV"}
+                                 << "T0002_2.WAV";
+    }
+
+    void damagedTakesAreRefused()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, damaged);
+        const QString out = m_tmp.filePath("out");
+        QDir(out).removeRecursively();
+        QDir().mkpath(out);
+        QVERIFY(damage(path(damaged)));
+        const QMap<QString, QByteArray> before = demoFiles();
+        QByteArray err;
+        QCOMPARE(cli(resolved(args, out), nullptr, &err), 1);
+        QVERIFY2(err.startsWith("velmora-cli: " + path(damaged).toUtf8() + " is damaged: "),
+                 err.constData());
+        QVERIFY2(err.endsWith(". Run velmora-cli repair on it first.\n"), err.constData());
+        QCOMPARE(demoFiles(), before);
+        QVERIFY(
+            QDir(out).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+    }
+
+    // Every line a failing command prints names the failing file once.
+    void failureLinesNameTheFileOnce_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("set, no such track")
+            << "" << QStringList{"set", "--track", "7=x", "T0001.WAV"} << "T0001.WAV";
+        QTest::newRow("copy, destination exists")
+            << "copied" << QStringList{"copy", "--to", "OUT", "T0001.WAV"} << "T0001.WAV";
+        QTest::newRow("copy, read-only folder")
+            << "read-only folder" << QStringList{"copy", "--to", "OUT", "T0001.WAV"} << "T0001.WAV";
+        QTest::newRow("split, read-only folder")
+            << "read-only folder"
+            << QStringList{"split", "--to", "OUT", "--output", "1", "T0001.WAV"} << "T0001_1.WAV";
+        QTest::newRow("combine, read-only folder")
+            << "read-only folder"
+            << QStringList{"combine", "--output", "OUT/c.WAV", "T0002_1.WAV", "T0002_2.WAV"}
+            << "c.WAV";
+        QTest::newRow("rename, name too long")
+            << "long scene" << QStringList{"rename", "T0001.WAV"} << "T0001.WAV";
+    }
+
+    void failureLinesNameTheFileOnce()
+    {
+        QFETCH(QString, setup);
+        QFETCH(QStringList, args);
+        QFETCH(QString, name);
+        const QString out = m_tmp.filePath("out");
+        QDir(out).removeRecursively();
+        QDir().mkpath(out);
+        const QString take = path("T0001.WAV");
+        if (setup == "copied")
+            QVERIFY(QFile::copy(take, out + "/T0001.WAV"));
+        else if (setup == "read-only folder")
+            QVERIFY(QFile::setPermissions(out, QFile::ReadOwner | QFile::ExeOwner));
+        else if (setup == "long scene")
+            QCOMPARE(cli({"set", "--scene", QString(300, 'S'), take}), 0);
+        QByteArray err;
+        const int rc = cli(resolved(args, out), nullptr, &err);
+        QFile::setPermissions(out, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(rc, 1);
+        const QList<QByteArray> lines = err.trimmed().split('\n');
+        QVERIFY(!err.trimmed().isEmpty());
+        for (const QByteArray& line : lines)
+            QVERIFY2(line.count(name.toUtf8()) == 1, line.constData());
     }
 
     // The child may write 150 kB per file: every operation fails part-way

@@ -1,5 +1,7 @@
 #include "AudioThread.h"
 #include "OpsTestKit.h"
+#include "PartialOutput.h"
+#include "SafeFileOps.h"
 #include "SampleInterleaver.h"
 #include "TestUtil.h"
 
@@ -197,45 +199,141 @@ private slots:
         QVERIFY(!t.Split(path("missing.WAV"), {path("a.WAV")}, {1}));
     }
 
-    // A write that fails part-way removes every output; a file that already
-    // had an output's name is kept.
-    void failedSplitLeavesNothing()
+    // Every file of the folder with its bytes (folders: their names only).
+    QMap<QString, QByteArray> snapshot() const
     {
-        OpsTake shape;
-        shape.channels = 4;
-        shape.frames = 40000;
-        const QString src = path("T003.WAV");
-        QVERIFY(!OpsTestKit::write(src, shape).isEmpty());
-        QVERIFY(TestUtil::writeFile(path("T003_2.WAV"), "older file"));
-        QString error;
-        {
-            FileSizeLimit limit(100000);
-            QCOMPARE(split(src, {path("T003_1.WAV"), path("T003_2.WAV")}, {1, 14}, &error),
-                     int(AudioThread::STATE_ERROR));
-        }
-        QVERIFY2(error.contains("write failed"), qPrintable(error));
-        QCOMPARE(QDir(m_tmp.path()).entryList(QDir::Files),
-                 (QStringList{"T003.WAV", "T003_2.WAV"}));
-        QCOMPARE(TestUtil::readFile(path("T003_2.WAV")), QByteArray("older file"));
+        QMap<QString, QByteArray> files;
+        for (const QFileInfo& fi :
+             QDir(m_tmp.path())
+                 .entryInfoList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot))
+            files.insert(fi.fileName(),
+                         fi.isDir() ? QByteArray("folder") : TestUtil::readFile(fi.filePath()));
+        return files;
     }
 
-    // A source cut in the middle of a frame: the outputs get the whole frames.
-    void splitOfATruncatedSourceKeepsWholeFrames()
+    // A run that fails at one output leaves every file that was there before
+    // as it was (also those its other outputs would have replaced) and no
+    // partial or set-aside file. The failing output's name is taken by a
+    // folder (found when the outputs are moved into place) or the output
+    // passes a file-size limit while it is written.
+    void failedRunKeepsEveryEarlierFile_data()
     {
-        OpsTake shape;
-        shape.channels = 2;
-        shape.frames = 1000;
+        QTest::addColumn<bool>("isSplit");
+        QTest::addColumn<QList<int>>("existing"); // outputs (1-based) there before the run
+        QTest::addColumn<int>("failing");         // the output that cannot be written
+        QTest::addColumn<bool>("folder");         // a folder has its name; else the size limit
+        QTest::newRow("split, replaces 2, folder at 3") << true << QList<int>{2} << 3 << true;
+        QTest::newRow("split, replaces 1 and 2, folder at 3")
+            << true << QList<int>{1, 2} << 3 << true;
+        QTest::newRow("split, replaces 1 and 3, folder at 2")
+            << true << QList<int>{1, 3} << 2 << true;
+        QTest::newRow("split, replaces 2, folder at 1") << true << QList<int>{2} << 1 << true;
+        QTest::newRow("split, new files, folder at 2") << true << QList<int>{} << 2 << true;
+        QTest::newRow("split, replaces 2, size at 3") << true << QList<int>{2} << 3 << false;
+        QTest::newRow("split, replaces 3, size at 1") << true << QList<int>{3} << 1 << false;
+        QTest::newRow("combine, replaces, size") << false << QList<int>{1} << 1 << false;
+        QTest::newRow("combine, folder") << false << QList<int>{} << 1 << true;
+    }
+
+    void failedRunKeepsEveryEarlierFile()
+    {
+        QFETCH(bool, isSplit);
+        QFETCH(QList<int>, existing);
+        QFETCH(int, failing);
+        QFETCH(bool, folder);
+        QStringList srcs;
+        if (isSplit) {
+            OpsTake shape;
+            shape.channels = 4;
+            shape.frames = 40000;
+            srcs << path("T003.WAV");
+            QVERIFY(!OpsTestKit::write(srcs.last(), shape).isEmpty());
+        } else {
+            for (int i = 1; i <= 3; ++i) {
+                OpsTake shape;
+                shape.channels = 1;
+                shape.frames = 40000;
+                shape.firstChannel = i;
+                srcs << path(QStringLiteral("T004_%1.WAV").arg(i));
+                QVERIFY(!OpsTestKit::write(srcs.last(), shape).isEmpty());
+            }
+        }
+        // One channel per split output (about 130 kB); the failing one gets a
+        // second channel when it is to pass the limit.
+        QStringList outs;
+        QVector<unsigned> masks;
+        for (int k = 1; k <= (isSplit ? 3 : 1); ++k) {
+            outs << path(QStringLiteral("out%1.WAV").arg(k));
+            masks << ((1u << (k - 1)) | (k == failing && !folder ? 8u : 0u));
+            if (existing.contains(k))
+                QVERIFY(
+                    TestUtil::writeFile(outs.last(), "an earlier take " + QByteArray::number(k)));
+        }
+        if (folder) {
+            QVERIFY(QDir().mkpath(outs.at(failing - 1)));
+            QVERIFY(TestUtil::writeFile(outs.at(failing - 1) + "/inside.txt", "kept"));
+        }
+        const QMap<QString, QByteArray> before = snapshot();
+        QString error;
+        int state = 0;
+        {
+            FileSizeLimit limit(folder ? quint64(1) << 40 : 200000);
+            state = isSplit ? split(srcs.first(), outs, masks, &error)
+                            : combine(outs.first(), srcs, &error);
+        }
+        QCOMPARE(state, int(AudioThread::STATE_ERROR));
+        QVERIFY2(error.contains(QFileInfo(outs.at(failing - 1)).fileName()), qPrintable(error));
+        QCOMPARE(snapshot(), before);
+        if (folder)
+            QCOMPARE(TestUtil::readFile(outs.at(failing - 1) + "/inside.txt"), QByteArray("kept"));
+    }
+
+    // The moves into place are undone when one fails: a partial file that
+    // vanished before its turn stands for a rename refused by the disk.
+    void outputsAreCommittedTogether_data()
+    {
+        QTest::addColumn<int>("vanishing"); // 1-based; 0: none
+        QTest::newRow("all in place") << 0;
+        QTest::newRow("first fails") << 1;
+        QTest::newRow("replacing one fails") << 2;
+        QTest::newRow("last fails") << 3;
+    }
+
+    void outputsAreCommittedTogether()
+    {
+        QFETCH(int, vanishing);
         const QString src = path("T003.WAV");
-        const QByteArray audio = OpsTestKit::write(src, shape);
-        QByteArray bytes = TestUtil::readFile(src);
-        bytes.chop(6 * 100 + 4);
-        QVERIFY(TestUtil::writeFile(src, bytes));
-        QCOMPARE(split(src, {path("a.WAV")}, {2}), int(AudioThread::STATE_DONE));
-        AudioFile a;
-        QVERIFY(a.Open(path("a.WAV")));
-        QCOMPARE(a.GetTotalSamples(), quint64(899));
-        QCOMPARE(OpsTestKit::audioOf(path("a.WAV")),
-                 OpsTestKit::channelOf(audio, 2, 3, 1).left(899 * 3));
+        QVERIFY(!OpsTestKit::write(src, OpsTake()).isEmpty());
+        AudioFile record;
+        QVERIFY(record.Open(src));
+        QVERIFY(TestUtil::writeFile(path("o2.WAV"), "an earlier take"));
+        const QMap<QString, QByteArray> before = snapshot();
+        std::vector<std::unique_ptr<PartialOutput>> outs;
+        std::vector<PartialOutput*> all;
+        QList<QByteArray> audio;
+        for (int k = 1; k <= 3; ++k) {
+            outs.push_back(std::make_unique<PartialOutput>(path(QStringLiteral("o%1.WAV").arg(k))));
+            outs.back()->adopt(record);
+            QString why;
+            QVERIFY2(outs.back()->begin(&why), qPrintable(why));
+            audio << TestUtil::pcm(1000, 2, 24, k + 10);
+            QVERIFY(outs.back()->write(audio.last().constData(), audio.last().size(), &why));
+            all.push_back(outs.back().get());
+        }
+        if (vanishing > 0)
+            QVERIFY(QFile::remove(
+                SafeFileOps::partialPathFor(path(QStringLiteral("o%1.WAV").arg(vanishing)))));
+        QString error;
+        QCOMPARE(PartialOutput::commitAll(all, &error), vanishing == 0);
+        outs.clear(); // removes what is left partial
+        if (vanishing > 0) {
+            QVERIFY2(error.contains(QStringLiteral("o%1.WAV").arg(vanishing)), qPrintable(error));
+            QCOMPARE(snapshot(), before);
+            return;
+        }
+        QCOMPARE(snapshot().keys(), (QStringList{"T003.WAV", "o1.WAV", "o2.WAV", "o3.WAV"}));
+        for (int k = 1; k <= 3; ++k)
+            QCOMPARE(OpsTestKit::audioOf(path(QStringLiteral("o%1.WAV").arg(k))), audio.at(k - 1));
     }
 
     void combineInterleavesExactly()

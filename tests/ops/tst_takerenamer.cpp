@@ -153,6 +153,57 @@ private slots:
         }
     }
 
+    // One name of a mono take that cannot be had stops the whole take before
+    // its first file is renamed; the reason names that file.
+    void aMonoTakeIsRenamedWholeOrNotAtAll_data()
+    {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QString>("scene");
+        QTest::addColumn<QString>("taken"); // a file already there
+        QTest::addColumn<QString>("named"); // the file the reason names
+        const QStringList four{"T003_1.WAV", "T003_2.WAV", "T003_3.WAV", "T003_4.WAV"};
+        QTest::newRow("last file's name taken") << four << "12A"
+                                                << "12AT03_4.WAV"
+                                                << "T003_4.WAV";
+        QTest::newRow("first file's name taken") << four << "12A"
+                                                 << "12AT03_1.WAV"
+                                                 << "T003_1.WAV";
+        // 246 + "T03" + "_1.WAV" is 255 bytes; the last suffix is longer.
+        QTest::newRow("last name too long")
+            << QStringList{"T003_1.WAV", "T003_2.WAV", "T003_3.WAV", "T003_4444.WAV"}
+            << QString(246, 'S') << QString() << "T003_4444.WAV";
+        QTest::newRow("two files, one name")
+            << QStringList{"T003_\\.WAV", "T003_\t.WAV"} << "12A" << QString() << "T003_\t.WAV";
+    }
+
+    void aMonoTakeIsRenamedWholeOrNotAtAll()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(QString, scene);
+        QFETCH(QString, taken);
+        QFETCH(QString, named);
+        QStringList paths;
+        for (int c = 1; c <= files.size(); ++c) {
+            QVERIFY(!writeTake(files.at(c - 1), scene, "3", 1, c).isEmpty());
+            paths << path(files.at(c - 1));
+        }
+        if (!taken.isEmpty())
+            QVERIFY(TestUtil::writeFile(path(taken), "another take"));
+        const QStringList names = filesHere();
+        QList<QByteArray> bytes;
+        for (const QString& n : names)
+            bytes << TestUtil::readFile(path(n));
+        const auto r = TakeRenamer().run(paths);
+        QCOMPARE(r.size(), files.size());
+        for (const TakeBatch::ItemResult& item : r) {
+            QCOMPARE(item.outcome, TakeBatch::Outcome::Refused);
+            QVERIFY2(item.reason.contains(named), qPrintable(item.reason));
+        }
+        QCOMPARE(filesHere(), names);
+        for (int i = 0; i < names.size(); ++i)
+            QCOMPARE(TestUtil::readFile(path(names.at(i))), bytes.at(i));
+    }
+
     void aSceneThatClimbsStaysInTheFolder()
     {
         QDir().mkpath(path("in"));
@@ -301,6 +352,41 @@ private slots:
         QCOMPARE(f2.GetSamplesSinceMidnight(), QStringLiteral("2000"));
         // A save of several takes never writes the take name.
         QCOMPARE(f1.GetTakeName(), QStringLiteral("01"));
+    }
+
+    // --rebuild-ixml reaches the writer only for a document that did not
+    // parse: one that parsed keeps what this program does not know.
+    void rebuildIxmlReachesOnlyAnUnparsableDocument_data()
+    {
+        QTest::addColumn<bool>("broken");
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<bool>("rebuilt");
+        QTest::newRow("broken, asked") << true << true << true;
+        QTest::newRow("broken, not asked") << true << false << false;
+        QTest::newRow("parses, asked") << false << true << false;
+    }
+
+    void rebuildIxmlReachesOnlyAnUnparsableDocument()
+    {
+        QFETCH(bool, broken);
+        QFETCH(bool, asked);
+        QFETCH(bool, rebuilt);
+        QVERIFY(!writeTake("T1.WAV", "12A", "1").isEmpty());
+        if (broken) {
+            QByteArray bytes = TestUtil::readFile(path("T1.WAV"));
+            const int at = bytes.indexOf("<SCENE>12A<");
+            QVERIFY(at > 0);
+            bytes[at + 8] = '&'; // "1&A": an unescaped ampersand
+            QVERIFY(TestUtil::writeFile(path("T1.WAV"), bytes));
+        }
+        AudioFile f;
+        QVERIFY(f.Open(path("T1.WAV")));
+        QCOMPARE(f.m_info.ixmlError.isEmpty(), !broken);
+        TakeEdits e;
+        e.rebuildIxml = asked;
+        QCOMPARE(e.isEmpty(), !asked);
+        e.applyTo(f, false);
+        QCOMPARE(f.m_rebuildIxml, rebuilt);
     }
 
     void cliRenamesWholeTakes()
