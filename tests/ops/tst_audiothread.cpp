@@ -142,20 +142,6 @@ private slots:
         QCOMPARE(QFile::exists(m_take), rewritten);
     }
 
-    void renameByRewriteStopsAtAnEarlierPartial()
-    {
-        const QString partial = path("12AT3.WAV.velmora-partial");
-        QVERIFY(TestUtil::writeFile(partial, "left by a cut run"));
-        const QByteArray before = TestUtil::readFile(m_take);
-        AudioThread t;
-        QString old = m_take;
-        QVERIFY(!update(t, old, 10000, path("12AT3.WAV")));
-        QVERIFY2(t.m_errorMsg.startsWith("12AT3.WAV.velmora-partial exists"),
-                 qPrintable(t.m_errorMsg));
-        QCOMPARE(TestUtil::readFile(partial), QByteArray("left by a cut run"));
-        QCOMPARE(TestUtil::readFile(m_take), before);
-    }
-
     void renameNeverReplacesAFile()
     {
         QVERIFY(TestUtil::writeFile(path("12AT3.WAV"), "another take"));
