@@ -136,7 +136,42 @@ public:
     quint32 PrepareIxmlAudioHdr(SoundDefs::AudioRiffHdr& hdr, int extra);
     bool WriteFmtAudioHdr();
     bool WriteBextAudioHdr();
-    bool WriteRiffHdrs();
+
+    // The file a full write (a rewrite or a copy) is made from, open for
+    // reading, at the positions of m_info.chunks. The chunks the writer does
+    // not render itself (cue , LIST, JUNK, vendor chunks) are copied from it
+    // byte for byte: those before the data chunk by WriteRiffHdrs(), those
+    // after it by WriteTrailingChunks() once the audio is written. keepIxml:
+    // the iXML chunk is copied too instead of being rendered from the record;
+    // a copy uses it, which makes no edits, so that an iXML document that
+    // does not parse travels unchanged.
+    struct ChunkSource {
+        QIODevice* file = nullptr;
+        bool keepIxml = false;
+    };
+    // Truncates the file and writes RIFF, fmt, bext, iXML, the chunks carried
+    // from source that stood before the audio, and the data chunk header;
+    // leaves the file open at the first sample byte. False with errorText()
+    // when the file cannot be written or the record may not be (its iXML did
+    // not parse and m_rebuildIxml is not set).
+    bool WriteRiffHdrs(const ChunkSource& source);
+    bool WriteRiffHdrs(); // a new take: nothing carried over
+    // Appends the chunks of source that followed the audio, after the data
+    // and its pad byte; the RIFF size written by WriteRiffHdrs() counts them.
+    bool WriteTrailingChunks(const ChunkSource& source);
+    // Bytes (headers and pad bytes included) a full write adds for the chunks
+    // it carries over, as m_info.chunks declares them.
+    quint64 CarriedChunkBytes() const;
+    // The fmt body a write produces: the body read (extensible form, channel
+    // mask) with the sample rate and byte rate of the record, or a 16-byte
+    // PCM body when the record's format no longer matches what was read.
+    QByteArray FmtBodyForWrite() const;
+    // Why the record may not be written, or empty.
+    QString WriteRefusal() const;
+    // In place: the sample rate and byte rate, the bext body and the iXML
+    // body are overwritten, chunks that are missing are appended. Either all
+    // of it reaches the file or, on any failure, the file is left byte for
+    // byte as it was (errorText() says why).
     bool UpdateAudioFile(bool writeIxml, bool writeBext);
     quint32 GetMaxDataSize() const;
     bool ReNameAudioFile(const QString& newPath);
@@ -186,6 +221,21 @@ public:
     static constexpr int kIxmlPadding = 8192;
 
 private:
+    struct CarriedChunk {
+        QByteArray id;
+        quint64 headerPos = 0; // in the source
+        quint64 size = 0;      // body bytes copied (bounded by the source's size)
+        bool beforeData = true;
+    };
+    bool planCarriedChunks(QIODevice& src, bool keepIxml, QVector<CarriedChunk>& out);
+    bool copyCarriedChunk(QIODevice& src, const CarriedChunk& c);
+    bool copyBody(QIODevice& src, quint64 size);
+    CarriedChunk bextTail(quint64 srcSize) const;
+    bool ixmlWritable() const;
+
+    // Chunks WriteRiffHdrs() counted for after the audio.
+    QVector<CarriedChunk> m_trailingChunks;
+
     bool ReadContainer();
     bool ParseRiffHrds(quint64 riffSize, quint64 limit);
     void WalkChunks(quint64 remaining, quint64 limit);

@@ -118,6 +118,60 @@ QString cXmlWriter::Escape(const QString& text)
     return out;
 }
 
+const QVector<cAudioXmlWriter::Section>& cAudioXmlWriter::Sections()
+{
+    using D = AudioIxmlData;
+    static const QVector<Section> sections = {
+        {"",
+         {{"IXML_VERSION", &D::IXML_VERSION},
+          {"PROJECT", &D::PROJECT},
+          {"SCENE", &D::SCENE},
+          {"TAKE", &D::TAKE},
+          {"TAPE", &D::TAPE},
+          {"FILE_UID", &D::FILE_UID},
+          {"UBITS", &D::UBITS},
+          {"NOTE", &D::NOTE},
+          {"CIRCLED", &D::CIRCLED},
+          {"USER", &D::USER},
+          {"WILD_TRACK", &D::WILD_TRACK}}},
+        {"SPEED",
+         {{"NOTE", &D::SPEED_NOTE},
+          {"MASTER_SPEED", &D::MASTER_SPEED},
+          {"CURRENT_SPEED", &D::CURRENT_SPEED},
+          {"TIMECODE_FLAG", &D::TIMECODE_FLAG},
+          {"TIMECODE_RATE", &D::TIMECODE_RATE},
+          {"AUDIO_BIT_DEPTH", &D::AUDIO_BIT_DEPTH},
+          {"DIGITIZER_SAMPLE_RATE", &D::DIGITIZER_SAMPLE_RATE},
+          {"FILE_SAMPLE_RATE", &D::FILE_SAMPLE_RATE},
+          {"TIMESTAMP_SAMPLE_RATE", &D::TIMESTAMP_SAMPLE_RATE},
+          {"TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_HI", &D::TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_HI},
+          {"TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO", &D::TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO}}},
+        {"HISTORY",
+         {{"ORIGINAL_FILENAME", &D::ORIGINAL_FILENAME},
+          {"CURRENT_FILENAME", &D::CURRENT_FILENAME},
+          {"PARENT_FILENAME", &D::PARENT_FILENAME},
+          {"PARENT_UID", &D::PARENT_UID}}},
+        {"BEXT",
+         {{"BWF_DESCRIPTION", &D::BWF_DESCRIPTION},
+          {"BWF_ORIGINATOR", &D::BWF_ORIGINATOR},
+          {"BWF_ORIGINATOR_REFERENCE", &D::BWF_ORIGINATOR_REFERENCE},
+          {"BWF_ORIGINATION_DATE", &D::BWF_ORIGINATION_DATE},
+          {"BWF_ORIGINATION_TIME", &D::BWF_ORIGINATION_TIME},
+          {"BWF_TIME_REFERENCE_LOW", &D::BWF_TIME_REFERENCE_LOW},
+          {"BWF_TIME_REFERENCE_HIGH", &D::BWF_TIME_REFERENCE_HIGH},
+          {"BWF_VERSION", &D::BWF_VERSION},
+          {"BWF_UMID", &D::BWF_UMID},
+          {"BWF_RESERVED", &D::BWF_RESERVED},
+          {"BWF_CODING_HISTORY", &D::BWF_CODING_HISTORY}}},
+        {"FILE_SET",
+         {{"TOTAL_FILES", &D::TOTAL_FILES},
+          {"FAMILY_UID", &D::FAMILY_UID},
+          {"FAMILY_NAME", &D::FAMILY_NAME},
+          {"FILE_SET_INDEX", &D::FILE_SET_INDEX}}},
+    };
+    return sections;
+}
+
 void cAudioXmlWriter::WriteXmlData()
 {
     if (!m_info)
@@ -125,92 +179,64 @@ void cAudioXmlWriter::WriteXmlData()
     const AudioIxmlData& x = m_info->ixml;
 
     OpenNode(QStringLiteral("BWFXML"));
-    CreateNode(QStringLiteral("IXML_VERSION"), x.IXML_VERSION);
-    CreateNode(QStringLiteral("PROJECT"), x.PROJECT);
-    CreateNode(QStringLiteral("SCENE"), x.SCENE);
-    CreateNode(QStringLiteral("TAKE"), x.TAKE);
-    CreateNode(QStringLiteral("TAPE"), x.TAPE);
-    CreateNode(QStringLiteral("FILE_UID"), x.FILE_UID);
-    CreateNode(QStringLiteral("UBITS"), x.UBITS);
-    CreateNode(QStringLiteral("NOTE"), x.NOTE);
-    CreateNode(QStringLiteral("CIRCLED"), x.CIRCLED);
-    CreateNode(QStringLiteral("USER"), x.USER);
-    CreateNode(QStringLiteral("WILD_TRACK"), x.WILD_TRACK);
-
-    OpenNode(QStringLiteral("SPEED"));
-    CreateNode(QStringLiteral("NOTE"), x.SPEED_NOTE);
-    CreateNode(QStringLiteral("MASTER_SPEED"), x.MASTER_SPEED);
-    CreateNode(QStringLiteral("CURRENT_SPEED"), x.CURRENT_SPEED);
-    CreateNode(QStringLiteral("TIMECODE_FLAG"), x.TIMECODE_FLAG);
-    CreateNode(QStringLiteral("TIMECODE_RATE"), x.TIMECODE_RATE);
-    CreateNode(QStringLiteral("AUDIO_BIT_DEPTH"), x.AUDIO_BIT_DEPTH);
-    CreateNode(QStringLiteral("DIGITIZER_SAMPLE_RATE"), x.DIGITIZER_SAMPLE_RATE);
-    CreateNode(QStringLiteral("FILE_SAMPLE_RATE"), x.FILE_SAMPLE_RATE);
-    CreateNode(QStringLiteral("TIMESTAMP_SAMPLE_RATE"), x.TIMESTAMP_SAMPLE_RATE);
-    CreateNode(QStringLiteral("TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_HI"),
-               x.TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_HI);
-    CreateNode(QStringLiteral("TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO"),
-               x.TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO);
-    EndElement();
-
-    OpenNode(QStringLiteral("HISTORY"));
-    CreateNode(QStringLiteral("ORIGINAL_FILENAME"), x.ORIGINAL_FILENAME);
-    CreateNode(QStringLiteral("CURRENT_FILENAME"), x.CURRENT_FILENAME);
-    CreateNode(QStringLiteral("PARENT_FILENAME"), x.PARENT_FILENAME);
-    CreateNode(QStringLiteral("PARENT_UID"), x.PARENT_UID);
-    EndElement();
-
-    OpenNode(QStringLiteral("BEXT"));
-    CreateNode(QStringLiteral("BWF_DESCRIPTION"), x.BWF_DESCRIPTION);
-    CreateNode(QStringLiteral("BWF_ORIGINATOR"), x.BWF_ORIGINATOR);
-    CreateNode(QStringLiteral("BWF_ORIGINATOR_REFERENCE"), x.BWF_ORIGINATOR_REFERENCE);
-    CreateNode(QStringLiteral("BWF_ORIGINATION_DATE"), x.BWF_ORIGINATION_DATE);
-    CreateNode(QStringLiteral("BWF_ORIGINATION_TIME"), x.BWF_ORIGINATION_TIME);
-    CreateNode(QStringLiteral("BWF_TIME_REFERENCE_LOW"), x.BWF_TIME_REFERENCE_LOW);
-    CreateNode(QStringLiteral("BWF_TIME_REFERENCE_HIGH"), x.BWF_TIME_REFERENCE_HIGH);
-    CreateNode(QStringLiteral("BWF_VERSION"), x.BWF_VERSION);
-    CreateNode(QStringLiteral("BWF_UMID"), x.BWF_UMID);
-    CreateNode(QStringLiteral("BWF_RESERVED"), x.BWF_RESERVED);
-    CreateNode(QStringLiteral("BWF_CODING_HISTORY"), x.BWF_CODING_HISTORY);
-    EndElement();
-
-    OpenNode(QStringLiteral("FILE_SET"));
-    CreateNode(QStringLiteral("TOTAL_FILES"), x.TOTAL_FILES);
-    CreateNode(QStringLiteral("FAMILY_UID"), x.FAMILY_UID);
-    CreateNode(QStringLiteral("FAMILY_NAME"), x.FAMILY_NAME);
-    CreateNode(QStringLiteral("FILE_SET_INDEX"), x.FILE_SET_INDEX);
-    EndElement();
-
-    // The track elements describe the file's own channels (channelList), not
-    // the tracks that were read.
-    if (x.trackCount != 0) {
-        OpenNode(QStringLiteral("TRACK_LIST"));
-        CreateNode(QStringLiteral("TRACK_COUNT"), x.trackCount);
-        for (const AudioChannelInfo& ch : m_info->channelList) {
-            OpenNode(QStringLiteral("TRACK"));
-            CreateNode(QStringLiteral("CHANNEL_INDEX"), ch.channelIndex);
-            CreateNode(QStringLiteral("INTERLEAVE_INDEX"), ch.interleaveIndex);
-            CreateNode(QStringLiteral("NAME"), ch.name);
-            CreateNode(QStringLiteral("FUNCTION"), ch.function);
+    for (const Section& s : Sections()) {
+        const bool nested = *s.container != 0;
+        if (nested)
+            OpenNode(QLatin1String(s.container));
+        for (const Leaf& l : s.leaves)
+            CreateNode(QLatin1String(l.element), x.*(l.member));
+        if (nested)
             EndElement();
-        }
-        EndElement();
     }
 
-    if (x.syncPointCount != 0) {
-        OpenNode(QStringLiteral("SYNC_POINT_LIST"));
-        CreateNode(QStringLiteral("SYNC_POINT_COUNT"), x.syncPointCount);
-        for (const AudioSyncPoint& sp : x.syncPoints) {
-            OpenNode(QStringLiteral("SYNC_POINT"));
-            CreateNode(QStringLiteral("SYNC_POINT_TYPE"), sp.type);
-            CreateNode(QStringLiteral("SYNC_POINT_FUNCTION"), sp.function);
-            CreateNode(QStringLiteral("SYNC_POINT_LOW"), sp.low);
-            CreateNode(QStringLiteral("SYNC_POINT_HIGH"), sp.high);
-            CreateNode(QStringLiteral("SYNC_POINT_EVENT_DURATION"), sp.eventDuration);
-            EndElement();
-        }
-        EndElement();
-    }
-
+    WriteTrackList();
+    WriteSyncPointList();
     EndElement(); // BWFXML
+}
+
+void cAudioXmlWriter::WriteTrack(const AudioChannelInfo& ch)
+{
+    OpenNode(QStringLiteral("TRACK"));
+    CreateNode(QStringLiteral("CHANNEL_INDEX"), ch.channelIndex);
+    CreateNode(QStringLiteral("INTERLEAVE_INDEX"), ch.interleaveIndex);
+    CreateNode(QStringLiteral("NAME"), ch.name);
+    CreateNode(QStringLiteral("FUNCTION"), ch.function);
+    EndElement();
+}
+
+void cAudioXmlWriter::WriteSyncPoint(const AudioSyncPoint& sp)
+{
+    OpenNode(QStringLiteral("SYNC_POINT"));
+    CreateNode(QStringLiteral("SYNC_POINT_TYPE"), sp.type);
+    CreateNode(QStringLiteral("SYNC_POINT_FUNCTION"), sp.function);
+    CreateNode(QStringLiteral("SYNC_POINT_LOW"), sp.low);
+    CreateNode(QStringLiteral("SYNC_POINT_HIGH"), sp.high);
+    CreateNode(QStringLiteral("SYNC_POINT_EVENT_DURATION"), sp.eventDuration);
+    EndElement();
+}
+
+// The track elements describe the file's own channels (channelList), not the
+// tracks that were read.
+void cAudioXmlWriter::WriteTrackList()
+{
+    const AudioIxmlData& x = m_info->ixml;
+    if (x.trackCount == 0)
+        return;
+    OpenNode(QStringLiteral("TRACK_LIST"));
+    CreateNode(QStringLiteral("TRACK_COUNT"), x.trackCount);
+    for (const AudioChannelInfo& ch : m_info->channelList)
+        WriteTrack(ch);
+    EndElement();
+}
+
+void cAudioXmlWriter::WriteSyncPointList()
+{
+    const AudioIxmlData& x = m_info->ixml;
+    if (x.syncPointCount == 0)
+        return;
+    OpenNode(QStringLiteral("SYNC_POINT_LIST"));
+    CreateNode(QStringLiteral("SYNC_POINT_COUNT"), x.syncPointCount);
+    for (const AudioSyncPoint& sp : x.syncPoints)
+        WriteSyncPoint(sp);
+    EndElement();
 }

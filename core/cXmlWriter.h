@@ -24,6 +24,12 @@ public:
     void EndElement();
 
     const QString& document() const { return m_doc; }
+    // Empties the document (no declaration) to render a fragment.
+    void clearDoc()
+    {
+        m_stack.clear();
+        m_doc.clear();
+    }
     // Copies the document into the result string, when one was given.
     void Publish();
 
@@ -39,11 +45,30 @@ protected:
 class cAudioXmlWriter : public cXmlWriter
 {
 public:
+    // One text element of the record and the record field it holds.
+    struct Leaf {
+        const char* element;
+        QString SoundDefs::AudioIxmlData::*member;
+    };
+    // The text elements under one parent, in document order. container is
+    // empty for the direct children of BWFXML.
+    struct Section {
+        const char* container;
+        QVector<Leaf> leaves;
+    };
+    // Root leaves, SPEED, HISTORY, BEXT, FILE_SET: the order of a new document.
+    static const QVector<Section>& Sections();
+
     cAudioXmlWriter(const SoundDefs::AudioFileInfo* info, QString* result = nullptr)
         : cXmlWriter(result), m_info(info)
     {
     }
     void WriteXmlData() override;
+    // Parts of the document, also used to add what an existing document lacks.
+    void WriteTrack(const SoundDefs::AudioChannelInfo& ch);
+    void WriteSyncPoint(const SoundDefs::AudioSyncPoint& sp);
+    void WriteTrackList();     // nothing when trackCount is 0
+    void WriteSyncPointList(); // nothing when syncPointCount is 0
 
 private:
     const SoundDefs::AudioFileInfo* m_info;

@@ -199,8 +199,9 @@ quint64 AudioThread::newFileSize(AudioFile& record)
     AudioRiffHdr ixml;
     const quint64 ixmlTotal = record.PrepareIxmlAudioHdr(ixml, AudioFile::kIxmlPadding);
     const quint64 data = record.m_info.dataSize;
-    return 12 + 24 + (record.m_info.hasBext ? 8 + kBextHdrSize : 0) + ixmlTotal + 8 + data +
-           (data & 1);
+    return 12 + 8 + quint64(record.FmtBodyForWrite().size()) +
+           (record.m_info.hasBext ? 8 + kBextHdrSize : 0) + ixmlTotal + 8 + data + (data & 1) +
+           record.CarriedChunkBytes();
 }
 
 // Every output must differ from every source and from every other output: an
@@ -406,9 +407,9 @@ void AudioThread::Update()
                  .arg(m_path));
     } else if (!src.cFile::Open(QIODevice::ReadOnly) || !src.Seek(src.m_fileDataPos, true)) {
         fail(QStringLiteral("%1 cannot be read: %2").arg(m_path, src.errorString()));
-    } else if (!pFile->WriteRiffHdrs()) {
+    } else if (!pFile->WriteRiffHdrs({&src, false})) {
         fail(QStringLiteral("%1: the headers cannot be written: %2")
-                 .arg(target, pFile->errorString()));
+                 .arg(target, pFile->errorText()));
     }
 
     // The audio moves in chunks of kCopyChunk bytes, inside the kernel where
@@ -441,7 +442,9 @@ void AudioThread::Update()
         QString why;
         const bool pad = !(dataSize & 1) || (pFile->seek(qint64(pFile->m_fileDataPos + dataSize)) &&
                                              SafeFileOps::writeAll(*pFile, "\0", 1, &why));
-        if (!pad || !SafeFileOps::syncFile(*pFile, &why)) {
+        if (pad && !pFile->WriteTrailingChunks({&src, false}))
+            why = pFile->errorText();
+        if (!pad || !why.isEmpty() || !SafeFileOps::syncFile(*pFile, &why)) {
             fail(QStringLiteral("%1: write failed: %2")
                      .arg(target, why.isEmpty() ? pFile->errorString() : why));
         } else {
@@ -497,6 +500,9 @@ void AudioThread::Copy()
             src.m_bext.Compile();
         out = std::make_unique<PartialOutput>(dst);
         out->adopt(src);
+        // A copy makes no edits: an iXML document that does not parse is
+        // carried as it is rather than refused or rebuilt.
+        out->carryChunksFrom(&src, !src.m_info.ixmlError.isEmpty());
         QString why;
         if (newFileSize(out->file()) >= kFileSizeLimit)
             fail(kMsgSizeLimit);

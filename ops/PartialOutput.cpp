@@ -29,6 +29,12 @@ void PartialOutput::adopt(const AudioFile& record)
         m_file.m_bext.Parse(&m_file.m_info.bextHeader);
 }
 
+void PartialOutput::carryChunksFrom(QIODevice* source, bool keepIxml)
+{
+    m_source.file = source;
+    m_source.keepIxml = keepIxml;
+}
+
 bool PartialOutput::begin(QString* error)
 {
     // A folder or a file at the final path marked read-only is respected, also
@@ -53,10 +59,11 @@ bool PartialOutput::begin(QString* error)
     }
     m_begun = true;
     m_file.setFileName(m_partial);
-    if (!m_file.WriteRiffHdrs()) {
+    if (!m_file.WriteRiffHdrs(m_source)) {
         if (error)
             *error = QStringLiteral("%1: the headers cannot be written: %2")
-                         .arg(m_final, m_file.errorString());
+                         .arg(m_final, m_file.errorText().isEmpty() ? m_file.errorString()
+                                                                    : m_file.errorText());
         return false;
     }
     return true;
@@ -105,6 +112,11 @@ bool PartialOutput::commit(QString* error)
     if ((m_written & 1) && !SafeFileOps::writeAll(m_file, "\0", 1, &why)) {
         if (error)
             *error = QStringLiteral("%1: write failed: %2").arg(m_final, why);
+        return false;
+    }
+    if (!m_file.WriteTrailingChunks(m_source)) {
+        if (error)
+            *error = QStringLiteral("%1: write failed: %2").arg(m_final, m_file.errorText());
         return false;
     }
     // A file that replaces another must be on the disk before the rename

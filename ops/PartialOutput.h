@@ -28,6 +28,12 @@ public:
     // its bext description so that the writer recompiles the same entries.
     void adopt(const AudioFile& record);
 
+    // The file the record was read from, open for reading while the output
+    // is written: its chunks other than fmt, bext, iXML and data are carried
+    // into the output, before or after the audio as they stood; keepIxml
+    // carries its iXML chunk unchanged too (see AudioFile::ChunkSource).
+    void carryChunksFrom(QIODevice* source, bool keepIxml);
+
     // Creates the partial file (removing a stale partial of the same name) and
     // writes the headers of file(). After it the file is positioned at the first
     // sample byte and file().m_transferBuffer holds blockAlign * 16192 bytes.
@@ -38,7 +44,8 @@ public:
     // kernel where possible, else through buffer).
     bool copyFrom(QFile& src, quint64 srcPos, qint64 size, QByteArray& buffer, bool& kernelCopy,
                   QString* error);
-    // Adds the pad byte after odd-sized data, flushes (and, when an existing
+    // Adds the pad byte after odd-sized data and the carried chunks that
+    // followed the audio, flushes (and, when an existing
     // file is replaced, syncs to the disk), closes, and renames the partial
     // file to the final path.
     bool commit(QString* error);
@@ -68,6 +75,7 @@ private:
     QString m_final;
     QString m_partial;
     AudioFile m_file;
+    AudioFile::ChunkSource m_source;
     quint64 m_written = 0; // audio bytes written
     bool m_begun = false;
     bool m_committed = false;

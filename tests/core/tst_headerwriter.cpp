@@ -4,12 +4,16 @@
 
 #include <QFileInfo>
 #include <QTemporaryDir>
+
 #include <QXmlStreamReader>
 #include <QtTest>
+#include <csignal>
+#include <sys/resource.h>
 
 using namespace SoundDefs;
 
-namespace {
+namespace
+{
 
 QByteArray chunkBody(const QByteArray& file, const AudioFile& f, quint64 pos)
 {
@@ -25,6 +29,79 @@ bool isWellFormed(const QByteArray& xml)
         r.readNext();
     return !r.hasError();
 }
+
+// The chunks of a RIFF file as (id, header offset), walked from its bytes.
+QList<QPair<QByteArray, qsizetype>> chunksOf(const QByteArray& file)
+{
+    QList<QPair<QByteArray, qsizetype>> out;
+    qsizetype pos = 12;
+    while (pos + 8 <= file.size()) {
+        const quint32 size = qFromLittleEndian<quint32>(file.constData() + pos + 4);
+        out.append({file.mid(pos, 4), pos});
+        pos += 8 + qsizetype(size) + (size & 1);
+    }
+    return out;
+}
+
+// The whole chunk (header, body and pad byte) with that id, or empty.
+QByteArray wholeChunk(const QByteArray& file, const QByteArray& id)
+{
+    for (const auto& c : chunksOf(file)) {
+        if (c.first == id) {
+            const quint32 size = qFromLittleEndian<quint32>(file.constData() + c.second + 4);
+            return file.mid(c.second, 8 + qsizetype(size) + (size & 1));
+        }
+    }
+    return QByteArray();
+}
+
+QByteArray dataOf(const QByteArray& file)
+{
+    const QByteArray c = wholeChunk(file, "data");
+    return c.mid(8, qsizetype(qFromLittleEndian<quint32>(c.constData() + 4)));
+}
+
+// Limits the size of the files this process writes while in scope; writes
+// past it fail with EFBIG.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(quint64 bytes)
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        struct rlimit l = m_saved;
+        l.rlim_cur = rlim_t(bytes);
+        setrlimit(RLIMIT_FSIZE, &l);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_saved); }
+
+private:
+    struct rlimit m_saved;
+};
+
+// A take with a foreign iXML document between bext and data.
+QByteArray takeWithIxml(const QByteArray& doc, const QByteArray& audio)
+{
+    return WavBuilder()
+        .chunk("fmt ", WavBuilder::fmtBody(2, 48000, 16))
+        .chunk("bext", WavBuilder::bextBody("sSCENE=1\r\n"))
+        .chunk("iXML", doc + QByteArray(4000, ' '))
+        .chunk("data", audio)
+        .build();
+}
+
+const QByteArray kForeignIxml =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<BWFXML>\n<IXML_VERSION>1.61</IXML_VERSION>\n"
+    "<NOTE lang=\"en\">old</NOTE>\n<LOCATION><LOCATION_NAME>Forest</LOCATION_NAME></LOCATION>\n"
+    "<SPEED><MASTER_SPEED>25/1</MASTER_SPEED><VENDOR_PULL>0</VENDOR_PULL></SPEED>\n"
+    "<TRACK_LIST><TRACK_COUNT>2</TRACK_COUNT>\n"
+    "<TRACK><CHANNEL_INDEX>1</CHANNEL_INDEX><INTERLEAVE_INDEX>1</INTERLEAVE_INDEX>"
+    "<NAME>Boom</NAME><VENDOR_GAIN>-3</VENDOR_GAIN></TRACK>\n"
+    "<TRACK><CHANNEL_INDEX>2</CHANNEL_INDEX><INTERLEAVE_INDEX>2</INTERLEAVE_INDEX>"
+    "<NAME>Lav</NAME></TRACK>\n</TRACK_LIST>\n"
+    "<AUX_DATA><SCRIPT_PAGE>12</SCRIPT_PAGE></AUX_DATA>\n<ACME_RECORDER serial=\"7\"/>\n"
+    "</BWFXML>";
 
 } // namespace
 
@@ -81,6 +158,38 @@ private slots:
     void shortBextChunkIsNotOverwritten();
     void replacedFileIsNotPatched();
     void maxDataSizeAndRename();
+    void foreignIxmlKept_data();
+    void foreignIxmlKept();
+    void chunksCarriedThroughAFullWrite_data();
+    void chunksCarriedThroughAFullWrite();
+    void extensibleCopyKeepsItsForm_data();
+    void extensibleCopyKeepsItsForm();
+    void byteRateFollowsAnInPlaceRateChange_data();
+    void byteRateFollowsAnInPlaceRateChange();
+    void unparsableIxml_data();
+    void unparsableIxml();
+    void failedAppendLeavesTheFileAsItWas_data();
+    void failedAppendLeavesTheFileAsItWas();
+    void neverASecondIxmlChunk();
+
+private:
+    // Writes f's record as a full rewrite does into dst: headers, the audio
+    // of the file f was read from, the chunks after it.
+    bool fullWrite(AudioFile& f, const QString& dst, bool keepIxml = false)
+    {
+        QFile src(f.fileName());
+        if (!src.open(QIODevice::ReadOnly))
+            return false;
+        src.seek(qint64(f.m_fileDataPos));
+        const QByteArray audio = src.read(qint64(f.m_info.dataSize));
+        const AudioFile::ChunkSource from{&src, keepIxml};
+        f.setFileName(dst);
+        if (!f.WriteRiffHdrs(from) || f.Write(audio.constData(), audio.size()) != audio.size() ||
+            ((audio.size() & 1) && f.Write("\0", 1) != 1) || !f.WriteTrailingChunks(from))
+            return false;
+        f.Close();
+        return true;
+    }
 };
 
 void TestHeaderWriter::newFileLayout()
@@ -192,7 +301,10 @@ void TestHeaderWriter::appendsChunksToABareFile()
     const QByteArray audio = TestUtil::pcm(frames, 1, 24, 3);
     QByteArray file;
     if (withPad) {
-        file = WavBuilder().chunk("fmt ", WavBuilder::fmtBody(1, 48000, 24)).chunk("data", audio).build();
+        file = WavBuilder()
+                   .chunk("fmt ", WavBuilder::fmtBody(1, 48000, 24))
+                   .chunk("data", audio)
+                   .build();
     } else {
         file = WavBuilder().chunk("fmt ", WavBuilder::fmtBody(1, 48000, 24)).build();
         file.append("data");
@@ -210,7 +322,8 @@ void TestHeaderWriter::appendsChunksToABareFile()
     QVERIFY(f.UpdateAudioFile(true, true));
 
     const QByteArray after = TestUtil::readFile(p);
-    QCOMPARE(after.left(file.size() - (withPad ? 1 : 0)).mid(44), file.mid(44, file.size() - 44 - (withPad ? 1 : 0)));
+    QCOMPARE(after.left(file.size() - (withPad ? 1 : 0)).mid(44),
+             file.mid(44, file.size() - 44 - (withPad ? 1 : 0)));
     QCOMPARE(qFromLittleEndian<quint32>(after.constData() + 4), quint32(after.size() - 8));
     const int ixmlAt = after.indexOf("iXML", file.size() - 1);
     QVERIFY(ixmlAt > 0 && ixmlAt % 2 == 0);
@@ -301,6 +414,294 @@ void TestHeaderWriter::maxDataSizeAndRename()
     // A failed rename leaves the take pointing at its real file.
     QVERIFY(!f.ReNameAudioFile(path("no/such/folder/x.wav")));
     QCOMPARE(QFileInfo(f.fileName()).fileName(), QString("renamed.wav"));
+}
+
+void TestHeaderWriter::foreignIxmlKept_data()
+{
+    QTest::addColumn<bool>("full");
+    QTest::newRow("in place") << false;
+    QTest::newRow("full write") << true;
+}
+
+void TestHeaderWriter::foreignIxmlKept()
+{
+    QFETCH(bool, full);
+    const QByteArray audio = TestUtil::pcm(300, 2, 16, 5);
+    const QString p = path("foreign.wav");
+    QVERIFY(TestUtil::writeFile(p, takeWithIxml(kForeignIxml, audio)));
+    AudioFile f;
+    QVERIFY(f.Open(p));
+    QVERIFY(f.m_info.ixmlError.isEmpty());
+    f.SetNotes("new & note");
+    f.m_info.channelList[0].name = QStringLiteral("Boom2");
+    QString out = p;
+    if (full) {
+        out = path("foreign-full.wav");
+        QVERIFY(fullWrite(f, out));
+    } else {
+        QVERIFY(f.UpdateAudioFile(true, true));
+    }
+    const QByteArray file = TestUtil::readFile(out);
+    QCOMPARE(dataOf(file), audio);
+    AudioFile back;
+    QVERIFY(back.Open(out));
+    QVERIFY(back.m_info.ixmlError.isEmpty());
+    QCOMPARE(back.GetNotes(), QStringLiteral("new & note"));
+    QCOMPARE(back.m_info.ixml.tracks.at(0).name, QStringLiteral("Boom2"));
+    QCOMPARE(back.m_info.ixml.tracks.at(1).name, QStringLiteral("Lav"));
+    // What this program does not know is still there, in its order.
+    const QString doc = back.m_info.ixmlDocument;
+    const QStringList kept = {"<NOTE lang=\"en\">new &amp; note</NOTE>",
+                              "<LOCATION><LOCATION_NAME>Forest</LOCATION_NAME></LOCATION>",
+                              "<VENDOR_PULL>0</VENDOR_PULL>",
+                              "<NAME>Boom2</NAME><VENDOR_GAIN>-3</VENDOR_GAIN>",
+                              "<AUX_DATA><SCRIPT_PAGE>12</SCRIPT_PAGE></AUX_DATA>",
+                              "<ACME_RECORDER serial=\"7\"/>"};
+    qsizetype at = 0;
+    for (const QString& k : kept) {
+        const qsizetype i = doc.indexOf(k, at);
+        QVERIFY2(i >= at, qPrintable(k));
+        at = i;
+    }
+}
+
+void TestHeaderWriter::chunksCarriedThroughAFullWrite_data()
+{
+    // Chunks as "ID:body length"; odd lengths carry a pad byte.
+    QTest::addColumn<QStringList>("before");
+    QTest::addColumn<QStringList>("after");
+    QTest::addColumn<bool>("beforeFmt"); // `before` stands before fmt instead of after iXML
+    QTest::addColumn<int>("frames");     // 24-bit mono: odd frames, odd data
+
+    QTest::newRow("cue and LIST before the audio")
+        << QStringList{"cue :28", "LIST:40"} << QStringList{} << false << 100;
+    QTest::newRow("LIST and a vendor chunk after odd audio")
+        << QStringList{} << QStringList{"LIST:40", "ACME:7"} << false << 101;
+    QTest::newRow("both sides, odd sizes")
+        << QStringList{"umid:13"} << QStringList{"cue :25"} << false << 100;
+    QTest::newRow("JUNK before fmt") << QStringList{"JUNK:28"} << QStringList{} << true << 100;
+}
+
+void TestHeaderWriter::chunksCarriedThroughAFullWrite()
+{
+    QFETCH(QStringList, before);
+    QFETCH(QStringList, after);
+    QFETCH(bool, beforeFmt);
+    QFETCH(int, frames);
+    auto body = [](const QString& entry) {
+        QByteArray b;
+        const int n = entry.section(':', 1).toInt();
+        for (int i = 0; i < n; ++i)
+            b.append(char('a' + (i * 7 + entry.at(0).unicode()) % 26));
+        return b;
+    };
+    const QByteArray audio = TestUtil::pcm(frames, 1, 24, 9);
+    WavBuilder w;
+    auto addAll = [&](const QStringList& entries) {
+        for (const QString& c : entries)
+            w.chunk(c.left(4).toLatin1(), body(c));
+    };
+    if (beforeFmt)
+        addAll(before);
+    w.chunk("fmt ", WavBuilder::fmtBody(1, 48000, 24));
+    w.chunk("iXML", kForeignIxml);
+    if (!beforeFmt)
+        addAll(before);
+    w.chunk("data", audio);
+    addAll(after);
+    const QByteArray source = w.build();
+    const QString p = path("carried.wav");
+    QVERIFY(TestUtil::writeFile(p, source));
+
+    AudioFile f;
+    QVERIFY(f.Open(p));
+    f.SetNotes("rewritten");
+    const QString out = path("carried-out.wav");
+    QVERIFY(fullWrite(f, out));
+    const QByteArray file = TestUtil::readFile(out);
+    QCOMPARE(dataOf(file), audio);
+    QCOMPARE(qFromLittleEndian<quint32>(file.constData() + 4), quint32(file.size() - 8));
+    const qsizetype dataAt = file.indexOf(wholeChunk(file, "data"));
+    for (const QString& c : before + after) {
+        const QByteArray id = c.left(4).toLatin1();
+        QCOMPARE(wholeChunk(file, id), wholeChunk(source, id));
+        QCOMPARE(file.indexOf(wholeChunk(file, id)) < dataAt, before.contains(c));
+    }
+    AudioFile back;
+    QVERIFY(back.Open(out));
+    QVERIFY(back.m_info.damage.isEmpty());
+    QCOMPARE(back.GetNotes(), QStringLiteral("rewritten"));
+    QCOMPARE(file.count("iXML"), 1);
+}
+
+void TestHeaderWriter::extensibleCopyKeepsItsForm_data()
+{
+    QTest::addColumn<QString>("rate"); // empty: unchanged
+    QTest::newRow("copy") << "";
+    QTest::newRow("copy at another rate") << "48000";
+}
+
+void TestHeaderWriter::extensibleCopyKeepsItsForm()
+{
+    QFETCH(QString, rate);
+    const QString p = path("ext.wav");
+    QFile::remove(p);
+    QVERIFY(QFile::copy(QStringLiteral(VELMORA_TEST_DATA "/extensible-8bit-bext-ixml.wav"), p));
+    const QByteArray source = TestUtil::readFile(p);
+    AudioFile f;
+    QVERIFY(f.Open(p));
+    if (!rate.isEmpty())
+        f.SetSampleRate(rate);
+    const QString out = path("ext-copy.wav");
+    QVERIFY(fullWrite(f, out, true));
+    const QByteArray file = TestUtil::readFile(out);
+    QByteArray fmt = wholeChunk(source, "fmt ");
+    QCOMPARE(fmt.size(), 48);
+    if (!rate.isEmpty()) {
+        qToLittleEndian(rate.toUInt(), fmt.data() + 12);
+        qToLittleEndian(rate.toUInt() * qFromLittleEndian<quint16>(fmt.constData() + 20),
+                        fmt.data() + 16);
+    }
+    QCOMPARE(wholeChunk(file, "fmt "), fmt);
+    for (const QByteArray id : {"iXML", "LIST", "MD5 ", "fact"})
+        QCOMPARE(wholeChunk(file, id), wholeChunk(source, id));
+    QCOMPARE(wholeChunk(file, "bext"), wholeChunk(source, "bext")); // coding history too
+    QCOMPARE(dataOf(file), dataOf(source));
+}
+
+void TestHeaderWriter::byteRateFollowsAnInPlaceRateChange_data()
+{
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<int>("bits");
+    QTest::addColumn<bool>("extensible");
+    QTest::newRow("mono 16") << 1 << 16 << false;
+    QTest::newRow("stereo 24") << 2 << 24 << false;
+    QTest::newRow("extensible 6 x 24") << 6 << 24 << true;
+}
+
+void TestHeaderWriter::byteRateFollowsAnInPlaceRateChange()
+{
+    QFETCH(int, channels);
+    QFETCH(int, bits);
+    QFETCH(bool, extensible);
+    QByteArray fmt = WavBuilder::fmtBody(channels, 48000, bits, extensible ? 0xFFFE : 1);
+    if (extensible) {
+        fmt.append(QByteArray::fromHex("1600")); // cbSize 22
+        fmt.append(char(bits)).append('\0');
+        fmt.append(QByteArray::fromHex("3f000000")); // 5.1 channel mask
+        fmt.append(QByteArray::fromHex("0100000000001000800000aa00389b71"));
+    }
+    const QByteArray audio = TestUtil::pcm(200, channels, bits, 4);
+    const QString p = path("rate.wav");
+    QVERIFY(TestUtil::writeFile(p, WavBuilder()
+                                       .chunk("fmt ", fmt)
+                                       .chunk("iXML", kForeignIxml + QByteArray(3000, ' '))
+                                       .chunk("data", audio)
+                                       .build()));
+    AudioFile f;
+    QVERIFY(f.Open(p));
+    f.SetSampleRate("96000");
+    QVERIFY(f.UpdateAudioFile(true, false));
+    const QByteArray file = TestUtil::readFile(p);
+    const int align = channels * bits / 8;
+    qToLittleEndian(quint32(96000), fmt.data() + 4);
+    qToLittleEndian(quint32(96000 * align), fmt.data() + 8);
+    QCOMPARE(wholeChunk(file, "fmt ").mid(8), fmt);
+    QCOMPARE(dataOf(file), audio);
+}
+
+void TestHeaderWriter::unparsableIxml_data()
+{
+    QTest::addColumn<bool>("full");
+    QTest::addColumn<bool>("rebuild");
+    QTest::newRow("in place, refused") << false << false;
+    QTest::newRow("full write, refused") << true << false;
+    QTest::newRow("in place, rebuilt") << false << true;
+    QTest::newRow("full write, rebuilt") << true << true;
+}
+
+void TestHeaderWriter::unparsableIxml()
+{
+    QFETCH(bool, full);
+    QFETCH(bool, rebuild);
+    const QByteArray audio = TestUtil::pcm(100, 2, 16, 2);
+    const QString p = path("broken.wav");
+    QVERIFY(TestUtil::writeFile(
+        p, takeWithIxml("<BWFXML><NOTE>Tom & Jerry</NOTE><FILE_SET><FAMILY_UID>F1</FAMILY_UID>"
+                        "</FILE_SET></BWFXML>",
+                        audio)));
+    const QByteArray before = TestUtil::readFile(p);
+    AudioFile f;
+    QVERIFY(f.Open(p));
+    QVERIFY(!f.m_info.ixmlError.isEmpty());
+    f.m_rebuildIxml = rebuild;
+    f.SetNotes("fixed");
+    const QString out = full ? path("broken-full.wav") : p;
+    QFile::remove(path("broken-full.wav"));
+    const QString parserMessage = f.m_info.ixmlError;
+    const bool written = full ? fullWrite(f, out) : f.UpdateAudioFile(true, true);
+    QCOMPARE(written, rebuild);
+    if (!rebuild) {
+        QVERIFY(f.errorText().contains(QStringLiteral("does not parse")));
+        QVERIFY(f.errorText().contains(parserMessage));
+        QCOMPARE(TestUtil::readFile(p), before);
+        QVERIFY(!full || !QFileInfo::exists(out));
+        return;
+    }
+    AudioFile back;
+    QVERIFY(back.Open(out));
+    QVERIFY(back.m_info.ixmlError.isEmpty());
+    QCOMPARE(back.GetNotes(), QStringLiteral("fixed"));
+    QCOMPARE(dataOf(TestUtil::readFile(out)), audio);
+}
+
+void TestHeaderWriter::failedAppendLeavesTheFileAsItWas_data()
+{
+    QTest::addColumn<int>("room"); // bytes the file may still grow by
+    QTest::newRow("no room") << 0;
+    QTest::newRow("part of the iXML chunk") << 100;
+    QTest::newRow("the iXML chunk, not the bext chunk") << 9000;
+}
+
+void TestHeaderWriter::failedAppendLeavesTheFileAsItWas()
+{
+    QFETCH(int, room);
+    const QString p = path("full-disk.wav");
+    QVERIFY(TestUtil::writeFile(p, WavBuilder()
+                                       .chunk("fmt ", WavBuilder::fmtBody(2, 48000, 24))
+                                       .chunk("data", TestUtil::pcm(500, 2, 24, 6))
+                                       .build()));
+    const QByteArray before = TestUtil::readFile(p);
+    AudioFile f;
+    QVERIFY(f.Open(p));
+    f.SetSampleRate("96000");
+    f.SetSceneName("14");
+    {
+        FileSizeLimit limit(quint64(before.size() + room));
+        QVERIFY(!f.UpdateAudioFile(true, true));
+    }
+    QVERIFY(!f.errorText().isEmpty());
+    QCOMPARE(TestUtil::readFile(p), before);
+}
+
+void TestHeaderWriter::neverASecondIxmlChunk()
+{
+    const QString p = writeNew("one-ixml.wav", 2);
+    const QByteArray before = TestUtil::readFile(p);
+    AudioFile f;
+    QVERIFY(f.Open(p));
+    // As when the reader did not place the chunk it listed.
+    f.m_ixmlDataPos = 0;
+    f.m_ixmlChunkSize = 0;
+    f.SetNotes("once");
+    QVERIFY(f.UpdateAudioFile(true, true));
+    const QByteArray after = TestUtil::readFile(p);
+    QCOMPARE(after.size(), before.size());
+    QCOMPARE(after.count("<BWFXML>"), 1);
+    QCOMPARE(dataOf(after), dataOf(before));
+    AudioFile back;
+    QVERIFY(back.Open(p));
+    QCOMPARE(back.GetNotes(), QStringLiteral("once"));
 }
 
 QTEST_GUILESS_MAIN(TestHeaderWriter)

@@ -1,3 +1,4 @@
+#include "IxmlMerger.h"
 #include "IxmlParser.h"
 #include "cXmlWriter.h"
 
@@ -69,6 +70,10 @@ private slots:
     void escapingRoundTrip();
     void escapeForm();
     void nodeHelpers();
+    void mergeChangesOnlyWhatDiffers_data();
+    void mergeChangesOnlyWhatDiffers();
+    void mergeTracks_data();
+    void mergeTracks();
 };
 
 void TestXmlWriter::documentOrder()
@@ -274,6 +279,143 @@ void TestXmlWriter::nodeHelpers()
     Writer noResult;
     noResult.startDoc();
     noResult.Publish();
+}
+
+// A document as another recorder or program writes it: comments, CDATA,
+// entities, attributes, self-closing elements and elements of its own.
+static const char* const kForeignDoc =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<!-- written elsewhere -->\n"
+    "<BWFXML xmlns:v=\"urn:vendor\">\n"
+    "\t<IXML_VERSION>1.61</IXML_VERSION>\n"
+    "\t<PROJECT lang=\"en\">Old</PROJECT>\n"
+    "\t<SCENE/>\n"
+    "\t<NOTE>Tom &amp; Jerry <![CDATA[<raw>]]></NOTE>\n"
+    "\t<LOCATION><LOCATION_NAME>Forest</LOCATION_NAME><LOCATION_GPS>1,2</LOCATION_GPS></LOCATION>\n"
+    "\t<SPEED>\n"
+    "\t\t<MASTER_SPEED>24/1</MASTER_SPEED>\n"
+    "\t\t<v:PULLDOWN>none</v:PULLDOWN>\n"
+    "\t</SPEED>\n"
+    "\t<AUX_DATA type=\"x\">keep</AUX_DATA>\n"
+    "</BWFXML>";
+
+void TestXmlWriter::mergeChangesOnlyWhatDiffers_data()
+{
+    QTest::addColumn<QString>("field"); // a record field path; empty: no edit
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("from"); // replaced in the document by `to`
+    QTest::addColumn<QString>("to");
+
+    QTest::newRow("no edit: every byte kept") << ""
+                                              << ""
+                                              << ""
+                                              << "";
+    QTest::newRow("text replaced, attribute kept") << "PROJECT"
+                                                   << "New"
+                                                   << "<PROJECT lang=\"en\">Old<"
+                                                   << "<PROJECT lang=\"en\">New<";
+    QTest::newRow("self-closing element filled") << "SCENE"
+                                                 << "12A"
+                                                 << "<SCENE/>"
+                                                 << "<SCENE>12A</SCENE>";
+    QTest::newRow("new text escaped") << "NOTE"
+                                      << "a < b & c"
+                                      << "Tom &amp; Jerry <![CDATA[<raw>]]>"
+                                      << "a &lt; b &amp; c";
+    QTest::newRow("vendor child of SPEED kept") << "SPEED/MASTER_SPEED"
+                                                << "25/1"
+                                                << "24/1"
+                                                << "25/1";
+    QTest::newRow("missing element added at the end of its parent")
+        << "TAPE"
+        << "R7"
+        << "</AUX_DATA>\n"
+        << "</AUX_DATA>\n\t<TAPE>R7</TAPE>\n";
+    QTest::newRow("missing container added")
+        << "HISTORY/PARENT_FILENAME"
+        << "A.WAV"
+        << "</AUX_DATA>\n"
+        << "</AUX_DATA>\n\t<HISTORY>\n\t<PARENT_FILENAME>A.WAV</PARENT_FILENAME>\n"
+           "\t</HISTORY>\n";
+}
+
+void TestXmlWriter::mergeChangesOnlyWhatDiffers()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, value);
+    QFETCH(QString, from);
+    QFETCH(QString, to);
+    const QString doc = QString::fromUtf8(kForeignDoc);
+    bool ok = false;
+    AudioFileInfo info = reparse(doc, &ok);
+    QVERIFY(ok);
+    QCOMPARE(info.ixml.NOTE, QStringLiteral("Tom & Jerry <raw>"));
+    for (const AudioIxmlData::FieldDef& f : AudioIxmlData::Fields()) {
+        if (field == QLatin1String(f.path))
+            info.ixml.*(f.member) = value;
+    }
+    QString merged;
+    QVERIFY(IxmlMerger::merge(doc, info, merged));
+    QString expected = doc;
+    expected.replace(from, to);
+    QCOMPARE(merged, expected);
+    if (!field.isEmpty()) {
+        const AudioFileInfo back = reparse(merged, &ok);
+        QVERIFY(ok);
+        QCOMPARE(back.ixml.PROJECT, info.ixml.PROJECT);
+        QCOMPARE(back.ixml.NOTE, info.ixml.NOTE);
+    }
+}
+
+// One TRACK element as the tests write it, with a vendor child.
+static QString trackElement(int index, const QString& name, int gain)
+{
+    return QStringLiteral("<TRACK><CHANNEL_INDEX>%1</CHANNEL_INDEX><INTERLEAVE_INDEX>%1"
+                          "</INTERLEAVE_INDEX><NAME>%2</NAME><v:GAIN>%3</v:GAIN></TRACK>")
+        .arg(index)
+        .arg(name)
+        .arg(gain);
+}
+
+void TestXmlWriter::mergeTracks_data()
+{
+    QTest::addColumn<QString>("channels"); // "index:name" per channel, in order
+    QTest::addColumn<QString>("expected"); // the TRACK_LIST content after TRACK_COUNT
+
+    QTest::newRow("name changed, vendor child kept")
+        << "1:Boom,2:Lav" << trackElement(1, "Boom", -3) + trackElement(2, "Lav", -6);
+    QTest::newRow("split keeps the children of the channel kept")
+        << "3:C" << trackElement(3, "C", -9);
+    QTest::newRow("track added after the last")
+        << "1:A,2:B,3:C,4:D"
+        << trackElement(1, "A", -3) + trackElement(2, "B", -6) + trackElement(3, "C", -9) +
+               "\r\n<TRACK>\r\n<CHANNEL_INDEX>4</CHANNEL_INDEX>\r\n<INTERLEAVE_INDEX>4"
+               "</INTERLEAVE_INDEX>\r\n<NAME>D</NAME>\r\n<FUNCTION></FUNCTION>\r\n</TRACK>";
+}
+
+void TestXmlWriter::mergeTracks()
+{
+    QFETCH(QString, channels);
+    QFETCH(QString, expected);
+    const QString doc = "<BWFXML><TRACK_LIST><TRACK_COUNT>3</TRACK_COUNT>" +
+                        trackElement(1, "A", -3) + trackElement(2, "B", -6) +
+                        trackElement(3, "C", -9) + "</TRACK_LIST><LOCATION>x</LOCATION></BWFXML>";
+    AudioFileInfo info = reparse(doc);
+    info.channelList.clear();
+    for (const QString& c : channels.split(QLatin1Char(','))) {
+        AudioChannelInfo ch;
+        ch.channelIndex = c.section(QLatin1Char(':'), 0, 0).toInt();
+        ch.interleaveIndex = ch.channelIndex;
+        ch.name = c.section(QLatin1Char(':'), 1);
+        info.channelList.append(ch);
+    }
+    info.ixml.trackCount = int(info.channelList.size());
+    QString merged;
+    QVERIFY(IxmlMerger::merge(doc, info, merged));
+    const QString count = QString::number(info.channelList.size());
+    QCOMPARE(merged, QStringLiteral("<BWFXML><TRACK_LIST><TRACK_COUNT>") + count +
+                         "</TRACK_COUNT>" + expected +
+                         "</TRACK_LIST><LOCATION>x</LOCATION></BWFXML>");
 }
 
 QTEST_GUILESS_MAIN(TestXmlWriter)

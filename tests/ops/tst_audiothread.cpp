@@ -588,6 +588,105 @@ private slots:
         QCOMPARE(t.m_errorMsg, AudioThread::kMsgSizeLimit);
         QCOMPARE(QDir(m_tmp.path()).entryList(QDir::Files), QStringList{"T001.WAV"});
     }
+
+    // Chunks the writer does not render travel through a rewrite and a copy
+    // byte for byte, on their side of the audio; the extensible fmt keeps its
+    // form and mask.
+    void rewriteAndCopyCarryOtherChunks_data()
+    {
+        QTest::addColumn<bool>("copy");
+        QTest::newRow("rewrite") << false;
+        QTest::newRow("copy") << true;
+    }
+
+    void rewriteAndCopyCarryOtherChunks()
+    {
+        QFETCH(bool, copy);
+        QByteArray fmt = WavBuilder::fmtBody(2, 48000, 24, 0xFFFE);
+        fmt.append(QByteArray::fromHex("16001800030000000100000000001000800000aa00389b71"));
+        m_audio = TestUtil::pcm(2001, 2, 24, 3);
+        const QByteArray cue =
+            QByteArray::fromHex("010000000100000000000000") + "data" + QByteArray(12, '\0');
+        const QByteArray list =
+            QByteArray("INFOINAM") + QByteArray::fromHex("05000000") + QByteArray("Take\0\0", 6);
+        const QByteArray source =
+            WavBuilder()
+                .chunk("fmt ", fmt)
+                .chunk("bext", WavBuilder::bextBody("sSCENE=4\r\n"))
+                .chunk("iXML", "<BWFXML><SCENE>4</SCENE><LOCATION>Pier</LOCATION></BWFXML>")
+                .chunk("cue ", cue)
+                .chunk("LIST", list)
+                .chunk("data", m_audio)
+                .chunk("ACME", "vendor")
+                .build();
+        QVERIFY(TestUtil::writeFile(m_take, source));
+        AudioThread t;
+        QSignalSpy spy(&t, &AudioThread::progressUpdate);
+        QString out = m_take;
+        if (copy) {
+            QString src = m_take;
+            out = path("copy.WAV");
+            QVERIFY(t.Copy(out, src));
+        } else {
+            QString backup = path("T001_updatebackup.WAV");
+            QVERIFY(update(t, backup, 3000));
+        }
+        QCOMPARE(OpsTestKit::finalState(spy), int(AudioThread::STATE_DONE));
+        const QByteArray file = TestUtil::readFile(out);
+        QCOMPARE(OpsTestKit::audioOf(out), m_audio);
+        const qsizetype dataAt = file.indexOf(QByteArray("data") + QByteArray::fromHex("e62e0000"));
+        QVERIFY(dataAt > 0);
+        for (const QByteArray& id : {QByteArray("cue "), QByteArray("LIST")}) {
+            const QByteArray whole =
+                source.mid(source.indexOf(id), 8 + (id == "cue " ? cue : list).size());
+            QVERIFY2(file.indexOf(whole) > 0 && file.indexOf(whole) < dataAt, id.constData());
+        }
+        QVERIFY(file.endsWith(QByteArray("ACME") + QByteArray::fromHex("06000000") + "vendor"));
+        QVERIFY(file.contains(QByteArray("fmt ") + QByteArray::fromHex("28000000") + fmt));
+        QCOMPARE(qFromLittleEndian<quint32>(file.constData() + 4), quint32(file.size() - 8));
+        AudioFile back;
+        QVERIFY(back.Open(out));
+        QVERIFY(back.m_info.ixmlDocument.contains("<LOCATION>Pier</LOCATION>"));
+    }
+
+    // An iXML document that does not parse travels unchanged through a copy,
+    // which edits nothing; a rewrite refuses it and leaves the take as it was.
+    void unparsableIxmlThroughCopyAndRewrite_data()
+    {
+        QTest::addColumn<bool>("copy");
+        QTest::newRow("copy keeps it") << true;
+        QTest::newRow("rewrite refuses it") << false;
+    }
+
+    void unparsableIxmlThroughCopyAndRewrite()
+    {
+        QFETCH(bool, copy);
+        m_audio = TestUtil::pcm(500, 2, 16, 8);
+        const QByteArray ixml =
+            "<BWFXML><NOTE>Tom & Jerry</NOTE><LOCATION>Pier</LOCATION></BWFXML>";
+        const QByteArray source = WavBuilder()
+                                      .chunk("fmt ", WavBuilder::fmtBody(2, 48000, 16))
+                                      .chunk("iXML", ixml)
+                                      .chunk("data", m_audio)
+                                      .build();
+        QVERIFY(TestUtil::writeFile(m_take, source));
+        AudioThread t;
+        QSignalSpy spy(&t, &AudioThread::progressUpdate);
+        if (copy) {
+            QString src = m_take, dst = path("copy.WAV");
+            QVERIFY(t.Copy(dst, src));
+            QCOMPARE(OpsTestKit::finalState(spy), int(AudioThread::STATE_DONE));
+            const QByteArray file = TestUtil::readFile(dst);
+            QVERIFY(file.contains(QByteArray("iXML") + QByteArray::fromHex("42000000") + ixml));
+            QCOMPARE(OpsTestKit::audioOf(dst), m_audio);
+        } else {
+            QString backup = path("T001_updatebackup.WAV");
+            if (update(t, backup, 3000))
+                QCOMPARE(OpsTestKit::finalState(spy), int(AudioThread::STATE_ERROR));
+            QVERIFY(t.m_errorMsg.contains(QStringLiteral("does not parse")));
+        }
+        QCOMPARE(TestUtil::readFile(m_take), source);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestAudioThread)
