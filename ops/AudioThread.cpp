@@ -68,19 +68,15 @@ bool canPatchInPlace(AudioFile& f)
 }
 
 // Why file (named name) must not be written at all, else empty: its chunk
-// sizes disagree with the file (a write would lose audio or bury it), or its
-// iXML did not parse and the caller did not accept rebuilding it from what
-// was read (a write would drop everything after the error).
+// sizes disagree with the file (a write would lose audio or bury it), or the
+// record refuses (an iXML that did not parse and that the caller did not
+// agree to rebuild from what was read: a write would drop the rest of it).
 QString writeRefusal(const AudioFile& file, const QString& name)
 {
     if (!file.m_info.damage.isEmpty())
         return AudioThread::damagedMessage(file.fileName(), file.m_info.damage);
-    if (!file.m_info.ixmlError.isEmpty() && !file.m_rebuildIxml)
-        return QStringLiteral("%1: the iXML does not parse (%2); writing it would lose what it "
-                              "holds. Mend it, or rebuild it from what could be read "
-                              "(velmora-cli set --rebuild-ixml).")
-            .arg(name, file.m_info.ixmlError);
-    return QString();
+    const QString refusal = file.WriteRefusal();
+    return refusal.isEmpty() ? QString() : QStringLiteral("%1: %2").arg(name, refusal);
 }
 
 // Why a full rewrite of the take at path would change what the take is,
