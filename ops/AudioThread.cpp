@@ -3,11 +3,14 @@
 #include "OpsLog.h"
 #include "PartialOutput.h"
 #include "SafeFileOps.h"
+#include "TakeLock.h"
 
 #include <QFile>
 #include <QFileInfo>
 
 #include <memory>
+
+#include <sys/stat.h>
 
 Q_LOGGING_CATEGORY(lcOps, "velmora.ops", QtWarningMsg)
 
@@ -62,6 +65,42 @@ bool canPatchInPlace(AudioFile& f)
     if (i.hasBext && f.m_bextDataPos != 0 && f.m_bextChunkSize < quint32(kBextHdrSize))
         return false;
     return true;
+}
+
+// Why file (named name) must not be written at all, else empty: its chunk
+// sizes disagree with the file (a write would lose audio or bury it), or the
+// record refuses (an iXML that did not parse and that the caller did not
+// agree to rebuild from what was read: a write would drop the rest of it).
+QString writeRefusal(const AudioFile& file, const QString& name)
+{
+    if (!file.m_info.damage.isEmpty())
+        return AudioThread::damagedMessage(file.fileName(), file.m_info.damage);
+    const QString refusal = file.WriteRefusal();
+    return refusal.isEmpty() ? QString() : QStringLiteral("%1: %2").arg(name, refusal);
+}
+
+// Why a full rewrite of the take at path would change what the take is,
+// else empty. The new file gets the take's owner, mode and attributes
+// (SafeFileOps::createLike), but it is a new inode: the other names of a
+// hard-linked take would keep the old file, and a rename by rewrite would
+// put a regular file where a symbolic link was.
+QString rewriteIdentityProblem(const QString& path, const QString& name, bool renaming)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return QStringLiteral("%1: %2").arg(name, SafeFileOps::lastErrorText());
+    if (st.st_nlink > 1)
+        return QStringLiteral("%1 has %2 names (hard links); a full rewrite would split them. "
+                              "Shorten the new metadata so that it fits in place, or make the "
+                              "take a single file first.")
+            .arg(name)
+            .arg(quint64(st.st_nlink));
+    if (renaming && QFileInfo(path).isSymLink())
+        return QStringLiteral("%1 is a symbolic link; renaming it needs a full rewrite, which "
+                              "would put a file in place of the link. Rename the file it "
+                              "leads to instead.")
+            .arg(name);
+    return QString();
 }
 
 } // namespace
@@ -207,13 +246,33 @@ bool AudioThread::Update(QString& path, QString& backupPath, AudioFile* file)
         m_errorMsg = QStringLiteral("%1 already exists").arg(path);
         return false;
     }
+    // A save edits the file a symbolic link leads to; the link stays a link.
+    if (!renaming && QFileInfo(path).isSymLink()) {
+        path = SafeFileOps::resolvedPath(path);
+        backupPath = SafeFileOps::backupPathFor(path);
+    }
     if (file->m_info.fileType == kFileTypeFlac) {
         m_errorMsg = kMsgFlac;
+        return false;
+    }
+    const QString name = QFileInfo(current).fileName();
+    const QString refusal = writeRefusal(*file, name);
+    if (!refusal.isEmpty()) {
+        m_errorMsg = refusal;
         return false;
     }
     const QString problem = SafeFileOps::fileWriteProblem(current);
     if (!problem.isEmpty()) {
         m_errorMsg = problem;
+        return false;
+    }
+    // A backup beside the take means a save of it is running or was cut
+    // short (then the take itself may be the half-written new file).
+    const QString takeNow = SafeFileOps::resolvedPath(renaming ? current : path);
+    const QString leftover = TakeLock::backupProblem(
+        takeNow, renaming ? SafeFileOps::backupPathFor(takeNow) : backupPath);
+    if (!leftover.isEmpty()) {
+        m_errorMsg = leftover;
         return false;
     }
 
@@ -234,8 +293,10 @@ bool AudioThread::Update(QString& path, QString& backupPath, AudioFile* file)
         return true;
     }
 
-    // Full rewrite: the new file is written under path from the audio of the
-    // take, which stays complete under its backup name until then.
+    // Full rewrite. A save moves the take to its backup name and writes the
+    // new file under the take's name; a rename writes the new file under a
+    // partial name that the caller gives the new name once it is complete.
+    // Either way the take stays complete under one of its names.
     const QString folderProblem = SafeFileOps::folderWriteProblem(path);
     if (!folderProblem.isEmpty()) {
         m_errorMsg = folderProblem;
@@ -247,49 +308,55 @@ bool AudioThread::Update(QString& path, QString& backupPath, AudioFile* file)
         m_errorMsg = kMsgSizeLimit;
         return false;
     }
-    QString source = current;
-    bool ownBackup = false;
-    if (!renaming) {
-        // A file already at the backup name may be the only intact copy of a
-        // take from an earlier failed save: it is left alone.
-        const QString backup = SafeFileOps::unusedBackupPath(backupPath);
-        if (backup.isEmpty()) {
-            m_errorMsg = QStringLiteral("no free backup name next to %1: earlier backups are still "
-                                        "there; check and remove them first")
-                             .arg(path);
-            return false;
-        }
-        QString why;
-        if (!SafeFileOps::renameNoReplace(path, backup, &why)) {
-            m_errorMsg = QStringLiteral("%1 cannot be moved to its backup name %2: %3")
-                             .arg(path, backup, why);
-            return false;
-        }
-        backupPath = backup;
-        source = backup;
-        ownBackup = true;
+    const QString identity = rewriteIdentityProblem(current, name, renaming);
+    if (!identity.isEmpty()) {
+        m_errorMsg = identity;
+        return false;
     }
-    {
-        QFile create(path);
-        if (!create.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-            m_errorMsg = QStringLiteral("%1 cannot be created: %2").arg(path, create.errorString());
+    QString source = current;
+    QString target = path;
+    QString why;
+    if (!renaming) {
+        bool created = false;
+        {
+            TakeLock::FolderGuard guard(path);
+            if (!SafeFileOps::renameNoReplace(path, backupPath, &why)) {
+                m_errorMsg = QStringLiteral("%1 cannot be moved to its backup name %2: %3")
+                                 .arg(path, backupPath, why);
+                return false;
+            }
+            source = backupPath;
+            created = SafeFileOps::createLike(path, source, &why);
+        }
+        if (!created) {
+            m_errorMsg = why;
             // Whatever now has the take's name is not ours: it stays.
-            if (ownBackup)
-                restoreAfterFailedUpdate(source, path, false);
+            restoreAfterFailedUpdate(source, path, false);
             return false;
         }
+    } else {
+        target = SafeFileOps::partialPathFor(path);
+        if (!SafeFileOps::createLike(target, current, &why)) {
+            m_errorMsg = QFileInfo::exists(target) || QFileInfo(target).isSymLink()
+                             ? QStringLiteral("%1 exists: an earlier rename did not finish; "
+                                              "check it and remove it")
+                                   .arg(QFileInfo(target).fileName())
+                             : why;
+            return false;
+        }
+        path = target;
     }
     qCDebug(lcOps) << "Init - ok";
     auto* pFile = new AudioFile;
     *pFile = *file;
-    pFile->setFileName(path);
+    pFile->setFileName(target);
     pFile->m_bext.SetHeader(&pFile->m_info.bextHeader);
     if (pFile->m_info.hasBext)
         pFile->m_bext.Parse(&pFile->m_info.bextHeader);
 
     m_path = source;
-    m_updateTarget = path;
-    m_ownBackup = ownBackup;
+    m_updateTarget = target;
+    m_ownBackup = !renaming;
     m_files.append(pFile);
     InitOp(OP_UPDATE);
     start();
@@ -303,10 +370,16 @@ bool AudioThread::Update(QString& path, QString& backupPath, AudioFile* file)
 void AudioThread::restoreAfterFailedUpdate(const QString& backupPath, const QString& takePath,
                                            bool removePartial)
 {
-    if (removePartial)
-        QFile::remove(takePath);
     QString why;
-    if (!SafeFileOps::renameNoReplace(backupPath, takePath, &why)) {
+    bool restored = false;
+    {
+        // No other saver may find the take missing between the two steps.
+        TakeLock::FolderGuard guard(takePath);
+        if (removePartial)
+            QFile::remove(takePath);
+        restored = SafeFileOps::renameNoReplace(backupPath, takePath, &why);
+    }
+    if (!restored) {
         m_errorMsg += QStringLiteral(" The take is kept as %1 (%2).").arg(backupPath, why);
         return;
     }

@@ -70,14 +70,24 @@ public:
     // before the extension (the take is moved there while it is rewritten);
     // for a rename, the take's current path. file: the take as read, with the
     // edits applied; owned by the caller and not kept.
+    // A save of a symbolic link edits the file it leads to: path and
+    // backupPath are then set to that file and its backup name.
     // When the new metadata fits, the file is patched in place and STATE_DONE
-    // is sent before this returns true. Otherwise the take is renamed to the
-    // backup name (a fresh name when a file already has it: backupPath is then
-    // set to the name used) and rewritten on the worker thread; the backup is
-    // left for the caller to delete after STATE_DONE.
+    // is sent before this returns true. Otherwise the take is rewritten on the
+    // worker thread into a new file that keeps its owner, group, mode and
+    // extended attributes: a save first renames the take to backupPath (never
+    // replacing a file there) and writes the new file under path; the backup
+    // is left for the caller to delete after STATE_DONE. A rename writes the
+    // new file under SafeFileOps::partialPathFor(path) and sets path to that
+    // name; after STATE_DONE the caller gives it the new name (never replacing
+    // a file) and deletes the old one.
     // Returns false, with the reason in m_errorMsg and the take unchanged, when
-    // the take cannot be written at all (FLAC, read-only file or folder, size
-    // limit, a rename target that exists) or another operation is still running.
+    // the take must not or cannot be written: damaged chunk sizes, an iXML that
+    // did not parse (unless file->m_rebuildIxml), a backup beside it (a save
+    // that is running or did not finish), FLAC, not a regular file, read-only
+    // file or folder, the size limit, a rename target that exists, and for a
+    // full rewrite a hard-linked take or a rename of a symbolic link; also
+    // when another operation is still running.
     bool Update(QString& path, QString& backupPath, AudioFile* file);
     // Copies the take at source to destination (headers written fresh from the
     // metadata, audio bytes unchanged). A file already at destination is

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #ifndef RENAME_NOREPLACE
@@ -31,6 +32,61 @@ bool sameInode(const QString& a, const QString& b)
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
+// Attributes that say who may read the take or that other programs rely on:
+// a rewrite that cannot keep them must not happen.
+bool mustKeep(const char* name)
+{
+    return std::strncmp(name, "user.", 5) == 0 || std::strncmp(name, "system.posix_acl_", 17) == 0;
+}
+
+// Copies every extended attribute of the file at from onto fd.
+bool copyAttributes(const QByteArray& from, int fd, QString* why)
+{
+    QByteArray names;
+    for (;;) {
+        const ssize_t len = ::listxattr(from.constData(), nullptr, 0);
+        if (len < 0) {
+            if (errno == ENOTSUP || errno == ENOSYS)
+                return true; // a file system without attributes: nothing to keep
+            *why = QStringLiteral("its extended attributes cannot be read: %1")
+                       .arg(SafeFileOps::lastErrorText());
+            return false;
+        }
+        names = QByteArray(qsizetype(len), '\0');
+        const ssize_t got = len ? ::listxattr(from.constData(), names.data(), size_t(len)) : 0;
+        if (got >= 0) {
+            names.truncate(qsizetype(got));
+            break;
+        }
+        if (errno != ERANGE) { // ERANGE: the list grew meanwhile
+            *why = QStringLiteral("its extended attributes cannot be read: %1")
+                       .arg(SafeFileOps::lastErrorText());
+            return false;
+        }
+    }
+    for (const QByteArray& name : names.split('\0')) {
+        if (name.isEmpty())
+            continue;
+        QByteArray value;
+        ssize_t got = -1;
+        for (int attempt = 0; attempt < 3 && got < 0; ++attempt) {
+            const ssize_t len = ::getxattr(from.constData(), name.constData(), nullptr, 0);
+            if (len < 0)
+                break;
+            value = QByteArray(qsizetype(len), '\0');
+            got = ::getxattr(from.constData(), name.constData(), value.data(), size_t(len));
+        }
+        const bool copied =
+            got >= 0 && ::fsetxattr(fd, name.constData(), value.constData(), size_t(got), 0) == 0;
+        if (!copied && mustKeep(name.constData())) {
+            *why = QStringLiteral("its extended attribute %1 cannot be kept: %2")
+                       .arg(QString::fromUtf8(name), SafeFileOps::lastErrorText());
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 QString SafeFileOps::lastErrorText()
@@ -50,7 +106,22 @@ bool SafeFileOps::renameNoReplace(const QString& from, const QString& to, QStrin
                 errno == EEXIST ? QStringLiteral("%1 already exists").arg(to) : lastErrorText();
         return false;
     }
-    // A file system without the atomic form: check, then rename.
+    // A file system without the atomic form: a hard link fails just as
+    // atomically when the name is taken; then the old name goes.
+    if (::link(f.constData(), t.constData()) == 0) {
+        if (::unlink(f.constData()) == 0)
+            return true;
+        if (error)
+            *error = lastErrorText();
+        ::unlink(t.constData());
+        return false;
+    }
+    if (errno == EEXIST) {
+        if (error)
+            *error = QStringLiteral("%1 already exists").arg(to);
+        return false;
+    }
+    // Nor hard links (FAT and some network file systems): check, then rename.
     struct stat st;
     if (::lstat(t.constData(), &st) == 0) {
         if (error)
@@ -165,11 +236,14 @@ bool SafeFileOps::syncFolderOf(const QString& path)
 
 QString SafeFileOps::fileWriteProblem(const QString& path)
 {
-    const QFileInfo fi(path);
-    if (!fi.exists())
-        return QStringLiteral("no such file");
-    if (fi.isDir())
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return errno == ENOENT ? QStringLiteral("no such file") : lastErrorText();
+    if (S_ISDIR(st.st_mode))
         return QStringLiteral("is a folder, not a take file");
+    if (!S_ISREG(st.st_mode))
+        return QStringLiteral("not a regular file");
+    const QFileInfo fi(path);
     if (!fi.isWritable() || !(fi.permissions() & kAnyWrite))
         return QStringLiteral("the file is read-only");
     return QString();
@@ -193,21 +267,68 @@ bool SafeFileOps::samePath(const QString& a, const QString& b)
     return sameInode(a, b);
 }
 
-QString SafeFileOps::unusedBackupPath(const QString& backupPath)
+QString SafeFileOps::backupPathFor(const QString& path)
 {
-    if (!QFileInfo::exists(backupPath) && !QFileInfo(backupPath).isSymLink())
-        return backupPath;
-    const int dot = backupPath.lastIndexOf(QLatin1Char('.'));
-    const int slash = backupPath.lastIndexOf(QLatin1Char('/'));
-    const bool hasExt = dot > slash;
-    const QString stem = hasExt ? backupPath.left(dot) : backupPath;
-    const QString ext = hasExt ? backupPath.mid(dot) : QString();
-    for (int n = 2; n <= 99; ++n) {
-        const QString candidate = stem + QString::number(n) + ext;
-        if (!QFileInfo::exists(candidate) && !QFileInfo(candidate).isSymLink())
-            return candidate;
+    const int dot = path.lastIndexOf(QLatin1Char('.'));
+    const int slash = path.lastIndexOf(QLatin1Char('/'));
+    if (dot <= slash)
+        return path + QStringLiteral("_updatebackup");
+    return path.left(dot) + QStringLiteral("_updatebackup") + path.mid(dot);
+}
+
+QString SafeFileOps::resolvedPath(const QString& path)
+{
+    const QFileInfo fi(path);
+    if (!fi.isSymLink())
+        return path;
+    const QString target = fi.canonicalFilePath();
+    return target.isEmpty() ? path : target;
+}
+
+bool SafeFileOps::createLike(const QString& newPath, const QString& like, QString* error)
+{
+    const QByteArray from = QFile::encodeName(like);
+    const QByteArray to = QFile::encodeName(newPath);
+    struct stat st;
+    if (::stat(from.constData(), &st) != 0) {
+        if (error)
+            *error = QStringLiteral("%1: %2").arg(like, lastErrorText());
+        return false;
     }
-    return QString();
+    // Private until it has the take's own mode.
+    const int fd = ::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        if (error)
+            *error = errno == EEXIST
+                         ? QStringLiteral("%1 already exists").arg(newPath)
+                         : QStringLiteral("%1 cannot be created: %2").arg(newPath, lastErrorText());
+        return false;
+    }
+    QString why;
+    struct stat made;
+    bool ok = ::fstat(fd, &made) == 0;
+    if (ok && (made.st_uid != st.st_uid || made.st_gid != st.st_gid) &&
+        ::fchown(fd, st.st_uid, st.st_gid) != 0) {
+        ok = false;
+        why = QStringLiteral("its owner and group (%1:%2) cannot be kept: %3")
+                  .arg(st.st_uid)
+                  .arg(st.st_gid)
+                  .arg(lastErrorText());
+    }
+    // After fchown, which may clear the set-id bits.
+    if (ok && ::fchmod(fd, st.st_mode & 07777) != 0) {
+        ok = false;
+        why = QStringLiteral("its mode cannot be kept: %1").arg(lastErrorText());
+    }
+    if (ok)
+        ok = copyAttributes(from, fd, &why);
+    ::close(fd);
+    if (!ok) {
+        ::unlink(to.constData());
+        if (error)
+            *error = QStringLiteral("%1: %2").arg(newPath, why);
+    }
+    return ok;
 }
 
 QString SafeFileOps::partialPathFor(const QString& outputPath)

@@ -40,7 +40,8 @@ public:
     static bool syncFolderOf(const QString& path);
 
     // Empty when a take file at path may be rewritten, else the reason: the
-    // file is missing, a folder, or read-only.
+    // file is missing, a folder, not a regular file (FIFO, device, socket),
+    // or read-only.
     static QString fileWriteProblem(const QString& path);
     // Empty when files may be created and renamed in the folder of path.
     static QString folderWriteProblem(const QString& path);
@@ -49,11 +50,23 @@ public:
     // device and inode when both exist (hard links, symbolic links, "..").
     static bool samePath(const QString& a, const QString& b);
 
-    // backupPath when nothing exists there; otherwise the same name with a
-    // number after "_updatebackup" (2, 3, ... 99) that is still free. A file
-    // already at a backup name may be the only intact copy of a take left by an
-    // earlier failed save: it is never reused. Empty when no name is free.
-    static QString unusedBackupPath(const QString& backupPath);
+    // path with "_updatebackup" inserted before its last "." (T012_3.wav gives
+    // T012_3_updatebackup.wav), or appended when the name has no extension:
+    // where a full rewrite keeps the take while it writes the new file.
+    static QString backupPathFor(const QString& path);
+
+    // path with a symbolic link in its last component followed to the final
+    // target (the file an edit must change; the link stays as it is); path
+    // itself when it is no link or the link leads nowhere.
+    static QString resolvedPath(const QString& path);
+
+    // Creates newPath (which must not exist) as an empty file with the owner,
+    // group, mode and extended attributes of the file at like, so that a take
+    // written anew keeps who may read it and what other programs noted on it.
+    // Every user.* attribute and access list is kept or the call fails; other
+    // namespaces (security.*, trusted.*) are kept where the system allows.
+    // On failure nothing is left at newPath and *error says why.
+    static bool createLike(const QString& newPath, const QString& like, QString* error = nullptr);
 
     // The name an output is written under until it is complete:
     // "<out>.velmora-partial" (never a take name: the extension is not audio).

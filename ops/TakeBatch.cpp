@@ -107,6 +107,7 @@ void TakeBatch::finishItem(Outcome outcome, const QString& reason)
     r.reason = reason;
     if (outcome == Outcome::Done)
         itemSucceeded(r);
+    m_lock.reset();
     m_results.append(r);
     if (r.outcome == Outcome::Failed || r.outcome == Outcome::Cancelled) {
         m_ok = false;
@@ -117,9 +118,19 @@ void TakeBatch::finishItem(Outcome outcome, const QString& reason)
     QMetaObject::invokeMethod(this, &TakeBatch::startNext, Qt::QueuedConnection);
 }
 
+bool TakeBatch::lockTake(const QString& path, QString* error)
+{
+    m_lock = std::make_unique<TakeLock>();
+    if (m_lock->acquire(path, error))
+        return true;
+    m_lock.reset();
+    return false;
+}
+
 void TakeBatch::complete()
 {
     m_running = false;
+    m_lock.reset();
     emit finished(m_ok);
 }
 

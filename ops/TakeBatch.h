@@ -1,11 +1,14 @@
 #pragma once
 
 #include "AudioThread.h"
+#include "TakeLock.h"
 
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QVector>
+
+#include <memory>
 
 // Runs one AudioThread operation per take file, one file after another, for
 // the services that move take files (rename, copy). A subclass decides for
@@ -70,6 +73,10 @@ protected:
     // r into a failure (r.outcome, r.reason).
     virtual void itemSucceeded(ItemResult& r) { Q_UNUSED(r); }
     AudioThread& thread() { return m_thread; }
+    // Locks the take at path (TakeLock) until the file is finished, after
+    // itemSucceeded. False, with the reason in *error, when another saver
+    // holds it or a backup of an unfinished save lies beside it.
+    bool lockTake(const QString& path, QString* error);
     // The files of the run, and the position of the one being started.
     const QStringList& sources() const { return m_sources; }
     int currentIndex() const { return m_index; }
@@ -82,6 +89,9 @@ private:
     void finishItem(Outcome outcome, const QString& reason);
     void complete();
 
+    // Declared before m_thread: an operation stopped by m_thread's destructor
+    // ends before its take is unlocked.
+    std::unique_ptr<TakeLock> m_lock;
     AudioThread m_thread;
     QStringList m_sources;
     ItemResult m_current;

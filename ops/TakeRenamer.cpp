@@ -89,10 +89,17 @@ QString TakeRenamer::newFileName(const AudioFile& file, const QString& oldPath,
 
 bool TakeRenamer::startItem(ItemResult& r)
 {
+    m_partial.clear();
     const QString refusal = takeRefusal(currentIndex());
     if (!refusal.isEmpty()) {
         r.outcome = Outcome::Refused;
         r.reason = refusal;
+        return false;
+    }
+    QString locked;
+    if (!lockTake(r.source, &locked)) {
+        r.outcome = Outcome::Refused;
+        r.reason = locked;
         return false;
     }
     m_file = std::make_unique<AudioFile>();
@@ -142,6 +149,9 @@ bool TakeRenamer::startItem(ItemResult& r)
         m_file.reset();
         return false;
     }
+    // A full rewrite writes the new file under a partial name (target).
+    if (target != r.target)
+        m_partial = target;
     return true;
 }
 
@@ -221,8 +231,23 @@ QString TakeRenamer::takeRefusal(int index)
 void TakeRenamer::itemSucceeded(ItemResult& r)
 {
     m_file.reset();
-    // A full rewrite wrote the take anew under its new name (synced before
-    // the worker reported it done); the old file is then still there.
+    // A full rewrite wrote the take anew under a partial name, synced before
+    // the worker reported it done; it gets the new name only now, so that a
+    // run cut short never leaves a half-written take under a take name.
+    if (!m_partial.isEmpty()) {
+        QString why;
+        const bool named = SafeFileOps::renameNoReplace(m_partial, r.target, &why);
+        if (!named)
+            QFile::remove(m_partial);
+        m_partial.clear();
+        if (!named) {
+            r.outcome = Outcome::Failed;
+            r.reason = QStringLiteral("%1 cannot be renamed: %2").arg(r.source, why);
+            return;
+        }
+        SafeFileOps::syncFolderOf(r.target);
+    }
+    // The old file is still there after a full rewrite.
     if (QFileInfo::exists(r.source) && QFileInfo::exists(r.target) &&
         !SafeFileOps::samePath(r.source, r.target) && !QFile::remove(r.source)) {
         qCWarning(lcOps) << "renamed, but the old file cannot be removed" << r.source;

@@ -18,8 +18,9 @@ class AudioFile;
 // and other control characters, and dots at the start, become "_"; the name
 // can therefore never leave the take's folder nor hide the file. A file whose name would be empty,
 // "." or ".." is refused (Outcome::Refused, the reason names the take). A file whose new name
-// equals its old one, or names a file that exists already, is skipped. After a full rewrite the old
-// file is deleted once the new one is on the disk.
+// equals its old one, or names a file that exists already, is skipped. A full rewrite writes the
+// new file under "<new name>.velmora-partial", gives it the new name once it is on the disk and
+// then deletes the old file. Each take is locked (TakeLock) while it is renamed.
 //
 // A mono take is renamed whole or not at all: the files of one take come
 // together in the list (one-channel files of one folder whose names share
@@ -73,6 +74,7 @@ private:
     QString takeRefusal(int index);
 
     std::unique_ptr<AudioFile> m_file; // the take being renamed
+    QString m_partial;                 // a full rewrite's new file, until it has the new name
     int m_takeFirst = -1;              // run positions of the take last checked
     int m_takeEnd = -1;                // (one past its last file)
     QString m_takeRefusal;

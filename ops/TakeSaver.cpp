@@ -1,6 +1,7 @@
 #include "TakeSaver.h"
 
 #include "OpsLog.h"
+#include "SafeFileOps.h"
 
 #include <QEventLoop>
 #include <QFile>
@@ -17,11 +18,7 @@ TakeSaver::~TakeSaver() = default;
 
 QString TakeSaver::backupPathFor(const QString& path)
 {
-    const int dot = path.lastIndexOf(QLatin1Char('.'));
-    const int slash = path.lastIndexOf(QLatin1Char('/'));
-    if (dot <= slash)
-        return path + QStringLiteral("_updatebackup");
-    return path.left(dot) + QStringLiteral("_updatebackup") + path.mid(dot);
+    return SafeFileOps::backupPathFor(path);
 }
 
 bool TakeSaver::start(const QStringList& paths, const TakeEdits& edits, bool multi,
@@ -76,8 +73,15 @@ void TakeSaver::startNext()
         complete();
         return;
     }
-    const QString path = m_jobs.at(m_index).path;
-    emit fileStarted(m_index, path);
+    emit fileStarted(m_index, m_jobs.at(m_index).path);
+    // Locked before it is read: what is read is what gets replaced.
+    const QString path = SafeFileOps::resolvedPath(m_jobs.at(m_index).path);
+    QString why;
+    m_lock = std::make_unique<TakeLock>();
+    if (!m_lock->acquire(path, &why)) {
+        finishFile(Outcome::Failed, why);
+        return;
+    }
     m_file = std::make_unique<AudioFile>();
     if (!m_file->Open(path)) {
         finishFile(Outcome::Failed, m_file->errorText());
@@ -136,6 +140,7 @@ void TakeSaver::finishFile(Outcome outcome, QString error)
         !QFile::remove(m_backup))
         qCWarning(lcOps) << "cannot remove the backup" << m_backup;
     m_file.reset();
+    m_lock.reset();
     FileResult r;
     r.path = path;
     r.outcome = outcome;
@@ -154,6 +159,7 @@ void TakeSaver::complete()
 {
     m_running = false;
     m_file.reset();
+    m_lock.reset();
     emit finished(m_ok);
 }
 

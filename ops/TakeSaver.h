@@ -2,6 +2,7 @@
 
 #include "AudioThread.h"
 #include "TakeEdits.h"
+#include "TakeLock.h"
 
 #include <QObject>
 #include <QStringList>
@@ -15,7 +16,12 @@
 // "_updatebackup" backup path, waits for the final state, and deletes the
 // backup only when this run made it and the file was completed. Backups that
 // were already on the disk (an earlier failed save may have left the only
-// intact copy of a take) are never touched.
+// intact copy of a take) are never touched: such a take is refused.
+//
+// Each take is locked (TakeLock) before it is read and until its backup is
+// gone, so that no other saver (another window, another process) edits it
+// meanwhile; a take that is locked is refused at once with a message naming
+// it. A symbolic link is followed: the file it leads to is edited.
 //
 // Threading: a QObject of the owner's thread (the GUI thread, or a tool's
 // main thread); start() returns at once and the run advances on that thread's
@@ -88,6 +94,9 @@ private:
     void finishFile(Outcome outcome, QString error); // by value: may come from m_file
     void complete();
 
+    // Declared before m_thread: a rewrite stopped by m_thread's destructor
+    // puts its take back before the take is unlocked.
+    std::unique_ptr<TakeLock> m_lock; // the take of the file in progress
     AudioThread m_thread;
     QVector<Job> m_jobs;
     bool m_multi = false;

@@ -22,6 +22,8 @@ QByteArray write(const QString& path, const OpsTake& t)
     if (!t.metadata) {
         WavBuilder b;
         b.chunk("fmt ", WavBuilder::fmtBody(t.channels, 48000, t.bits, t.formatTag));
+        if (!t.ixml.isEmpty())
+            b.chunk("iXML", t.ixml);
         b.chunk("data", audio);
         return b.writeTo(path) ? audio : QByteArray();
     }

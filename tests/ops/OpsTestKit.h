@@ -16,7 +16,8 @@ struct OpsTake {
     int bits = 24;
     int frames = 1000;
     int formatTag = 1;    // 3: IEEE float (32 bits)
-    bool metadata = true; // bext and iXML; false: only fmt and data
+    bool metadata = true; // bext and iXML; false: only fmt and data (and ixml below)
+    QByteArray ixml;      // metadata false: an iXML chunk of exactly this body
     int firstChannel = 1; // channel index of the first track
     QString family;       // FAMILY_UID; generated when empty
     quint64 timeReference = 48000ull * 3600;

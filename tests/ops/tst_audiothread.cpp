@@ -1,11 +1,16 @@
 #include "AudioThread.h"
 #include "OpsTestKit.h"
+#include "SafeFileOps.h"
 #include "TestUtil.h"
 
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
 
 // The update (in place and full rewrite) and copy operations of AudioThread,
 // with the failures a take must survive: unwritable takes, stale backups,
@@ -80,18 +85,35 @@ private slots:
         QCOMPARE(scene, QStringLiteral("12A"));
     }
 
-    void staleBackupIsNeverTouched()
+    // A backup beside the take is either a save in progress or the only
+    // intact copy left by one that was cut short: no edit of the take, in
+    // place, rewritten or renamed, goes ahead, and the backup stays as it is.
+    void aBackupBesideTheTakeStopsEveryEdit_data()
     {
+        QTest::addColumn<int>("noteLength");
+        QTest::addColumn<QString>("renameTo");
+        QTest::newRow("save in place") << 10 << QString();
+        QTest::newRow("save by rewrite") << 10000 << QString();
+        QTest::newRow("rename in place") << 10 << "12AT3.WAV";
+        QTest::newRow("rename by rewrite") << 10000 << "12AT3.WAV";
+    }
+
+    void aBackupBesideTheTakeStopsEveryEdit()
+    {
+        QFETCH(int, noteLength);
+        QFETCH(QString, renameTo);
         const QString stale = path("T001_updatebackup.WAV");
         QVERIFY(TestUtil::writeFile(stale, "the only intact copy"));
+        const QByteArray before = TestUtil::readFile(m_take);
         AudioThread t;
-        QSignalSpy spy(&t, &AudioThread::progressUpdate);
-        QString backup = stale;
-        QVERIFY(update(t, backup, 10000));
-        QCOMPARE(OpsTestKit::finalState(spy), int(AudioThread::STATE_DONE));
-        QCOMPARE(backup, path("T001_updatebackup2.WAV"));
+        QString backup = renameTo.isEmpty() ? stale : m_take;
+        QVERIFY(!update(t, backup, noteLength, renameTo.isEmpty() ? QString() : path(renameTo)));
+        QCOMPARE(t.m_errorMsg, QStringLiteral("T001_updatebackup.WAV exists: an earlier save did "
+                                              "not finish; check it and remove or restore it"));
         QCOMPARE(TestUtil::readFile(stale), QByteArray("the only intact copy"));
-        QCOMPARE(OpsTestKit::audioOf(m_take), m_audio);
+        QCOMPARE(TestUtil::readFile(m_take), before);
+        QCOMPARE(QDir(m_tmp.path()).entryList(QDir::Files),
+                 (QStringList{"T001.WAV", "T001_updatebackup.WAV"}));
     }
 
     void renameMovesTheTake_data()
@@ -106,12 +128,18 @@ private slots:
         QFETCH(int, noteLength);
         AudioThread t;
         QSignalSpy spy(&t, &AudioThread::progressUpdate);
-        QString old = m_take;
-        QVERIFY(update(t, old, noteLength, path("12AT3.WAV")));
+        AudioFile f;
+        QVERIFY(f.Open(m_take));
+        f.SetNotes(QString(noteLength, QLatin1Char('n')));
+        QString old = m_take, target = path("12AT3.WAV");
+        QVERIFY(t.Update(target, old, &f));
         QCOMPARE(OpsTestKit::finalState(spy), int(AudioThread::STATE_DONE));
-        QCOMPARE(OpsTestKit::audioOf(path("12AT3.WAV")), m_audio);
-        // The full rewrite leaves the old file for the caller to delete.
-        QCOMPARE(QFile::exists(m_take), noteLength > 8192);
+        // A full rewrite writes under a partial name, named so in target, and
+        // leaves the take at its old name: the caller renames and deletes.
+        const bool rewritten = noteLength > 8192;
+        QCOMPARE(target, rewritten ? path("12AT3.WAV.velmora-partial") : path("12AT3.WAV"));
+        QCOMPARE(OpsTestKit::audioOf(target), m_audio);
+        QCOMPARE(QFile::exists(m_take), rewritten);
     }
 
     void renameNeverReplacesAFile()
@@ -225,19 +253,154 @@ private slots:
         }
     }
 
-    void sourceTruncatedInItsDataEndsAtTheRealEnd()
+    // A take whose write would lose audio is refused before anything is
+    // written; an iXML the caller agreed to rebuild is written.
+    void takesThatMustNotBeWrittenAreRefused_data()
     {
-        QByteArray bytes = TestUtil::readFile(m_take);
-        bytes.chop(1000); // the data chunk still claims the full size
-        QVERIFY(TestUtil::writeFile(m_take, bytes));
-        const QByteArray available = OpsTestKit::audioOf(m_take);
-        QCOMPARE(available, m_audio.left(m_audio.size() - 1000));
+        QTest::addColumn<QByteArray>("ixml");
+        QTest::addColumn<int>("chop");
+        QTest::addColumn<bool>("rebuild");
+        QTest::addColumn<QString>("reason");
+        const QByteArray good("<BWFXML><SCENE>5</SCENE></BWFXML>");
+        const QByteArray bad("<BWFXML><NOTE>fish & chips</NOTE><SCENE>5</SCENE></BWFXML>");
+        QTest::newRow("data runs past the end")
+            << good << 1000 << false << "/T001.WAV is damaged: ";
+        QTest::newRow("iXML rebuild accepted") << bad << 0 << true << QString();
+    }
+
+    void takesThatMustNotBeWrittenAreRefused()
+    {
+        QFETCH(QByteArray, ixml);
+        QFETCH(int, chop);
+        QFETCH(bool, rebuild);
+        QFETCH(QString, reason);
+        OpsTake shape;
+        shape.metadata = false;
+        shape.ixml = ixml;
+        m_audio = OpsTestKit::write(m_take, shape);
+        QByteArray before = TestUtil::readFile(m_take);
+        before.chop(chop); // the data chunk still claims the full size
+        QVERIFY(TestUtil::writeFile(m_take, before));
+        AudioFile f;
+        QVERIFY(f.Open(m_take));
+        f.SetNotes(QString(10000, QLatin1Char('n')));
+        f.m_rebuildIxml = rebuild;
+        AudioThread t;
+        QSignalSpy spy(&t, &AudioThread::progressUpdate);
+        QString take = m_take, backup = path("T001_updatebackup.WAV");
+        if (!reason.isEmpty()) {
+            QVERIFY(!t.Update(take, backup, &f));
+            QVERIFY2(t.m_errorMsg.startsWith(m_tmp.path() + reason), qPrintable(t.m_errorMsg));
+            QCOMPARE(TestUtil::readFile(m_take), before);
+            QCOMPARE(QDir(m_tmp.path()).entryList(QDir::Files), QStringList{"T001.WAV"});
+        } else {
+            QVERIFY(t.Update(take, backup, &f));
+            QCOMPARE(OpsTestKit::finalState(spy), int(AudioThread::STATE_DONE));
+            QCOMPARE(OpsTestKit::audioOf(m_take), m_audio);
+        }
+    }
+
+    // A full rewrite makes a new file; it keeps what the file was: who owns
+    // it, who may read it, what other programs noted on it.
+    void rewriteKeepsTheFilesIdentity_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("private mode") << "mode";
+        QTest::newRow("another owner") << "owner";
+        QTest::newRow("user attribute") << "xattr";
+    }
+
+    void rewriteKeepsTheFilesIdentity()
+    {
+        QFETCH(QString, kind);
+        const QByteArray native = QFile::encodeName(m_take);
+        if (kind == "mode")
+            QCOMPARE(::chmod(native.constData(), 0600), 0);
+        if (kind == "owner") {
+            if (::geteuid() != 0)
+                QSKIP("giving a file to another user needs root");
+            QCOMPARE(::chown(native.constData(), 65534, 65534), 0);
+        }
+        if (kind == "xattr" &&
+            ::setxattr(native.constData(), "user.velmora.test", "kept", 4, 0) != 0)
+            QSKIP("this file system has no user attributes");
+        struct stat before;
+        QCOMPARE(::stat(native.constData(), &before), 0);
         AudioThread t;
         QSignalSpy spy(&t, &AudioThread::progressUpdate);
         QString backup = path("T001_updatebackup.WAV");
         QVERIFY(update(t, backup, 10000));
         QCOMPARE(OpsTestKit::finalState(spy), int(AudioThread::STATE_DONE));
-        QCOMPARE(OpsTestKit::audioOf(m_take), available);
+        QCOMPARE(OpsTestKit::audioOf(m_take), m_audio);
+        struct stat after;
+        QCOMPARE(::stat(native.constData(), &after), 0);
+        QVERIFY(after.st_ino != before.st_ino); // rewritten indeed
+        QCOMPARE(after.st_mode, before.st_mode);
+        QCOMPARE(after.st_uid, before.st_uid);
+        QCOMPARE(after.st_gid, before.st_gid);
+        char value[16] = {};
+        const ssize_t n = ::getxattr(native.constData(), "user.velmora.test", value, sizeof value);
+        QCOMPARE(n > 0 ? QByteArray(value, int(n)) : QByteArray(),
+                 kind == "xattr" ? QByteArray("kept") : QByteArray());
+    }
+
+    // A save through a symbolic link edits the file it leads to; the link
+    // stays a link to it.
+    void aLinkedTakeIsEditedAtItsTarget()
+    {
+        const QString link = path("L.WAV");
+        QVERIFY(QFile::link(m_take, link));
+        AudioFile f;
+        QVERIFY(f.Open(link));
+        f.SetNotes(QString(10000, QLatin1Char('n')));
+        AudioThread t;
+        QSignalSpy spy(&t, &AudioThread::progressUpdate);
+        QString take = link, backup = path("L_updatebackup.WAV");
+        QVERIFY(t.Update(take, backup, &f));
+        QCOMPARE(OpsTestKit::finalState(spy), int(AudioThread::STATE_DONE));
+        QCOMPARE(take, m_take);
+        QCOMPARE(backup, path("T001_updatebackup.WAV"));
+        QCOMPARE(QFileInfo(link).symLinkTarget(), m_take);
+        QCOMPARE(OpsTestKit::audioOf(m_take), m_audio);
+        AudioFile back;
+        QVERIFY(back.Open(m_take));
+        QCOMPARE(back.GetNotes().size(), 10000);
+    }
+
+    // A take with two names stays one file: in place it is edited under
+    // both; a full rewrite, which would split them, is refused.
+    void aHardLinkedTakeStaysOneFile_data()
+    {
+        QTest::addColumn<int>("noteLength");
+        QTest::newRow("fits") << 10;
+        QTest::newRow("needs a rewrite") << 10000;
+    }
+
+    void aHardLinkedTakeStaysOneFile()
+    {
+        QFETCH(int, noteLength);
+        const QString other = path("H.WAV");
+        QCOMPARE(
+            ::link(QFile::encodeName(m_take).constData(), QFile::encodeName(other).constData()), 0);
+        const QByteArray before = TestUtil::readFile(m_take);
+        AudioThread t;
+        QString backup = path("T001_updatebackup.WAV");
+        const bool started = update(t, backup, noteLength);
+        QVERIFY(SafeFileOps::samePath(m_take, other));
+        if (noteLength < 8192) {
+            QVERIFY(started);
+            AudioFile back;
+            QVERIFY(back.Open(other));
+            QCOMPARE(back.GetNotes().size(), noteLength);
+        } else {
+            QVERIFY(!started);
+            QCOMPARE(t.m_errorMsg,
+                     QStringLiteral("T001.WAV has 2 names (hard links); a full rewrite would "
+                                    "split them. Shorten the new metadata so that it fits in "
+                                    "place, or make the take a single file first."));
+            QCOMPARE(TestUtil::readFile(other), before);
+        }
+        QCOMPARE(OpsTestKit::audioOf(other), m_audio);
     }
 
     void copyKeepsTheAudio_data()

@@ -8,6 +8,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -380,27 +381,101 @@ private slots:
         QVERIFY(QDir(out).entryList(QDir::Files | QDir::Hidden).isEmpty());
     }
 
-    // Killed at random points of a full rewrite: afterwards the take's audio
-    // is complete, byte for byte, under its own name or its backup name.
+    // Two saves of one big take from two processes: the second comes while
+    // the first is rewriting (held still once an eighth of its new file is
+    // written, as a second save 0.4 s later finds it). The second is refused,
+    // naming the take; the first completes; nothing is left over.
+    void concurrentSavesNeverOverlap()
+    {
+        const QString dir = m_tmp.filePath("big");
+        QCOMPARE(cli({"demo", dir, "--takes", "1", "--seconds", "90", "--channels", "8", "--layout",
+                      "poly"}),
+                 0);
+        const QString take = dir + "/T0001.WAV";
+        const QByteArray audio = OpsTestKit::audioOf(take);
+        QVERIFY(audio.size() > 100000000);
+        QProcess first;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_LOGGING_RULES", "velmora.ops.debug=true");
+        first.setProcessEnvironment(env);
+        first.start(VELMORA_CLI, {"set", "--note", QString(10000, 'a'), take});
+        QVERIFY(first.waitForStarted());
+        first.setReadChannel(QProcess::StandardError);
+        QByteArray seen;
+        while (!seen.contains("Init - ok") && first.waitForReadyRead(20000))
+            seen += first.readAllStandardError();
+        QVERIFY(seen.contains("Init - ok"));
+        // Part of the new file written: what a second save reads then is cut.
+        for (int i = 0; i < 20000 && QFileInfo(take).size() < audio.size() / 8; ++i)
+            QThread::usleep(100);
+        ::kill(pid_t(first.processId()), SIGSTOP);
+        const bool midway = QFileInfo::exists(dir + "/T0001_updatebackup.WAV");
+        QByteArray out, err;
+        const int second = cli({"set", "--note", QString(10000, 'b'), take}, &out, &err);
+        ::kill(pid_t(first.processId()), SIGCONT);
+        QVERIFY(first.waitForFinished(120000));
+        QCOMPARE(first.exitCode(), 0);
+        QVERIFY(first.readAllStandardOutput().endsWith(": rewritten\n"));
+        if (midway) {
+            QCOMPARE(second, 1);
+            QVERIFY2(err.contains("T0001.WAV is being saved by another process"), err.constData());
+        } else {
+            qInfo("the first save was done before it could be stopped");
+            QCOMPARE(second, 0);
+        }
+        QCOMPARE(OpsTestKit::audioOf(take), audio);
+        QCOMPARE(column(take, "Notes"), QString(10000, midway ? 'a' : 'b'));
+        QCOMPARE(QDir(dir).entryList(QDir::Files | QDir::Hidden), QStringList{"T0001.WAV"});
+    }
+
+    // Killed at random points of a full rewrite (a save, or a rename whose
+    // new metadata does not fit): afterwards the take's audio is complete,
+    // byte for byte, under one of its names, no take name holds a cut file,
+    // and a second run reports what was left instead of working on it.
+    void killedDuringRewriteLosesNothing_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("set") << "set";
+        QTest::newRow("rename") << "rename";
+    }
+
     void killedDuringRewriteLosesNothing()
     {
-        QCOMPARE(cli({"demo", m_tmp.filePath("big"), "--takes", "1", "--seconds", "8", "--channels",
-                      "4", "--layout", "poly"}),
-                 0);
-        const QString take = m_tmp.filePath("big/T0001.WAV");
+        QFETCH(QString, command);
+        const QString dir = m_tmp.filePath("big");
+        QDir(dir).removeRecursively();
+        QDir().mkpath(dir);
+        const QString take = dir + "/T0001.WAV";
+        QString renamed; // the rename's new name
+        if (command == "set") {
+            QCOMPARE(cli({"demo", dir, "--takes", "1", "--seconds", "8", "--channels", "4",
+                          "--layout", "poly"}),
+                     0);
+        } else {
+            // An iXML chunk with no room: the rename's metadata needs a rewrite.
+            OpsTake shape;
+            shape.channels = 4;
+            shape.frames = 400000;
+            shape.metadata = false;
+            shape.ixml = "<BWFXML><SCENE>5</SCENE><TAKE>1</TAKE></BWFXML>";
+            QVERIFY(!OpsTestKit::write(take, shape).isEmpty());
+        }
         const QByteArray original = TestUtil::readFile(take);
         const QByteArray audio = OpsTestKit::audioOf(take);
         QRandomGenerator rng(20240606);
-        int midway = 0; // rounds that left a backup: killed inside the rewrite
-        for (int round = 0; round < 16; ++round) {
+        int midway = 0; // rounds that left a backup or partial: killed inside the rewrite
+        for (int round = 0; round < 12; ++round) {
+            const QStringList args =
+                command == "set" ? QStringList{"set", "--note", QString(10000 + round, 'n'), take}
+                                 : QStringList{"rename", take};
             // The child's diagnostics mark the start of the update ("source
-            // name") and the moment the take has moved to its backup and the
-            // new file exists ("Init - ok"); the kill comes 0 to 25 ms later.
+            // name") and the moment the new file exists ("Init - ok"); the
+            // kill comes 0 to 25 ms later.
             QProcess p;
             QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
             env.insert("QT_LOGGING_RULES", "velmora.ops.debug=true");
             p.setProcessEnvironment(env);
-            p.start(VELMORA_CLI, {"set", "--note", QString(10000 + round, 'n'), take});
+            p.start(VELMORA_CLI, args);
             QVERIFY(p.waitForStarted());
             p.setReadChannel(QProcess::StandardError);
             const QByteArray mark = round % 2 ? "Init - ok" : "source name";
@@ -408,23 +483,48 @@ private slots:
             while (!seen.contains(mark) && p.state() == QProcess::Running &&
                    p.waitForReadyRead(10000))
                 seen += p.readAllStandardError();
+            const QRegularExpression dest("dest name \"([^\"]+)\"");
+            if (renamed.isEmpty() && command == "rename")
+                renamed = dest.match(QString::fromUtf8(seen)).captured(1);
             QThread::usleep(rng.bounded(0u, 25000u));
             ::kill(pid_t(p.processId()), SIGKILL);
             p.waitForFinished();
-            QStringList candidates{take};
-            for (const QString& n : OpsTestKit::filesContaining(m_tmp.filePath("big"), "backup"))
-                candidates << m_tmp.filePath("big/" + n);
+            const QString at = QStringLiteral("round %1").arg(round);
+
+            const QStringList names = QDir(dir).entryList(QDir::Files | QDir::Hidden);
+            QList<QByteArray> bytes;
             bool whole = false;
-            for (const QString& c : candidates)
-                whole = whole || OpsTestKit::audioOf(c) == audio;
-            QVERIFY2(whole, qPrintable(QStringLiteral("round %1").arg(round)));
-            midway += candidates.size() > 1;
+            for (const QString& n : names) {
+                bytes << TestUtil::readFile(dir + "/" + n);
+                whole = whole || OpsTestKit::audioOf(dir + "/" + n) == audio;
+            }
+            QVERIFY2(whole, qPrintable(at));
+            const bool leftover = !OpsTestKit::filesContaining(dir, "_updatebackup").isEmpty() ||
+                                  !OpsTestKit::filesContaining(dir, ".velmora-partial").isEmpty();
+            midway += leftover;
+            for (const QString& n : names) {
+                if (!leftover && n.endsWith(".WAV"))
+                    QVERIFY2(OpsTestKit::audioOf(dir + "/" + n) == audio, qPrintable(at + n));
+            }
+            QByteArray err;
+            const int again = cli(args, nullptr, &err);
+            if (leftover) {
+                QVERIFY2(again == 1, qPrintable(at));
+                QVERIFY2(err.contains(command == "set" ? "an earlier save did not finish"
+                                                       : "an earlier rename did not finish"),
+                         err.constData());
+                QCOMPARE(QDir(dir).entryList(QDir::Files | QDir::Hidden), names);
+                for (int i = 0; i < names.size(); ++i)
+                    QVERIFY2(TestUtil::readFile(dir + "/" + names.at(i)) == bytes.at(i),
+                             qPrintable(at));
+            }
             // Start the next round from the original take.
-            for (const QString& c : candidates)
-                QFile::remove(c);
+            QDir(dir).removeRecursively();
+            QDir().mkpath(dir);
             QVERIFY(TestUtil::writeFile(take, original));
         }
-        qInfo("%d of 16 kills hit the rewrite", midway);
+        qInfo("%d of 12 kills hit the rewrite", midway);
+        QVERIFY(command == "set" || renamed.endsWith("/5T01.WAV"));
     }
 };
 

@@ -1,6 +1,7 @@
 #include "AudioFile.h"
 #include "OpsTestKit.h"
 #include "TakeCopier.h"
+#include "TakeLock.h"
 #include "TakeRenamer.h"
 #include "TakeSaver.h"
 #include "TestUtil.h"
@@ -220,6 +221,63 @@ private slots:
                  QStringList{"___.._xT01.WAV"});
         QCOMPARE(QDir(m_tmp.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
         QCOMPARE(OpsTestKit::audioOf(r.at(0).target), audio);
+    }
+
+    // A rename whose metadata does not fit is a full rewrite: the new file is
+    // written under a partial name and gets the new name once complete. A
+    // partial left by a cut run, a take another saver holds, and a symbolic
+    // link (which the rewrite would turn into a file) stop it.
+    void renameByRewrite_data()
+    {
+        QTest::addColumn<QString>("situation");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("clean") << "clean" << QString();
+        QTest::newRow("partial of a cut run")
+            << "partial"
+            << "5T01.WAV.velmora-partial exists: an earlier rename did not finish";
+        QTest::newRow("another saver has it") << "locked"
+                                              << "T1.WAV is being saved by another process";
+        QTest::newRow("symbolic link") << "link"
+                                       << "T1.WAV is a symbolic link; renaming it needs a full "
+                                          "rewrite";
+    }
+
+    void renameByRewrite()
+    {
+        QFETCH(QString, situation);
+        QFETCH(QString, reason);
+        OpsTake shape;
+        shape.metadata = false;
+        shape.ixml = "<BWFXML><SCENE>5</SCENE><TAKE>1</TAKE></BWFXML>"; // no room to grow
+        const QString take = path("T1.WAV");
+        QDir().mkpath(path("store"));
+        const QString file = situation == "link" ? path("store/T1.WAV") : take;
+        const QByteArray audio = OpsTestKit::write(file, shape);
+        QVERIFY(!audio.isEmpty());
+        if (situation == "link")
+            QVERIFY(QFile::link(file, take));
+        if (situation == "partial")
+            QVERIFY(TestUtil::writeFile(path("5T01.WAV.velmora-partial"), "cut"));
+        TakeLock other;
+        if (situation == "locked")
+            QVERIFY(other.acquire(take));
+        const QStringList before = filesHere();
+        const QByteArray bytes = TestUtil::readFile(file);
+        const auto r = TakeRenamer().run({take});
+        QCOMPARE(r.size(), 1);
+        if (reason.isEmpty()) {
+            QCOMPARE(r.at(0).outcome, TakeBatch::Outcome::Done);
+            QCOMPARE(filesHere(), QStringList{"5T01.WAV"});
+            QCOMPARE(OpsTestKit::audioOf(path("5T01.WAV")), audio);
+            AudioFile f;
+            QVERIFY(f.Open(path("5T01.WAV")));
+            QCOMPARE(f.GetFileName(), QStringLiteral("5T01.WAV"));
+        } else {
+            QVERIFY(r.at(0).outcome != TakeBatch::Outcome::Done);
+            QVERIFY2(r.at(0).reason.startsWith(reason), qPrintable(r.at(0).reason));
+            QCOMPARE(filesHere(), before);
+            QCOMPARE(TestUtil::readFile(file), bytes);
+        }
     }
 
     void existingAndSameNamesAreSkipped()

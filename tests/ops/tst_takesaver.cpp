@@ -1,4 +1,6 @@
 #include "OpsTestKit.h"
+#include "SafeFileOps.h"
+#include "TakeLock.h"
 #include "TakeSaver.h"
 #include "TestUtil.h"
 
@@ -6,6 +8,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 using namespace SoundDefs;
 
@@ -133,7 +137,7 @@ private slots:
     }
 
     // One take rewritten (its note outgrows the iXML chunk), one bare take
-    // updated in place (chunks appended). Stale backups on the disk stay;
+    // updated in place (chunks appended). Another take's stale backup stays;
     // the backup of the rewritten take goes.
     void onlyItsOwnBackupsAreRemoved()
     {
@@ -142,7 +146,6 @@ private slots:
         OpsTake b;
         b.metadata = false;
         const QByteArray bareAudio = OpsTestKit::write(bare, b);
-        QVERIFY(TestUtil::writeFile(path("T1_updatebackup.WAV"), "stale of T1"));
         QVERIFY(TestUtil::writeFile(path("T9_updatebackup.WAV"), "stale of T9"));
         TakeEdits e;
         e.notes = QString(10000, QLatin1Char('x'));
@@ -159,8 +162,8 @@ private slots:
         QCOMPARE(OpsTestKit::audioOf(rich), richAudio);
         QCOMPARE(OpsTestKit::audioOf(bare), bareAudio);
         QCOMPARE(OpsTestKit::filesContaining(m_tmp.path(), "_updatebackup"),
-                 (QStringList{"T1_updatebackup.WAV", "T9_updatebackup.WAV"}));
-        QCOMPARE(TestUtil::readFile(path("T1_updatebackup.WAV")), QByteArray("stale of T1"));
+                 QStringList{"T9_updatebackup.WAV"});
+        QCOMPARE(TestUtil::readFile(path("T9_updatebackup.WAV")), QByteArray("stale of T9"));
     }
 
     void aFailureEndsTheRunWhenAsked_data()
@@ -189,6 +192,80 @@ private slots:
         AudioFile f;
         QVERIFY(f.Open(take));
         QCOMPARE(f.GetSceneName(), stopOnError ? QStringLiteral("12A") : QStringLiteral("9"));
+    }
+
+    // A take is locked before it is read; one that another saver has, or
+    // whose last save did not finish, or that is no file to write, is
+    // refused at once with the reason and left as it is.
+    void aTakeThatCannotBeLockedIsRefused_data()
+    {
+        QTest::addColumn<QString>("situation");
+        QTest::addColumn<QString>("error");
+        const QString busy = QStringLiteral("T1.WAV is being saved by another process");
+        QTest::newRow("another saver has it") << "locked" << busy;
+        QTest::newRow("another saver moved it to its backup name") << "backup locked" << busy;
+        QTest::newRow("an earlier save did not finish")
+            << "backup"
+            << "T1_updatebackup.WAV exists: an earlier save did not finish; check it "
+               "and remove or restore it";
+        QTest::newRow("a FIFO") << "fifo"
+                                << "not a regular file";
+    }
+
+    void aTakeThatCannotBeLockedIsRefused()
+    {
+        QFETCH(QString, situation);
+        QFETCH(QString, error);
+        const QString take = path("T1.WAV"), backup = path("T1_updatebackup.WAV");
+        TakeLock other;
+        if (situation == "fifo") {
+            QCOMPARE(::mkfifo(QFile::encodeName(take).constData(), 0644), 0);
+        } else {
+            QVERIFY(!OpsTestKit::write(take, OpsTake()).isEmpty());
+            if (situation.startsWith("backup"))
+                QVERIFY(TestUtil::writeFile(backup, "the take, moved by a saver"));
+            if (situation == "locked")
+                QVERIFY(other.acquire(take));
+            if (situation == "backup locked")
+                QVERIFY(other.acquire(backup));
+        }
+        const QByteArray before = situation == "fifo" ? QByteArray() : TestUtil::readFile(take);
+        TakeEdits e;
+        e.scene = "9";
+        e.notes = QString(10000, QLatin1Char('x'));
+        TakeSaver saver;
+        const auto results = saver.run({take}, e);
+        QCOMPARE(results.size(), 1);
+        QCOMPARE(results.at(0).outcome, TakeSaver::Outcome::Failed);
+        QCOMPARE(results.at(0).error, error);
+        if (situation != "fifo")
+            QCOMPARE(TestUtil::readFile(take), before);
+        if (situation.startsWith("backup"))
+            QCOMPARE(TestUtil::readFile(backup), QByteArray("the take, moved by a saver"));
+    }
+
+    // The write check of takes handed to the worker without a lock.
+    void writeChecksKnowFilesThatAreNoTakes_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("problem");
+        QTest::newRow("regular file") << "file" << QString();
+        QTest::newRow("FIFO") << "fifo"
+                              << "not a regular file";
+        QTest::newRow("device") << "/dev/null"
+                                << "not a regular file";
+    }
+
+    void writeChecksKnowFilesThatAreNoTakes()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, problem);
+        const QString p = kind.startsWith('/') ? kind : path("T.WAV");
+        if (kind == "file")
+            QVERIFY(TestUtil::writeFile(p, "x"));
+        if (kind == "fifo")
+            QCOMPARE(::mkfifo(QFile::encodeName(p).constData(), 0666), 0);
+        QCOMPARE(SafeFileOps::fileWriteProblem(p), problem);
     }
 
     // Aborted while rewriting: the take is whole, new or as it was, and no
