@@ -24,6 +24,9 @@ int runDemoCommand(CliContext& ctx);
 #ifdef VELMORA_HAVE_TAKES
 int runTakesCommand(CliContext& ctx);
 #endif
+#ifdef VELMORA_HAVE_REPORTS
+int runReportCommand(CliContext& ctx);
+#endif
 #ifdef VELMORA_HAVE_ENGINE
 int runRecorderCommand(CliContext& ctx);
 int runSetCommand(CliContext& ctx);
