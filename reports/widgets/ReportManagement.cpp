@@ -5,10 +5,13 @@
 #include "PdfReport.h"
 #include "ReportTakes.h"
 
+#include <QAbstractItemView>
+#include <QAbstractProxyModel>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QDockWidget>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -17,8 +20,11 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
+#include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSettings>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -61,8 +67,15 @@ ReportManagement::ReportManagement(QWidget* parent, AudioFileModel* model, RowOr
 
     auto* tabs = new QTabWidget(this);
     tabs->setObjectName("tabWidget");
-    tabs->addTab(buildHeaderTab(), tr("Header Info"));
-    tabs->addTab(buildReportTab(), tr("Report Info"));
+    // Each page scrolls, so that the window keeps its size on small screens.
+    for (QWidget* page : {buildHeaderTab(), buildReportTab()}) {
+        auto* scroll = new QScrollArea(tabs);
+        scroll->setWidget(page);
+        scroll->setWidgetResizable(true);
+        scroll->setFrameShape(QFrame::NoFrame);
+        tabs->addTab(scroll, page->objectName() == QLatin1String("tab_Header") ? tr("Header Info")
+                                                                               : tr("Report Info"));
+    }
     tabs->setCurrentIndex(1);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
@@ -70,9 +83,41 @@ ReportManagement::ReportManagement(QWidget* parent, AudioFileModel* model, RowOr
     syncFromSettings();
 }
 
+QDockWidget* ReportManagement::createDock(QMainWindow* main, AudioFileModel* model,
+                                          RowOrder rowOrder)
+{
+    auto* dock = new QDockWidget(tr("Reports"), main);
+    dock->setObjectName(QStringLiteral("reportmanager"));
+    dock->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable |
+                      QDockWidget::DockWidgetFloatable);
+    dock->setAllowedAreas(Qt::NoDockWidgetArea);
+    dock->setWidget(new ReportManagement(dock, model, std::move(rowOrder)));
+    main->addDockWidget(Qt::RightDockWidgetArea, dock);
+    dock->setFloating(true);
+    dock->hide();
+    dock->resize(600, 335);
+    dock->move(main->pos() + QPoint(main->width() / 4, main->height() / 4));
+    return dock;
+}
+
+ReportManagement::RowOrder ReportManagement::viewOrder(const QAbstractItemView* view)
+{
+    return [view = QPointer<const QAbstractItemView>(view)] {
+        QList<int> rows;
+        if (!view || !view->model())
+            return rows;
+        const QAbstractItemModel* shown = view->model();
+        const auto* proxy = qobject_cast<const QAbstractProxyModel*>(shown);
+        for (int r = 0; r < shown->rowCount(); ++r)
+            rows << (proxy ? proxy->mapToSource(shown->index(r, 0)).row() : r);
+        return rows;
+    };
+}
+
 QWidget* ReportManagement::buildHeaderTab()
 {
     auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("tab_Header"));
     auto* layout = new QHBoxLayout(page);
     m_headerCombos = QList<QComboBox*>(ReportSettings::kLastRecordRow + 1, nullptr);
     m_headerEdits = QList<QLineEdit*>(ReportSettings::kLastRecordRow + 1, nullptr);
@@ -128,6 +173,10 @@ QWidget* ReportManagement::buildReportTab()
     m_format->addItem(QStringLiteral("PDF"), ReportSettings::Pdf);
     m_format->addItem(QStringLiteral("CSV"), ReportSettings::Csv);
     top->addWidget(m_format);
+    // Beside the format, so that it is in sight without scrolling.
+    auto* generate = new QPushButton(tr("Sound Report"), page);
+    generate->setObjectName("pushButton_Generate");
+    top->addWidget(generate);
 
     auto* include = new QGroupBox(tr("Include Files in Report "), page);
     auto* includeLayout = new QHBoxLayout(include);
@@ -153,7 +202,7 @@ QWidget* ReportManagement::buildReportTab()
     grid->setVerticalSpacing(0);
     for (int c = 0; c < ReportSettings::ColumnCount; ++c) {
         QCheckBox* box = addBox(columns, kColumnBoxNames[c], columnBoxText(c));
-        grid->addWidget(box, c / 8, c % 8);
+        grid->addWidget(box, c / 5, c % 5);
         m_columnBoxes << box;
         connect(box, &QCheckBox::clicked, this, [this, c](bool on) { columnClicked(c, on); });
     }
@@ -164,11 +213,9 @@ QWidget* ReportManagement::buildReportTab()
     m_preview->setHorizontalHeaderLabels(ReportSettings::reportInfoList());
     m_preview->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     m_preview->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_preview->setMinimumHeight(m_preview->horizontalHeader()->sizeHint().height() * 3);
     layout->addWidget(m_preview, 1);
 
-    auto* generate = new QPushButton(tr("Sound Report"), page);
-    generate->setObjectName("pushButton_Generate");
-    layout->addWidget(generate, 0, Qt::AlignRight);
 
     connect(generate, &QPushButton::clicked, this,
             &ReportManagement::on_pushButton_Generate_clicked);

@@ -10,7 +10,10 @@
 #include <functional>
 
 class AudioFileModel;
+class QAbstractItemView;
 class QCheckBox;
+class QDockWidget;
+class QMainWindow;
 class QComboBox;
 class QLineEdit;
 class QTableWidget;
@@ -34,6 +37,14 @@ public:
 
     // rowOrder may be empty: then the model's own order is used.
     ReportManagement(QWidget* parent, AudioFileModel* model, RowOrder rowOrder = RowOrder());
+
+    // The main window's "reportmanager" tool window: a floating dock titled
+    // "Reports" that no dock area accepts, 600 x 335, hidden, placed at the
+    // main window's position plus a quarter of its size.
+    static QDockWidget* createDock(QMainWindow* main, AudioFileModel* model, RowOrder rowOrder);
+    // The rows of view's model (a proxy over the take list model, or the
+    // model itself) in the order the view shows them.
+    static RowOrder viewOrder(const QAbstractItemView* view);
 
     const ReportSettings& settings() const { return m_settings; }
     // Replace the save dialog and the message boxes (scripted use, tests).
