@@ -1,6 +1,7 @@
 #include "ReportTestKit.h"
 
 #include "AudioFileModel.h"
+#include "ReportSettings.h"
 #include "TakeColumns.h"
 #include "TestUtil.h"
 
@@ -34,13 +35,23 @@ void addTake(AudioFileModel& model, const ReportTake& t)
 
 void addTakes(AudioFileModel& model, int count)
 {
-    for (int i = 1; i <= count; ++i) {
-        ReportTake t;
-        t.name = QStringLiteral("T%1.WAV").arg(i, 4, 10, QLatin1Char('0'));
-        t.take = QString::number(i);
-        t.tracks = QStringList{"Boom", "Lav"};
-        addTake(model, t);
-    }
+    for (int i = 1; i <= count; ++i)
+        addTake(model, {QString("T%1.WAV").arg(i, 4, 10, QLatin1Char('0')),
+                        "2(POLY)",
+                        " ",
+                        " ",
+                        "12",
+                        QString::number(i),
+                        "",
+                        "48000",
+                        "",
+                        {"Boom", "Lav"}});
+}
+
+void setColumns(ReportSettings& s, const QString& titles)
+{
+    for (int c = 0; c < ReportSettings::ColumnCount; ++c)
+        s.setColumnDirect(c, titles.split(',').contains(ReportSettings::reportInfoList().at(c)));
 }
 
 QList<QStringList> readCsv(const QByteArray& utf8)
@@ -52,38 +63,23 @@ QList<QStringList> readCsv(const QByteArray& utf8)
     bool quoted = false;
     for (int i = 0; i < text.size(); ++i) {
         const QChar c = text.at(i);
-        if (quoted) {
-            if (c == '"' && i + 1 < text.size() && text.at(i + 1) == '"') {
-                cell += '"';
-                ++i;
-            } else if (c == '"') {
-                quoted = false;
-            } else {
-                cell += c;
-            }
+        if (quoted && c == '"' && text.mid(i + 1, 1) == "\"") {
+            cell += '"';
+            ++i;
         } else if (c == '"') {
-            quoted = true;
-        } else if (c == ',') {
-            record << cell;
-            cell.clear();
-        } else if (c == '\r') {
-            record << cell;
-            records << record;
-            record.clear();
-            cell.clear();
-        } else {
+            quoted = !quoted;
+        } else if (quoted || (c != ',' && c != '\r')) {
             cell += c;
+        } else {
+            record << cell;
+            cell.clear();
+            if (c == '\r') {
+                records << record;
+                record.clear();
+            }
         }
     }
     return records;
-}
-
-QStringList lines(const QByteArray& bytes)
-{
-    QStringList l = QString::fromUtf8(bytes).split('\r');
-    if (!l.isEmpty() && l.last().isEmpty())
-        l.removeLast();
-    return l;
 }
 
 bool havePoppler()
@@ -91,12 +87,15 @@ bool havePoppler()
     return !QStandardPaths::findExecutable("pdftotext").isEmpty();
 }
 
-QString pdfText(const QString& path)
+QStringList pdfPages(const QString& path)
 {
     QByteArray out;
     if (TestUtil::run("pdftotext", {path, "-"}, &out) != 0)
-        return QString();
-    return QString::fromUtf8(out);
+        return {};
+    QStringList pages = QString::fromUtf8(out).split('\f');
+    if (!pages.isEmpty() && pages.last().trimmed().isEmpty())
+        pages.removeLast();
+    return pages;
 }
 
 } // namespace ReportTestKit
