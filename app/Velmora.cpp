@@ -2,12 +2,14 @@
 
 #include "AudioFileModel.h"
 #include "FileListManagement.h"
+#include "ReportManagement.h"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QDockWidget>
 #include <QFile>
 #include <QKeySequence>
 #include <QLabel>
@@ -16,6 +18,7 @@
 #include <QStackedWidget>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QTreeView>
 
 namespace
 {
@@ -73,6 +76,14 @@ Velmora::Velmora(QWidget* parent) : QMainWindow(parent)
     connect(m_editor, &FileListManagement::playEnabled, this, &Velmora::on_playEnabled);
     connect(m_editor, &FileListManagement::stopEnabled, this, &Velmora::on_stopEnabled);
     connect(m_editor, &FileListManagement::importFinished, this, &Velmora::on_importFinished);
+    m_reportDock = ReportManagement::createDock(
+        this, m_model, ReportManagement::viewOrder(m_editor->findChild<QTreeView*>("treeView")));
+    connect(static_cast<ReportManagement*>(m_reportDock->widget()), &ReportManagement::doneReports,
+            this, &Velmora::ReportsActionHandler);
+    connect(m_editor, &FileListManagement::startReports, this, &Velmora::ReportsActionHandler);
+    connect(m_reportsAction, &QAction::triggered, this, &Velmora::ReportsActionHandler);
+    m_unavailable.remove(m_reportsAction);
+    m_editor->setCommandAvailable(FileListManagement::Command::Reports, true);
     connect(m_model, &QAbstractItemModel::rowsInserted, this, &Velmora::updateTakeCount);
     connect(m_model, &QAbstractItemModel::rowsRemoved, this, &Velmora::updateTakeCount);
     connect(m_model, &QAbstractItemModel::modelReset, this, &Velmora::updateTakeCount);
@@ -247,6 +258,12 @@ void Velmora::on_spltCombineEnabled(bool enabled)
 {
     m_spltCombineEnabled = enabled;
     enableAction(m_splitCombineAction, enabled);
+}
+
+// Shows the Report Manager when hidden, hides it when shown.
+void Velmora::ReportsActionHandler()
+{
+    m_reportDock->setVisible(!m_reportDock->isVisible());
 }
 
 void Velmora::on_reportsEnabled(bool enabled)

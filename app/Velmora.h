@@ -8,6 +8,7 @@ class AudioFileModel;
 class FileListManagement;
 class QAction;
 class QActionGroup;
+class QDockWidget;
 class QLabel;
 class QMenu;
 class QStackedWidget;
@@ -53,6 +54,7 @@ public slots:
     void on_reportsEnabled(bool enabled);
     void on_playEnabled(bool enabled);
     void on_stopEnabled(bool enabled);
+    void ReportsActionHandler();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -115,5 +117,6 @@ private:
 
     // Actions whose command is not part of the application yet: never enabled.
     QSet<QAction*> m_unavailable;
+    QDockWidget* m_reportDock = nullptr; // "reportmanager"
     QLabel* m_takeCount = nullptr;
 };

@@ -27,6 +27,9 @@ int runTakesCommand(CliContext& ctx);
 #ifdef VELMORA_HAVE_OPS
 int runRepairCommand(CliContext& ctx);
 #endif
+#ifdef VELMORA_HAVE_REPORTS
+int runReportCommand(CliContext& ctx);
+#endif
 #ifdef VELMORA_HAVE_ENGINE
 int runRecorderCommand(CliContext& ctx);
 int runSetCommand(CliContext& ctx);

@@ -5,6 +5,7 @@
 #include "KQHelper.h"
 #include "TakeColumns.h"
 #include "TakeJson.h"
+#include "TakeListLoader.h"
 #include "TakeParallel.h"
 
 #include <QDir>
@@ -141,6 +142,57 @@ QByteArray jsonTakes(const AudioFileModel& model, const QList<QStringList>& file
 
 } // namespace
 
+int loadTakeList(const QStringList& args, QTextStream& err, AudioFileModel& model,
+                 QList<QStringList>* filesOfRowOut)
+{
+    Inputs in = expandPaths(args, err);
+    int rc = in.rc;
+
+    // Open every file once, as the import does; the grouping reuses these
+    // headers instead of reading the files again. Files are independent, so
+    // they are opened several at a time; failures are reported in order.
+    const int count = int(in.paths.size());
+    std::vector<std::unique_ptr<AudioFile>> owned{size_t(count)};
+    std::vector<char> opened(size_t(count), char(0));
+    TakeParallel::forEach(count, [&](int i) {
+        owned[size_t(i)] = std::make_unique<AudioFile>();
+        opened[size_t(i)] = owned[size_t(i)]->Open(in.paths.at(i));
+    });
+    QList<AudioFile*> files;
+    files.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        if (opened[size_t(i)]) {
+            files << owned[size_t(i)].get();
+        } else {
+            err << "velmora-cli: " << in.paths.at(i) << ": " << owned[size_t(i)]->errorText()
+                << "\n";
+            rc = 1;
+        }
+    }
+
+    QList<AudioFileModel::ImportResult> results;
+    model.setModelData(files, &results);
+
+    QList<QStringList> filesOfRow;
+    for (int row = 0; row < model.rowCount(); ++row)
+        filesOfRow << QStringList();
+    for (const AudioFileModel::ImportResult& r : results) {
+        if (r.outcome == AudioFileModel::ImportOutcome::Added)
+            filesOfRow[r.row] = r.takeFiles;
+        else if (r.outcome == AudioFileModel::ImportOutcome::NotGrouped) {
+            err << "velmora-cli: " << r.file->fileName() << ": in no take (channel index "
+                << r.file->GetChanelIndex() << " has no free slot in 0..63)\n";
+            rc = 1;
+        }
+    }
+    // The headers are no longer needed; free them before printing.
+    files.clear();
+    TakeParallel::forEach(count, [&](int i) { owned[size_t(i)].reset(); });
+    if (filesOfRowOut)
+        *filesOfRowOut = filesOfRow;
+    return rc;
+}
+
 int runTakesCommand(CliContext& ctx)
 {
     bool json = false;
@@ -163,50 +215,9 @@ int runTakesCommand(CliContext& ctx)
         return 2;
     }
 
-    Inputs in = expandPaths(args, ctx.err);
-    int rc = in.rc;
-
-    // Open every file once, as the import does; the grouping reuses these
-    // headers instead of reading the files again. Files are independent, so
-    // they are opened several at a time; failures are reported in order.
-    const int count = int(in.paths.size());
-    std::vector<std::unique_ptr<AudioFile>> owned{size_t(count)};
-    std::vector<char> opened(size_t(count), char(0));
-    TakeParallel::forEach(count, [&](int i) {
-        owned[size_t(i)] = std::make_unique<AudioFile>();
-        opened[size_t(i)] = owned[size_t(i)]->Open(in.paths.at(i));
-    });
-    QList<AudioFile*> files;
-    files.reserve(count);
-    for (int i = 0; i < count; ++i) {
-        if (opened[size_t(i)]) {
-            files << owned[size_t(i)].get();
-        } else {
-            ctx.err << "velmora-cli: " << in.paths.at(i) << ": " << owned[size_t(i)]->errorText()
-                    << "\n";
-            rc = 1;
-        }
-    }
-
     AudioFileModel model;
-    QList<AudioFileModel::ImportResult> results;
-    model.setModelData(files, &results);
-
     QList<QStringList> filesOfRow;
-    for (int row = 0; row < model.rowCount(); ++row)
-        filesOfRow << QStringList();
-    for (const AudioFileModel::ImportResult& r : results) {
-        if (r.outcome == AudioFileModel::ImportOutcome::Added)
-            filesOfRow[r.row] = r.takeFiles;
-        else if (r.outcome == AudioFileModel::ImportOutcome::NotGrouped) {
-            ctx.err << "velmora-cli: " << r.file->fileName() << ": in no take (channel index "
-                    << r.file->GetChanelIndex() << " has no free slot in 0..63)\n";
-            rc = 1;
-        }
-    }
-    // The headers are no longer needed; free them before printing.
-    files.clear();
-    TakeParallel::forEach(count, [&](int i) { owned[size_t(i)].reset(); });
+    const int rc = loadTakeList(args, ctx.err, model, &filesOfRow);
 
     if (!json) {
         printPlain(ctx.out, model, filesOfRow);

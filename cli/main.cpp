@@ -1,9 +1,13 @@
 #include "CliCommands.h"
 
 #include <QCoreApplication>
+#ifdef VELMORA_HAVE_REPORTS
+#include <QGuiApplication>
+#endif
 
 #include <cstdio>
 #include <iterator>
+#include <memory>
 
 namespace
 {
@@ -13,6 +17,13 @@ const CliCommand kCommands[] = {
     {"demo", "demo DIR [--takes N] [--seconds S]   write sample takes into DIR", runDemoCommand},
 #ifdef VELMORA_HAVE_TAKES
     {"takes", "takes [--json] PATH...     list files and folders as takes", runTakesCommand},
+#endif
+#ifdef VELMORA_HAVE_REPORTS
+    {"report",
+     "report --format csv|pdf --output FILE [--include circled,non-circled,wild]\n"
+     "    [--columns \"File Name,Scene,...\"] [--track-names|--track-names-rows]\n"
+     "    [--notes|--notes-rows] [--header \"Project:=Big Film\"]... PATH...   write a sound report",
+     runReportCommand},
 #endif
 #ifdef VELMORA_HAVE_ENGINE
     {"recorder",
@@ -53,7 +64,17 @@ void printUsage(QTextStream& s)
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    std::unique_ptr<QCoreApplication> app;
+#ifdef VELMORA_HAVE_REPORTS
+    // A PDF report lays out text, which needs the fonts of a GUI application;
+    // no window is ever shown, so no display is needed either.
+    if (argc > 1 && qstrcmp(argv[1], "report") == 0) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    }
+#endif
+    if (!app)
+        app = std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setOrganizationName("Quorlan");
     QCoreApplication::setApplicationName("Velmora");
 

@@ -1,0 +1,135 @@
+#include "CsvReport.h"
+
+#include "AudioFileModel.h"
+#include "ReportSettings.h"
+#include "ReportTakes.h"
+
+#include <QObject>
+#include <QSaveFile>
+
+namespace CsvReport
+{
+
+namespace
+{
+const QLatin1Char kSep(',');
+const QLatin1Char kEnd('\r');
+
+bool needsQuotes(const QString& cell)
+{
+    for (QChar ch : cell) {
+        if (ch == QLatin1Char(',') || ch == QLatin1Char('"') || ch == QLatin1Char('\r') ||
+            ch == QLatin1Char('\n'))
+            return true;
+    }
+    return false;
+}
+
+// Report columns whose cells are always quoted.
+bool quotedColumn(int c)
+{
+    return c == ReportSettings::FileName || c == ReportSettings::Tape ||
+           c == ReportSettings::Scene || c == ReportSettings::Take || c == ReportSettings::User;
+}
+
+void headerBlock(QString& out, const QStringList& pairs)
+{
+    const int count = int(pairs.size() / 2);
+    for (int line = 0; line <= count / 3; ++line) {
+        for (int i = 0; i < 3; ++i) {
+            const int p = line * 3 + i;
+            if (p >= count)
+                break;
+            out += plain(pairs.at(2 * p)) + kSep + quoted(pairs.at(2 * p + 1));
+            if (i < 2)
+                out += kSep;
+        }
+        out += kEnd;
+    }
+}
+} // namespace
+
+QString failedMessage()
+{
+    return QObject::tr("Failed to create csv file.");
+}
+
+QString quoted(const QString& cell)
+{
+    QString q = cell;
+    q.replace(QLatin1String("\""), QLatin1String("\"\""));
+    return QLatin1Char('"') + q + QLatin1Char('"');
+}
+
+QString plain(const QString& cell)
+{
+    return needsQuotes(cell) ? quoted(cell) : cell;
+}
+
+QByteArray text(const AudioFileModel& model, const QList<int>& rows, const ReportSettings& settings)
+{
+    QString out;
+    out += QLatin1String("SOUND REPORT") + kEnd;
+    headerBlock(out, settings.headerPairs());
+
+    const int tracks = ReportTakes::trackCount(model, settings);
+    QStringList heading;
+    for (int c = 0; c < ReportSettings::ColumnCount; ++c) {
+        if (settings.column(c))
+            heading << ReportSettings::reportInfoList().at(c);
+    }
+    if (settings.notesRows)
+        heading << QStringLiteral("Notes");
+    for (int t = 1; t <= tracks; ++t)
+        heading << QStringLiteral("T%1").arg(t);
+    out += heading.join(kSep) + kEnd;
+
+    for (int r : rows) {
+        QStringList line;
+        for (int c = 0; c < ReportSettings::ColumnCount; ++c) {
+            if (!settings.column(c))
+                continue;
+            const QString value = ReportTakes::cell(model, r, c);
+            line << (quotedColumn(c) ? quoted(value) : plain(value));
+        }
+        if (settings.notesRows)
+            line << quoted(ReportTakes::notes(model, r));
+        if (settings.trackNames) {
+            for (const QString& name : ReportTakes::trackNames(model, r))
+                line << quoted(name);
+        }
+        out += line.join(kSep) + kEnd;
+    }
+    return out.toUtf8();
+}
+
+bool createCSVFile(const QString& path, const AudioFileModel& model, const QList<int>& viewRows,
+                   const ReportSettings& settings, QString* message)
+{
+    auto fail = [message](const QString& text) {
+        if (message)
+            *message = text;
+        return false;
+    };
+    if (path.isEmpty())
+        return fail(ReportTakes::invalidNameMessage());
+    if (model.rowCount() == 0)
+        return fail(ReportTakes::noTakesMessage());
+    const QList<int> rows = ReportTakes::selectTakes(model, viewRows, settings);
+    if (rows.isEmpty())
+        return fail(ReportTakes::noneIncludedMessage());
+
+    // Written beside the target and renamed over it once complete, so a
+    // failed write leaves no partial report and an older report intact.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(failedMessage());
+    const QByteArray bytes = text(model, rows, settings);
+    if (file.write(bytes) != bytes.size() || !file.commit()) {
+        file.cancelWriting();
+        return fail(failedMessage());
+    }
+    return true;
+}
+
+} // namespace CsvReport
