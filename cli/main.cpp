@@ -11,14 +11,13 @@ namespace
 const CliCommand kCommands[] = {
     {"info", "info [--json] PATH...      print the metadata of take files", runInfoCommand},
     {"demo", "demo DIR [--takes N] [--seconds S]   write sample takes into DIR", runDemoCommand},
-#ifdef VELMORA_HAVE_TAKES
     {"takes", "takes [--json] PATH...     list files and folders as takes", runTakesCommand},
-#endif
 #ifdef VELMORA_HAVE_ENGINE
     {"recorder",
      "recorder --port PORT COMMAND   talk to a recorder: status, watch, record, stop, play,\n"
      "                               takes, set-take ID FIELD VALUE, false-take ID",
      runRecorderCommand},
+#endif
     {"set",
      "set [--project|--scene|--take|--tape|--note|--ubits|--user TEXT] [--circled|--wild yes|no]\n"
      "    [--frame-rate RATE] [--sample-rate N] [--timestamp SAMPLES]\n"
@@ -34,7 +33,6 @@ const CliCommand kCommands[] = {
      runSplitCommand},
     {"combine", "combine --output OUT [--overwrite] [--quiet] PATH...   combine mono files",
      runCombineCommand},
-#endif
 };
 
 void printUsage(QTextStream& s)

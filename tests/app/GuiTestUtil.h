@@ -2,6 +2,7 @@
 
 #include "AudioFileModel.h"
 #include "FileListManagement.h"
+#include "TakeFileMaker.h"
 
 #include <QList>
 #include <QMessageBox>
@@ -18,10 +19,6 @@ namespace GuiTestUtil
 // Registers the compiled-in resources and gives the application the names
 // the windows use for settings and message titles.
 void initApplication();
-
-// Writes demo takes into folder: odd takes polyphonic, even takes mono
-// groups of `channels` files. Returns the files written.
-QStringList writeDemoTakes(const QString& folder, int takes, int channels = 4, int firstTake = 1);
 
 // Imports paths through the editor and waits until the import has ended.
 // Returns false when it did not end in time.

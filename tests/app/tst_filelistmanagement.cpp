@@ -147,7 +147,7 @@ void TestFileListManagement::cleanup()
 
 void TestFileListManagement::importDemo(int takes)
 {
-    m_written = GuiTestUtil::writeDemoTakes(m_dir.path(), takes);
+    m_written = TakeFileMaker::writeDemoTakes(m_dir.path(), takes);
     QVERIFY(!m_written.isEmpty());
     QVERIFY(GuiTestUtil::importAndWait(*m_editor, {m_dir.path()}, false));
     QCOMPARE(m_model->rowCount(), takes);
@@ -171,7 +171,7 @@ void TestFileListManagement::startsEmptyWithOnlyImportEnabled()
 
 void TestFileListManagement::importThroughTheDialogPath()
 {
-    m_written = GuiTestUtil::writeDemoTakes(m_dir.path(), 4);
+    m_written = TakeFileMaker::writeDemoTakes(m_dir.path(), 4);
     // A take file under another suffix is not read when chosen in the dialog.
     const QString other = QDir(m_dir.path()).filePath("copy.dat");
     QVERIFY(QFile::copy(m_written.first(), other));
@@ -221,7 +221,7 @@ void TestFileListManagement::importNeverCreatesAMissingFile()
 
 void TestFileListManagement::importDialogStartsInTheLastImportFolder()
 {
-    m_written = GuiTestUtil::writeDemoTakes(m_dir.path(), 3);
+    m_written = TakeFileMaker::writeDemoTakes(m_dir.path(), 3);
     QSettings().setValue("LastImportDir", QDir(m_dir.path()).filePath("gone"));
     QString shownFolder;
     QString wantedFile;
@@ -270,10 +270,10 @@ void TestFileListManagement::dropOfFilesAndFolders()
     const QString sub = QDir(top).filePath("sub");
     const QString loose = QDir(m_dir.path()).filePath("loose");
     QVERIFY(QDir().mkpath(sub) && QDir().mkpath(loose));
-    QCOMPARE(GuiTestUtil::writeDemoTakes(top, 2).size(), 5);
-    QCOMPARE(GuiTestUtil::writeDemoTakes(sub, 2, 4, 11).size(), 5);
+    QCOMPARE(TakeFileMaker::writeDemoTakes(top, 2).size(), 5);
+    QCOMPARE(TakeFileMaker::writeDemoTakes(sub, 2, 4, 11).size(), 5);
     // A take file with another suffix, dropped by itself, is read.
-    const QStringList looseFiles = GuiTestUtil::writeDemoTakes(loose, 1, 4, 21);
+    const QStringList looseFiles = TakeFileMaker::writeDemoTakes(loose, 1, 4, 21);
     const QString renamed = QDir(loose).filePath("take21.take");
     QVERIFY(QFile::rename(looseFiles.first(), renamed));
 
@@ -641,7 +641,7 @@ void TestFileListManagement::columnMenuShowsTheDefaultsAndToggles()
 
 void TestFileListManagement::deleteRemovesEveryFileOfAMonoTake()
 {
-    m_written = GuiTestUtil::writeDemoTakes(m_dir.path(), 3);
+    m_written = TakeFileMaker::writeDemoTakes(m_dir.path(), 3);
     // Only one file of the mono take T0002 is imported.
     const QString one = QDir(m_dir.path()).filePath("T0002_3.WAV");
     QVERIFY(m_written.contains(one));
@@ -690,7 +690,7 @@ void TestFileListManagement::deleteWithNothingSelectedWarns()
 
 void TestFileListManagement::deleteKeepsATakeThatChangedOnDisk()
 {
-    m_written = GuiTestUtil::writeDemoTakes(m_dir.path(), 2);
+    m_written = TakeFileMaker::writeDemoTakes(m_dir.path(), 2);
     QVERIFY(GuiTestUtil::importAndWait(*m_editor, {m_dir.path()}, false));
     const int row = rowNamed("T0002_X.WAV");
     QVERIFY(row >= 0);

@@ -117,7 +117,7 @@ private:
     }
     void importDemo(int takes)
     {
-        QVERIFY(!GuiTestUtil::writeDemoTakes(m_dir, takes).isEmpty());
+        QVERIFY(!TakeFileMaker::writeDemoTakes(m_dir, takes).isEmpty());
         QVERIFY(GuiTestUtil::importAndWait(*m_editor, {m_dir}, false));
         QCOMPARE(m_model->rowCount(), takes);
     }
@@ -676,7 +676,7 @@ private slots:
     void renamingAClimbingSceneStaysInTheFolder()
     {
         // Another tool wrote the scene; the editor's validator would refuse it.
-        QVERIFY(!GuiTestUtil::writeDemoTakes(m_dir, 1).isEmpty());
+        QVERIFY(!TakeFileMaker::writeDemoTakes(m_dir, 1).isEmpty());
         TakeEdits e;
         e.scene = QStringLiteral("../../x");
         TakeSaver().run({path("T0001.WAV")}, e);

@@ -179,7 +179,7 @@ void TestVelmora::commandsThatDoNotExistYetStayDisabled()
 void TestVelmora::renameStaysDisabledUntilTheEditorReportsIt()
 {
     QTemporaryDir dir;
-    GuiTestUtil::writeDemoTakes(dir.path(), 2);
+    TakeFileMaker::writeDemoTakes(dir.path(), 2);
     QAction* rename = action("actionRename");
     QVERIFY(!rename->isEnabled());
     QVERIFY(!action("actionCopyTo")->isEnabled());
@@ -218,7 +218,7 @@ void TestVelmora::enablingSignalsFollowTheEditor()
 void TestVelmora::openPathsImportsTakesAsADrop()
 {
     QTemporaryDir dir;
-    const QStringList files = GuiTestUtil::writeDemoTakes(dir.path(), 3);
+    const QStringList files = TakeFileMaker::writeDemoTakes(dir.path(), 3);
     QSignalSpy done(m_window->editor(), &FileListManagement::importFinished);
     m_window->openPaths({dir.path()});
     QVERIFY(done.wait(60000));
@@ -239,7 +239,7 @@ void TestVelmora::closingIsAccepted()
 void TestVelmora::destructionRemovesEveryRow()
 {
     QTemporaryDir dir;
-    GuiTestUtil::writeDemoTakes(dir.path(), 2);
+    TakeFileMaker::writeDemoTakes(dir.path(), 2);
     QVERIFY(GuiTestUtil::importAndWait(*m_window->editor(), {dir.path()}, false));
     QPointer<AudioFileModel> model = m_window->model();
     QSignalSpy removed(model.data(), &QAbstractItemModel::rowsRemoved);

@@ -1,4 +1,4 @@
-#include "GuiTestUtil.h"
+#include "TakeFileMaker.h"
 #include "TakeFileRemover.h"
 
 #include <QDir>
@@ -34,7 +34,7 @@ void TestTakeFileRemover::init()
 {
     QVERIFY(m_dir.isValid());
     // T0001 and T0003 polyphonic, T0002 four mono files.
-    QCOMPARE(GuiTestUtil::writeDemoTakes(m_dir.path(), 3).size(), 6);
+    QCOMPARE(TakeFileMaker::writeDemoTakes(m_dir.path(), 3).size(), 6);
 }
 
 void TestTakeFileRemover::cleanup()
@@ -125,5 +125,5 @@ void TestTakeFileRemover::undeletableFilesAreReported()
     QVERIFY(QFile::exists(path("T0001.WAV")));
 }
 
-QTEST_MAIN(TestTakeFileRemover)
+QTEST_GUILESS_MAIN(TestTakeFileRemover)
 #include "tst_takefileremover.moc"

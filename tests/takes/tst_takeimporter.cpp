@@ -1,5 +1,5 @@
 #include "AudioFileModel.h"
-#include "GuiTestUtil.h"
+#include "TakeFileMaker.h"
 #include "TakeColumns.h"
 #include "TakeImporter.h"
 
@@ -30,7 +30,6 @@ private:
     }
 
 private slots:
-    void initTestCase() { GuiTestUtil::initApplication(); }
     void expandListsFoldersOneLevel();
     void takesAreGroupedAsTheModelDoes();
     void missingAndForeignFilesAreRejectedNeverCreated();
@@ -46,8 +45,8 @@ void TestTakeImporter::expandListsFoldersOneLevel()
     QTemporaryDir dir;
     const QString sub = QDir(dir.path()).filePath("sub");
     QVERIFY(QDir().mkpath(sub));
-    GuiTestUtil::writeDemoTakes(dir.path(), 2);
-    GuiTestUtil::writeDemoTakes(sub, 1, 4, 5);
+    TakeFileMaker::writeDemoTakes(dir.path(), 2);
+    TakeFileMaker::writeDemoTakes(sub, 1, 4, 5);
     QFile note(QDir(dir.path()).filePath("notes.txt"));
     QVERIFY(note.open(QIODevice::WriteOnly));
     note.close();
@@ -71,7 +70,7 @@ void TestTakeImporter::expandListsFoldersOneLevel()
 void TestTakeImporter::takesAreGroupedAsTheModelDoes()
 {
     QTemporaryDir dir;
-    const QStringList files = GuiTestUtil::writeDemoTakes(dir.path(), 4);
+    const QStringList files = TakeFileMaker::writeDemoTakes(dir.path(), 4);
     TakeImporter importer;
     const QVector<StagedTake> takes = runImport(importer, files, false);
     QCOMPARE(takes.size(), 4);
@@ -119,7 +118,7 @@ void TestTakeImporter::missingAndForeignFilesAreRejectedNeverCreated()
 void TestTakeImporter::oneImportAtATime()
 {
     QTemporaryDir dir;
-    const QStringList files = GuiTestUtil::writeDemoTakes(dir.path(), 2);
+    const QStringList files = TakeFileMaker::writeDemoTakes(dir.path(), 2);
     TakeImporter importer;
     QSignalSpy done(&importer, &TakeImporter::finished);
     TakeImporter::Request r;
@@ -137,7 +136,7 @@ void TestTakeImporter::oneImportAtATime()
 void TestTakeImporter::cancelledImportBringsNothing()
 {
     QTemporaryDir dir;
-    const QStringList files = GuiTestUtil::writeDemoTakes(dir.path(), 6);
+    const QStringList files = TakeFileMaker::writeDemoTakes(dir.path(), 6);
     TakeImporter importer;
     QSignalSpy done(&importer, &TakeImporter::finished);
     TakeImporter::Request r;
@@ -157,7 +156,7 @@ void TestTakeImporter::cancelledImportBringsNothing()
 void TestTakeImporter::addToSkipsListedTakesAnyCase()
 {
     QTemporaryDir dir;
-    const QStringList files = GuiTestUtil::writeDemoTakes(dir.path(), 2);
+    const QStringList files = TakeFileMaker::writeDemoTakes(dir.path(), 2);
     TakeImporter importer;
     QVector<StagedTake> takes = runImport(importer, files, false);
     QCOMPARE(takes.size(), 2);
@@ -173,7 +172,7 @@ void TestTakeImporter::addToSkipsListedTakesAnyCase()
 void TestTakeImporter::addToSkipsTakesWhoseFileWentAway()
 {
     QTemporaryDir dir;
-    const QStringList files = GuiTestUtil::writeDemoTakes(dir.path(), 1);
+    const QStringList files = TakeFileMaker::writeDemoTakes(dir.path(), 1);
     TakeImporter importer;
     const QVector<StagedTake> takes = runImport(importer, files, false);
     QCOMPARE(takes.size(), 1);
@@ -186,7 +185,7 @@ void TestTakeImporter::addToSkipsTakesWhoseFileWentAway()
 void TestTakeImporter::sideTablesStayAlignedOverManyTakes()
 {
     QTemporaryDir dir;
-    GuiTestUtil::writeDemoTakes(dir.path(), 40, 3);
+    TakeFileMaker::writeDemoTakes(dir.path(), 40, 3);
     TakeImporter importer;
     const QVector<StagedTake> takes = runImport(importer, {dir.path()}, true);
     QCOMPARE(takes.size(), 40);
@@ -207,5 +206,5 @@ void TestTakeImporter::sideTablesStayAlignedOverManyTakes()
     }
 }
 
-QTEST_MAIN(TestTakeImporter)
+QTEST_GUILESS_MAIN(TestTakeImporter)
 #include "tst_takeimporter.moc"

@@ -37,4 +37,8 @@ bool write(const QString& path, const TakeSpec& s);
 // indices 1..count; returns their paths.
 QStringList writeMonoTake(const QString& folder, const QString& stem, int count,
                           const TakeSpec& base = TakeSpec());
+// Writes demo takes into folder through the product's own writer: odd takes
+// polyphonic, even takes mono groups of `channels` files. Returns the files
+// written.
+QStringList writeDemoTakes(const QString& folder, int takes, int channels = 4, int firstTake = 1);
 } // namespace TakeFileMaker

@@ -1,5 +1,6 @@
 #include "TakeFileMaker.h"
 
+#include "DemoTakeWriter.h"
 #include "TestUtil.h"
 
 #include <QDir>
@@ -95,6 +96,20 @@ QStringList writeMonoTake(const QString& folder, const QString& stem, int count,
         paths << path;
     }
     return paths;
+}
+
+QStringList writeDemoTakes(const QString& folder, int takes, int channels, int firstTake)
+{
+    DemoTakeWriter writer;
+    DemoTakeWriter::Options o;
+    o.takes = takes;
+    o.seconds = 0.05;
+    o.channels = channels;
+    o.firstTake = firstTake;
+    QStringList written;
+    if (!writer.write(folder, o, &written))
+        qWarning("demo takes: %s", qPrintable(writer.errorText()));
+    return written;
 }
 
 } // namespace TakeFileMaker
