@@ -3,6 +3,7 @@
 #include "FileListManagementForm.h"
 #include "TakeBatch.h"
 #include "TakeEdits.h"
+#include "TakeImporter.h"
 #include "TakeSaver.h"
 
 #include <QHash>
@@ -26,7 +27,6 @@ class QProgressDialog;
 class QSortFilterProxyModel;
 class QStandardItemModel;
 class QTimer;
-class TakeImporter;
 
 // The editor of edit mode: the take list over the shared AudioFileModel and,
 // beside it, the metadata of the current take on two pages. Every edit goes
@@ -58,10 +58,10 @@ public:
         SplitCombine,
     };
 
-    // What an import is given: files chosen in the file dialog (only .wav and
-    // .bwf names are read), or dropped files and folders (a folder brings its
+    // What an import is given: files chosen in the file dialog (only take
+    // file names are read), or dropped files and folders (a folder brings its
     // take files, one level; a file is read whatever its suffix).
-    enum class ImportOrigin { Dialog, Drop };
+    using ImportOrigin = TakeImporter::Origin;
 
     FileListManagement(QWidget* parent, AudioFileModel* model);
     ~FileListManagement() override;
@@ -314,11 +314,6 @@ private:
     void buildActionFileList(bool all);
     void updatePreviouslyRenamed(const QString& oldPath, const QString& newPath);
     bool warnWhenNoTakes();
-
-public:
-    // The paths of a file-dialog choice that are read: .wav and .bwf names
-    // (any letter case).
-    static QStringList dialogFiles(const QStringList& paths);
 
 private:
     FileListManagementForm m_ui;

@@ -7,6 +7,7 @@
 #include "AudioFile.h"
 #include "AudioFileModel.h"
 #include "KQHelper.h"
+#include "TakeLabel.h"
 #include "SafeFileOps.h"
 #include "TakeColumns.h"
 #include "TakeCopier.h"
@@ -120,12 +121,9 @@ void FileListManagement::updatePreviouslyRenamed(const QString& oldPath, const Q
             continue;
         setCell(row, Path, newPath);
         QString name = QFileInfo(newPath).fileName();
-        const QString label = cell(row, Channels);
-        if (label.contains(QLatin1String("MONO"))) {
-            const int files = QString(label).remove(QLatin1String("(MONO)")).toInt(nullptr, 10);
-            if (files > 1)
-                name = KQHelper::takeName(name, files);
-        }
+        const TakeLabel label = TakeLabel::parse(cell(row, Channels));
+        if (label.kind == TakeLabel::Kind::Mono && label.fileCount() > 1)
+            name = KQHelper::takeName(name, label.fileCount());
         setCell(row, CurrentName, name);
         setCell(row, FileName, name);
         return;

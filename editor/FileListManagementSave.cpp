@@ -8,6 +8,7 @@
 #include "AudioFileModel.h"
 #include "KQHelper.h"
 #include "TakeColumns.h"
+#include "TakeLabel.h"
 #include "TakeCopier.h"
 #include "TakeListView.h"
 #include "TakeRenamer.h"
@@ -311,9 +312,7 @@ void FileListManagement::updateModelForSaveSelected(int row)
             copy(column);
     }
     if (flagged("Tracks")) {
-        QString label = cell(row, Channels);
-        label.remove(QLatin1String("(MONO)")).remove(QLatin1String("(POLY)"));
-        if (label.toInt(nullptr, 10) == m_trackProxy->rowCount()) {
+        if (TakeLabel::parse(cell(row, Channels)).trackCount() == m_trackProxy->rowCount()) {
             for (int r = 0; r < m_trackProxy->rowCount(); ++r) {
                 const int channel = m_trackProxy->index(r, 0).data().toInt();
                 m_model->setTrackName(row, channel, m_trackProxy->index(r, 2).data().toString());

@@ -42,13 +42,6 @@ constexpr int kImportPollMs = 100;
 
 const char kLastImportDirKey[] = "LastImportDir";
 
-bool hasImportSuffix(const QString& path)
-{
-    const QString suffix = QFileInfo(path).suffix();
-    return suffix.compare(QLatin1String("wav"), Qt::CaseInsensitive) == 0 ||
-           suffix.compare(QLatin1String("bwf"), Qt::CaseInsensitive) == 0;
-}
-
 QString title()
 {
     return QCoreApplication::applicationName();
@@ -228,16 +221,6 @@ void FileListManagement::on_pushButton_Import_clicked()
     startImportAction();
 }
 
-QStringList FileListManagement::dialogFiles(const QStringList& paths)
-{
-    QStringList files;
-    for (const QString& p : paths) {
-        if (hasImportSuffix(p))
-            files << p;
-    }
-    return files;
-}
-
 void FileListManagement::startImportAction()
 {
     QSettings settings;
@@ -260,8 +243,7 @@ void FileListManagement::startImportAction()
 
 void FileListManagement::importPaths(const QStringList& paths, ImportOrigin origin)
 {
-    const QStringList files = origin == ImportOrigin::Dialog ? dialogFiles(paths) : paths;
-    m_importQueue.append({files, origin});
+    m_importQueue.append({paths, origin});
     if (!m_importer->isRunning())
         startNextImport();
 }
@@ -278,7 +260,7 @@ void FileListManagement::startNextImport()
     const auto next = m_importQueue.takeFirst();
     TakeImporter::Request request;
     request.paths = next.first;
-    request.expandFolders = next.second == ImportOrigin::Drop;
+    request.origin = next.second;
     QApplication::setOverrideCursor(Qt::BusyCursor);
     m_importStartMs = QDateTime::currentMSecsSinceEpoch();
     if (!m_importTimer) {

@@ -12,9 +12,17 @@
 
 namespace
 {
+// The suffixes of take files, compared without regard to letter case.
+const QLatin1String kTakeSuffixes[] = {QLatin1String("wav"), QLatin1String("bwf")};
+
 const QStringList& nameFilters()
 {
-    static const QStringList filters{"*.WAV", "*.wav", "*.bwf", "*.BWF"};
+    static const QStringList filters = [] {
+        QStringList f;
+        for (const QLatin1String& s : kTakeSuffixes)
+            f << QStringLiteral("*.") + QString(s).toUpper() << QStringLiteral("*.") + s;
+        return f;
+    }();
     return filters;
 }
 } // namespace
@@ -44,12 +52,19 @@ QStringList KQHelper::takeFileNames(const QString& folder)
     return names;
 }
 
+bool KQHelper::hasTakeSuffix(const QString& path)
+{
+    const QString suffix = QFileInfo(path).suffix();
+    for (const QLatin1String& s : kTakeSuffixes) {
+        if (suffix.compare(s, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
 bool KQHelper::isListedName(const QString& fileName)
 {
-    if (fileName.startsWith(QLatin1Char('.')))
-        return false;
-    return fileName.endsWith(QLatin1String(".wav"), Qt::CaseInsensitive) ||
-           fileName.endsWith(QLatin1String(".bwf"), Qt::CaseInsensitive);
+    return !fileName.startsWith(QLatin1Char('.')) && hasTakeSuffix(fileName);
 }
 
 QString KQHelper::absolutePath(const QString& path)

@@ -72,6 +72,10 @@ public:
     static QVector<int> fillSlots(const TakeCandidate& given,
                                   const QVector<TakeCandidate>& candidates, QStringList& takeFiles);
 
+    // The one rule for the name of a take file: its suffix is .wav or .bwf,
+    // any letter case.
+    static bool hasTakeSuffix(const QString& path);
+
     // True when takeFileNames() would list a file of that bare name.
     static bool isListedName(const QString& fileName);
 

@@ -2,19 +2,9 @@
 
 #include "AudioFile.h"
 #include "KQHelper.h"
+#include "TakeLabel.h"
 
 #include <QFile>
-
-int TakeFileRemover::fileCount(const QString& label)
-{
-    if (label.endsWith(QLatin1String("(POLY)")))
-        return 1;
-    if (!label.endsWith(QLatin1String("(MONO)")))
-        return -1;
-    bool ok = false;
-    const int n = label.left(label.size() - 6).toInt(&ok, 10);
-    return ok && n > 0 ? n : -1;
-}
 
 QStringList TakeFileRemover::filesOf(const QString& path, const QString& label, Outcome* outcome)
 {
@@ -28,7 +18,7 @@ QStringList TakeFileRemover::filesOf(const QString& path, const QString& label, 
         bool containsSelf = false;
         for (const QString& f : files)
             containsSelf = containsSelf || KQHelper::absolutePath(f) == self;
-        if (files.size() == fileCount(label) && containsSelf) {
+        if (files.size() == TakeLabel::parse(label).fileCount() && containsSelf) {
             result = Outcome::Deleted;
         } else {
             result = Outcome::Changed;

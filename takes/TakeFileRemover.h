@@ -30,8 +30,4 @@ public:
     static QStringList filesOf(const QString& path, const QString& label, Outcome* outcome);
 
     static Result remove(const QString& path, const QString& label);
-
-    // The file count a take label announces: N for "N(MONO)", 1 for a poly
-    // label; -1 when the label is neither.
-    static int fileCount(const QString& label);
 };

@@ -16,10 +16,16 @@ TakeImporter::TakeImporter(QObject* parent) : QObject(parent) {}
 
 TakeImporter::~TakeImporter()
 {
+    if (m_shared)
+        m_shared->progress.cancel = true;
+    stopWorker();
+}
+
+void TakeImporter::stopWorker()
+{
     if (m_thread) {
-        m_shared->cancel = true;
         m_thread->wait();
-        delete m_thread;
+        m_thread.reset();
     }
 }
 
@@ -32,10 +38,12 @@ bool TakeImporter::start(const Request& request)
     m_rejected = 0;
     m_cancelled = false;
     std::shared_ptr<Shared> shared = m_shared;
-    m_thread = QThread::create([shared, request] { run(*shared, request); });
-    // finished() is emitted by the worker thread; the importer lives on the
-    // GUI thread, so the slot runs there, after the worker's last write.
-    connect(m_thread, &QThread::finished, this, &TakeImporter::onWorkerFinished);
+    m_thread.reset(QThread::create([shared, request] {
+        shared->outcome = read(request, &shared->progress);
+    }));
+    // finished() is emitted by the worker thread; the importer lives on its
+    // owner's thread, so the slot runs there, after the worker's last write.
+    connect(m_thread.get(), &QThread::finished, this, &TakeImporter::onWorkerFinished);
     m_thread->start();
     return true;
 }
@@ -48,7 +56,7 @@ bool TakeImporter::isRunning() const
 void TakeImporter::cancel()
 {
     if (m_shared)
-        m_shared->cancel = true;
+        m_shared->progress.cancel = true;
 }
 
 QVector<StagedTake> TakeImporter::takeResult()
@@ -62,66 +70,82 @@ void TakeImporter::onWorkerFinished()
 {
     if (!m_thread)
         return;
-    m_thread->wait();
-    delete m_thread;
-    m_thread = nullptr;
-    m_cancelled = m_shared->cancel.load();
-    m_rejected = m_shared->rejected;
+    stopWorker();
+    Outcome& outcome = m_shared->outcome;
+    m_cancelled = outcome.cancelled || m_shared->progress.cancel.load();
+    m_rejected = int(outcome.rejected.size());
     if (!m_cancelled)
-        m_result = std::move(m_shared->takes);
-    m_shared->takes.clear();
+        m_result = std::move(outcome.takes);
+    outcome = Outcome();
     emit finished();
 }
 
-QStringList TakeImporter::expand(const Request& request)
+QStringList TakeImporter::expand(const Request& request, QVector<ImportRejection>* rejected)
 {
+    auto reject = [rejected](const QString& path, ImportRejection::Reason reason) {
+        if (rejected)
+            rejected->append({path, reason, QString(), 0});
+    };
     QStringList files;
     for (const QString& path : request.paths) {
         if (path.isEmpty())
             continue;
         const QFileInfo info(path);
-        if (info.isDir()) {
-            if (!request.expandFolders)
+        if (request.origin == Origin::CommandLine && !info.exists()) {
+            reject(path, ImportRejection::Reason::Missing);
+        } else if (info.isDir()) {
+            if (request.origin == Origin::Dialog)
                 continue;
             const QString folder = KQHelper::absolutePath(path);
             const QDir dir(folder);
             for (const QString& name : KQHelper::takeFileNames(folder))
                 files << dir.filePath(name);
+        } else if (request.origin != Origin::Drop && !KQHelper::hasTakeSuffix(path)) {
+            if (request.origin == Origin::CommandLine)
+                reject(path, ImportRejection::Reason::NotTakeName);
         } else {
-            // A missing file is kept: opening it fails and counts as rejected.
+            // A missing file is kept: opening it fails and rejects it.
             files << KQHelper::absolutePath(path);
         }
     }
     return files;
 }
 
-void TakeImporter::run(Shared& shared, const Request& request)
+TakeImporter::Outcome TakeImporter::read(const Request& request, Progress* progress)
 {
-    const QStringList files = expand(request);
+    Outcome outcome;
+    const QStringList files = expand(request, &outcome.rejected);
     const int count = int(files.size());
-    shared.total = count;
+    if (progress)
+        progress->total = count;
+    auto cancelled = [progress] { return progress && progress->cancel.load(); };
 
     // Headers are read several at a time; each read is independent.
     std::vector<std::unique_ptr<AudioFile>> owned(static_cast<size_t>(count));
     std::vector<char> opened(static_cast<size_t>(count), char(0));
     TakeParallel::forEach(count, [&](int i) {
-        if (shared.cancel)
+        if (cancelled())
             return;
         auto file = std::make_unique<AudioFile>();
         opened[size_t(i)] = file->Open(files.at(i)) ? 1 : 0;
         owned[size_t(i)] = std::move(file);
-        ++shared.read;
+        if (progress)
+            ++progress->read;
     });
-    if (shared.cancel)
-        return;
+    if (cancelled()) {
+        outcome.cancelled = true;
+        outcome.rejected.clear();
+        return outcome;
+    }
 
     QList<AudioFile*> readable;
-    int rejected = 0;
     for (int i = 0; i < count; ++i) {
-        if (opened[size_t(i)])
+        if (opened[size_t(i)]) {
             readable << owned[size_t(i)].get();
-        else
-            ++rejected;
+        } else {
+            outcome.rejected.append({files.at(i), ImportRejection::Reason::NotOpened,
+                                     owned[size_t(i)]->errorText(), 0});
+        }
     }
 
     // The take list's own import on a private model: the same grouping, the
@@ -129,27 +153,32 @@ void TakeImporter::run(Shared& shared, const Request& request)
     AudioFileModel staging;
     QList<AudioFileModel::ImportResult> results;
     staging.setModelData(readable, &results);
+    QVector<QStringList> filesOfRow(staging.rowCount());
     for (const AudioFileModel::ImportResult& r : results) {
-        if (r.outcome == AudioFileModel::ImportOutcome::NotGrouped)
-            ++rejected;
+        if (r.outcome == AudioFileModel::ImportOutcome::Added) {
+            filesOfRow[r.row] = r.takeFiles;
+        } else if (r.outcome == AudioFileModel::ImportOutcome::NotGrouped) {
+            outcome.rejected.append({r.file->fileName(), ImportRejection::Reason::NotGrouped,
+                                     QString(), r.file->GetChanelIndex()});
+        }
     }
+    // The headers are no longer needed once the rows are built.
+    readable.clear();
+    TakeParallel::forEach(count, [&](int i) { owned[size_t(i)].reset(); });
 
-    QVector<StagedTake> takes;
-    takes.reserve(staging.rowCount());
+    outcome.takes.reserve(staging.rowCount());
     for (int row = 0; row < staging.rowCount(); ++row) {
         StagedTake t;
         for (int c = 0; c < staging.columnCount(); ++c)
             t.cells << staging.data(staging.index(row, c)).toString();
+        t.files = filesOfRow.at(row);
         t.tracks = staging.trackInfo(row);
         t.syncPoints = staging.syncPointInfo(row);
         t.fileSet = staging.fileSetInfo(row);
         t.history = staging.historyInfo(row);
-        takes << t;
+        outcome.takes << t;
     }
-    readable.clear();
-    owned.clear();
-    shared.rejected = rejected;
-    shared.takes = std::move(takes);
+    return outcome;
 }
 
 int TakeImporter::addTo(AudioFileModel& model, const QVector<StagedTake>& takes)

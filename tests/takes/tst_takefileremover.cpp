@@ -1,5 +1,6 @@
 #include "TakeFileMaker.h"
 #include "TakeFileRemover.h"
+#include "TakeLabel.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,6 +22,7 @@ private:
 private slots:
     void init();
     void cleanup();
+    void labelsAnnounceTheirFileCount_data();
     void labelsAnnounceTheirFileCount();
     void polyTakeIsOneFile();
     void monoTakeIsAllItsFilesFromAnyOfThem();
@@ -43,14 +45,29 @@ void TestTakeFileRemover::cleanup()
     QDir().mkpath(m_dir.path());
 }
 
+void TestTakeFileRemover::labelsAnnounceTheirFileCount_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("files");
+    QTest::addColumn<int>("tracks");
+    QTest::newRow("mono") << "4(MONO)" << 4 << 4;
+    QTest::newRow("mono two digits") << "12(MONO)" << 12 << 12;
+    QTest::newRow("poly") << "8(POLY)" << 1 << 8;
+    QTest::newRow("zero") << "0(MONO)" << 0 << 0;
+    QTest::newRow("not a number") << "x(MONO)" << 0 << 0;
+    QTest::newRow("no kind") << "4" << 0 << 0;
+}
+
 void TestTakeFileRemover::labelsAnnounceTheirFileCount()
 {
-    QCOMPARE(TakeFileRemover::fileCount("4(MONO)"), 4);
-    QCOMPARE(TakeFileRemover::fileCount("12(MONO)"), 12);
-    QCOMPARE(TakeFileRemover::fileCount("8(POLY)"), 1);
-    QCOMPARE(TakeFileRemover::fileCount("0(MONO)"), -1);
-    QCOMPARE(TakeFileRemover::fileCount("x(MONO)"), -1);
-    QCOMPARE(TakeFileRemover::fileCount("4"), -1);
+    QFETCH(QString, text);
+    QFETCH(int, files);
+    QFETCH(int, tracks);
+    const TakeLabel label = TakeLabel::parse(text);
+    QCOMPARE(label.fileCount(), files);
+    QCOMPARE(label.trackCount(), tracks);
+    if (label.isValid())
+        QCOMPARE(label.text(), text);
 }
 
 void TestTakeFileRemover::polyTakeIsOneFile()

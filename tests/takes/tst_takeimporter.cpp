@@ -18,12 +18,12 @@ class TestTakeImporter : public QObject
 
 private:
     static QVector<StagedTake> runImport(TakeImporter& importer, const QStringList& paths,
-                                         bool expandFolders)
+                                         TakeImporter::Origin origin)
     {
         QSignalSpy done(&importer, &TakeImporter::finished);
         TakeImporter::Request request;
         request.paths = paths;
-        request.expandFolders = expandFolders;
+        request.origin = origin;
         if (!importer.start(request) || !done.wait(60000))
             return {};
         return importer.takeResult();
@@ -53,16 +53,19 @@ void TestTakeImporter::expandListsFoldersOneLevel()
 
     TakeImporter::Request r;
     r.paths = {dir.path()};
-    r.expandFolders = true;
+    r.origin = TakeImporter::Origin::Drop;
     const QStringList files = TakeImporter::expand(r);
     QCOMPARE(files.size(), 5);
     for (const QString& f : files) {
         QVERIFY(f.endsWith(".WAV"));
         QVERIFY(!f.contains("/sub/"));
     }
-    // A file chooser gives files only: a folder brings nothing.
-    r.expandFolders = false;
+    // A file chooser gives files by name: a folder and a name without a take
+    // suffix bring nothing. A dropped file is read whatever its name.
+    r.origin = TakeImporter::Origin::Dialog;
+    r.paths = {dir.path(), note.fileName()};
     QVERIFY(TakeImporter::expand(r).isEmpty());
+    r.origin = TakeImporter::Origin::Drop;
     r.paths = {note.fileName()};
     QCOMPARE(TakeImporter::expand(r), QStringList({QFileInfo(note).absoluteFilePath()}));
 }
@@ -72,7 +75,7 @@ void TestTakeImporter::takesAreGroupedAsTheModelDoes()
     QTemporaryDir dir;
     const QStringList files = TakeFileMaker::writeDemoTakes(dir.path(), 4);
     TakeImporter importer;
-    const QVector<StagedTake> takes = runImport(importer, files, false);
+    const QVector<StagedTake> takes = runImport(importer, files, TakeImporter::Origin::Drop);
     QCOMPARE(takes.size(), 4);
     QCOMPARE(importer.filesRejected(), 0);
     QCOMPARE(takes.at(0).cells.at(FileName), QStringLiteral("T0001.WAV"));
@@ -108,7 +111,7 @@ void TestTakeImporter::missingAndForeignFilesAreRejectedNeverCreated()
     f.write("this is not a take");
     f.close();
     TakeImporter importer;
-    const QVector<StagedTake> takes = runImport(importer, {missing, text}, true);
+    const QVector<StagedTake> takes = runImport(importer, {missing, text}, TakeImporter::Origin::Drop);
     QVERIFY(takes.isEmpty());
     QCOMPARE(importer.filesRejected(), 2);
     QVERIFY(!QFile::exists(missing));
@@ -158,7 +161,7 @@ void TestTakeImporter::addToSkipsListedTakesAnyCase()
     QTemporaryDir dir;
     const QStringList files = TakeFileMaker::writeDemoTakes(dir.path(), 2);
     TakeImporter importer;
-    QVector<StagedTake> takes = runImport(importer, files, false);
+    QVector<StagedTake> takes = runImport(importer, files, TakeImporter::Origin::Drop);
     QCOMPARE(takes.size(), 2);
     AudioFileModel model;
     QCOMPARE(TakeImporter::addTo(model, takes), 2);
@@ -174,7 +177,7 @@ void TestTakeImporter::addToSkipsTakesWhoseFileWentAway()
     QTemporaryDir dir;
     const QStringList files = TakeFileMaker::writeDemoTakes(dir.path(), 1);
     TakeImporter importer;
-    const QVector<StagedTake> takes = runImport(importer, files, false);
+    const QVector<StagedTake> takes = runImport(importer, files, TakeImporter::Origin::Drop);
     QCOMPARE(takes.size(), 1);
     QVERIFY(QFile::remove(files.first()));
     AudioFileModel model;
@@ -187,7 +190,7 @@ void TestTakeImporter::sideTablesStayAlignedOverManyTakes()
     QTemporaryDir dir;
     TakeFileMaker::writeDemoTakes(dir.path(), 40, 3);
     TakeImporter importer;
-    const QVector<StagedTake> takes = runImport(importer, {dir.path()}, true);
+    const QVector<StagedTake> takes = runImport(importer, {dir.path()}, TakeImporter::Origin::Drop);
     QCOMPARE(takes.size(), 40);
     AudioFileModel model;
     // Some takes are listed already and are skipped; the others follow in order.
