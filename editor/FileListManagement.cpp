@@ -4,6 +4,7 @@
 #include "AudioFileModel.h"
 #include "EditTC.h"
 #include "TakeColumns.h"
+#include "TakeFolderCache.h"
 #include "TakeImporter.h"
 #include "TakeListView.h"
 #include "ValueLabel.h"
@@ -99,6 +100,7 @@ FileListManagement::FileListManagement(QWidget* parent, AudioFileModel* model)
     m_ui.Scene->setValidator(new QRegularExpressionValidator(names, m_ui.Scene));
     m_ui.Take->setValidator(new QRegularExpressionValidator(names, m_ui.Take));
 
+    m_cache = std::make_shared<TakeFolderCache>();
     m_importer = new TakeImporter(this);
     m_editTC = new EditTC(m_ui.pushButton_EditTC);
 

@@ -2,6 +2,7 @@
 
 #include "FileListManagementForm.h"
 #include "TakeBatch.h"
+#include "TakeEditFlags.h"
 #include "TakeEdits.h"
 #include "TakeImporter.h"
 #include "TakeSaver.h"
@@ -16,10 +17,13 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <memory>
+
 class AudioFile;
 class AudioFileModel;
 class EditTC;
 class TakeCopier;
+class TakeFolderCache;
 class TakeRenamer;
 class QAction;
 class QMenu;
@@ -82,11 +86,9 @@ public:
     // The current take in model coordinates (invalid when there is none).
     QModelIndex currentModelIndex() const;
 
-    // Modify flags: keys "FrameRate", "SampleRate", "Project", "Scene", "Take",
-    // "Tape", "FileName", "Ubits", "Circled", "Wild", "Notes", "UserInfo",
-    // "Tracks", "SamplesSinceMidnight".
+    // The fields of the current take edited since it was chosen or saved.
     void InitModifyFlags();
-    const QMap<QString, bool>& modifyFlags() const { return m_modifyFlags; }
+    TakeFields modifyFlags() const { return m_modifyFlags; }
     // True when any flag is set; sets (never clears) rateEdited for a frame or
     // sample rate edit and nameEdited for a scene or take edit.
     bool IsEdited(bool& rateEdited, bool& nameEdited) const;
@@ -267,8 +269,8 @@ private:
     int currentRow() const;
     QString cell(int row, int column) const;
     void setCell(int row, int column, const QString& value);
-    void editCell(int column, const QString& flag, const QString& text);
-    void editCheck(int column, const QString& flag, bool checked);
+    void editCell(int column, TakeField flag, const QString& text);
+    void editCheck(int column, TakeField flag, bool checked);
 
     // Controls gated by the availability of their command.
     struct Gate {
@@ -327,7 +329,7 @@ private:
     QStandardItemModel* m_trackModel = nullptr;
     QSortFilterProxyModel* m_trackProxy = nullptr;
     QStandardItemModel* m_syncPointModel = nullptr;
-    QMap<QString, bool> m_modifyFlags;
+    TakeFields m_modifyFlags;
 
     // Column menu.
     QMenu* m_columnMenu = nullptr;
@@ -337,6 +339,9 @@ private:
     // command were available.
     QMap<Command, bool> m_available;
     QHash<const QWidget*, bool> m_wanted;
+
+    // The folder indexes behind grouping, shared with the import worker.
+    std::shared_ptr<TakeFolderCache> m_cache;
 
     // Import.
     TakeImporter* m_importer = nullptr;

@@ -4,6 +4,7 @@
 #include "AudioFile.h"
 #include "AudioFileModel.h"
 #include "KQHelper.h"
+#include "TakeFolderCache.h"
 #include "TakeColumns.h"
 
 #include <QCheckBox>
@@ -17,71 +18,62 @@ using namespace TakeColumns;
 
 namespace
 {
-const char* const kFlagKeys[] = {
-    "FrameRate", "SampleRate", "Project", "Scene", "Take",     "Tape",   "FileName",
-    "Ubits",     "Circled",    "Wild",    "Notes", "UserInfo", "Tracks", "SamplesSinceMidnight"};
 } // namespace
 
 void FileListManagement::InitModifyFlags()
 {
-    m_modifyFlags.clear();
+    m_modifyFlags = {};
     // Without edits there is nothing a failed save could have left pending.
     m_writtenFiles.clear();
-    for (const char* key : kFlagKeys)
-        m_modifyFlags.insert(QLatin1String(key), false);
 }
 
 bool FileListManagement::IsEdited(bool& rateEdited, bool& nameEdited) const
 {
-    auto flag = [this](const char* key) { return m_modifyFlags.value(QLatin1String(key)); };
-    if (flag("FrameRate") || flag("SampleRate"))
+    auto flag = [this](TakeField f) { return m_modifyFlags.testFlag(f); };
+    if (flag(TakeField::FrameRate) || flag(TakeField::SampleRate))
         rateEdited = true;
-    if (flag("Scene") || flag("Take"))
+    if (flag(TakeField::Scene) || flag(TakeField::Take))
         nameEdited = true;
-    for (bool set : m_modifyFlags) {
-        if (set)
-            return true;
-    }
-    return false;
+    return m_modifyFlags != TakeFields();
 }
 
-void FileListManagement::editCell(int column, const QString& flag, const QString& text)
+void FileListManagement::editCell(int column, TakeField flag, const QString& text)
 {
     const int row = currentRow();
     if (row < 0 || text == cell(row, column))
         return;
     setCell(row, column, text);
-    m_modifyFlags[flag] = true;
+    m_modifyFlags |= flag;
 }
 
-void FileListManagement::editCheck(int column, const QString& flag, bool checked)
+void FileListManagement::editCheck(int column, TakeField flag, bool checked)
 {
     editCell(column, flag, checked ? QStringLiteral("Y") : QStringLiteral(" "));
 }
 
 void FileListManagement::on_Scene_textEdited(const QString& text)
 {
-    editCell(Scene, QStringLiteral("Scene"), text);
+    editCell(Scene, TakeField::Scene, text);
 }
 
 void FileListManagement::on_Take_textEdited(const QString& text)
 {
-    editCell(Take, QStringLiteral("Take"), text);
+    editCell(Take, TakeField::Take, text);
 }
 
 void FileListManagement::on_Project_textEdited(const QString& text)
 {
-    editCell(Project, QStringLiteral("Project"), text);
+    editCell(Project, TakeField::Project, text);
 }
 
 void FileListManagement::on_Tape_textEdited(const QString& text)
 {
-    editCell(Tape, QStringLiteral("Tape"), text);
+    editCell(Tape, TakeField::Tape, text);
 }
 
 void FileListManagement::on_UBits_textEdited(const QString& text)
 {
-    editCell(Ubits, QStringLiteral("Ubits"), text);
+    editCell(Ubits, TakeField::Ubits, text);
 }
 
 void FileListManagement::on_Notes_textChanged()
@@ -90,7 +82,7 @@ void FileListManagement::on_Notes_textChanged()
     // after the user has put the cursor into the notes counts.
     if (!m_notesArmed)
         return;
-    editCell(Notes, QStringLiteral("Notes"), m_ui.Notes->toPlainText());
+    editCell(Notes, TakeField::Notes, m_ui.Notes->toPlainText());
 }
 
 void FileListManagement::on_Notes_cursorPositionChanged()
@@ -100,17 +92,17 @@ void FileListManagement::on_Notes_cursorPositionChanged()
 
 void FileListManagement::on_UserInfo_textChanged()
 {
-    editCell(User, QStringLiteral("UserInfo"), m_ui.UserInfo->toPlainText());
+    editCell(User, TakeField::UserInfo, m_ui.UserInfo->toPlainText());
 }
 
 void FileListManagement::on_checkBox_Circled_clicked(bool checked)
 {
-    editCheck(Circled, QStringLiteral("Circled"), checked);
+    editCheck(Circled, TakeField::Circled, checked);
 }
 
 void FileListManagement::on_checkBox_WildTrack_clicked(bool checked)
 {
-    editCheck(Wild, QStringLiteral("Wild"), checked);
+    editCheck(Wild, TakeField::Wild, checked);
 }
 
 void FileListManagement::on_commitDataTrackName(QWidget* editor)
@@ -125,7 +117,7 @@ void FileListManagement::on_commitDataTrackName(QWidget* editor)
         m_model->setTrackName(row, channel, m_trackProxy->index(r, 2).data().toString());
         m_model->setTrackFunction(row, channel, m_trackProxy->index(r, 3).data().toString());
     }
-    m_modifyFlags[QStringLiteral("Tracks")] = true;
+    m_modifyFlags |= TakeField::Tracks;
     emit updateTracks(currentModelIndex());
 }
 
@@ -141,50 +133,50 @@ void FileListManagement::restoreCurrent(const QModelIndex& index)
     AudioFile file;
     if (!file.Open(cell(row, Path)))
         return;
-    auto flagged = [this](const char* key) { return m_modifyFlags.value(QLatin1String(key)); };
+    auto flagged = [this](TakeField f) { return m_modifyFlags.testFlag(f); };
     auto restoreTimes = [&] {
         setCell(row, StartTC, file.GetTCStart());
         setCell(row, Length, file.GetDuration());
         setCell(row, EndTC, file.GetTCEnd());
     };
-    if (flagged("FrameRate")) {
+    if (flagged(TakeField::FrameRate)) {
         setCell(row, FrameRate, file.GetFrameRate());
         restoreTimes();
         setCell(row, MasterSpeed, file.GetMasterSpeed());
     }
-    if (flagged("SampleRate")) {
+    if (flagged(TakeField::SampleRate)) {
         setCell(row, SampleRate, QString::number(file.GetSampleRate()));
         setCell(row, TCSampleRate, file.GetTimeStampSampleRate());
         restoreTimes();
     }
-    if (flagged("SamplesSinceMidnight")) {
+    if (flagged(TakeField::SamplesSinceMidnight)) {
         setCell(row, SamplesSinceMidnight, file.GetSamplesSinceMidnight());
         setCell(row, StartTC, file.GetTCStart());
     }
-    if (flagged("Project"))
+    if (flagged(TakeField::Project))
         setCell(row, Project, file.GetProjectName());
-    if (flagged("Scene"))
+    if (flagged(TakeField::Scene))
         setCell(row, Scene, file.GetSceneName());
-    if (flagged("Tape"))
+    if (flagged(TakeField::Tape))
         setCell(row, Tape, file.GetTapeName());
-    if (flagged("Take")) {
+    if (flagged(TakeField::Take)) {
         setCell(row, Take, file.GetTakeName());
         setCell(row, Wild, file.GetWild());
     }
-    if (flagged("Ubits"))
+    if (flagged(TakeField::Ubits))
         setCell(row, Ubits, file.GetUBITs());
-    if (flagged("Notes"))
+    if (flagged(TakeField::Notes))
         setCell(row, Notes, file.GetNotes());
-    if (flagged("UserInfo"))
+    if (flagged(TakeField::UserInfo))
         setCell(row, User, file.GetUserInfo());
-    if (flagged("Circled"))
+    if (flagged(TakeField::Circled))
         setCell(row, Circled, file.GetCircled());
-    if (flagged("Wild"))
+    if (flagged(TakeField::Wild))
         setCell(row, Wild, file.GetWild());
-    if (flagged("Tracks")) {
+    if (flagged(TakeField::Tracks)) {
         QStringList takeFiles;
         QString name;
-        KQHelper::getTakeFiles(&file, takeFiles, name);
+        KQHelper::getTakeFiles(*m_cache, &file, takeFiles, name);
         m_model->setTrackInfo(row, AudioFileModel::getTracks(takeFiles));
         if (row == currentRow())
             setupTracks();

@@ -7,6 +7,7 @@
 #include "AudioFile.h"
 #include "AudioFileModel.h"
 #include "KQHelper.h"
+#include "TakeFolderCache.h"
 #include "TakeColumns.h"
 #include "TakeLabel.h"
 #include "TakeCopier.h"
@@ -147,7 +148,7 @@ bool FileListManagement::adjustTakeDublicates()
         const QString prefixed = QStringLiteral("+") + scene;
         setCell(current, Scene, prefixed);
         m_ui.Scene->setText(prefixed);
-        m_modifyFlags[QStringLiteral("Scene")] = true;
+        m_modifyFlags |= TakeField::Scene;
         return true;
     }
     QApplication::restoreOverrideCursor();
@@ -163,7 +164,7 @@ QStringList FileListManagement::GetFilesToUpdate(const QModelIndex& index) const
         return {};
     QStringList files;
     QString name;
-    KQHelper::getTakeFiles(&file, files, name);
+    KQHelper::getTakeFiles(*m_cache, &file, files, name);
     return files;
 }
 
@@ -183,33 +184,33 @@ QStringList FileListManagement::GetBackupFiles(const QModelIndex& index) const
 TakeEdits FileListManagement::editsForRow(int row, bool multi) const
 {
     TakeEdits e;
-    auto flagged = [this](const char* key) { return m_modifyFlags.value(QLatin1String(key)); };
-    if (flagged("FrameRate"))
+    auto flagged = [this](TakeField f) { return m_modifyFlags.testFlag(f); };
+    if (flagged(TakeField::FrameRate))
         e.frameRate = cell(row, FrameRate);
-    if (flagged("SampleRate"))
+    if (flagged(TakeField::SampleRate))
         e.sampleRate = cell(row, SampleRate);
-    if (flagged("SamplesSinceMidnight"))
+    if (flagged(TakeField::SamplesSinceMidnight))
         e.samplesSinceMidnight = cell(row, SamplesSinceMidnight);
-    if (flagged("Project"))
+    if (flagged(TakeField::Project))
         e.project = cell(row, Project);
-    if (flagged("Scene"))
+    if (flagged(TakeField::Scene))
         e.scene = cell(row, Scene);
-    if (flagged("Tape"))
+    if (flagged(TakeField::Tape))
         e.tape = cell(row, Tape);
-    if (flagged("Take") && !multi)
+    if (flagged(TakeField::Take) && !multi)
         e.take = cell(row, Take);
-    if (flagged("Ubits"))
+    if (flagged(TakeField::Ubits))
         e.ubits = cell(row, Ubits);
-    if (flagged("Notes"))
+    if (flagged(TakeField::Notes))
         e.notes = cell(row, Notes);
-    if (flagged("UserInfo"))
+    if (flagged(TakeField::UserInfo))
         e.user = cell(row, User);
-    if (flagged("Circled"))
+    if (flagged(TakeField::Circled))
         e.circled = cell(row, Circled);
-    if (flagged("Wild"))
+    if (flagged(TakeField::Wild))
         e.wild = cell(row, Wild);
     const QList<QStringList>& tracks = m_model->trackInfo(row);
-    if (flagged("Tracks") && tracks.size() == m_trackModel->rowCount()) {
+    if (flagged(TakeField::Tracks) && tracks.size() == m_trackModel->rowCount()) {
         // A polyphonic file takes every record, a mono file of the take the
         // record of its own channel (TakeEdits::applyTo matches channels).
         for (const QStringList& t : tracks) {
@@ -282,15 +283,15 @@ void FileListManagement::saveSelected()
 void FileListManagement::updateModelForSaveSelected(int row)
 {
     const int current = currentRow();
-    auto flagged = [this](const char* key) { return m_modifyFlags.value(QLatin1String(key)); };
+    auto flagged = [this](TakeField f) { return m_modifyFlags.testFlag(f); };
     auto copy = [&](int column) { setCell(row, column, cell(current, column)); };
-    if (flagged("FrameRate"))
+    if (flagged(TakeField::FrameRate))
         copy(FrameRate);
-    if (flagged("SampleRate"))
+    if (flagged(TakeField::SampleRate))
         copy(SampleRate);
-    if (flagged("FrameRate") || flagged("SampleRate")) {
-        QString frameRate = flagged("FrameRate") ? cell(current, FrameRate) : QString();
-        QString rate = flagged("SampleRate") ? cell(current, SampleRate) : QString();
+    if (flagged(TakeField::FrameRate) || flagged(TakeField::SampleRate)) {
+        QString frameRate = flagged(TakeField::FrameRate) ? cell(current, FrameRate) : QString();
+        QString rate = flagged(TakeField::SampleRate) ? cell(current, SampleRate) : QString();
         if (frameRate.isEmpty())
             frameRate = cell(row, FrameRate);
         if (rate.isEmpty())
@@ -300,18 +301,18 @@ void FileListManagement::updateModelForSaveSelected(int row)
             updateModelOnFrameRateChange(file, row, frameRate, rate.toInt(nullptr, 10),
                                          cell(row, StartTC));
     }
-    for (const auto& [key, column] : {std::pair<const char*, int>{"Project", Project},
-                                      {"Scene", Scene},
-                                      {"Tape", Tape},
-                                      {"Ubits", Ubits},
-                                      {"Notes", Notes},
-                                      {"UserInfo", User},
-                                      {"Circled", Circled},
-                                      {"Wild", Wild}}) {
+    for (const auto& [key, column] : {std::pair<TakeField, int>{TakeField::Project, Project},
+                                      {TakeField::Scene, Scene},
+                                      {TakeField::Tape, Tape},
+                                      {TakeField::Ubits, Ubits},
+                                      {TakeField::Notes, Notes},
+                                      {TakeField::UserInfo, User},
+                                      {TakeField::Circled, Circled},
+                                      {TakeField::Wild, Wild}}) {
         if (flagged(key))
             copy(column);
     }
-    if (flagged("Tracks")) {
+    if (flagged(TakeField::Tracks)) {
         if (TakeLabel::parse(cell(row, Channels)).trackCount() == m_trackProxy->rowCount()) {
             for (int r = 0; r < m_trackProxy->rowCount(); ++r) {
                 const int channel = m_trackProxy->index(r, 0).data().toInt();

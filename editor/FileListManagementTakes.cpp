@@ -261,6 +261,7 @@ void FileListManagement::startNextImport()
     TakeImporter::Request request;
     request.paths = next.first;
     request.origin = next.second;
+    request.cache = m_cache;
     QApplication::setOverrideCursor(Qt::BusyCursor);
     m_importStartMs = QDateTime::currentMSecsSinceEpoch();
     if (!m_importTimer) {
@@ -440,7 +441,7 @@ void FileListManagement::on_pushButton_Delete_clicked()
             continue;
         }
         const TakeFileRemover::Result result =
-            TakeFileRemover::remove(cell(row, Path), cell(row, Channels));
+            TakeFileRemover::remove(*m_cache, cell(row, Path), cell(row, Channels));
         switch (result.outcome) {
         case TakeFileRemover::Outcome::Deleted:
         case TakeFileRemover::Outcome::NotOpened:

@@ -311,7 +311,8 @@ bool AudioFileModel::addTake(AudioFile* file, const QStringList& takeFiles, cons
     return true;
 }
 
-void AudioFileModel::setModelData(const QList<AudioFile*>& files, QList<ImportResult>* results)
+void AudioFileModel::setModelData(TakeFolderCache& cache, const QList<AudioFile*>& files,
+                                  QList<ImportResult>* results)
 {
     const qint64 opStartNs = TakeFileStamp::nowNs();
     // The caller's open files, by folder: their headers are taken over by the
@@ -340,7 +341,7 @@ void AudioFileModel::setModelData(const QList<AudioFile*>& files, QList<ImportRe
                 opened = openedByFolder.value(folder);
                 adoptedFolders.insert(folder);
             }
-            pool = TakePool(TakeFolderCache::instance().snapshot(folder, opened, opStartNs));
+            pool = TakePool(cache.snapshot(folder, opened, opStartNs));
             lastFolder = folder;
             havePool = true;
         }

@@ -7,7 +7,7 @@
 #include <QStringList>
 
 class AudioFile;
-class TakePool;
+class TakeFolderCache;
 
 // The take list: one row of 31 text cells per take (a polyphonic file, or
 // the mono files of one take) and, beside each row, four side tables: its
@@ -93,8 +93,9 @@ public:
     // appended in the order of files. The caller keeps ownership of files and
     // should have opened them just before the call (their headers are reused
     // instead of being read again). results, when given, gets one entry per
-    // non-null file.
-    void setModelData(const QList<AudioFile*>& files, QList<ImportResult>* results = nullptr);
+    // non-null file. cache: the folder indexes the grouping reads through.
+    void setModelData(TakeFolderCache& cache, const QList<AudioFile*>& files,
+                      QList<ImportResult>* results = nullptr);
 
     // Adds one take found through file whose files are takeFiles (channel
     // order) under name. Returns whether a row was added.

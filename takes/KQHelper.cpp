@@ -77,11 +77,11 @@ QString KQHelper::folderOf(const QString& path)
     return QDir::cleanPath(QFileInfo(path).absolutePath());
 }
 
-void KQHelper::getFilesInDirectory(const QString& folder, TakePool& pool,
+void KQHelper::getFilesInDirectory(TakeFolderCache& cache, const QString& folder, TakePool& pool,
                                    const QList<AudioFile*>& opened)
 {
     const QString clean = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
-    pool = TakePool(TakeFolderCache::instance().snapshot(clean, opened, TakeFileStamp::nowNs()));
+    pool = TakePool(cache.snapshot(clean, opened, TakeFileStamp::nowNs()));
 }
 
 QVector<int> KQHelper::fillSlots(const TakeCandidate& given,
@@ -163,13 +163,14 @@ void KQHelper::getTakeFiles2(TakePool& pool, const AudioFile* file, QStringList&
     name = takeName(name, found.size());
 }
 
-void KQHelper::getTakeFiles(const AudioFile* file, QStringList& takeFiles, QString& name)
+void KQHelper::getTakeFiles(TakeFolderCache& cache, const AudioFile* file, QStringList& takeFiles,
+                            QString& name)
 {
     TakeCandidate given;
     if (!startGrouping(file, takeFiles, name, given))
         return;
     QVector<TakeCandidate> candidates =
-        TakeFolderCache::instance().candidates(folderOf(given.path), given.stem);
+        cache.candidates(folderOf(given.path), given.stem);
     includeGiven(given, candidates);
     QStringList found;
     fillSlots(given, candidates, found);

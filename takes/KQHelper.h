@@ -8,6 +8,7 @@
 #include <QVector>
 
 class AudioFile;
+class TakeFolderCache;
 class TakePool;
 
 // Decides which files on disk make up one take, so that a mono take is one
@@ -17,8 +18,9 @@ class TakePool;
 // start timestamps are equal, one file per channel slot (0..63), in slot order.
 //
 // Files are read only (AudioFile::Open); nothing here creates or changes a
-// file. Headers are read through TakeFolderCache, so calling getTakeFiles for
-// every take of a folder reads each file about once. Thread-safe.
+// file. Headers are read through the caller's TakeFolderCache, so calling
+// getTakeFiles for every take of a folder reads each file about once.
+// Thread-safe.
 class KQHelper
 {
 public:
@@ -44,7 +46,7 @@ public:
     // header is read at most once (not at all when unchanged since it was read
     // before). opened: files the caller has just opened itself; those lying in
     // folder are taken as read.
-    static void getFilesInDirectory(const QString& folder, TakePool& pool,
+    static void getFilesInDirectory(TakeFolderCache& cache, const QString& folder, TakePool& pool,
                                     const QList<AudioFile*>& opened = {});
 
     // Groups file with the unclaimed files of pool and claims those that join
@@ -57,7 +59,8 @@ public:
     // Groups file with the files of its folder as they are on disk now.
     // Appends the take's paths to takeFiles and sets name. A null file, or one
     // without a path, leaves both unchanged.
-    static void getTakeFiles(const AudioFile* file, QStringList& takeFiles, QString& name);
+    static void getTakeFiles(TakeFolderCache& cache, const AudioFile* file, QStringList& takeFiles,
+                             QString& name);
 
     // The absolute, clean folder of path.
     static QString folderOf(const QString& path);

@@ -6,14 +6,15 @@
 
 #include <QFile>
 
-QStringList TakeFileRemover::filesOf(const QString& path, const QString& label, Outcome* outcome)
+QStringList TakeFileRemover::filesOf(TakeFolderCache& cache, const QString& path,
+                                     const QString& label, Outcome* outcome)
 {
     Outcome result = Outcome::NotOpened;
     QStringList files;
     AudioFile file;
     if (file.Open(path)) {
         QString name;
-        KQHelper::getTakeFiles(&file, files, name);
+        KQHelper::getTakeFiles(cache, &file, files, name);
         const QString self = KQHelper::absolutePath(path);
         bool containsSelf = false;
         for (const QString& f : files)
@@ -30,10 +31,11 @@ QStringList TakeFileRemover::filesOf(const QString& path, const QString& label, 
     return files;
 }
 
-TakeFileRemover::Result TakeFileRemover::remove(const QString& path, const QString& label)
+TakeFileRemover::Result TakeFileRemover::remove(TakeFolderCache& cache, const QString& path,
+                                                const QString& label)
 {
     Result result;
-    const QStringList files = filesOf(path, label, &result.outcome);
+    const QStringList files = filesOf(cache, path, label, &result.outcome);
     for (const QString& f : files) {
         if (QFile::remove(f))
             result.deleted << f;

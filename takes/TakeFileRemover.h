@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+class TakeFolderCache;
+
 // Deletes the files of one listed take from disk: the file the take was
 // imported through and, for a mono take, its sibling files as take grouping
 // finds them now. Deletes nothing when the take on disk no longer looks like
@@ -27,7 +29,9 @@ public:
     // The files of the take listed with path (column "Path") and label
     // (column "Channels", "4(MONO)" or "8(POLY)"), in channel order. Empty
     // with outcome NotOpened or Changed when nothing may be deleted.
-    static QStringList filesOf(const QString& path, const QString& label, Outcome* outcome);
+    // cache: the folder indexes of the take list.
+    static QStringList filesOf(TakeFolderCache& cache, const QString& path, const QString& label,
+                               Outcome* outcome);
 
-    static Result remove(const QString& path, const QString& label);
+    static Result remove(TakeFolderCache& cache, const QString& path, const QString& label);
 };

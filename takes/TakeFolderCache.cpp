@@ -6,12 +6,6 @@
 #include <QFileInfo>
 #include <QMutexLocker>
 
-TakeFolderCache& TakeFolderCache::instance()
-{
-    static TakeFolderCache cache;
-    return cache;
-}
-
 TakeIndexPolicy TakeFolderCache::policy(qint64 opStartNs)
 {
     TakeIndexPolicy p;

@@ -22,14 +22,18 @@ struct TakeFolderSnapshot {
     QHash<QString, QVector<int>> byStem;
 };
 
-// The process-wide store of folder indexes behind take grouping, so that an
-// operation on many takes of one folder reads each file's header about once
-// instead of once per take. Keeps the most recently used folders (8 by
-// default). Thread-safe: every call runs under one mutex; results are copies.
+// The store of folder indexes behind take grouping, so that an operation on
+// many takes of one folder reads each file's header about once instead of
+// once per take. Owned by whoever owns the take list (one per take session)
+// and handed to every grouping call. Keeps the most recently used folders
+// (8 by default). Thread-safe: every call runs under one mutex; results are
+// copies.
 class TakeFolderCache
 {
 public:
-    static TakeFolderCache& instance();
+    TakeFolderCache() = default;
+    TakeFolderCache(const TakeFolderCache&) = delete;
+    TakeFolderCache& operator=(const TakeFolderCache&) = delete;
 
     // The listed files of folder whose name stem is stem, in name order, as
     // they are on disk now; files that do not open as takes are left out.
@@ -54,7 +58,6 @@ public:
     void resetCounters();
 
 private:
-    TakeFolderCache() = default;
     TakeFolderIndex& indexFor(const QString& folder);
     TakeIndexPolicy policy(qint64 opStartNs);
 

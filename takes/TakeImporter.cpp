@@ -4,6 +4,7 @@
 #include "AudioFileModel.h"
 #include "KQHelper.h"
 #include "TakeColumns.h"
+#include "TakeFolderCache.h"
 #include "TakeParallel.h"
 
 #include <QDir>
@@ -152,7 +153,10 @@ TakeImporter::Outcome TakeImporter::read(const Request& request, Progress* progr
     // same claiming of mono files and the same duplicate rule.
     AudioFileModel staging;
     QList<AudioFileModel::ImportResult> results;
-    staging.setModelData(readable, &results);
+    std::shared_ptr<TakeFolderCache> cache = request.cache;
+    if (!cache)
+        cache = std::make_shared<TakeFolderCache>();
+    staging.setModelData(*cache, readable, &results);
     QVector<QStringList> filesOfRow(staging.rowCount());
     for (const AudioFileModel::ImportResult& r : results) {
         if (r.outcome == AudioFileModel::ImportOutcome::Added) {

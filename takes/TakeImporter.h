@@ -11,6 +11,7 @@
 
 class AudioFileModel;
 class QThread;
+class TakeFolderCache;
 
 // One take as an import found it: the 31 cells of its row, its files in
 // channel order and its side tables, ready to be added to the take list.
@@ -62,6 +63,10 @@ public:
     struct Request {
         QStringList paths;
         Origin origin = Origin::Dialog;
+        // The folder indexes of the take list the takes go to (shared, so that
+        // a worker outliving its importer still has them); null: a cache for
+        // this read only.
+        std::shared_ptr<TakeFolderCache> cache;
     };
     // Progress of a read, for any thread.
     struct Progress {

@@ -70,7 +70,7 @@ private:
                                           QItemSelectionModel::Rows);
         }
     }
-    bool flag(const char* key) const { return m_editor->modifyFlags().value(QLatin1String(key)); }
+    bool flag(TakeField f) const { return m_editor->modifyFlags().testFlag(f); }
     bool anyFlag() const
     {
         bool rate = false, name = false;
@@ -391,7 +391,7 @@ void TestFileListManagement::editingSceneSetsFlagAndCell()
     scene->setFocus();
     scene->end(false);
     QTest::keyClicks(scene, "X");
-    QVERIFY(flag("Scene"));
+    QVERIFY(flag(TakeField::Scene));
     QCOMPARE(cell(row, Scene), before + "X");
     bool rate = false, name = false;
     QVERIFY(m_editor->IsEdited(rate, name));
@@ -411,29 +411,29 @@ void TestFileListManagement::editsOfEveryFieldKind()
     QTest::keyClicks(field<QLineEdit>("Tape"), "T");
     QTest::keyClicks(field<QLineEdit>("Take"), "7");
     QTest::keyClicks(field<QLineEdit>("UBits"), "9");
-    QVERIFY(flag("Project") && flag("Tape") && flag("Take") && flag("Ubits"));
+    QVERIFY(flag(TakeField::Project) && flag(TakeField::Tape) && flag(TakeField::Take) && flag(TakeField::Ubits));
     QVERIFY(cell(row, Project).endsWith("P"));
     QVERIFY(cell(row, Ubits).endsWith("9"));
 
     auto* circled = field<QCheckBox>("checkBox_Circled");
     const bool wasCircled = cell(row, Circled) == "Y";
     circled->click();
-    QVERIFY(flag("Circled"));
+    QVERIFY(flag(TakeField::Circled));
     QCOMPARE(cell(row, Circled), wasCircled ? QStringLiteral(" ") : QStringLiteral("Y"));
     field<QCheckBox>("checkBox_WildTrack")->click();
-    QVERIFY(flag("Wild"));
+    QVERIFY(flag(TakeField::Wild));
 
     auto* notes = field<QPlainTextEdit>("Notes");
     notes->setFocus();
     notes->moveCursor(QTextCursor::End);
     QTest::keyClicks(notes, " more");
-    QVERIFY(flag("Notes"));
+    QVERIFY(flag(TakeField::Notes));
     QVERIFY(cell(row, Notes).endsWith(" more"));
 
     auto* user = field<QTextEdit>("UserInfo");
     user->moveCursor(QTextCursor::End);
     QTest::keyClicks(user, "!");
-    QVERIFY(flag("UserInfo"));
+    QVERIFY(flag(TakeField::UserInfo));
     QVERIFY(cell(row, User).endsWith("!"));
 }
 
@@ -456,7 +456,7 @@ void TestFileListManagement::trackNameEditGoesIntoTheModel()
     QTest::keyClick(editor, Qt::Key_Return);
     // The delegate commits on the next turn of the event loop.
     QTRY_COMPARE(tracksChanged.count(), 1);
-    QVERIFY(flag("Tracks"));
+    QVERIFY(flag(TakeField::Tracks));
     const int channel = tracks->model()->index(1, 0).data().toInt();
     bool found = false;
     for (const QStringList& t : m_model->trackInfo(row)) {
@@ -486,7 +486,7 @@ void TestFileListManagement::movingAwayPromptsAndOkKeepsTheEdits()
     QCOMPARE(m_editor->currentModelIndex(), QModelIndex(edited));
     QCOMPARE(cell(edited.row(), Scene), editedScene);
     QCOMPARE(field<QLineEdit>("Scene")->text(), editedScene);
-    QVERIFY(flag("Scene"));
+    QVERIFY(flag(TakeField::Scene));
     const QModelIndexList selected = view()->selectionModel()->selectedRows();
     QCOMPARE(selected.size(), 1);
     QCOMPARE(modelRow(selected.first().row()), edited.row());
@@ -507,7 +507,7 @@ void TestFileListManagement::closingThePromptKeepsTheEdits()
     QCOMPARE(answer.texts.size(), 1);
     QCOMPARE(m_editor->currentModelIndex(), QModelIndex(edited));
     QVERIFY(cell(edited.row(), Tape).endsWith("Q"));
-    QVERIFY(flag("Tape"));
+    QVERIFY(flag(TakeField::Tape));
 }
 
 void TestFileListManagement::discardRestoresExactlyTheFlaggedFields()
@@ -521,7 +521,7 @@ void TestFileListManagement::discardRestoresExactlyTheFlaggedFields()
     auto* notesEdit = field<QPlainTextEdit>("Notes");
     notesEdit->moveCursor(QTextCursor::End);
     QTest::keyClicks(notesEdit, " edited");
-    QVERIFY(flag("Scene") && flag("Notes"));
+    QVERIFY(flag(TakeField::Scene) && flag(TakeField::Notes));
     // An unflagged change of another cell is not restored.
     m_model->setData(m_model->index(row, Tape), "UNFLAGGED");
     m_model->setData(m_model->index(row, Take), "99");
@@ -763,7 +763,7 @@ void TestFileListManagement::clearingAnEditedTakeDropsItsFlags()
 {
     importDemo(3);
     QTest::keyClicks(field<QLineEdit>("Scene"), "E");
-    QVERIFY(flag("Scene"));
+    QVERIFY(flag(TakeField::Scene));
     MessageBoxAnswerer answer(QMessageBox::Ok);
     field<QPushButton>("pushButton_Clear")->click();
     // No prompt: the edited take is gone, and its flags with it.

@@ -198,7 +198,7 @@ private slots:
         auto* notes = field<QPlainTextEdit>("Notes");
         emit notes->cursorPositionChanged(); // the user is in the notes
         notes->setPlainText(QString(20000, 'n'));
-        QVERIFY(m_editor->modifyFlags().value("Notes"));
+        QVERIFY(m_editor->modifyFlags().testFlag(TakeField::Notes));
         QVERIFY(runAction([&] { m_editor->startSave(); }));
         std::unique_ptr<AudioFile> f(open(file));
         QCOMPARE(f->GetNotes().size(), 20000);
@@ -455,10 +455,10 @@ private slots:
             if (!changed.contains(c))
                 QVERIFY2(cell(0, c) == before.at(c), qPrintable(QString::number(c)));
         }
-        const auto& flags = m_editor->modifyFlags();
-        QCOMPARE(flags.value("FrameRate"), frameRate);
-        QCOMPARE(flags.value("SampleRate"), !frameRate);
-        QCOMPARE(flags.value("SamplesSinceMidnight"), preserve);
+        const TakeFields flags = m_editor->modifyFlags();
+        QCOMPARE(flags.testFlag(TakeField::FrameRate), frameRate);
+        QCOMPARE(flags.testFlag(TakeField::SampleRate), !frameRate);
+        QCOMPARE(flags.testFlag(TakeField::SamplesSinceMidnight), preserve);
         if (!frameRate)
             QCOMPARE(cell(0, TCSampleRate), QStringLiteral("96000"));
 
@@ -607,7 +607,7 @@ private slots:
         const QString samples = f->GetSamplesSinceMidnight(rate, "29.97 DF", "11:22:33;10");
         QCOMPARE(cell(0, SamplesSinceMidnight), samples);
         QCOMPARE(cell(0, EndTC), f->GetTCEnd(samples, "29.97 DF", rate));
-        QVERIFY(m_editor->modifyFlags().value("SamplesSinceMidnight"));
+        QVERIFY(m_editor->modifyFlags().testFlag(TakeField::SamplesSinceMidnight));
         QVERIFY(field<QCheckBox>("checkBox_PreserveStartTC")->isChecked());
     }
 

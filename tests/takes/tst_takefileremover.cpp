@@ -1,5 +1,6 @@
 #include "TakeFileMaker.h"
 #include "TakeFileRemover.h"
+#include "TakeFolderCache.h"
 #include "TakeLabel.h"
 
 #include <QDir>
@@ -16,6 +17,7 @@ class TestTakeFileRemover : public QObject
 
 private:
     QTemporaryDir m_dir;
+    std::unique_ptr<TakeFolderCache> m_cache; // a fresh one per test
     QString path(const QString& name) const { return QDir(m_dir.path()).filePath(name); }
     int fileCount() const { return int(QDir(m_dir.path()).entryList(QDir::Files).size()); }
 
@@ -35,6 +37,7 @@ private slots:
 void TestTakeFileRemover::init()
 {
     QVERIFY(m_dir.isValid());
+    m_cache = std::make_unique<TakeFolderCache>();
     // T0001 and T0003 polyphonic, T0002 four mono files.
     QCOMPARE(TakeFileMaker::writeDemoTakes(m_dir.path(), 3).size(), 6);
 }
@@ -72,7 +75,7 @@ void TestTakeFileRemover::labelsAnnounceTheirFileCount()
 
 void TestTakeFileRemover::polyTakeIsOneFile()
 {
-    const auto r = TakeFileRemover::remove(path("T0001.WAV"), "4(POLY)");
+    const auto r = TakeFileRemover::remove(*m_cache, path("T0001.WAV"), "4(POLY)");
     QCOMPARE(r.outcome, TakeFileRemover::Outcome::Deleted);
     QCOMPARE(r.deleted.size(), 1);
     QVERIFY(!QFile::exists(path("T0001.WAV")));
@@ -82,11 +85,11 @@ void TestTakeFileRemover::polyTakeIsOneFile()
 void TestTakeFileRemover::monoTakeIsAllItsFilesFromAnyOfThem()
 {
     TakeFileRemover::Outcome outcome;
-    const QStringList files = TakeFileRemover::filesOf(path("T0002_3.WAV"), "4(MONO)", &outcome);
+    const QStringList files = TakeFileRemover::filesOf(*m_cache, path("T0002_3.WAV"), "4(MONO)", &outcome);
     QCOMPARE(outcome, TakeFileRemover::Outcome::Deleted);
     QCOMPARE(files.size(), 4);
     QCOMPARE(fileCount(), 6); // filesOf deletes nothing
-    const auto r = TakeFileRemover::remove(path("T0002_3.WAV"), "4(MONO)");
+    const auto r = TakeFileRemover::remove(*m_cache, path("T0002_3.WAV"), "4(MONO)");
     QCOMPARE(r.outcome, TakeFileRemover::Outcome::Deleted);
     QCOMPARE(r.deleted.size(), 4);
     for (int i = 1; i <= 4; ++i)
@@ -97,7 +100,7 @@ void TestTakeFileRemover::monoTakeIsAllItsFilesFromAnyOfThem()
 void TestTakeFileRemover::takeThatGainedAFileDeletesNothing()
 {
     QVERIFY(QFile::copy(path("T0002_4.WAV"), path("T0002_5.WAV")));
-    const auto r = TakeFileRemover::remove(path("T0002_1.WAV"), "4(MONO)");
+    const auto r = TakeFileRemover::remove(*m_cache, path("T0002_1.WAV"), "4(MONO)");
     QCOMPARE(r.outcome, TakeFileRemover::Outcome::Changed);
     QVERIFY(r.deleted.isEmpty());
     QCOMPARE(fileCount(), 7);
@@ -106,7 +109,7 @@ void TestTakeFileRemover::takeThatGainedAFileDeletesNothing()
 void TestTakeFileRemover::takeThatLostAFileDeletesNothing()
 {
     QVERIFY(QFile::remove(path("T0002_4.WAV")));
-    const auto r = TakeFileRemover::remove(path("T0002_1.WAV"), "4(MONO)");
+    const auto r = TakeFileRemover::remove(*m_cache, path("T0002_1.WAV"), "4(MONO)");
     QCOMPARE(r.outcome, TakeFileRemover::Outcome::Changed);
     QCOMPARE(fileCount(), 5);
 }
@@ -117,14 +120,14 @@ void TestTakeFileRemover::fileThatIsNotATakeDeletesNothing()
     QVERIFY(text.open(QIODevice::WriteOnly));
     text.write("not a take");
     text.close();
-    auto r = TakeFileRemover::remove(path("T0004.WAV"), "2(POLY)");
+    auto r = TakeFileRemover::remove(*m_cache, path("T0004.WAV"), "2(POLY)");
     QCOMPARE(r.outcome, TakeFileRemover::Outcome::NotOpened);
     QVERIFY(QFile::exists(path("T0004.WAV")));
-    r = TakeFileRemover::remove(path("gone.WAV"), "2(POLY)");
+    r = TakeFileRemover::remove(*m_cache, path("gone.WAV"), "2(POLY)");
     QCOMPARE(r.outcome, TakeFileRemover::Outcome::NotOpened);
     QVERIFY(!QFile::exists(path("gone.WAV")));
     // A label that is neither mono nor poly deletes nothing.
-    r = TakeFileRemover::remove(path("T0001.WAV"), "0File Name");
+    r = TakeFileRemover::remove(*m_cache, path("T0001.WAV"), "0File Name");
     QCOMPARE(r.outcome, TakeFileRemover::Outcome::Changed);
     QVERIFY(QFile::exists(path("T0001.WAV")));
 }
@@ -135,7 +138,7 @@ void TestTakeFileRemover::undeletableFilesAreReported()
         QSKIP("root may delete files from a read-only folder");
     QFile::Permissions before = QFile::permissions(m_dir.path());
     QVERIFY(QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::ExeOwner));
-    const auto r = TakeFileRemover::remove(path("T0001.WAV"), "4(POLY)");
+    const auto r = TakeFileRemover::remove(*m_cache, path("T0001.WAV"), "4(POLY)");
     QFile::setPermissions(m_dir.path(), before);
     QCOMPARE(r.outcome, TakeFileRemover::Outcome::Failed);
     QCOMPARE(r.failed.size(), 1);

@@ -26,7 +26,9 @@ private:
     QTemporaryDir m_dir;
     QStringList m_all; // every file, name order
 
-    static TakeFolderCache& cache() { return TakeFolderCache::instance(); }
+    std::unique_ptr<TakeFolderCache> m_cache;
+
+    TakeFolderCache& cache() const { return *m_cache; }
     QStringList takeOf(const QString& path) const;
     quint64 reads() const { return cache().counters().headerReads; }
     quint64 listings() const { return cache().counters().listings; }
@@ -34,7 +36,6 @@ private:
 private slots:
     void initTestCase();
     void init();
-    void cleanupTestCase();
     void everyTakeReadsEachFileOnce();
     void importOfOpenedFilesReadsNothingAgain();
     void importOfOneFileReadsTheRestOnce();
@@ -61,15 +62,8 @@ void TestTakeFolderIndex::initTestCase()
 
 void TestTakeFolderIndex::init()
 {
-    cache().clear();
-    cache().setMaxFolders(8);
+    m_cache = std::make_unique<TakeFolderCache>();
     cache().setTrust(TakeIndexPolicy::Trust::Always);
-    cache().resetCounters();
-}
-
-void TestTakeFolderIndex::cleanupTestCase()
-{
-    cache().setTrust(TakeIndexPolicy::Trust::Auto);
 }
 
 QStringList TestTakeFolderIndex::takeOf(const QString& path) const
@@ -79,7 +73,7 @@ QStringList TestTakeFolderIndex::takeOf(const QString& path) const
         return {"<does not open>"};
     QStringList files;
     QString name;
-    KQHelper::getTakeFiles(&f, files, name);
+    KQHelper::getTakeFiles(cache(), &f, files, name);
     return files;
 }
 
@@ -108,7 +102,7 @@ void TestTakeFolderIndex::importOfOpenedFilesReadsNothingAgain()
         files << owned.back().get();
     }
     AudioFileModel model;
-    model.setModelData(files);
+    model.setModelData(cache(), files);
     QCOMPARE(model.rowCount(), kTakes);
     QCOMPARE(reads(), quint64(0));
     // The operations that follow an import reuse what it read.
@@ -125,12 +119,12 @@ void TestTakeFolderIndex::importOfOneFileReadsTheRestOnce()
     auto one = std::make_unique<AudioFile>();
     QVERIFY(one->Open(m_all.at(9)));
     AudioFileModel model;
-    model.setModelData({one.get()});
+    model.setModelData(cache(), {one.get()});
     QCOMPARE(model.rowCount(), 1);
     QCOMPARE(reads(), quint64(m_all.size() - 1));
     // A second import of the same folder reads nothing.
     AudioFileModel again;
-    again.setModelData({one.get()});
+    again.setModelData(cache(), {one.get()});
     QCOMPARE(again.rowCount(), 1);
     QCOMPARE(reads(), quint64(m_all.size() - 1));
 }

@@ -68,6 +68,9 @@ class TestTakeGrouping : public QObject
 {
     Q_OBJECT
 
+private:
+    std::unique_ptr<TakeFolderCache> m_cache; // a fresh one per test
+
 private slots:
     void init();
     void nameStem_data();
@@ -87,8 +90,7 @@ private slots:
 
 void TestTakeGrouping::init()
 {
-    TakeFolderCache::instance().clear();
-    TakeFolderCache::instance().setTrust(TakeIndexPolicy::Trust::Auto);
+    m_cache = std::make_unique<TakeFolderCache>();
 }
 
 void TestTakeGrouping::nameStem_data()
@@ -257,7 +259,7 @@ void TestTakeGrouping::grouping()
     for (int pass = 0; pass < 2; ++pass) {
         QStringList takeFiles;
         QString takeName;
-        KQHelper::getTakeFiles(file.get(), takeFiles, takeName);
+        KQHelper::getTakeFiles(*m_cache, file.get(), takeFiles, takeName);
         QCOMPARE(bareNames(takeFiles), expected);
         QCOMPARE(takeName, name);
         for (const QString& p : takeFiles)
@@ -266,7 +268,7 @@ void TestTakeGrouping::grouping()
 
     // As an import finds it.
     TakePool pool;
-    KQHelper::getFilesInDirectory(dir.path(), pool);
+    KQHelper::getFilesInDirectory(*m_cache, dir.path(), pool);
     QStringList takeFiles;
     QString takeName;
     KQHelper::getTakeFiles2(pool, file.get(), takeFiles, takeName);
@@ -284,9 +286,9 @@ void TestTakeGrouping::nullAndPathlessFilesYieldNothing()
 {
     QStringList takeFiles{"keep"};
     QString name = "keep";
-    KQHelper::getTakeFiles(nullptr, takeFiles, name);
+    KQHelper::getTakeFiles(*m_cache, nullptr, takeFiles, name);
     AudioFile empty;
-    KQHelper::getTakeFiles(&empty, takeFiles, name);
+    KQHelper::getTakeFiles(*m_cache, &empty, takeFiles, name);
     TakePool pool;
     KQHelper::getTakeFiles2(pool, nullptr, takeFiles, name);
     KQHelper::getTakeFiles2(pool, &empty, takeFiles, name);
@@ -305,7 +307,7 @@ void TestTakeGrouping::fileOutsideTheListingStillJoinsItsTake()
     QVERIFY(file);
     QStringList takeFiles;
     QString name;
-    KQHelper::getTakeFiles(file.get(), takeFiles, name);
+    KQHelper::getTakeFiles(*m_cache, file.get(), takeFiles, name);
     QCOMPARE(bareNames(takeFiles), (QStringList{"A_1.wav", "A_2.wave"}));
     QCOMPARE(name, QString("A_X.wave"));
 }
@@ -321,12 +323,12 @@ void TestTakeGrouping::symbolicLinksAreGroupedAlikeEverywhere()
     QVERIFY(file);
 
     TakePool pool;
-    KQHelper::getFilesInDirectory(dir.path(), pool);
+    KQHelper::getFilesInDirectory(*m_cache, dir.path(), pool);
     QStringList imported;
     QString name;
     KQHelper::getTakeFiles2(pool, file.get(), imported, name);
     QStringList found;
-    KQHelper::getTakeFiles(file.get(), found, name);
+    KQHelper::getTakeFiles(*m_cache, file.get(), found, name);
     // Save, rename, copy and delete must reach the files the import grouped.
     QCOMPARE(found, imported);
     QCOMPARE(bareNames(found), (QStringList{"S_1.wav", "S_2.wav"}));
@@ -341,11 +343,11 @@ void TestTakeGrouping::missingFilesAreNeverCreated()
     QVERIFY(file);
     QStringList takeFiles;
     QString name;
-    KQHelper::getTakeFiles(file.get(), takeFiles, name); // index the folder
+    KQHelper::getTakeFiles(*m_cache, file.get(), takeFiles, name); // index the folder
     QVERIFY(QFile::remove(dir.filePath("G_1.wav")));
     QVERIFY(QFile::remove(dir.filePath("G_2.wav")));
     takeFiles.clear();
-    KQHelper::getTakeFiles(file.get(), takeFiles, name);
+    KQHelper::getTakeFiles(*m_cache, file.get(), takeFiles, name);
     QVERIFY(takeFiles.isEmpty());
     QVERIFY(!QFile::exists(dir.filePath("G_1.wav")));
     QVERIFY(!QFile::exists(dir.filePath("G_2.wav")));
@@ -400,9 +402,9 @@ void TestTakeGrouping::matchesReferenceOnGeneratedFolders()
     }
     const QList<ReferenceGrouping::Take> expected = ReferenceGrouping::importTakes(given);
 
-    TakeFolderCache::instance().clear();
+    m_cache->clear();
     TakePool pool;
-    KQHelper::getFilesInDirectory(dir.path(), pool, given);
+    KQHelper::getFilesInDirectory(*m_cache, dir.path(), pool, given);
     QList<ReferenceGrouping::Take> actual;
     for (AudioFile* f : given) {
         QStringList files;
@@ -435,7 +437,7 @@ void TestTakeGrouping::matchesReferenceOnGeneratedFolders()
     for (AudioFile* f : given) {
         QStringList files, refFiles;
         QString name, refName;
-        KQHelper::getTakeFiles(f, files, name);
+        KQHelper::getTakeFiles(*m_cache, f, files, name);
         ReferenceGrouping::takeFiles(f, refFiles, refName);
         QCOMPARE(files, refFiles);
         QCOMPARE(name, refName);

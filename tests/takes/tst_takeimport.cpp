@@ -21,6 +21,7 @@ class TestTakeImport : public QObject
 
 private:
     std::vector<std::unique_ptr<AudioFile>> m_owned;
+    std::unique_ptr<TakeFolderCache> m_cache;
     QList<AudioFile*> openAll(const QStringList& paths);
     static QString cell(const AudioFileModel& m, int row, int column)
     {
@@ -46,8 +47,7 @@ private slots:
 
 void TestTakeImport::init()
 {
-    TakeFolderCache::instance().clear();
-    TakeFolderCache::instance().setTrust(TakeIndexPolicy::Trust::Auto);
+    m_cache = std::make_unique<TakeFolderCache>();
 }
 
 void TestTakeImport::cleanup()
@@ -76,7 +76,7 @@ void TestTakeImport::allFilesOfAMonoTakeGiveOneRow()
     // Selected in reverse order: the row is still found through the first one given.
     QList<AudioFile*> files = openAll(paths);
     std::reverse(files.begin(), files.end());
-    model.setModelData(files, &results);
+    model.setModelData(*m_cache, files, &results);
 
     QCOMPARE(model.rowCount(), 1);
     QCOMPARE(cell(model, 0, 0), QString("T0003_X.WAV"));
@@ -108,9 +108,9 @@ void TestTakeImport::takeImportedTwiceIsListedOnce()
     QTemporaryDir dir;
     const QStringList paths = TakeFileMaker::writeMonoTake(dir.path(), "T0004", 2);
     AudioFileModel model;
-    model.setModelData(openAll(paths));
+    model.setModelData(*m_cache, openAll(paths));
     QList<AudioFileModel::ImportResult> results;
-    model.setModelData(openAll(paths.mid(1)), &results);
+    model.setModelData(*m_cache, openAll(paths.mid(1)), &results);
     QCOMPARE(model.rowCount(), 1);
     QCOMPARE(results.size(), 1);
     QCOMPARE(results.at(0).outcome, Outcome::Duplicate);
@@ -128,7 +128,7 @@ void TestTakeImport::namesDifferingInCaseAreListedOnce()
     QVERIFY(TakeFileMaker::write(dir.filePath("TAKE_1.WAV"), b));
     AudioFileModel model;
     QList<AudioFileModel::ImportResult> results;
-    model.setModelData(openAll({dir.filePath("take_1.wav"), dir.filePath("TAKE_1.WAV")}), &results);
+    model.setModelData(*m_cache, openAll({dir.filePath("take_1.wav"), dir.filePath("TAKE_1.WAV")}), &results);
     QCOMPARE(model.rowCount(), 1);
     QCOMPARE(cell(model, 0, 5), QString("first"));
     QCOMPARE(results.at(1).outcome, Outcome::Duplicate);
@@ -141,7 +141,7 @@ void TestTakeImport::loneMonoFileKeepsItsNames()
     s.recordedName = "T0009_2.WAV";
     QVERIFY(TakeFileMaker::write(dir.filePath("T0009_2.WAV"), s));
     AudioFileModel model;
-    model.setModelData(openAll({dir.filePath("T0009_2.WAV")}));
+    model.setModelData(*m_cache, openAll({dir.filePath("T0009_2.WAV")}));
     QCOMPARE(model.rowCount(), 1);
     QCOMPARE(cell(model, 0, 0), QString("T0009_2.WAV"));
     QCOMPARE(cell(model, 0, 1), QString("T0009_2.WAV"));
@@ -160,7 +160,7 @@ void TestTakeImport::polyphonicFile()
     TakeSpec mono;
     QVERIFY(TakeFileMaker::write(dir.filePath("T0010_2.WAV"), mono));
     AudioFileModel model;
-    model.setModelData(openAll({dir.filePath("T0010_1.WAV"), dir.filePath("T0010_2.WAV")}));
+    model.setModelData(*m_cache, openAll({dir.filePath("T0010_1.WAV"), dir.filePath("T0010_2.WAV")}));
     QCOMPARE(model.rowCount(), 2);
     QCOMPARE(cell(model, 0, 0), QString("T0010_1.WAV"));
     QCOMPARE(cell(model, 0, 1), QString("T0010_1.WAV")); // no "_X" for a poly file
@@ -186,7 +186,7 @@ void TestTakeImport::channelIndexOutOfRangeAddsNoRow()
     QVERIFY(TakeFileMaker::write(dir.filePath("T0011_1.WAV"), s));
     AudioFileModel model;
     QList<AudioFileModel::ImportResult> results;
-    model.setModelData(openAll({dir.filePath("T0011_1.WAV")}), &results);
+    model.setModelData(*m_cache, openAll({dir.filePath("T0011_1.WAV")}), &results);
     QCOMPARE(model.rowCount(), 0);
     QCOMPARE(results.size(), 1);
     QCOMPARE(results.at(0).outcome, Outcome::NotGrouped);
@@ -207,7 +207,7 @@ void TestTakeImport::fileGivenTwiceBringsNoStrayTake()
     }
     AudioFileModel model;
     QList<AudioFileModel::ImportResult> results;
-    model.setModelData(openAll({paths.at(0), paths.at(0), paths.at(2)}), &results);
+    model.setModelData(*m_cache, openAll({paths.at(0), paths.at(0), paths.at(2)}), &results);
     QCOMPARE(model.rowCount(), 2);
     QCOMPARE(results.at(0).takeFiles, paths.mid(0, 2));
     QCOMPARE(results.at(1).outcome, Outcome::Claimed);
@@ -224,7 +224,7 @@ void TestTakeImport::runsOfFoldersStartAfresh()
     const QStringList inB = TakeFileMaker::writeMonoTake(b.path(), "Y", 2);
     AudioFileModel model;
     QList<AudioFileModel::ImportResult> results;
-    model.setModelData(openAll({inA.at(0), inB.at(0), inA.at(1)}), &results);
+    model.setModelData(*m_cache, openAll({inA.at(0), inB.at(0), inA.at(1)}), &results);
     QCOMPARE(model.rowCount(), 2);
     QCOMPARE(results.at(0).outcome, Outcome::Added);
     QCOMPARE(results.at(1).outcome, Outcome::Added);
@@ -242,7 +242,7 @@ void TestTakeImport::dateAndTimeFallBackToTheFile()
     s.originationTime.clear();
     QVERIFY(TakeFileMaker::write(dir.filePath("D_1.wav"), s));
     AudioFileModel model;
-    model.setModelData(openAll({dir.filePath("D_1.wav")}));
+    model.setModelData(*m_cache, openAll({dir.filePath("D_1.wav")}));
     QCOMPARE(model.rowCount(), 1);
     QVERIFY(QRegularExpression("^\\d{4}-\\d{2}-\\d{2}$").match(cell(model, 0, 12)).hasMatch());
     QVERIFY(QRegularExpression("^\\d{2}-\\d{2}-\\d{2}$").match(cell(model, 0, 13)).hasMatch());
@@ -260,7 +260,7 @@ void TestTakeImport::rowsAndSideTablesStayAlignedOverManyTakes()
     }
     AudioFileModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    model.setModelData(openAll(all));
+    model.setModelData(*m_cache, openAll(all));
     QCOMPARE(model.rowCount(), 6);
     QVERIFY(model.removeRows(1, 3));
     const int expectedTakes[] = {1, 5, 6};
