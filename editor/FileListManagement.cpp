@@ -4,8 +4,6 @@
 #include "AudioFileModel.h"
 #include "EditTC.h"
 #include "TakeColumns.h"
-#include "TakeFolderCache.h"
-#include "TakeImporter.h"
 #include "TakeListView.h"
 #include "ValueLabel.h"
 
@@ -58,8 +56,8 @@ public:
 const char kNamePattern[] = "[^\\\\/*]+";
 } // namespace
 
-FileListManagement::FileListManagement(QWidget* parent, AudioFileModel* model)
-    : QWidget(parent), m_model(model)
+FileListManagement::FileListManagement(QWidget* parent, TakeSession* session)
+    : QWidget(parent), m_session(session), m_model(session->model())
 {
     setObjectName(QStringLiteral("FileListManagement"));
     m_ui.setupUi(this);
@@ -100,8 +98,6 @@ FileListManagement::FileListManagement(QWidget* parent, AudioFileModel* model)
     m_ui.Scene->setValidator(new QRegularExpressionValidator(names, m_ui.Scene));
     m_ui.Take->setValidator(new QRegularExpressionValidator(names, m_ui.Take));
 
-    m_cache = std::make_shared<TakeFolderCache>();
-    m_importer = new TakeImporter(this);
     m_editTC = new EditTC(m_ui.pushButton_EditTC);
 
     connectForm();
@@ -173,7 +169,10 @@ void FileListManagement::connectForm()
     connect(f.checkBox_WildTrack, &QCheckBox::clicked, this,
             &FileListManagement::on_checkBox_WildTrack_clicked);
 
-    connect(m_importer, &TakeImporter::finished, this, &FileListManagement::on_importDone);
+    connect(m_session, &TakeSession::importStarted, this, &FileListManagement::on_importStarted);
+    connect(m_session, &TakeSession::takesAboutToBeAdded, this,
+            &FileListManagement::on_takesAboutToBeAdded);
+    connect(m_session, &TakeSession::importFinished, this, &FileListManagement::on_importFinished);
 
     // Save, rename, copy, rate changes and the timecode editor.
     connectServices();
@@ -258,6 +257,7 @@ void FileListManagement::emitIndexChanged()
 {
     QList<QModelIndex> selected;
     selectedIndexes(selected);
+    m_session->setCurrentTake(currentModelIndex(), selected);
     emit FileListIndexChanged(currentModelIndex(), selected);
 }
 

@@ -4,8 +4,8 @@
 #include "TakeBatch.h"
 #include "TakeEditFlags.h"
 #include "TakeEdits.h"
-#include "TakeImporter.h"
 #include "TakeSaver.h"
+#include "TakeSession.h"
 
 #include <QHash>
 #include <QItemSelection>
@@ -67,7 +67,10 @@ public:
     // take files, one level; a file is read whatever its suffix).
     using ImportOrigin = TakeImporter::Origin;
 
-    FileListManagement(QWidget* parent, AudioFileModel* model);
+    // Shows session (not owned; it must outlive the editor) and forwards the
+    // user's actions to it.
+    FileListManagement(QWidget* parent, TakeSession* session);
+    TakeSession* session() const { return m_session; }
     ~FileListManagement() override;
 
     void setCommandAvailable(Command command, bool available);
@@ -88,7 +91,7 @@ public:
 
     // The fields of the current take edited since it was chosen or saved.
     void InitModifyFlags();
-    TakeFields modifyFlags() const { return m_modifyFlags; }
+    TakeFields modifyFlags() const { return m_session->editedFields(); }
     // True when any flag is set; sets (never clears) rateEdited for a frame or
     // sample rate edit and nameEdited for a scene or take edit.
     bool IsEdited(bool& rateEdited, bool& nameEdited) const;
@@ -231,7 +234,9 @@ private slots:
     void FileUIDActionClicked(bool checked);
 
     void on_importProgress();
-    void on_importDone();
+    void on_importStarted();
+    void on_takesAboutToBeAdded();
+    void on_importFinished(int added, int rejected);
 
     void on_Save_clicked();
     void on_progressTimer();
@@ -285,8 +290,7 @@ private:
     // Rename, Clear and Delete while a take plays (locked) or not.
     void setPlaybackLock(bool locked);
 
-    // Import and delete.
-    void startNextImport();
+    // Import.
     void finishImport(int added, int rejected);
 
     // Saving.
@@ -319,7 +323,8 @@ private:
 
 private:
     FileListManagementForm m_ui;
-    AudioFileModel* m_model = nullptr;
+    TakeSession* m_session = nullptr;
+    AudioFileModel* m_model = nullptr; // the session's
     QSortFilterProxyModel* m_proxy = nullptr;
     QPersistentModelIndex m_currentIndex; // take list view (proxy) coordinates
     bool m_notesArmed = false;
@@ -329,7 +334,6 @@ private:
     QStandardItemModel* m_trackModel = nullptr;
     QSortFilterProxyModel* m_trackProxy = nullptr;
     QStandardItemModel* m_syncPointModel = nullptr;
-    TakeFields m_modifyFlags;
 
     // Column menu.
     QMenu* m_columnMenu = nullptr;
@@ -340,12 +344,7 @@ private:
     QMap<Command, bool> m_available;
     QHash<const QWidget*, bool> m_wanted;
 
-    // The folder indexes behind grouping, shared with the import worker.
-    std::shared_ptr<TakeFolderCache> m_cache;
-
-    // Import.
-    TakeImporter* m_importer = nullptr;
-    QList<QPair<QStringList, ImportOrigin>> m_importQueue;
+    // Import progress.
     QProgressDialog* m_importProgress = nullptr;
     QTimer* m_importTimer = nullptr;
     qint64 m_importStartMs = 0;

@@ -4,8 +4,8 @@
 #include "AudioFile.h"
 #include "AudioFileModel.h"
 #include "KQHelper.h"
-#include "TakeFolderCache.h"
 #include "TakeColumns.h"
+#include "TakeFolderCache.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -22,19 +22,19 @@ namespace
 
 void FileListManagement::InitModifyFlags()
 {
-    m_modifyFlags = {};
+    m_session->clearEdits();
     // Without edits there is nothing a failed save could have left pending.
     m_writtenFiles.clear();
 }
 
 bool FileListManagement::IsEdited(bool& rateEdited, bool& nameEdited) const
 {
-    auto flag = [this](TakeField f) { return m_modifyFlags.testFlag(f); };
+    auto flag = [this](TakeField f) { return m_session->isEdited(f); };
     if (flag(TakeField::FrameRate) || flag(TakeField::SampleRate))
         rateEdited = true;
     if (flag(TakeField::Scene) || flag(TakeField::Take))
         nameEdited = true;
-    return m_modifyFlags != TakeFields();
+    return m_session->editedFields() != TakeFields();
 }
 
 void FileListManagement::editCell(int column, TakeField flag, const QString& text)
@@ -43,7 +43,7 @@ void FileListManagement::editCell(int column, TakeField flag, const QString& tex
     if (row < 0 || text == cell(row, column))
         return;
     setCell(row, column, text);
-    m_modifyFlags |= flag;
+    m_session->markEdited(flag);
 }
 
 void FileListManagement::editCheck(int column, TakeField flag, bool checked)
@@ -117,7 +117,8 @@ void FileListManagement::on_commitDataTrackName(QWidget* editor)
         m_model->setTrackName(row, channel, m_trackProxy->index(r, 2).data().toString());
         m_model->setTrackFunction(row, channel, m_trackProxy->index(r, 3).data().toString());
     }
-    m_modifyFlags |= TakeField::Tracks;
+    m_session->markEdited(TakeField::Tracks);
+    m_session->notifyTracksChanged(currentModelIndex());
     emit updateTracks(currentModelIndex());
 }
 
@@ -133,7 +134,7 @@ void FileListManagement::restoreCurrent(const QModelIndex& index)
     AudioFile file;
     if (!file.Open(cell(row, Path)))
         return;
-    auto flagged = [this](TakeField f) { return m_modifyFlags.testFlag(f); };
+    auto flagged = [this](TakeField f) { return m_session->isEdited(f); };
     auto restoreTimes = [&] {
         setCell(row, StartTC, file.GetTCStart());
         setCell(row, Length, file.GetDuration());
@@ -176,7 +177,7 @@ void FileListManagement::restoreCurrent(const QModelIndex& index)
     if (flagged(TakeField::Tracks)) {
         QStringList takeFiles;
         QString name;
-        KQHelper::getTakeFiles(*m_cache, &file, takeFiles, name);
+        KQHelper::getTakeFiles(m_session->folderCache(), &file, takeFiles, name);
         m_model->setTrackInfo(row, AudioFileModel::getTracks(takeFiles));
         if (row == currentRow())
             setupTracks();

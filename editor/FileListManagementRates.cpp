@@ -49,7 +49,7 @@ void FileListManagement::on_comboBox_SampleRate_currentIndexChanged(const QStrin
     setCell(row, SampleRate, text);
     setCell(row, TCSampleRate, text);
     m_ui.TimeCodeSampleRate->setText(text);
-    m_modifyFlags |= TakeField::SampleRate;
+    m_session->markEdited(TakeField::SampleRate);
     AudioFile file;
     if (!file.Open(cell(row, Path)))
         return;
@@ -64,7 +64,7 @@ void FileListManagement::on_comboBox_FrameRate_currentIndexChanged(const QString
         return;
     setCell(row, FrameRate, text);
     setCell(row, MasterSpeed, text);
-    m_modifyFlags |= TakeField::FrameRate;
+    m_session->markEdited(TakeField::FrameRate);
     AudioFile file;
     if (!file.Open(cell(row, Path)))
         return;
@@ -90,7 +90,7 @@ void FileListManagement::updateModelOnFrameRateChange(AudioFile& file, int row,
         if (samples.isEmpty())
             return;
         setCell(row, SamplesSinceMidnight, samples);
-        m_modifyFlags |= TakeField::SamplesSinceMidnight;
+        m_session->markEdited(TakeField::SamplesSinceMidnight);
         setCell(row, Length, file.GetDuration(sampleRate));
         setCell(row, EndTC, file.GetTCEnd(samples, frameRate, sampleRate));
         if (shown)
@@ -154,7 +154,7 @@ void FileListManagement::updateModelOnTimeCodeEdited(const QString& frameRate, i
         return;
     setCell(row, SamplesSinceMidnight, samples);
     m_ui.label_SampleStamp->setText(samples);
-    m_modifyFlags |= TakeField::SamplesSinceMidnight;
+    m_session->markEdited(TakeField::SamplesSinceMidnight);
     setCell(row, StartTC, tc);
     m_ui.StartTC->setText(tc);
     setCell(row, EndTC, file.GetTCEnd(samples, frameRate, sampleRate));

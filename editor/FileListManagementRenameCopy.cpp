@@ -7,10 +7,10 @@
 #include "AudioFile.h"
 #include "AudioFileModel.h"
 #include "KQHelper.h"
-#include "TakeLabel.h"
 #include "SafeFileOps.h"
 #include "TakeColumns.h"
 #include "TakeCopier.h"
+#include "TakeLabel.h"
 #include "TakeListView.h"
 #include "TakeRenamer.h"
 

@@ -7,10 +7,10 @@
 #include "AudioFile.h"
 #include "AudioFileModel.h"
 #include "KQHelper.h"
-#include "TakeFolderCache.h"
 #include "TakeColumns.h"
-#include "TakeLabel.h"
 #include "TakeCopier.h"
+#include "TakeFolderCache.h"
+#include "TakeLabel.h"
 #include "TakeListView.h"
 #include "TakeRenamer.h"
 
@@ -148,7 +148,7 @@ bool FileListManagement::adjustTakeDublicates()
         const QString prefixed = QStringLiteral("+") + scene;
         setCell(current, Scene, prefixed);
         m_ui.Scene->setText(prefixed);
-        m_modifyFlags |= TakeField::Scene;
+        m_session->markEdited(TakeField::Scene);
         return true;
     }
     QApplication::restoreOverrideCursor();
@@ -164,7 +164,7 @@ QStringList FileListManagement::GetFilesToUpdate(const QModelIndex& index) const
         return {};
     QStringList files;
     QString name;
-    KQHelper::getTakeFiles(*m_cache, &file, files, name);
+    KQHelper::getTakeFiles(m_session->folderCache(), &file, files, name);
     return files;
 }
 
@@ -184,7 +184,7 @@ QStringList FileListManagement::GetBackupFiles(const QModelIndex& index) const
 TakeEdits FileListManagement::editsForRow(int row, bool multi) const
 {
     TakeEdits e;
-    auto flagged = [this](TakeField f) { return m_modifyFlags.testFlag(f); };
+    auto flagged = [this](TakeField f) { return m_session->isEdited(f); };
     if (flagged(TakeField::FrameRate))
         e.frameRate = cell(row, FrameRate);
     if (flagged(TakeField::SampleRate))
@@ -283,7 +283,7 @@ void FileListManagement::saveSelected()
 void FileListManagement::updateModelForSaveSelected(int row)
 {
     const int current = currentRow();
-    auto flagged = [this](TakeField f) { return m_modifyFlags.testFlag(f); };
+    auto flagged = [this](TakeField f) { return m_session->isEdited(f); };
     auto copy = [&](int column) { setCell(row, column, cell(current, column)); };
     if (flagged(TakeField::FrameRate))
         copy(FrameRate);

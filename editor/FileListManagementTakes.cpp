@@ -5,7 +5,6 @@
 #include "AudioFileModel.h"
 #include "TakeColumns.h"
 #include "TakeFileRemover.h"
-#include "TakeImporter.h"
 #include "TakeListView.h"
 
 #include <QApplication>
@@ -14,7 +13,6 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -243,25 +241,16 @@ void FileListManagement::startImportAction()
 
 void FileListManagement::importPaths(const QStringList& paths, ImportOrigin origin)
 {
-    m_importQueue.append({paths, origin});
-    if (!m_importer->isRunning())
-        startNextImport();
+    m_session->importPaths(paths, origin);
 }
 
 bool FileListManagement::isImporting() const
 {
-    return m_importer->isRunning() || !m_importQueue.isEmpty();
+    return m_session->isImporting();
 }
 
-void FileListManagement::startNextImport()
+void FileListManagement::on_importStarted()
 {
-    if (m_importQueue.isEmpty() || m_importer->isRunning())
-        return;
-    const auto next = m_importQueue.takeFirst();
-    TakeImporter::Request request;
-    request.paths = next.first;
-    request.origin = next.second;
-    request.cache = m_cache;
     QApplication::setOverrideCursor(Qt::BusyCursor);
     m_importStartMs = QDateTime::currentMSecsSinceEpoch();
     if (!m_importTimer) {
@@ -270,12 +259,11 @@ void FileListManagement::startNextImport()
         connect(m_importTimer, &QTimer::timeout, this, &FileListManagement::on_importProgress);
     }
     m_importTimer->start();
-    m_importer->start(request);
 }
 
 void FileListManagement::on_importProgress()
 {
-    if (!m_importer->isRunning())
+    if (!m_session->isImporting())
         return;
     if (!m_importProgress) {
         if (QDateTime::currentMSecsSinceEpoch() - m_importStartMs < kImportProgressDelayMs)
@@ -288,10 +276,11 @@ void FileListManagement::on_importProgress()
         m_importProgress->setAutoReset(false);
         m_importProgress->setMinimumDuration(0);
         m_importProgress->setMinimumWidth(360);
-        connect(m_importProgress, &QProgressDialog::canceled, m_importer, &TakeImporter::cancel);
+        connect(m_importProgress, &QProgressDialog::canceled, m_session,
+                &TakeSession::cancelImport);
     }
-    const int total = m_importer->filesTotal();
-    const int read = m_importer->filesRead();
+    const int total = m_session->importFilesTotal();
+    const int read = m_session->importFilesRead();
     if (total == 0) {
         m_importProgress->setLabelText(tr("Looking for take files..."));
         m_importProgress->setRange(0, 0);
@@ -306,27 +295,22 @@ void FileListManagement::on_importProgress()
     m_importProgress->show();
 }
 
-void FileListManagement::on_importDone()
+void FileListManagement::on_takesAboutToBeAdded()
+{
+    // Rows go in unsorted and are sorted once at the end: sorting after
+    // every row would make a large import slow.
+    m_ui.treeView->setUpdatesEnabled(false);
+    m_proxy->setDynamicSortFilter(false);
+}
+
+void FileListManagement::on_importFinished(int added, int rejected)
 {
     m_importTimer->stop();
-    const QVector<StagedTake> takes = m_importer->takeResult();
-    int added = 0;
-    QElapsedTimer gui;
-    gui.start();
-    if (!m_importer->wasCancelled() && !takes.isEmpty()) {
-        // Rows go in unsorted and are sorted once at the end: sorting after
-        // every row would make a large import slow.
-        m_ui.treeView->setUpdatesEnabled(false);
-        m_proxy->setDynamicSortFilter(false);
-        added = TakeImporter::addTo(*m_model, takes);
-        m_proxy->setDynamicSortFilter(true);
-        m_ui.treeView->setUpdatesEnabled(true);
-    }
-    const qint64 workerMs = QDateTime::currentMSecsSinceEpoch() - m_importStartMs;
-    const int files = m_importer->filesTotal();
-    finishImport(added, m_importer->wasCancelled() ? 0 : m_importer->filesRejected());
-    qCInfo(lcImport) << files << "files read and grouped in" << workerMs << "ms on the worker;"
-                     << added << "takes listed in" << gui.elapsed() << "ms on the GUI thread";
+    m_proxy->setDynamicSortFilter(true);
+    m_ui.treeView->setUpdatesEnabled(true);
+    qCInfo(lcImport) << m_session->importFilesTotal() << "files," << added << "takes listed in"
+                     << QDateTime::currentMSecsSinceEpoch() - m_importStartMs << "ms";
+    finishImport(added, rejected);
 }
 
 void FileListManagement::finishImport(int added, int rejected)
@@ -348,7 +332,6 @@ void FileListManagement::finishImport(int added, int rejected)
     }
     QApplication::restoreOverrideCursor();
     emit importFinished(added, rejected);
-    startNextImport();
 }
 
 void FileListManagement::dragEnterEvent(QDragEnterEvent* event)
@@ -390,10 +373,7 @@ void FileListManagement::removeSelectedTakesFromModel(const QList<QModelIndex>& 
     const bool currentRemoved = sourceRows.contains(currentRow());
 
     m_removingRows = true;
-    for (int row = m_model->rowCount() - 1; row >= 0; --row) {
-        if (sourceRows.contains(row))
-            m_model->removeRows(row, 1);
-    }
+    m_session->removeTakes(sourceRows);
     m_removingRows = false;
     // Edits of a take that is no longer listed can be neither saved nor
     // reverted; they must not be taken for edits of the next take.
@@ -440,8 +420,7 @@ void FileListManagement::on_pushButton_Delete_clicked()
             problems << tr("%1: it is playing; nothing was deleted.").arg(name);
             continue;
         }
-        const TakeFileRemover::Result result =
-            TakeFileRemover::remove(*m_cache, cell(row, Path), cell(row, Channels));
+        const TakeFileRemover::Result result = m_session->deleteTakeFiles(row);
         switch (result.outcome) {
         case TakeFileRemover::Outcome::Deleted:
         case TakeFileRemover::Outcome::NotOpened:

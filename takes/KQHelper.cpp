@@ -169,8 +169,7 @@ void KQHelper::getTakeFiles(TakeFolderCache& cache, const AudioFile* file, QStri
     TakeCandidate given;
     if (!startGrouping(file, takeFiles, name, given))
         return;
-    QVector<TakeCandidate> candidates =
-        cache.candidates(folderOf(given.path), given.stem);
+    QVector<TakeCandidate> candidates = cache.candidates(folderOf(given.path), given.stem);
     includeGiven(given, candidates);
     QStringList found;
     fillSlots(given, candidates, found);

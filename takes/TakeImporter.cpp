@@ -39,9 +39,8 @@ bool TakeImporter::start(const Request& request)
     m_rejected = 0;
     m_cancelled = false;
     std::shared_ptr<Shared> shared = m_shared;
-    m_thread.reset(QThread::create([shared, request] {
-        shared->outcome = read(request, &shared->progress);
-    }));
+    m_thread.reset(
+        QThread::create([shared, request] { shared->outcome = read(request, &shared->progress); }));
     // finished() is emitted by the worker thread; the importer lives on its
     // owner's thread, so the slot runs there, after the worker's last write.
     connect(m_thread.get(), &QThread::finished, this, &TakeImporter::onWorkerFinished);

@@ -54,9 +54,9 @@ class TakeImporter : public QObject
 public:
     // Where the paths of an import come from.
     enum class Origin {
-        Dialog,      // files chosen by name: folders and names without a take suffix are passed over
-        Drop,        // dropped files and folders: a folder brings its take files (one level),
-                     // a file is read whatever its suffix
+        Dialog, // files chosen by name: folders and names without a take suffix are passed over
+        Drop,   // dropped files and folders: a folder brings its take files (one level),
+                // a file is read whatever its suffix
         CommandLine, // as Drop, but a missing path and a file without a take suffix are
                      // rejected without being read
     };
@@ -75,8 +75,8 @@ public:
         std::atomic<bool> cancel{false};
     };
     struct Outcome {
-        QVector<StagedTake> takes;          // in import order
-        QVector<ImportRejection> rejected;  // in the order the paths were met
+        QVector<StagedTake> takes;         // in import order
+        QVector<ImportRejection> rejected; // in the order the paths were met
         bool cancelled = false;
     };
 

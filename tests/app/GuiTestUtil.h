@@ -3,6 +3,7 @@
 #include "AudioFileModel.h"
 #include "FileListManagement.h"
 #include "TakeFileMaker.h"
+#include "TakeSession.h"
 
 #include <QList>
 #include <QMessageBox>
@@ -47,7 +48,8 @@ private slots:
 // The take list model and an editor on it, with lookups by object name, for
 // the editor tests (mixed into their QObject test classes).
 struct EditorFixture {
-    std::unique_ptr<AudioFileModel> m_model;
+    std::unique_ptr<TakeSession> m_session;
+    AudioFileModel* m_model = nullptr; // the session's
     std::unique_ptr<FileListManagement> m_editor;
 
     QTreeView* view() const { return m_editor->findChild<QTreeView*>("treeView"); }

@@ -136,15 +136,16 @@ private slots:
         m_dir = m_tmp.filePath("takes");
         QDir(m_dir).removeRecursively();
         QDir().mkpath(m_dir);
-        m_model = std::make_unique<AudioFileModel>();
-        m_editor = std::make_unique<FileListManagement>(nullptr, m_model.get());
+        m_session = std::make_unique<TakeSession>();
+        m_model = m_session->model();
+        m_editor = std::make_unique<FileListManagement>(nullptr, m_session.get());
         m_editor->resize(1200, 700);
     }
 
     void cleanup()
     {
         m_editor.reset();
-        m_model.reset();
+        m_session.reset();
     }
 
     void commandsAreAvailable()
@@ -652,42 +653,6 @@ private slots:
         QCOMPARE(cell(mono, CurrentName), base + "_X.WAV");
         QCOMPARE(cell(mono, Path), path(base + "_1.WAV"));
         QCOMPARE(field<QLabel>("FileName")->text(), base + "_X.WAV");
-    }
-
-    void renamingToAnExistingNameSkips()
-    {
-        importDemo(1);
-        selectRows({0});
-        const QString target = path(cell(0, Scene) + "T" + cell(0, Take) + ".WAV");
-        QFile other(target);
-        QVERIFY(other.open(QIODevice::WriteOnly));
-        other.write("another take");
-        other.close();
-        MessageBoxAnswerer ok(QMessageBox::Ok);
-        bool done = false;
-        QVERIFY(runAction([&] { m_editor->startRenameAction(); }, &done));
-        QVERIFY(done);
-        QVERIFY(QFileInfo::exists(path("T0001.WAV")));
-        QCOMPARE(cell(0, Path), path("T0001.WAV"));
-        QVERIFY(other.open(QIODevice::ReadOnly));
-        QCOMPARE(other.readAll(), QByteArray("another take"));
-    }
-
-    void renamingAClimbingSceneStaysInTheFolder()
-    {
-        // Another tool wrote the scene; the editor's validator would refuse it.
-        QVERIFY(!TakeFileMaker::writeDemoTakes(m_dir, 1).isEmpty());
-        TakeEdits e;
-        e.scene = QStringLiteral("../../x");
-        TakeSaver().run({path("T0001.WAV")}, e);
-        QVERIFY(GuiTestUtil::importAndWait(*m_editor, {m_dir}, false));
-        selectRows({0});
-        QCOMPARE(cell(0, Scene), QStringLiteral("../../x"));
-        MessageBoxAnswerer ok(QMessageBox::Ok);
-        QVERIFY(runAction([&] { m_editor->startRenameAction(); }));
-        const QStringList here = QDir(m_dir).entryList(QDir::Files | QDir::Hidden);
-        QCOMPARE(here, QStringList{"___.._xT" + cell(0, Take) + ".WAV"});
-        QCOMPARE(QFileInfo(cell(0, Path)).absolutePath(), QFileInfo(m_dir).absoluteFilePath());
     }
 
     void copyIntoTheSourceFolderIsRefused()

@@ -8,7 +8,7 @@
 namespace TakeFileMaker
 {
 
-QByteArray ixml(const TakeSpec& s)
+QByteArray ixml(const TakeShape& s)
 {
     QString x = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<BWFXML>"
                 "<IXML_VERSION>1.61</IXML_VERSION><PROJECT>Velmora</PROJECT>";
@@ -51,7 +51,7 @@ QByteArray ixml(const TakeSpec& s)
     return x.toUtf8();
 }
 
-QByteArray build(const TakeSpec& s)
+QByteArray build(const TakeShape& s)
 {
     WavBuilder b;
     b.chunk("fmt ", WavBuilder::fmtBody(s.channels, s.sampleRate, s.bits));
@@ -75,17 +75,17 @@ QByteArray build(const TakeSpec& s)
     return b.build();
 }
 
-bool write(const QString& path, const TakeSpec& s)
+bool write(const QString& path, const TakeShape& s)
 {
     return TestUtil::writeFile(path, build(s));
 }
 
 QStringList writeMonoTake(const QString& folder, const QString& stem, int count,
-                          const TakeSpec& base)
+                          const TakeShape& base)
 {
     QStringList paths;
     for (int i = 1; i <= count; ++i) {
-        TakeSpec s = base;
+        TakeShape s = base;
         s.channels = 1;
         s.channelIndex = i;
         s.trackName = QString("Track %1").arg(i);

@@ -6,7 +6,7 @@
 
 // Writes small take files the way field recorders lay them out (fmt, bext,
 // iXML, data), with exactly the values take grouping looks at.
-struct TakeSpec {
+struct TakeShape {
     int channels = 1;
     int sampleRate = 48000;
     int bits = 24;
@@ -30,13 +30,13 @@ struct TakeSpec {
 
 namespace TakeFileMaker
 {
-QByteArray ixml(const TakeSpec& s);
-QByteArray build(const TakeSpec& s);
-bool write(const QString& path, const TakeSpec& s);
+QByteArray ixml(const TakeShape& s);
+QByteArray build(const TakeShape& s);
+bool write(const QString& path, const TakeShape& s);
 // A mono take of count files stem_1.WAV .. stem_<count>.WAV with channel
 // indices 1..count; returns their paths.
 QStringList writeMonoTake(const QString& folder, const QString& stem, int count,
-                          const TakeSpec& base = TakeSpec());
+                          const TakeShape& base = TakeShape());
 // Writes demo takes into folder through the product's own writer: odd takes
 // polyphonic, even takes mono groups of `channels` files. Returns the files
 // written.

@@ -85,7 +85,8 @@ void TestTakeFileRemover::polyTakeIsOneFile()
 void TestTakeFileRemover::monoTakeIsAllItsFilesFromAnyOfThem()
 {
     TakeFileRemover::Outcome outcome;
-    const QStringList files = TakeFileRemover::filesOf(*m_cache, path("T0002_3.WAV"), "4(MONO)", &outcome);
+    const QStringList files =
+        TakeFileRemover::filesOf(*m_cache, path("T0002_3.WAV"), "4(MONO)", &outcome);
     QCOMPARE(outcome, TakeFileRemover::Outcome::Deleted);
     QCOMPARE(files.size(), 4);
     QCOMPARE(fileCount(), 6); // filesOf deletes nothing

@@ -51,7 +51,7 @@ void TestTakeFolderIndex::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     for (int t = 1; t <= kTakes; ++t) {
-        TakeSpec s;
+        TakeShape s;
         s.timestamp = quint64(t) * 480000;
         const QStringList files = TakeFileMaker::writeMonoTake(
             m_dir.path(), QString("T%1").arg(t, 4, 10, QChar('0')), kTracks, s);
@@ -136,7 +136,7 @@ void TestTakeFolderIndex::changedSizeIsReadAgain()
     QCOMPARE(takeOf(files.at(0)), files);
     const quint64 before = reads();
     // One file gets longer: it no longer belongs to the take.
-    TakeSpec longer;
+    TakeShape longer;
     longer.channelIndex = 3;
     longer.frames = 960;
     QVERIFY(TakeFileMaker::write(files.at(2), longer));
@@ -151,11 +151,11 @@ void TestTakeFolderIndex::sameSizeRewriteIsSeen()
     // must not take the old header for the new one.
     cache().setTrust(TakeIndexPolicy::Trust::Auto);
     QTemporaryDir dir;
-    TakeSpec s;
+    TakeShape s;
     s.timestamp = 1000000;
     const QStringList files = TakeFileMaker::writeMonoTake(dir.path(), "R", 2, s);
     QCOMPARE(takeOf(files.at(0)), files);
-    TakeSpec moved = s;
+    TakeShape moved = s;
     moved.timestamp = 2000000;
     moved.channelIndex = 2;
     moved.trackName = "Track 2";
@@ -175,7 +175,7 @@ void TestTakeFolderIndex::addedRemovedAndRenamedFilesAreSeen()
     const quint64 readsBefore = reads();
     const quint64 listingsBefore = listings();
 
-    TakeSpec fourth;
+    TakeShape fourth;
     fourth.channelIndex = 4;
     const QString added = dir.filePath("N_4.WAV");
     QVERIFY(TakeFileMaker::write(added, fourth));

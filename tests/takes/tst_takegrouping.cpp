@@ -1,6 +1,6 @@
 #include "AudioFile.h"
 #include "KQHelper.h"
-#include "ReferenceGrouping.h"
+#include "LiteralGrouping.h"
 #include "TakeFileMaker.h"
 #include "TakeFolderCache.h"
 #include "TakePool.h"
@@ -19,10 +19,10 @@ namespace
 {
 
 // "NAME key=value ..." with keys ch, idx, ts, frames, rate, notracks.
-bool writeFromSpec(const QString& folder, const QString& line)
+bool writeFromLine(const QString& folder, const QString& line)
 {
     const QStringList parts = line.split(' ', Qt::SkipEmptyParts);
-    TakeSpec s;
+    TakeShape s;
     for (int i = 1; i < parts.size(); ++i) {
         const QString key = parts.at(i).section('=', 0, 0);
         const QString value = parts.at(i).section('=', 1);
@@ -84,8 +84,8 @@ private slots:
     void fileOutsideTheListingStillJoinsItsTake();
     void symbolicLinksAreGroupedAlikeEverywhere();
     void missingFilesAreNeverCreated();
-    void matchesReferenceOnGeneratedFolders_data();
-    void matchesReferenceOnGeneratedFolders();
+    void matchesTheSecondGroupingOnGeneratedFolders_data();
+    void matchesTheSecondGroupingOnGeneratedFolders();
 };
 
 void TestTakeGrouping::init()
@@ -251,7 +251,7 @@ void TestTakeGrouping::grouping()
 
     QTemporaryDir dir;
     for (const QString& line : files)
-        QVERIFY(writeFromSpec(dir.path(), line));
+        QVERIFY(writeFromLine(dir.path(), line));
     auto file = open(dir.filePath(given));
     QVERIFY(file);
 
@@ -275,10 +275,10 @@ void TestTakeGrouping::grouping()
     QCOMPARE(bareNames(takeFiles), expected);
     QCOMPARE(takeName, name);
 
-    // And as the described algorithm finds it.
+    // And as the second grouping finds it.
     QStringList refFiles;
     QString refName;
-    ReferenceGrouping::takeFiles(file.get(), refFiles, refName);
+    LiteralGrouping::takeFiles(file.get(), refFiles, refName);
     QCOMPARE(bareNames(refFiles), expected);
 }
 
@@ -301,8 +301,8 @@ void TestTakeGrouping::fileOutsideTheListingStillJoinsItsTake()
     // A take opened through a name the listing leaves out (another suffix)
     // still contains that file, at its channel slot.
     QTemporaryDir dir;
-    QVERIFY(writeFromSpec(dir.path(), "A_1.wav idx=1"));
-    QVERIFY(writeFromSpec(dir.path(), "A_2.wave idx=2"));
+    QVERIFY(writeFromLine(dir.path(), "A_1.wav idx=1"));
+    QVERIFY(writeFromLine(dir.path(), "A_2.wave idx=2"));
     auto file = open(dir.filePath("A_2.wave"));
     QVERIFY(file);
     QStringList takeFiles;
@@ -316,8 +316,8 @@ void TestTakeGrouping::symbolicLinksAreGroupedAlikeEverywhere()
 {
     QTemporaryDir store;
     QTemporaryDir dir;
-    QVERIFY(writeFromSpec(store.path(), "S_2.wav idx=2"));
-    QVERIFY(writeFromSpec(dir.path(), "S_1.wav idx=1"));
+    QVERIFY(writeFromLine(store.path(), "S_2.wav idx=2"));
+    QVERIFY(writeFromLine(dir.path(), "S_1.wav idx=1"));
     QVERIFY(QFile::link(store.filePath("S_2.wav"), dir.filePath("S_2.wav")));
     auto file = open(dir.filePath("S_1.wav"));
     QVERIFY(file);
@@ -337,8 +337,8 @@ void TestTakeGrouping::symbolicLinksAreGroupedAlikeEverywhere()
 void TestTakeGrouping::missingFilesAreNeverCreated()
 {
     QTemporaryDir dir;
-    QVERIFY(writeFromSpec(dir.path(), "G_1.wav idx=1"));
-    QVERIFY(writeFromSpec(dir.path(), "G_2.wav idx=2"));
+    QVERIFY(writeFromLine(dir.path(), "G_1.wav idx=1"));
+    QVERIFY(writeFromLine(dir.path(), "G_2.wav idx=2"));
     auto file = open(dir.filePath("G_1.wav"));
     QVERIFY(file);
     QStringList takeFiles;
@@ -354,14 +354,14 @@ void TestTakeGrouping::missingFilesAreNeverCreated()
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 0);
 }
 
-void TestTakeGrouping::matchesReferenceOnGeneratedFolders_data()
+void TestTakeGrouping::matchesTheSecondGroupingOnGeneratedFolders_data()
 {
     QTest::addColumn<quint32>("seed");
     for (quint32 seed : {1u, 2u, 3u, 4u, 5u, 6u})
         QTest::newRow(qPrintable(QString("seed %1").arg(seed))) << seed;
 }
 
-void TestTakeGrouping::matchesReferenceOnGeneratedFolders()
+void TestTakeGrouping::matchesTheSecondGroupingOnGeneratedFolders()
 {
     QFETCH(quint32, seed);
     QRandomGenerator rng(seed);
@@ -371,7 +371,7 @@ void TestTakeGrouping::matchesReferenceOnGeneratedFolders()
     const int indices[] = {0, 1, 1, 2, 3, 4, 63, 64, 2};
     QStringList names;
     for (int i = 0; i < 60; ++i) {
-        TakeSpec s;
+        TakeShape s;
         s.channels = rng.bounded(6) == 0 ? 2 : 1;
         s.channelIndex = indices[rng.bounded(int(std::size(indices)))];
         s.timestamp = rng.bounded(2) * 48000;
@@ -400,12 +400,12 @@ void TestTakeGrouping::matchesReferenceOnGeneratedFolders()
         QVERIFY(owned.back());
         given << owned.back().get();
     }
-    const QList<ReferenceGrouping::Take> expected = ReferenceGrouping::importTakes(given);
+    const QList<LiteralGrouping::Take> expected = LiteralGrouping::importTakes(given);
 
     m_cache->clear();
     TakePool pool;
     KQHelper::getFilesInDirectory(*m_cache, dir.path(), pool, given);
-    QList<ReferenceGrouping::Take> actual;
+    QList<LiteralGrouping::Take> actual;
     for (AudioFile* f : given) {
         QStringList files;
         QString name;
@@ -419,7 +419,7 @@ void TestTakeGrouping::matchesReferenceOnGeneratedFolders()
             listed = listed || (t.name.compare(name, Qt::CaseInsensitive) == 0 &&
                                 t.label.compare(label, Qt::CaseInsensitive) == 0);
         if (!listed)
-            actual << ReferenceGrouping::Take{name, label, f->fileName(), files};
+            actual << LiteralGrouping::Take{name, label, f->fileName(), files};
     }
     QCOMPARE(actual.size(), expected.size());
     int groups = 0;
@@ -438,7 +438,7 @@ void TestTakeGrouping::matchesReferenceOnGeneratedFolders()
         QStringList files, refFiles;
         QString name, refName;
         KQHelper::getTakeFiles(*m_cache, f, files, name);
-        ReferenceGrouping::takeFiles(f, refFiles, refName);
+        LiteralGrouping::takeFiles(f, refFiles, refName);
         QCOMPARE(files, refFiles);
         QCOMPARE(name, refName);
     }

@@ -41,13 +41,13 @@ private slots:
 void TestTakesCommand::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    TakeSpec poly;
+    TakeShape poly;
     poly.channels = 4;
     poly.scene = "12A";
     poly.take = "1";
     m_poly = m_dir.filePath("T0001.WAV");
     QVERIFY(TakeFileMaker::write(m_poly, poly));
-    TakeSpec mono;
+    TakeShape mono;
     mono.scene = "12B";
     mono.take = "2";
     mono.timestamp = 48000 * 3600; // 01:00:00:00
@@ -105,7 +105,7 @@ void TestTakesCommand::jsonColumnsMatchInfo()
 {
     // A lone take shows the same cells in "takes" and "info".
     QTemporaryDir dir;
-    TakeSpec s;
+    TakeShape s;
     s.note = "two words";
     const QString path = dir.filePath("L_1.WAV");
     QVERIFY(TakeFileMaker::write(path, s));
@@ -142,10 +142,10 @@ void TestTakesCommand::largeFolder()
     QTemporaryDir dir;
     QStringList all;
     for (int t = 1; t <= 12; ++t) {
-        TakeSpec s;
+        TakeShape s;
         s.timestamp = quint64(t) * 48000;
-        all << TakeFileMaker::writeMonoTake(dir.path(), QString("T%1").arg(t, 4, 10, QChar('0')),
-                                            8, s);
+        all << TakeFileMaker::writeMonoTake(dir.path(), QString("T%1").arg(t, 4, 10, QChar('0')), 8,
+                                            s);
     }
     QCOMPARE(all.size(), 96);
     QByteArray out;
@@ -172,7 +172,7 @@ void TestTakesCommand::failures_data()
     QTest::newRow("missing") << "missing.wav" << QByteArray() << "no such file or folder";
     QTest::newRow("not a take") << "junk.wav" << QByteArray("garbage") << "junk.wav";
     QTest::newRow("other suffix") << "notes.txt" << QByteArray("text") << "not a .wav or .bwf";
-    TakeSpec far;
+    TakeShape far;
     far.channelIndex = 64;
     QTest::newRow("channel index 64") << "F_1.wav" << TakeFileMaker::build(far) << "in no take";
 }

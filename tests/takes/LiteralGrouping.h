@@ -6,10 +6,10 @@
 
 class AudioFile;
 
-// Take grouping written out literally from the described algorithm, with no
-// index or cache: every call lists the folder and opens every file. Tests
-// compare the real implementation against it on generated folders.
-namespace ReferenceGrouping
+// A second take grouping, the plain way, with no index or cache: every call
+// lists the folder and opens every file. Tests compare the grouping of the
+// take library against it on generated folders.
+namespace LiteralGrouping
 {
 
 struct Take {
@@ -35,4 +35,4 @@ void takeFiles(const AudioFile* file, QStringList& takeFiles, QString& name);
 // name and label skipped), each with its take files.
 QList<Take> importTakes(const QList<AudioFile*>& files);
 
-} // namespace ReferenceGrouping
+} // namespace LiteralGrouping

@@ -1,11 +1,11 @@
-#include "ReferenceGrouping.h"
+#include "LiteralGrouping.h"
 
 #include "AudioFile.h"
 
 #include <QDir>
 #include <QFileInfo>
 
-namespace ReferenceGrouping
+namespace LiteralGrouping
 {
 
 namespace
@@ -166,4 +166,4 @@ QList<Take> importTakes(const QList<AudioFile*>& files)
     return takes;
 }
 
-} // namespace ReferenceGrouping
+} // namespace LiteralGrouping
