@@ -17,13 +17,10 @@
 #include <QStringList>
 #include <QWidget>
 
-#include <memory>
-
 class AudioFile;
 class AudioFileModel;
 class EditTC;
 class TakeCopier;
-class TakeFolderCache;
 class TakeRenamer;
 class QAction;
 class QMenu;
@@ -32,11 +29,11 @@ class QSortFilterProxyModel;
 class QStandardItemModel;
 class QTimer;
 
-// The editor of edit mode: the take list over the shared AudioFileModel and,
-// beside it, the metadata of the current take on two pages. Every edit goes
-// into the model first and is remembered in the modify flags; nothing touches
-// the files until the edits are saved. Imports, clears and deletes whole
-// takes. GUI thread only; the model is not owned.
+// The editor of edit mode: the take list of a TakeSession and, beside it,
+// the metadata of the current take on two pages. Every edit goes into the
+// model first and is remembered in the session's edited fields; nothing
+// touches the files until the edits are saved. Imports, clears and deletes
+// whole takes through the session. GUI thread only; the session is not owned.
 //
 // Saving, renaming and copying run file by file through the services of the
 // file operations engine (TakeSaver, TakeRenamer, TakeCopier), one action at
@@ -103,7 +100,7 @@ public:
     // and chooses a new current take. Files are not touched.
     void removeSelectedTakesFromModel(const QList<QModelIndex>& rows);
 
-    // --- Saving edits (FileListManagementSave.cpp) ---
+    // --- Saving edits ---
     // Action kinds of the save, rename and copy machinery.
     enum ActionKind { ActionNone = -1, ActionCopy = 0, ActionRename = 1, ActionUpdate = 2 };
     // Writes the edits of the current take (or of all selected takes) into
@@ -126,14 +123,14 @@ public:
     // the next save leaves them out while the edits are the same.
     const QHash<QString, TakeEdits>& writtenFiles() const { return m_writtenFiles; }
 
-    // --- Rename and copy (FileListManagementRenameCopy.cpp) ---
+    // --- Rename and copy ---
     void startRenameAction();
     void startCopyAction();
     // Copies the selected takes (all: every take) into folder; the folder
     // dialog of startCopyAction() ends here.
     void startCopyTo(const QString& folder, bool all = false);
 
-    // --- Rate changes and timecode (FileListManagementRates.cpp) ---
+    // --- Rate changes and timecode ---
     EditTC* timecodeEditor() const { return m_editTC; }
     // Recomputes the start, length and end, or (Preserve Start TC checked) the
     // timestamp, of row for frameRate and sampleRate; file is the row's take.

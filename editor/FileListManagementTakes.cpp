@@ -178,7 +178,9 @@ void FileListManagement::on_treeView_doubleClicked(const QModelIndex& index)
     if (!isCommandAvailable(Command::Play) || !index.isValid())
         return;
     setPlaybackLock(true);
-    emit PlayFile(m_proxy->mapToSource(index.siblingAtColumn(0)));
+    const QModelIndex take = m_proxy->mapToSource(index.siblingAtColumn(0));
+    m_session->requestPlay(take);
+    emit PlayFile(take);
     setStopEnabled(true);
 }
 
