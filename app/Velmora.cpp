@@ -3,6 +3,7 @@
 #include "AudioFileModel.h"
 #include "FileListManagement.h"
 #include "ReportManagement.h"
+#include "TakeSession.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -60,10 +61,10 @@ Velmora::Velmora(QWidget* parent) : QMainWindow(parent)
     m_takeCount->setObjectName(QStringLiteral("takeCount"));
     statusBar()->addPermanentWidget(m_takeCount);
 
-    m_model = new AudioFileModel(this);
+    m_session = std::make_unique<TakeSession>();
     m_stack = new QStackedWidget(this);
     m_stack->setObjectName(QStringLiteral("centralStack"));
-    m_editor = new FileListManagement(m_stack, m_model);
+    m_editor = new FileListManagement(m_stack, m_session.get());
     m_stack->addWidget(m_editor);
     m_stack->setCurrentIndex(0);
     setCentralWidget(m_stack);
@@ -77,16 +78,15 @@ Velmora::Velmora(QWidget* parent) : QMainWindow(parent)
     connect(m_editor, &FileListManagement::stopEnabled, this, &Velmora::on_stopEnabled);
     connect(m_editor, &FileListManagement::importFinished, this, &Velmora::on_importFinished);
     m_reportDock = ReportManagement::createDock(
-        this, m_model, ReportManagement::viewOrder(m_editor->findChild<QTreeView*>("treeView")));
+        this, m_session->model(), ReportManagement::viewOrder(m_editor->findChild<QTreeView*>("treeView")));
     connect(static_cast<ReportManagement*>(m_reportDock->widget()), &ReportManagement::doneReports,
             this, &Velmora::ReportsActionHandler);
     connect(m_editor, &FileListManagement::startReports, this, &Velmora::ReportsActionHandler);
     connect(m_reportsAction, &QAction::triggered, this, &Velmora::ReportsActionHandler);
     m_unavailable.remove(m_reportsAction);
     m_editor->setCommandAvailable(FileListManagement::Command::Reports, true);
-    connect(m_model, &QAbstractItemModel::rowsInserted, this, &Velmora::updateTakeCount);
-    connect(m_model, &QAbstractItemModel::rowsRemoved, this, &Velmora::updateTakeCount);
-    connect(m_model, &QAbstractItemModel::modelReset, this, &Velmora::updateTakeCount);
+    connect(m_session.get(), &TakeSession::takesInserted, this, &Velmora::updateTakeCount);
+    connect(m_session.get(), &TakeSession::takesRemoved, this, &Velmora::updateTakeCount);
 
     loadStyleSheet();
 
@@ -291,7 +291,7 @@ void Velmora::OpenActionHandler()
 
 void Velmora::RenameActionHandler()
 {
-    if (m_model->rowCount() > 0)
+    if (model()->rowCount() > 0)
         m_editor->startRenameAction();
     else
         QMessageBox::warning(this, QCoreApplication::applicationName(),
@@ -300,7 +300,7 @@ void Velmora::RenameActionHandler()
 
 void Velmora::CopyActionHandler()
 {
-    if (m_model->rowCount() > 0)
+    if (model()->rowCount() > 0)
         m_editor->startCopyAction();
     else
         QMessageBox::warning(this, QCoreApplication::applicationName(),
@@ -325,7 +325,7 @@ void Velmora::on_importFinished(int takesAdded, int filesRejected)
 
 void Velmora::updateTakeCount()
 {
-    const int count = m_model->rowCount();
+    const int count = model()->rowCount();
     m_takeCount->setText(count == 1 ? tr("1 take") : tr("%1 takes").arg(count));
 }
 
@@ -343,16 +343,21 @@ void Velmora::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
+AudioFileModel* Velmora::model() const
+{
+    return m_session ? m_session->model() : nullptr;
+}
+
 void Velmora::cleanUp()
 {
-    if (!m_model)
+    if (!m_session)
         return;
     // The editor goes first: nothing may watch the rows while they go.
-    delete m_stack;
+    std::unique_ptr<QWidget> central(takeCentralWidget());
+    central.reset();
     m_stack = nullptr;
     m_editor = nullptr;
-    while (m_model->rowCount() > 0)
-        m_model->removeRows(m_model->rowCount() - 1, 1);
-    delete m_model;
-    m_model = nullptr;
+    // The window is going: its take count need not follow the rows out.
+    disconnect(m_session.get(), nullptr, this, nullptr);
+    m_session.reset();
 }

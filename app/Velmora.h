@@ -4,6 +4,8 @@
 #include <QSet>
 #include <QStringList>
 
+#include <memory>
+
 class AudioFileModel;
 class FileListManagement;
 class QAction;
@@ -12,6 +14,7 @@ class QDockWidget;
 class QLabel;
 class QMenu;
 class QStackedWidget;
+class TakeSession;
 
 // The main window. Owns the one take list model and the editor
 // (FileListManagement, page 0 of the central stack in edit mode), the actions
@@ -31,7 +34,8 @@ public:
     explicit Velmora(QWidget* parent = nullptr);
     ~Velmora() override;
 
-    AudioFileModel* model() const { return m_model; }
+    AudioFileModel* model() const;
+    TakeSession* session() const { return m_session.get(); }
     FileListManagement* editor() const { return m_editor; }
     int mode() const { return m_mode; }
 
@@ -75,7 +79,7 @@ private:
     void enableAction(QAction* action, bool enabled);
     void cleanUp();
 
-    AudioFileModel* m_model = nullptr;
+    std::unique_ptr<TakeSession> m_session;
     QStackedWidget* m_stack = nullptr;
     FileListManagement* m_editor = nullptr;
     int m_mode = EditMode;

@@ -21,20 +21,16 @@ struct CliCommand {
 
 int runInfoCommand(CliContext& ctx);
 int runDemoCommand(CliContext& ctx);
-#ifdef VELMORA_HAVE_TAKES
 int runTakesCommand(CliContext& ctx);
-#endif
-#ifdef VELMORA_HAVE_OPS
 int runRepairCommand(CliContext& ctx);
-#endif
 #ifdef VELMORA_HAVE_REPORTS
 int runReportCommand(CliContext& ctx);
 #endif
 #ifdef VELMORA_HAVE_ENGINE
 int runRecorderCommand(CliContext& ctx);
+#endif
 int runSetCommand(CliContext& ctx);
 int runCopyCommand(CliContext& ctx);
 int runRenameCommand(CliContext& ctx);
 int runSplitCommand(CliContext& ctx);
 int runCombineCommand(CliContext& ctx);
-#endif

@@ -2,6 +2,7 @@
 #include "CliCommands.h"
 #include "KQHelper.h"
 #include "OpsCliSupport.h"
+#include "TakeFolderCache.h"
 #include "TakeRenamer.h"
 
 #include <QFileInfo>
@@ -29,6 +30,7 @@ QStringList takeFilesOf(const QStringList& paths, QStringList& unreadable)
 {
     QStringList files;
     QSet<QString> seen;
+    TakeFolderCache cache; // the takes of one run share their folder reads
     for (const QString& p : paths) {
         AudioFile file;
         if (!file.Open(p)) {
@@ -37,7 +39,7 @@ QStringList takeFilesOf(const QStringList& paths, QStringList& unreadable)
         }
         QStringList takeFiles;
         QString name;
-        KQHelper::getTakeFiles(&file, takeFiles, name);
+        KQHelper::getTakeFiles(cache, &file, takeFiles, name);
         if (takeFiles.isEmpty())
             takeFiles << KQHelper::absolutePath(p);
         for (const QString& f : takeFiles) {

@@ -1,6 +1,7 @@
 #include "AudioFile.h"
 #include "CliCommands.h"
 #include "KQHelper.h"
+#include "TakeFolderCache.h"
 #include "OpsCliSupport.h"
 #include "TakeSaver.h"
 
@@ -74,7 +75,7 @@ bool parseTrack(const QString& v, TrackEdit& t)
 // The channel indices of the tracks of the take at path: its own, or for a
 // file of a mono group those of every file of the group. Empty when it
 // cannot be read (the save reports that).
-QVector<int> takeChannels(const QString& path)
+QVector<int> takeChannels(TakeFolderCache& cache, const QString& path)
 {
     AudioFile file;
     if (!file.Open(path))
@@ -88,7 +89,7 @@ QVector<int> takeChannels(const QString& path)
     if (file.GetChannels() == 1) {
         QStringList files;
         QString name;
-        KQHelper::getTakeFiles(&file, files, name);
+        KQHelper::getTakeFiles(cache, &file, files, name);
         for (const QString& f : files) {
             AudioFile member;
             if (member.Open(f))
@@ -189,8 +190,9 @@ int runSetCommand(CliContext& ctx)
     int rc = 0;
     if (!e.tracks.isEmpty()) {
         QStringList fit;
+        TakeFolderCache cache; // the paths of one run share their folder reads
         for (const QString& p : paths) {
-            const QVector<int> channels = takeChannels(p);
+            const QVector<int> channels = takeChannels(cache, p);
             const QString problem = channels.isEmpty() ? QString() : e.trackProblem(channels);
             if (problem.isEmpty()) {
                 fit << p;

@@ -15,9 +15,7 @@ namespace
 const CliCommand kCommands[] = {
     {"info", "info [--json] PATH...      print the metadata of take files", runInfoCommand},
     {"demo", "demo DIR [--takes N] [--seconds S]   write sample takes into DIR", runDemoCommand},
-#ifdef VELMORA_HAVE_TAKES
     {"takes", "takes [--json] PATH...     list files and folders as takes", runTakesCommand},
-#endif
 #ifdef VELMORA_HAVE_REPORTS
     {"report",
      "report --format csv|pdf --output FILE [--include circled,non-circled,wild]\n"
@@ -30,6 +28,7 @@ const CliCommand kCommands[] = {
      "recorder --port PORT COMMAND   talk to a recorder: status, watch, record, stop, play,\n"
      "                               takes, set-take ID FIELD VALUE, false-take ID",
      runRecorderCommand},
+#endif
     {"set",
      "set [--project|--scene|--take|--tape|--note|--ubits|--user TEXT] [--circled|--wild yes|no]\n"
      "    [--frame-rate RATE] [--sample-rate N] [--timestamp SAMPLES]\n"
@@ -45,12 +44,9 @@ const CliCommand kCommands[] = {
      runSplitCommand},
     {"combine", "combine --output OUT [--overwrite] [--quiet] PATH...   combine mono files",
      runCombineCommand},
-#endif
-#ifdef VELMORA_HAVE_OPS
     {"repair",
      "repair [--dry-run] FILE...   mend the size fields of takes cut short by a power loss",
      runRepairCommand},
-#endif
 };
 
 void printUsage(QTextStream& s)

@@ -5,6 +5,7 @@
 #include "AudioFileModel.h"
 #include "DemoTakeWriter.h"
 #include "FileListManagement.h"
+#include "TakeSession.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -40,8 +41,9 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    AudioFileModel model;
-    FileListManagement editor(nullptr, &model);
+    TakeSession session;
+    AudioFileModel& model = *session.model();
+    FileListManagement editor(nullptr, &session);
     QElapsedTimer t;
     t.start();
     QEventLoop loop;

@@ -8,13 +8,13 @@
 //   AudioFileOpenAll    AudioFile::Open on every file, one thread: the cost
 //                       of the take-file reader itself.
 //   CliTakes            "velmora-cli takes FOLDER", a whole process.
-//   Import              one import of the folder in process: open every
-//                       file, AudioFileModel::setModelData.
+//   Import              one import of the folder in process, through the
+//                       take list's import (TakeImporter::read, addTo).
 //   GetTakeFilesAll     for every take, open its file and call
 //                       KQHelper::getTakeFiles, as save, rename, copy and
 //                       delete do: after an import (warm) and from an empty
 //                       cache (cold).
-//   DescribedPerCall    one getTakeFiles call done the plain way (list the
+//   PlainPerCall        one getTakeFiles call done the plain way (list the
 //                       folder, open every file), for scale.
 // A summary with the ratios follows the table.
 
@@ -22,6 +22,7 @@
 #include "AudioFileModel.h"
 #include "KQHelper.h"
 #include "TakeFolderCache.h"
+#include "TakeImporter.h"
 
 #include <benchmark/benchmark.h>
 
@@ -81,19 +82,14 @@ QStringList takePaths()
     return paths;
 }
 
-// One import: every file opened once, then grouped into the model.
-void importFolder(AudioFileModel& model)
+// One import of the folder through the take list's own import path.
+void importFolder(AudioFileModel& model, const std::shared_ptr<TakeFolderCache>& cache)
 {
-    std::vector<std::unique_ptr<AudioFile>> owned;
-    QList<AudioFile*> files;
-    for (const QString& p : takePaths()) {
-        auto f = std::make_unique<AudioFile>();
-        if (f->Open(p)) {
-            files << f.get();
-            owned.push_back(std::move(f));
-        }
-    }
-    model.setModelData(files);
+    TakeImporter::Request request;
+    request.paths = {folder()};
+    request.origin = TakeImporter::Origin::Drop;
+    request.cache = cache;
+    TakeImporter::addTo(model, TakeImporter::read(request).takes);
 }
 
 void BM_MinimalReader(benchmark::State& state)
@@ -146,16 +142,15 @@ void BM_CliTakes(benchmark::State& state)
 void BM_Import(benchmark::State& state)
 {
     for (auto _ : state) {
-        TakeFolderCache::instance().clear();
         AudioFileModel model;
-        importFolder(model);
+        importFolder(model, std::make_shared<TakeFolderCache>());
         if (model.rowCount() != kTakes)
             state.SkipWithError("wrong take count");
     }
 }
 
 // Every take's files, found the way the operations find them.
-bool allTakes(const AudioFileModel& model)
+bool allTakes(TakeFolderCache& cache, const AudioFileModel& model)
 {
     bool ok = true;
     for (int row = 0; row < model.rowCount(); ++row) {
@@ -163,7 +158,7 @@ bool allTakes(const AudioFileModel& model)
         QStringList files;
         QString name;
         ok = f.Open(model.data(model.index(row, 30)).toString()) && ok;
-        KQHelper::getTakeFiles(&f, files, name);
+        KQHelper::getTakeFiles(cache, &f, files, name);
         ok = ok && files.size() == kTracks;
     }
     return ok;
@@ -171,34 +166,35 @@ bool allTakes(const AudioFileModel& model)
 
 void BM_GetTakeFilesAll_AfterImport(benchmark::State& state)
 {
-    TakeFolderCache::instance().clear();
+    auto cache = std::make_shared<TakeFolderCache>();
     AudioFileModel model;
-    importFolder(model);
-    TakeFolderCache::instance().resetCounters();
+    importFolder(model, cache);
+    cache->resetCounters();
     for (auto _ : state) {
-        if (!allTakes(model))
+        if (!allTakes(*cache, model))
             state.SkipWithError("wrong take");
     }
     state.counters["headerReads/iter"] =
-        double(TakeFolderCache::instance().counters().headerReads) / double(state.iterations());
+        double(cache->counters().headerReads) / double(state.iterations());
 }
 
 void BM_GetTakeFilesAll_Cold(benchmark::State& state)
 {
+    auto cache = std::make_shared<TakeFolderCache>();
     AudioFileModel model;
-    importFolder(model);
-    TakeFolderCache::instance().resetCounters();
+    importFolder(model, cache);
+    cache->resetCounters();
     for (auto _ : state) {
-        TakeFolderCache::instance().clear();
-        if (!allTakes(model))
+        cache->clear();
+        if (!allTakes(*cache, model))
             state.SkipWithError("wrong take");
     }
     state.counters["headerReads/iter"] =
-        double(TakeFolderCache::instance().counters().headerReads) / double(state.iterations());
+        double(cache->counters().headerReads) / double(state.iterations());
 }
 
 // One call of the plain form: list the folder and open every file.
-void BM_DescribedPerCall(benchmark::State& state)
+void BM_PlainPerCall(benchmark::State& state)
 {
     const QStringList paths = takePaths();
     AudioFile given;
@@ -231,7 +227,7 @@ BENCHMARK(BM_GetTakeFilesAll_AfterImport)
     ->Iterations(5)
     ->UseRealTime();
 BENCHMARK(BM_GetTakeFilesAll_Cold)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
-BENCHMARK(BM_DescribedPerCall)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_PlainPerCall)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 // Keeps each benchmark's mean real time (ms) for the summary.
 class SummaryReporter : public benchmark::ConsoleReporter
@@ -284,7 +280,7 @@ int main(int argc, char** argv)
     const double import = reporter.ms("BM_Import");
     const double warm = reporter.ms("BM_GetTakeFilesAll_AfterImport");
     const double cold = reporter.ms("BM_GetTakeFilesAll_Cold");
-    const double described = reporter.ms("BM_DescribedPerCall");
+    const double plainCall = reporter.ms("BM_PlainPerCall");
     std::printf("\n%d files, %d takes of %d, in %s\n", kFiles, kTakes, kTracks,
                 qPrintable(folder()));
     printRatio("AudioFile::Open x10000, one thread / minimal", reader, minimal);
@@ -292,8 +288,8 @@ int main(int argc, char** argv)
     printRatio("import in process / minimal reader", import, minimal);
     printRatio("getTakeFiles x1250 after import / import", warm, import);
     printRatio("getTakeFiles x1250 from empty cache / import", cold, import);
-    if (described > 0)
-        std::printf("  plain getTakeFiles: %.1f ms per call, x%d = %.1f s\n", described, kTakes,
-                    described * kTakes / 1000.0);
+    if (plainCall > 0)
+        std::printf("  plain getTakeFiles: %.1f ms per call, x%d = %.1f s\n", plainCall, kTakes,
+                    plainCall * kTakes / 1000.0);
     return 0;
 }

@@ -1,6 +1,5 @@
 #include "GuiTestUtil.h"
 
-#include "DemoTakeWriter.h"
 #include "FileListManagement.h"
 
 #include <QAbstractButton>
@@ -20,21 +19,6 @@ void GuiTestUtil::initApplication()
     initVelmoraResources();
     QCoreApplication::setOrganizationName(QStringLiteral("Quorlan"));
     QCoreApplication::setApplicationName(QStringLiteral("Velmora"));
-}
-
-QStringList GuiTestUtil::writeDemoTakes(const QString& folder, int takes, int channels,
-                                        int firstTake)
-{
-    DemoTakeWriter writer;
-    DemoTakeWriter::Options o;
-    o.takes = takes;
-    o.seconds = 0.05;
-    o.channels = channels;
-    o.firstTake = firstTake;
-    QStringList written;
-    if (!writer.write(folder, o, &written))
-        qWarning("demo takes: %s", qPrintable(writer.errorText()));
-    return written;
 }
 
 bool GuiTestUtil::importAndWait(FileListManagement& editor, const QStringList& paths,

@@ -2,6 +2,8 @@
 
 #include "AudioFileModel.h"
 #include "FileListManagement.h"
+#include "TakeFileMaker.h"
+#include "TakeSession.h"
 
 #include <QList>
 #include <QMessageBox>
@@ -18,10 +20,6 @@ namespace GuiTestUtil
 // Registers the compiled-in resources and gives the application the names
 // the windows use for settings and message titles.
 void initApplication();
-
-// Writes demo takes into folder: odd takes polyphonic, even takes mono
-// groups of `channels` files. Returns the files written.
-QStringList writeDemoTakes(const QString& folder, int takes, int channels = 4, int firstTake = 1);
 
 // Imports paths through the editor and waits until the import has ended.
 // Returns false when it did not end in time.
@@ -50,7 +48,8 @@ private slots:
 // The take list model and an editor on it, with lookups by object name, for
 // the editor tests (mixed into their QObject test classes).
 struct EditorFixture {
-    std::unique_ptr<AudioFileModel> m_model;
+    std::unique_ptr<TakeSession> m_session;
+    AudioFileModel* m_model = nullptr; // the session's
     std::unique_ptr<FileListManagement> m_editor;
 
     QTreeView* view() const { return m_editor->findChild<QTreeView*>("treeView"); }

@@ -117,7 +117,7 @@ private:
     }
     void importDemo(int takes)
     {
-        QVERIFY(!GuiTestUtil::writeDemoTakes(m_dir, takes).isEmpty());
+        QVERIFY(!TakeFileMaker::writeDemoTakes(m_dir, takes).isEmpty());
         QVERIFY(GuiTestUtil::importAndWait(*m_editor, {m_dir}, false));
         QCOMPARE(m_model->rowCount(), takes);
     }
@@ -136,15 +136,16 @@ private slots:
         m_dir = m_tmp.filePath("takes");
         QDir(m_dir).removeRecursively();
         QDir().mkpath(m_dir);
-        m_model = std::make_unique<AudioFileModel>();
-        m_editor = std::make_unique<FileListManagement>(nullptr, m_model.get());
+        m_session = std::make_unique<TakeSession>();
+        m_model = m_session->model();
+        m_editor = std::make_unique<FileListManagement>(nullptr, m_session.get());
         m_editor->resize(1200, 700);
     }
 
     void cleanup()
     {
         m_editor.reset();
-        m_model.reset();
+        m_session.reset();
     }
 
     void commandsAreAvailable()
@@ -198,7 +199,7 @@ private slots:
         auto* notes = field<QPlainTextEdit>("Notes");
         emit notes->cursorPositionChanged(); // the user is in the notes
         notes->setPlainText(QString(20000, 'n'));
-        QVERIFY(m_editor->modifyFlags().value("Notes"));
+        QVERIFY(m_editor->modifyFlags().testFlag(TakeField::Notes));
         QVERIFY(runAction([&] { m_editor->startSave(); }));
         std::unique_ptr<AudioFile> f(open(file));
         QCOMPARE(f->GetNotes().size(), 20000);
@@ -455,10 +456,10 @@ private slots:
             if (!changed.contains(c))
                 QVERIFY2(cell(0, c) == before.at(c), qPrintable(QString::number(c)));
         }
-        const auto& flags = m_editor->modifyFlags();
-        QCOMPARE(flags.value("FrameRate"), frameRate);
-        QCOMPARE(flags.value("SampleRate"), !frameRate);
-        QCOMPARE(flags.value("SamplesSinceMidnight"), preserve);
+        const TakeFields flags = m_editor->modifyFlags();
+        QCOMPARE(flags.testFlag(TakeField::FrameRate), frameRate);
+        QCOMPARE(flags.testFlag(TakeField::SampleRate), !frameRate);
+        QCOMPARE(flags.testFlag(TakeField::SamplesSinceMidnight), preserve);
         if (!frameRate)
             QCOMPARE(cell(0, TCSampleRate), QStringLiteral("96000"));
 
@@ -607,7 +608,7 @@ private slots:
         const QString samples = f->GetSamplesSinceMidnight(rate, "29.97 DF", "11:22:33;10");
         QCOMPARE(cell(0, SamplesSinceMidnight), samples);
         QCOMPARE(cell(0, EndTC), f->GetTCEnd(samples, "29.97 DF", rate));
-        QVERIFY(m_editor->modifyFlags().value("SamplesSinceMidnight"));
+        QVERIFY(m_editor->modifyFlags().testFlag(TakeField::SamplesSinceMidnight));
         QVERIFY(field<QCheckBox>("checkBox_PreserveStartTC")->isChecked());
     }
 
@@ -652,42 +653,6 @@ private slots:
         QCOMPARE(cell(mono, CurrentName), base + "_X.WAV");
         QCOMPARE(cell(mono, Path), path(base + "_1.WAV"));
         QCOMPARE(field<QLabel>("FileName")->text(), base + "_X.WAV");
-    }
-
-    void renamingToAnExistingNameSkips()
-    {
-        importDemo(1);
-        selectRows({0});
-        const QString target = path(cell(0, Scene) + "T" + cell(0, Take) + ".WAV");
-        QFile other(target);
-        QVERIFY(other.open(QIODevice::WriteOnly));
-        other.write("another take");
-        other.close();
-        MessageBoxAnswerer ok(QMessageBox::Ok);
-        bool done = false;
-        QVERIFY(runAction([&] { m_editor->startRenameAction(); }, &done));
-        QVERIFY(done);
-        QVERIFY(QFileInfo::exists(path("T0001.WAV")));
-        QCOMPARE(cell(0, Path), path("T0001.WAV"));
-        QVERIFY(other.open(QIODevice::ReadOnly));
-        QCOMPARE(other.readAll(), QByteArray("another take"));
-    }
-
-    void renamingAClimbingSceneStaysInTheFolder()
-    {
-        // Another tool wrote the scene; the editor's validator would refuse it.
-        QVERIFY(!GuiTestUtil::writeDemoTakes(m_dir, 1).isEmpty());
-        TakeEdits e;
-        e.scene = QStringLiteral("../../x");
-        TakeSaver().run({path("T0001.WAV")}, e);
-        QVERIFY(GuiTestUtil::importAndWait(*m_editor, {m_dir}, false));
-        selectRows({0});
-        QCOMPARE(cell(0, Scene), QStringLiteral("../../x"));
-        MessageBoxAnswerer ok(QMessageBox::Ok);
-        QVERIFY(runAction([&] { m_editor->startRenameAction(); }));
-        const QStringList here = QDir(m_dir).entryList(QDir::Files | QDir::Hidden);
-        QCOMPARE(here, QStringList{"___.._xT" + cell(0, Take) + ".WAV"});
-        QCOMPARE(QFileInfo(cell(0, Path)).absolutePath(), QFileInfo(m_dir).absoluteFilePath());
     }
 
     void copyIntoTheSourceFolderIsRefused()

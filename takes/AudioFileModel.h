@@ -1,0 +1,124 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class AudioFile;
+class TakeFolderCache;
+
+// The take list: one row of 31 text cells per take (a polyphonic file, or
+// the mono files of one take) and, beside each row, four side tables: its
+// tracks, sync points, file set and history. Holds strings only, never
+// AudioFile objects; column 30 holds the path of the file the take was
+// imported through. Side-table entry i always belongs to row i.
+// GUI thread only (a Qt model); QtCore only, so the CLI and reports use it too.
+class AudioFileModel : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    // The tables shared with TakeColumns, so that every view of a take shows
+    // the same columns.
+    static const QStringList& headersList;           // the 31 column titles
+    static const QStringList& defaultList;           // "0File Name" ... "30Path"
+    static const QStringList& trackHeadersList;      // 4 fields per track
+    static const QStringList& syncPointsHeadersList; // 5 fields per sync point
+    static const QStringList& historyHeadersList;    // 3 fields
+    static const QStringList& fileSetHeadersList;    // 4 fields
+
+    // What became of each file handed to setModelData.
+    enum class ImportOutcome {
+        Added,     // its take was added as a new row
+        Duplicate, // its take (same name and label, any letter case) is already listed
+        Claimed,   // an earlier file of the same run already brought in its take
+        NotGrouped // no take: its channel index is outside 0..63 or no slot was free
+    };
+    struct ImportResult {
+        const AudioFile* file = nullptr;
+        ImportOutcome outcome = ImportOutcome::NotGrouped;
+        int row = -1;          // the row added (Added)
+        QStringList takeFiles; // the take's files in channel order (Added, Duplicate)
+    };
+
+    explicit AudioFileModel(QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    // Edit role only. A QStringList value of 31 cells replaces the whole row;
+    // any other valid value becomes the one cell's text.
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+    // Inserts count copies of defaultList at row, each with empty side tables.
+    bool insertRows(int row, int count, const QModelIndex& parent = QModelIndex()) override;
+    using QAbstractTableModel::insertRow;
+    // Inserts one row of values (at most 31; missing cells come from defaultList).
+    bool insertRow(int row, const QModelIndex& parent, const QStringList& values);
+    // Removes rows row .. row+count-1 and their side-table entries.
+    bool removeRows(int row, int count, const QModelIndex& parent = QModelIndex()) override;
+
+    // Side tables. A setter ignores a list of the wrong shape (see the header
+    // lists) and a row that does not exist; a getter returns an empty list
+    // for a row that does not exist.
+    void setTrackInfo(int row, const QList<QStringList>& tracks);
+    void setSyncPointInfo(int row, const QList<QStringList>& points);
+    void setFileSetInfo(int row, const QStringList& values);
+    void setHistoryInfo(int row, const QStringList& values);
+    const QList<QStringList>& trackInfo(int row) const;
+    const QList<QStringList>& syncPointInfo(int row) const;
+    const QStringList& fileSetInfo(int row) const;
+    const QStringList& historyInfo(int row) const;
+
+    // Sets the "Name" (or "Function") of the first track of row whose
+    // "Channel" is channel.
+    void setTrackName(int row, int channel, const QString& name);
+    void setTrackFunction(int row, int channel, const QString& function);
+
+    // False when a row already has column 0 equal to name and column 2 equal
+    // to label, both compared without regard to letter case.
+    bool isValidToAdd(const QString& name, const QString& label) const;
+
+    // The tracks of files, in order, each file opened read-only; a file that
+    // does not open adds nothing.
+    static QList<QStringList> getTracks(const QStringList& files);
+
+    // Adds the takes of opened files (an import): mono files are grouped with
+    // their siblings on disk, takes already listed are skipped, rows are
+    // appended in the order of files. The caller keeps ownership of files and
+    // should have opened them just before the call (their headers are reused
+    // instead of being read again). results, when given, gets one entry per
+    // non-null file. cache: the folder indexes the grouping reads through.
+    void setModelData(TakeFolderCache& cache, const QList<AudioFile*>& files,
+                      QList<ImportResult>* results = nullptr);
+
+    // Adds one take found through file whose files are takeFiles (channel
+    // order) under name. Returns whether a row was added.
+    bool addGroupToModel(AudioFile* file, const QStringList& takeFiles, const QString& name);
+
+private:
+    bool addTake(AudioFile* file, const QStringList& takeFiles, const QString& name,
+                 const QList<QStringList>& tracks);
+    void changeTrackField(int row, int channel, int field, const QString& value);
+    bool validRow(int row) const { return row >= 0 && row < m_rows.size(); }
+    static QString takeKey(const QString& name, const QString& label);
+    QString rowKey(int row) const;
+    void addKey(const QString& key);
+    void dropKey(const QString& key);
+
+    QList<QStringList> m_rows;
+    QList<QList<QStringList>> m_trackTable;
+    QList<QList<QStringList>> m_syncPointTable;
+    QList<QStringList> m_fileSetTable;
+    QList<QStringList> m_historyTable;
+    const QList<QStringList> m_emptyTrackList;
+    const QStringList m_emptyStringList;
+    // Case-folded (column 0, column 2) of every row, with their counts, so
+    // that isValidToAdd does not scan all rows for each take of an import.
+    QHash<QString, int> m_takeKeys;
+};

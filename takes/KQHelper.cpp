@@ -1,0 +1,178 @@
+#include "KQHelper.h"
+
+#include "AudioFile.h"
+#include "TakeColumns.h"
+#include "TakeFolderCache.h"
+#include "TakePool.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace
+{
+// The suffixes of take files, compared without regard to letter case.
+const QLatin1String kTakeSuffixes[] = {QLatin1String("wav"), QLatin1String("bwf")};
+
+const QStringList& nameFilters()
+{
+    static const QStringList filters = [] {
+        QStringList f;
+        for (const QLatin1String& s : kTakeSuffixes)
+            f << QStringLiteral("*.") + QString(s).toUpper() << QStringLiteral("*.") + s;
+        return f;
+    }();
+    return filters;
+}
+} // namespace
+
+QString KQHelper::nameStem(const QString& fileName)
+{
+    int end = fileName.lastIndexOf(QLatin1Char('_'));
+    if (end < 0)
+        end = fileName.lastIndexOf(QLatin1Char('.'));
+    return end < 0 ? fileName : fileName.left(end);
+}
+
+QString KQHelper::takeName(const QString& fileName, int fileCount)
+{
+    return fileCount <= 1 ? fileName : TakeColumns::groupName(fileName);
+}
+
+QStringList KQHelper::takeFileNames(const QString& folder)
+{
+    const QDir dir(folder);
+    if (folder.isEmpty() || !dir.exists())
+        return QStringList();
+    // Sorted here rather than by QDir so that the order is plain name order
+    // (UTF-16 code units, case-sensitive) whatever the platform's collation.
+    QStringList names = dir.entryList(nameFilters(), QDir::Files, QDir::Unsorted);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool KQHelper::hasTakeSuffix(const QString& path)
+{
+    const QString suffix = QFileInfo(path).suffix();
+    for (const QLatin1String& s : kTakeSuffixes) {
+        if (suffix.compare(s, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+bool KQHelper::isListedName(const QString& fileName)
+{
+    return !fileName.startsWith(QLatin1Char('.')) && hasTakeSuffix(fileName);
+}
+
+QString KQHelper::absolutePath(const QString& path)
+{
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
+QString KQHelper::folderOf(const QString& path)
+{
+    return QDir::cleanPath(QFileInfo(path).absolutePath());
+}
+
+void KQHelper::getFilesInDirectory(TakeFolderCache& cache, const QString& folder, TakePool& pool,
+                                   const QList<AudioFile*>& opened)
+{
+    const QString clean = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    pool = TakePool(cache.snapshot(clean, opened, TakeFileStamp::nowNs()));
+}
+
+QVector<int> KQHelper::fillSlots(const TakeCandidate& given,
+                                 const QVector<TakeCandidate>& candidates, QStringList& takeFiles)
+{
+    QString slotPaths[kChannelSlots];
+    QVector<int> placed;
+    for (int i = 0; i < candidates.size(); ++i) {
+        const TakeCandidate& c = candidates.at(i);
+        if (!c.joins(given))
+            continue;
+        // A channel index outside the slots (recorders may write any number,
+        // negative ones included) never joins a take.
+        if (c.channelIndex < 0 || c.channelIndex >= kChannelSlots)
+            continue;
+        int k = c.channelIndex;
+        while (k < kChannelSlots && !slotPaths[k].isNull())
+            ++k;
+        if (k == kChannelSlots)
+            continue;
+        slotPaths[k] = c.path;
+        placed.append(i);
+    }
+    for (const QString& path : slotPaths) {
+        if (!path.isNull())
+            takeFiles.append(path);
+    }
+    return placed;
+}
+
+void KQHelper::includeGiven(const TakeCandidate& given, QVector<TakeCandidate>& candidates)
+{
+    if (isListedName(given.fileName))
+        return;
+    for (const TakeCandidate& c : candidates) {
+        if (c.path == given.path)
+            return;
+    }
+    auto at = std::lower_bound(
+        candidates.begin(), candidates.end(), given,
+        [](const TakeCandidate& a, const TakeCandidate& b) { return a.fileName < b.fileName; });
+    candidates.insert(at, given);
+}
+
+// Common start of both groupings: name and given are set from file; a
+// polyphonic file is its own take. Returns whether mono grouping must follow.
+static bool startGrouping(const AudioFile* file, QStringList& takeFiles, QString& name,
+                          TakeCandidate& given)
+{
+    if (!file || file->fileName().isEmpty())
+        return false;
+    given = TakeCandidate::fromFile(*file);
+    given.path = KQHelper::absolutePath(given.path);
+    name = given.fileName;
+    if (file->GetChannels() > 1) {
+        takeFiles.append(file->fileName());
+        return false;
+    }
+    return true;
+}
+
+void KQHelper::getTakeFiles2(TakePool& pool, const AudioFile* file, QStringList& takeFiles,
+                             QString& name)
+{
+    TakeCandidate given;
+    if (!startGrouping(file, takeFiles, name, given))
+        return;
+    if (pool.isClaimed(given.path))
+        return;
+    QVector<TakeCandidate> candidates = folderOf(given.path) == pool.folder()
+                                            ? pool.unclaimed(given.stem)
+                                            : QVector<TakeCandidate>();
+    includeGiven(given, candidates);
+    QStringList found;
+    const QVector<int> placed = fillSlots(given, candidates, found);
+    for (int i : placed)
+        pool.claim(candidates.at(i).path);
+    takeFiles.append(found);
+    name = takeName(name, found.size());
+}
+
+void KQHelper::getTakeFiles(TakeFolderCache& cache, const AudioFile* file, QStringList& takeFiles,
+                            QString& name)
+{
+    TakeCandidate given;
+    if (!startGrouping(file, takeFiles, name, given))
+        return;
+    QVector<TakeCandidate> candidates = cache.candidates(folderOf(given.path), given.stem);
+    includeGiven(given, candidates);
+    QStringList found;
+    fillSlots(given, candidates, found);
+    takeFiles.append(found);
+    name = takeName(name, found.size());
+}

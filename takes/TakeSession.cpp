@@ -1,0 +1,116 @@
+#include "TakeSession.h"
+
+#include "AudioFileModel.h"
+#include "TakeColumns.h"
+#include "TakeFolderCache.h"
+
+#include <algorithm>
+
+TakeSession::TakeSession(QObject* parent)
+    : QObject(parent), m_model(new AudioFileModel(this)),
+      m_cache(std::make_shared<TakeFolderCache>()), m_importer(new TakeImporter(this))
+{
+    connect(m_importer, &TakeImporter::finished, this, &TakeSession::onImportDone);
+    connect(m_model, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex&, int first, int last) { emit takesInserted(first, last); });
+    connect(m_model, &QAbstractItemModel::rowsRemoved, this,
+            [this](const QModelIndex&, int first, int last) { emit takesRemoved(first, last); });
+}
+
+TakeSession::~TakeSession()
+{
+    m_importQueue.clear();
+    m_importer->cancel();
+    while (m_model->rowCount() > 0)
+        m_model->removeRows(m_model->rowCount() - 1, 1);
+}
+
+void TakeSession::importPaths(const QStringList& paths, TakeImporter::Origin origin)
+{
+    m_importQueue.append({paths, origin});
+    if (!m_importer->isRunning())
+        startNextImport();
+}
+
+bool TakeSession::isImporting() const
+{
+    return m_importer->isRunning() || !m_importQueue.isEmpty();
+}
+
+void TakeSession::cancelImport()
+{
+    m_importer->cancel();
+}
+
+int TakeSession::importFilesRead() const
+{
+    return m_importer->filesRead();
+}
+
+int TakeSession::importFilesTotal() const
+{
+    return m_importer->filesTotal();
+}
+
+void TakeSession::startNextImport()
+{
+    if (m_importQueue.isEmpty() || m_importer->isRunning())
+        return;
+    const auto next = m_importQueue.takeFirst();
+    TakeImporter::Request request;
+    request.paths = next.first;
+    request.origin = next.second;
+    request.cache = m_cache;
+    emit importStarted();
+    m_importer->start(request);
+}
+
+void TakeSession::onImportDone()
+{
+    const QVector<StagedTake> takes = m_importer->takeResult();
+    const bool cancelled = m_importer->wasCancelled();
+    int added = 0;
+    if (!cancelled && !takes.isEmpty()) {
+        emit takesAboutToBeAdded();
+        added = TakeImporter::addTo(*m_model, takes);
+    }
+    emit importFinished(added, cancelled ? 0 : m_importer->filesRejected());
+    startNextImport();
+}
+
+void TakeSession::removeTakes(const QList<int>& rows)
+{
+    QList<int> sorted = rows;
+    std::sort(sorted.begin(), sorted.end());
+    sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+    // Edits of a take that is no longer listed can be neither saved nor
+    // reverted; they must not be taken for edits of the next take.
+    if (sorted.contains(currentRow()))
+        clearEdits();
+    // From the last row up, so that the rows still to go keep their numbers;
+    // each run of adjacent rows goes in one step.
+    int i = int(sorted.size()) - 1;
+    while (i >= 0) {
+        const int last = sorted.at(i);
+        int first = last;
+        while (i > 0 && sorted.at(i - 1) == first - 1)
+            first = sorted.at(--i);
+        --i;
+        if (first >= 0 && last < m_model->rowCount())
+            m_model->removeRows(first, last - first + 1);
+    }
+}
+
+TakeFileRemover::Result TakeSession::deleteTakeFiles(int row) const
+{
+    const auto cell = [this, row](int column) {
+        return m_model->data(m_model->index(row, column)).toString();
+    };
+    return TakeFileRemover::remove(*m_cache, cell(TakeColumns::Path), cell(TakeColumns::Channels));
+}
+
+void TakeSession::setCurrentTake(const QModelIndex& current, const QList<QModelIndex>& selected)
+{
+    m_current = current;
+    emit currentTakeChanged(current, selected);
+}

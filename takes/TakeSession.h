@@ -1,0 +1,95 @@
+#pragma once
+
+#include "TakeEditFlags.h"
+#include "TakeFileRemover.h"
+#include "TakeImporter.h"
+
+#include <QList>
+#include <QModelIndex>
+#include <QObject>
+#include <QPair>
+#include <QStringList>
+
+#include <memory>
+
+class AudioFileModel;
+class TakeFolderCache;
+
+// The take list of one window and what belongs to it: the model, the folder
+// indexes behind take grouping, the import queue, clearing and deleting
+// takes, the current take with its edited fields, and the signals the other
+// windows (transport, mixer, reports, split/combine) follow instead of the
+// editor widget. QtCore only; lives on the GUI thread. Files are read on the
+// import worker; rows change on this thread only.
+class TakeSession : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TakeSession(QObject* parent = nullptr);
+    // Removes every row first (one take at a time, as a clear does), so that
+    // every watcher of the model sees the takes go before the model does.
+    ~TakeSession() override;
+
+    AudioFileModel* model() const { return m_model; }
+    TakeFolderCache& folderCache() const { return *m_cache; }
+
+    // --- Import ---------------------------------------------------------
+    // Queues an import of paths; imports run one after another on a worker
+    // thread. importStarted() and importFinished() frame each one.
+    void importPaths(const QStringList& paths, TakeImporter::Origin origin);
+    bool isImporting() const;
+    void cancelImport();
+    int importFilesRead() const;
+    int importFilesTotal() const;
+
+    // --- Clear and delete -----------------------------------------------
+    // Removes the takes of rows (model coordinates) from the list; files are
+    // not touched. Edits of the current take go when it is removed.
+    void removeTakes(const QList<int>& rows);
+    // Deletes the files of the take of row from disk (nothing when its files
+    // on disk no longer match the listed take); the row stays listed.
+    TakeFileRemover::Result deleteTakeFiles(int row) const;
+
+    // --- The current take -----------------------------------------------
+    // The take the editor shows and the selected takes, in model coordinates.
+    void setCurrentTake(const QModelIndex& current, const QList<QModelIndex>& selected);
+    QModelIndex currentTake() const { return m_current; }
+    int currentRow() const { return m_current.isValid() ? m_current.row() : -1; }
+
+    // The fields of the current take edited since it was chosen or saved.
+    TakeFields editedFields() const { return m_edited; }
+    bool isEdited(TakeField field) const { return m_edited.testFlag(field); }
+    void markEdited(TakeField field) { m_edited |= field; }
+    void clearEdits() { m_edited = {}; }
+
+    // Asks whoever plays takes to play the take of index (model coordinates).
+    void requestPlay(const QModelIndex& index) { emit playRequested(index); }
+    // Tells the windows that show tracks that the take of index has new ones.
+    void notifyTracksChanged(const QModelIndex& index) { emit tracksChanged(index); }
+
+signals:
+    void importStarted();
+    // The takes of an import are about to go into the model (a view may stop
+    // sorting until importFinished()).
+    void takesAboutToBeAdded();
+    // An import ended: rows added, and files that gave no take.
+    void importFinished(int takesAdded, int filesRejected);
+    void currentTakeChanged(const QModelIndex& current, const QList<QModelIndex>& selected);
+    void tracksChanged(const QModelIndex& index);
+    void playRequested(const QModelIndex& index);
+    // Rows of the model, first .. last, were added or removed.
+    void takesInserted(int first, int last);
+    void takesRemoved(int first, int last);
+
+private:
+    void startNextImport();
+    void onImportDone();
+
+    AudioFileModel* m_model = nullptr; // child
+    std::shared_ptr<TakeFolderCache> m_cache;
+    TakeImporter* m_importer = nullptr; // child
+    QList<QPair<QStringList, TakeImporter::Origin>> m_importQueue;
+    QPersistentModelIndex m_current;
+    TakeFields m_edited;
+};

@@ -1,0 +1,236 @@
+#include "AudioFile.h"
+#include "AudioFileModel.h"
+#include "KQHelper.h"
+#include "TakeFileMaker.h"
+#include "TakeFolderCache.h"
+#include "TestUtil.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+#include <thread>
+#include <vector>
+
+// The folder index behind take grouping: headers are read once and reused
+// while the files are unchanged, and every change on disk is still seen.
+class TestTakeFolderIndex : public QObject
+{
+    Q_OBJECT
+
+private:
+    static constexpr int kTakes = 10; // 80 files: enough to read several at a time
+    static constexpr int kTracks = 8;
+    QTemporaryDir m_dir;
+    QStringList m_all; // every file, name order
+
+    std::unique_ptr<TakeFolderCache> m_cache;
+
+    TakeFolderCache& cache() const { return *m_cache; }
+    QStringList takeOf(const QString& path) const;
+    quint64 reads() const { return cache().counters().headerReads; }
+    quint64 listings() const { return cache().counters().listings; }
+
+private slots:
+    void initTestCase();
+    void init();
+    void everyTakeReadsEachFileOnce();
+    void importOfOpenedFilesReadsNothingAgain();
+    void importOfOneFileReadsTheRestOnce();
+    void changedSizeIsReadAgain();
+    void sameSizeRewriteIsSeen();
+    void addedRemovedAndRenamedFilesAreSeen();
+    void untrustedIndexRereadsEveryCall();
+    void leastRecentlyUsedFolderIsDropped();
+    void concurrentCallersAgree();
+};
+
+void TestTakeFolderIndex::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    for (int t = 1; t <= kTakes; ++t) {
+        TakeShape s;
+        s.timestamp = quint64(t) * 480000;
+        const QStringList files = TakeFileMaker::writeMonoTake(
+            m_dir.path(), QString("T%1").arg(t, 4, 10, QChar('0')), kTracks, s);
+        QCOMPARE(files.size(), kTracks);
+        m_all << files;
+    }
+}
+
+void TestTakeFolderIndex::init()
+{
+    m_cache = std::make_unique<TakeFolderCache>();
+    cache().setTrust(TakeIndexPolicy::Trust::Always);
+}
+
+QStringList TestTakeFolderIndex::takeOf(const QString& path) const
+{
+    AudioFile f;
+    if (!f.Open(path))
+        return {"<does not open>"};
+    QStringList files;
+    QString name;
+    KQHelper::getTakeFiles(cache(), &f, files, name);
+    return files;
+}
+
+void TestTakeFolderIndex::everyTakeReadsEachFileOnce()
+{
+    for (int t = 0; t < kTakes; ++t) {
+        const QStringList files = takeOf(m_all.at(t * kTracks));
+        QCOMPARE(files, m_all.mid(t * kTracks, kTracks));
+    }
+    QCOMPARE(reads(), quint64(m_all.size()));
+    QCOMPARE(listings(), quint64(1));
+    // Again, from another file of each take: nothing is read again.
+    for (int t = 0; t < kTakes; ++t)
+        QCOMPARE(takeOf(m_all.at(t * kTracks + 3)), m_all.mid(t * kTracks, kTracks));
+    QCOMPARE(reads(), quint64(m_all.size()));
+    QCOMPARE(listings(), quint64(1));
+}
+
+void TestTakeFolderIndex::importOfOpenedFilesReadsNothingAgain()
+{
+    std::vector<std::unique_ptr<AudioFile>> owned;
+    QList<AudioFile*> files;
+    for (const QString& p : m_all) {
+        owned.push_back(std::make_unique<AudioFile>());
+        QVERIFY(owned.back()->Open(p));
+        files << owned.back().get();
+    }
+    AudioFileModel model;
+    model.setModelData(cache(), files);
+    QCOMPARE(model.rowCount(), kTakes);
+    QCOMPARE(reads(), quint64(0));
+    // The operations that follow an import reuse what it read.
+    for (int row = 0; row < model.rowCount(); ++row) {
+        const QString path = model.data(model.index(row, 30)).toString();
+        QCOMPARE(takeOf(path), m_all.mid(row * kTracks, kTracks));
+    }
+    QCOMPARE(reads(), quint64(0));
+    QCOMPARE(listings(), quint64(1));
+}
+
+void TestTakeFolderIndex::importOfOneFileReadsTheRestOnce()
+{
+    auto one = std::make_unique<AudioFile>();
+    QVERIFY(one->Open(m_all.at(9)));
+    AudioFileModel model;
+    model.setModelData(cache(), {one.get()});
+    QCOMPARE(model.rowCount(), 1);
+    QCOMPARE(reads(), quint64(m_all.size() - 1));
+    // A second import of the same folder reads nothing.
+    AudioFileModel again;
+    again.setModelData(cache(), {one.get()});
+    QCOMPARE(again.rowCount(), 1);
+    QCOMPARE(reads(), quint64(m_all.size() - 1));
+}
+
+void TestTakeFolderIndex::changedSizeIsReadAgain()
+{
+    QTemporaryDir dir;
+    const QStringList files = TakeFileMaker::writeMonoTake(dir.path(), "C", 3);
+    QCOMPARE(takeOf(files.at(0)), files);
+    const quint64 before = reads();
+    // One file gets longer: it no longer belongs to the take.
+    TakeShape longer;
+    longer.channelIndex = 3;
+    longer.frames = 960;
+    QVERIFY(TakeFileMaker::write(files.at(2), longer));
+    QCOMPARE(takeOf(files.at(0)), files.mid(0, 2));
+    QCOMPARE(reads(), before + 1);
+}
+
+void TestTakeFolderIndex::sameSizeRewriteIsSeen()
+{
+    // A rewrite that keeps the size (a new start timestamp with as many
+    // digits), right after the folder was indexed: the automatic trust rule
+    // must not take the old header for the new one.
+    cache().setTrust(TakeIndexPolicy::Trust::Auto);
+    QTemporaryDir dir;
+    TakeShape s;
+    s.timestamp = 1000000;
+    const QStringList files = TakeFileMaker::writeMonoTake(dir.path(), "R", 2, s);
+    QCOMPARE(takeOf(files.at(0)), files);
+    TakeShape moved = s;
+    moved.timestamp = 2000000;
+    moved.channelIndex = 2;
+    moved.trackName = "Track 2";
+    moved.recordedName = "R_2.WAV";
+    const qint64 size = QFileInfo(files.at(1)).size();
+    QVERIFY(TakeFileMaker::write(files.at(1), moved));
+    QCOMPARE(QFileInfo(files.at(1)).size(), size);
+    QCOMPARE(takeOf(files.at(0)), files.mid(0, 1));
+    QCOMPARE(takeOf(files.at(1)), files.mid(1, 1));
+}
+
+void TestTakeFolderIndex::addedRemovedAndRenamedFilesAreSeen()
+{
+    QTemporaryDir dir;
+    QStringList files = TakeFileMaker::writeMonoTake(dir.path(), "N", 3);
+    QCOMPARE(takeOf(files.at(0)), files);
+    const quint64 readsBefore = reads();
+    const quint64 listingsBefore = listings();
+
+    TakeShape fourth;
+    fourth.channelIndex = 4;
+    const QString added = dir.filePath("N_4.WAV");
+    QVERIFY(TakeFileMaker::write(added, fourth));
+    QCOMPARE(takeOf(files.at(0)), files + QStringList{added});
+    QCOMPARE(reads(), readsBefore + 1); // only the new file
+    QCOMPARE(listings(), listingsBefore + 1);
+
+    QVERIFY(QFile::remove(files.at(1)));
+    QCOMPARE(takeOf(files.at(0)), (QStringList{files.at(0), files.at(2), added}));
+
+    const QString renamed = dir.filePath("M_3.WAV");
+    QVERIFY(QFile::rename(files.at(2), renamed));
+    QCOMPARE(takeOf(files.at(0)), (QStringList{files.at(0), added}));
+    QCOMPARE(takeOf(renamed), QStringList{renamed});
+}
+
+void TestTakeFolderIndex::untrustedIndexRereadsEveryCall()
+{
+    cache().setTrust(TakeIndexPolicy::Trust::Never);
+    QCOMPARE(takeOf(m_all.at(0)), m_all.mid(0, kTracks));
+    QCOMPARE(takeOf(m_all.at(0)), m_all.mid(0, kTracks));
+    // Each call reads the take's own files again, never the whole folder.
+    QCOMPARE(reads(), quint64(2 * kTracks));
+    QCOMPARE(listings(), quint64(2));
+}
+
+void TestTakeFolderIndex::leastRecentlyUsedFolderIsDropped()
+{
+    cache().setMaxFolders(1);
+    QTemporaryDir other;
+    const QStringList files = TakeFileMaker::writeMonoTake(other.path(), "O", 2);
+    QCOMPARE(takeOf(m_all.at(0)), m_all.mid(0, kTracks));
+    QCOMPARE(takeOf(files.at(0)), files);
+    QCOMPARE(takeOf(m_all.at(0)), m_all.mid(0, kTracks));
+    QCOMPARE(reads(), quint64(2 * kTracks + files.size()));
+}
+
+void TestTakeFolderIndex::concurrentCallersAgree()
+{
+    cache().setTrust(TakeIndexPolicy::Trust::Auto);
+    QVector<QStringList> results(4 * kTakes);
+    std::vector<std::thread> threads;
+    for (int w = 0; w < 4; ++w) {
+        threads.emplace_back([&, w] {
+            for (int t = 0; t < kTakes; ++t)
+                results[w * kTakes + t] = takeOf(m_all.at(t * kTracks + w));
+        });
+    }
+    for (auto& th : threads)
+        th.join();
+    for (int w = 0; w < 4; ++w) {
+        for (int t = 0; t < kTakes; ++t)
+            QCOMPARE(results.at(w * kTakes + t), m_all.mid(t * kTracks, kTracks));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestTakeFolderIndex)
+#include "tst_takefolderindex.moc"

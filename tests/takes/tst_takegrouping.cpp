@@ -1,0 +1,448 @@
+#include "AudioFile.h"
+#include "KQHelper.h"
+#include "LiteralGrouping.h"
+#include "TakeFileMaker.h"
+#include "TakeFolderCache.h"
+#include "TakePool.h"
+#include "TestUtil.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <iterator>
+#include <memory>
+
+namespace
+{
+
+// "NAME key=value ..." with keys ch, idx, ts, frames, rate, notracks.
+bool writeFromLine(const QString& folder, const QString& line)
+{
+    const QStringList parts = line.split(' ', Qt::SkipEmptyParts);
+    TakeShape s;
+    for (int i = 1; i < parts.size(); ++i) {
+        const QString key = parts.at(i).section('=', 0, 0);
+        const QString value = parts.at(i).section('=', 1);
+        if (key == "ch")
+            s.channels = value.toInt();
+        else if (key == "idx")
+            s.channelIndex = value.toInt();
+        else if (key == "ts")
+            s.timestamp = value.toULongLong();
+        else if (key == "frames")
+            s.frames = value.toInt();
+        else if (key == "rate")
+            s.sampleRate = value.toInt();
+        else if (key == "notracks")
+            s.trackList = false;
+        else if (key == "noixml")
+            s.ixml = false;
+        else if (key == "trk")
+            s.bextTracks = QStringList{value};
+    }
+    return TakeFileMaker::write(QDir(folder).filePath(parts.at(0)), s);
+}
+
+QStringList bareNames(const QStringList& paths)
+{
+    QStringList out;
+    for (const QString& p : paths)
+        out << QFileInfo(p).fileName();
+    return out;
+}
+
+std::unique_ptr<AudioFile> open(const QString& path)
+{
+    auto f = std::make_unique<AudioFile>();
+    if (!f->Open(path))
+        return nullptr;
+    return f;
+}
+
+} // namespace
+
+class TestTakeGrouping : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TakeFolderCache> m_cache; // a fresh one per test
+
+private slots:
+    void init();
+    void nameStem_data();
+    void nameStem();
+    void takeName_data();
+    void takeName();
+    void takeFileNamesFiltersAndSorts();
+    void grouping_data();
+    void grouping();
+    void nullAndPathlessFilesYieldNothing();
+    void fileOutsideTheListingStillJoinsItsTake();
+    void symbolicLinksAreGroupedAlikeEverywhere();
+    void missingFilesAreNeverCreated();
+    void matchesTheSecondGroupingOnGeneratedFolders_data();
+    void matchesTheSecondGroupingOnGeneratedFolders();
+};
+
+void TestTakeGrouping::init()
+{
+    m_cache = std::make_unique<TakeFolderCache>();
+}
+
+void TestTakeGrouping::nameStem_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("stem");
+    QTest::newRow("track suffix") << "T012_3.wav"
+                                  << "T012";
+    QTest::newRow("no underscore") << "T012.wav"
+                                   << "T012";
+    QTest::newRow("neither") << "T012"
+                             << "T012";
+    QTest::newRow("last underscore") << "Scene_1_2AG-T001_Tr1.WAV"
+                                     << "Scene_1_2AG-T001";
+    QTest::newRow("mix beside tracks") << "Scene_1_2AG-T001.WAV"
+                                       << "Scene_1";
+    QTest::newRow("dashes") << "Sr001-2C-01_05.WAV"
+                            << "Sr001-2C-01";
+    QTest::newRow("leading underscore") << "_1.wav"
+                                        << "";
+    QTest::newRow("trailing underscore") << "T1_"
+                                         << "T1";
+}
+
+void TestTakeGrouping::nameStem()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, stem);
+    QCOMPARE(KQHelper::nameStem(name), stem);
+}
+
+void TestTakeGrouping::takeName_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("group") << "T012_3.wav" << 4 << "T012_X.wav";
+    QTest::newRow("one file keeps its name") << "T012_3.wav" << 1 << "T012_3.wav";
+    QTest::newRow("no underscore") << "T012.wav" << 2 << "T012.wav";
+    QTest::newRow("no extension") << "T012_3" << 2 << "T012_X";
+    QTest::newRow("dot before the track part") << "Sc1.2_T3_4.wav" << 2 << "Sc1.2_T3_X.wav";
+    QTest::newRow("other recorder") << "Scene_1_2AG-T001_Tr1.WAV" << 8 << "Scene_1_2AG-T001_X.WAV";
+    QTest::newRow("double extension") << "a_1.tar.wav" << 2 << "a_X.tar.wav";
+}
+
+void TestTakeGrouping::takeName()
+{
+    QFETCH(QString, name);
+    QFETCH(int, count);
+    QFETCH(QString, expected);
+    QCOMPARE(KQHelper::takeName(name, count), expected);
+}
+
+void TestTakeGrouping::takeFileNamesFiltersAndSorts()
+{
+    QTemporaryDir dir;
+    for (const char* n :
+         {"b_1.wav", "B_2.WAV", "a.bwf", "c.BWF", "d.Wav", "e.flac", ".hidden_1.wav", "notes.txt"})
+        QVERIFY(TestUtil::writeFile(dir.filePath(n), "x"));
+    QVERIFY(QDir(dir.path()).mkdir("sub.wav"));
+    QCOMPARE(KQHelper::takeFileNames(dir.path()),
+             (QStringList{"B_2.WAV", "a.bwf", "b_1.wav", "c.BWF", "d.Wav"}));
+    QVERIFY(KQHelper::takeFileNames(dir.filePath("missing")).isEmpty());
+    QVERIFY(KQHelper::takeFileNames(QString()).isEmpty());
+}
+
+void TestTakeGrouping::grouping_data()
+{
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QString>("given");
+    QTest::addColumn<QStringList>("expected"); // bare names in channel order
+    QTest::addColumn<QString>("name");
+
+    QTest::newRow("channel order, not name order")
+        << QStringList{"T012_1.wav idx=3", "T012_2.wav idx=1", "T012_3.wav idx=4",
+                       "T012_4.wav idx=2"}
+        << "T012_1.wav" << QStringList{"T012_2.wav", "T012_4.wav", "T012_1.wav", "T012_3.wav"}
+        << "T012_X.wav";
+    QTest::newRow("no underscore groups by stem")
+        << QStringList{"T012.wav idx=1", "T012_2.wav idx=2"} << "T012.wav"
+        << QStringList{"T012.wav", "T012_2.wav"} << "T012.wav";
+    QTest::newRow("no underscore, found from the other")
+        << QStringList{"T012.wav idx=1", "T012_2.wav idx=2"} << "T012_2.wav"
+        << QStringList{"T012.wav", "T012_2.wav"} << "T012_X.wav";
+    QTest::newRow("different timestamps are two takes")
+        << QStringList{"A_1.wav idx=1 ts=0", "A_2.wav idx=2 ts=48000"} << "A_1.wav"
+        << QStringList{"A_1.wav"} << "A_1.wav";
+    QTest::newRow("different lengths are two takes")
+        << QStringList{"A_1.wav idx=1 frames=480", "A_2.wav idx=2 frames=481"} << "A_2.wav"
+        << QStringList{"A_2.wav"} << "A_2.wav";
+    QTest::newRow("different rates are two takes")
+        << QStringList{"A_1.wav idx=1 rate=48000", "A_2.wav idx=2 rate=96000"} << "A_1.wav"
+        << QStringList{"A_1.wav"} << "A_1.wav";
+    QTest::newRow("same channel index takes the next free slot")
+        << QStringList{"A_1.wav idx=2", "A_2.wav idx=2", "A_3.wav idx=3"} << "A_3.wav"
+        << QStringList{"A_1.wav", "A_2.wav", "A_3.wav"} << "A_X.wav";
+    QTest::newRow("claimed slot pushes a later index up")
+        << QStringList{"A_1.wav idx=2", "A_2.wav idx=2", "A_3.wav idx=2", "A_4.wav idx=4"}
+        << "A_4.wav" << QStringList{"A_1.wav", "A_2.wav", "A_3.wav", "A_4.wav"} << "A_X.wav";
+    QTest::newRow("channel index 64 is in no take, not even its own")
+        << QStringList{"A_1.wav idx=64"} << "A_1.wav" << QStringList{} << "A_1.wav";
+    QTest::newRow("channel index 64 beside a sibling")
+        << QStringList{"A_1.wav idx=1", "A_2.wav idx=64"} << "A_1.wav" << QStringList{"A_1.wav"}
+        << "A_1.wav";
+    QTest::newRow("negative channel index is in no take")
+        << QStringList{"A_1.wav idx=-1", "A_2.wav idx=1"} << "A_2.wav" << QStringList{"A_2.wav"}
+        << "A_2.wav";
+    QTest::newRow("slot 63 taken, the second 63 is left out")
+        << QStringList{"A_1.wav idx=63", "A_2.wav idx=63"} << "A_1.wav" << QStringList{"A_1.wav"}
+        << "A_1.wav";
+    QTest::newRow("channel index 0 is a slot")
+        << QStringList{"A_1.wav idx=0", "A_2.wav idx=1"} << "A_2.wav"
+        << QStringList{"A_1.wav", "A_2.wav"} << "A_X.wav";
+    QTest::newRow("polyphonic file is a take by itself")
+        << QStringList{"P_1.wav ch=8", "P_2.wav idx=2"} << "P_1.wav" << QStringList{"P_1.wav"}
+        << "P_1.wav";
+    QTest::newRow("polyphonic sibling never joins a mono take")
+        << QStringList{"M_1.wav idx=1", "M_2.wav ch=2"} << "M_1.wav" << QStringList{"M_1.wav"}
+        << "M_1.wav";
+    QTest::newRow("stems compare with letter case")
+        << QStringList{"t1_1.wav idx=1", "T1_2.wav idx=2"} << "t1_1.wav" << QStringList{"t1_1.wav"}
+        << "t1_1.wav";
+    QTest::newRow("lone mono file")
+        << QStringList{"L_1.wav idx=1"} << "L_1.wav" << QStringList{"L_1.wav"} << "L_1.wav";
+    QTest::newRow("name without underscore or extension siblings")
+        << QStringList{"Take.wav idx=1", "Take.bwf idx=2"} << "Take.bwf"
+        << QStringList{"Take.wav", "Take.bwf"} << "Take.bwf";
+    QTest::newRow("other suffixes and hidden files are not candidates")
+        << QStringList{"A_1.wav idx=1", "A_2.flac idx=2", ".A_3.wav idx=3", "A_4.BWF idx=4"}
+        << "A_1.wav" << QStringList{"A_1.wav", "A_4.BWF"} << "A_X.wav";
+    // Tracks of another recorder, named by bext TRK entries only (every file
+    // then reports channel index 1), beside a stereo mix of the same take.
+    QTest::newRow("tracks by bext only, with a stereo mix")
+        << QStringList{"Scene_1_2AG-T001_Tr1.WAV notracks trk=Boom",
+                       "Scene_1_2AG-T001_Tr2.WAV notracks trk=Lav1",
+                       "Scene_1_2AG-T001_Tr3.WAV notracks trk=Lav2",
+                       "Scene_1_2AG-T001.WAV ch=2 notracks"}
+        << "Scene_1_2AG-T001_Tr2.WAV"
+        << QStringList{"Scene_1_2AG-T001_Tr1.WAV", "Scene_1_2AG-T001_Tr2.WAV",
+                       "Scene_1_2AG-T001_Tr3.WAV"}
+        << "Scene_1_2AG-T001_X.WAV";
+    QTest::newRow("no iXML, no track entries")
+        << QStringList{"Sr001-2C-01_01.WAV noixml", "Sr001-2C-01_02.WAV noixml",
+                       "Sr001-2C-01_03.WAV noixml", "Sr001-2C-01_04.WAV noixml",
+                       "Sr001-2C-01_05.WAV noixml"}
+        << "Sr001-2C-01_03.WAV"
+        << QStringList{"Sr001-2C-01_01.WAV", "Sr001-2C-01_02.WAV", "Sr001-2C-01_03.WAV",
+                       "Sr001-2C-01_04.WAV", "Sr001-2C-01_05.WAV"}
+        << "Sr001-2C-01_X.WAV";
+}
+
+void TestTakeGrouping::grouping()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QString, given);
+    QFETCH(QStringList, expected);
+    QFETCH(QString, name);
+
+    QTemporaryDir dir;
+    for (const QString& line : files)
+        QVERIFY(writeFromLine(dir.path(), line));
+    auto file = open(dir.filePath(given));
+    QVERIFY(file);
+
+    // As an operation finds the take (fresh cache, then warm cache).
+    for (int pass = 0; pass < 2; ++pass) {
+        QStringList takeFiles;
+        QString takeName;
+        KQHelper::getTakeFiles(*m_cache, file.get(), takeFiles, takeName);
+        QCOMPARE(bareNames(takeFiles), expected);
+        QCOMPARE(takeName, name);
+        for (const QString& p : takeFiles)
+            QVERIFY2(QFileInfo(p).isAbsolute(), qPrintable(p));
+    }
+
+    // As an import finds it.
+    TakePool pool;
+    KQHelper::getFilesInDirectory(*m_cache, dir.path(), pool);
+    QStringList takeFiles;
+    QString takeName;
+    KQHelper::getTakeFiles2(pool, file.get(), takeFiles, takeName);
+    QCOMPARE(bareNames(takeFiles), expected);
+    QCOMPARE(takeName, name);
+
+    // And as the second grouping finds it.
+    QStringList refFiles;
+    QString refName;
+    LiteralGrouping::takeFiles(file.get(), refFiles, refName);
+    QCOMPARE(bareNames(refFiles), expected);
+}
+
+void TestTakeGrouping::nullAndPathlessFilesYieldNothing()
+{
+    QStringList takeFiles{"keep"};
+    QString name = "keep";
+    KQHelper::getTakeFiles(*m_cache, nullptr, takeFiles, name);
+    AudioFile empty;
+    KQHelper::getTakeFiles(*m_cache, &empty, takeFiles, name);
+    TakePool pool;
+    KQHelper::getTakeFiles2(pool, nullptr, takeFiles, name);
+    KQHelper::getTakeFiles2(pool, &empty, takeFiles, name);
+    QCOMPARE(takeFiles, QStringList{"keep"});
+    QCOMPARE(name, QString("keep"));
+}
+
+void TestTakeGrouping::fileOutsideTheListingStillJoinsItsTake()
+{
+    // A take opened through a name the listing leaves out (another suffix)
+    // still contains that file, at its channel slot.
+    QTemporaryDir dir;
+    QVERIFY(writeFromLine(dir.path(), "A_1.wav idx=1"));
+    QVERIFY(writeFromLine(dir.path(), "A_2.wave idx=2"));
+    auto file = open(dir.filePath("A_2.wave"));
+    QVERIFY(file);
+    QStringList takeFiles;
+    QString name;
+    KQHelper::getTakeFiles(*m_cache, file.get(), takeFiles, name);
+    QCOMPARE(bareNames(takeFiles), (QStringList{"A_1.wav", "A_2.wave"}));
+    QCOMPARE(name, QString("A_X.wave"));
+}
+
+void TestTakeGrouping::symbolicLinksAreGroupedAlikeEverywhere()
+{
+    QTemporaryDir store;
+    QTemporaryDir dir;
+    QVERIFY(writeFromLine(store.path(), "S_2.wav idx=2"));
+    QVERIFY(writeFromLine(dir.path(), "S_1.wav idx=1"));
+    QVERIFY(QFile::link(store.filePath("S_2.wav"), dir.filePath("S_2.wav")));
+    auto file = open(dir.filePath("S_1.wav"));
+    QVERIFY(file);
+
+    TakePool pool;
+    KQHelper::getFilesInDirectory(*m_cache, dir.path(), pool);
+    QStringList imported;
+    QString name;
+    KQHelper::getTakeFiles2(pool, file.get(), imported, name);
+    QStringList found;
+    KQHelper::getTakeFiles(*m_cache, file.get(), found, name);
+    // Save, rename, copy and delete must reach the files the import grouped.
+    QCOMPARE(found, imported);
+    QCOMPARE(bareNames(found), (QStringList{"S_1.wav", "S_2.wav"}));
+}
+
+void TestTakeGrouping::missingFilesAreNeverCreated()
+{
+    QTemporaryDir dir;
+    QVERIFY(writeFromLine(dir.path(), "G_1.wav idx=1"));
+    QVERIFY(writeFromLine(dir.path(), "G_2.wav idx=2"));
+    auto file = open(dir.filePath("G_1.wav"));
+    QVERIFY(file);
+    QStringList takeFiles;
+    QString name;
+    KQHelper::getTakeFiles(*m_cache, file.get(), takeFiles, name); // index the folder
+    QVERIFY(QFile::remove(dir.filePath("G_1.wav")));
+    QVERIFY(QFile::remove(dir.filePath("G_2.wav")));
+    takeFiles.clear();
+    KQHelper::getTakeFiles(*m_cache, file.get(), takeFiles, name);
+    QVERIFY(takeFiles.isEmpty());
+    QVERIFY(!QFile::exists(dir.filePath("G_1.wav")));
+    QVERIFY(!QFile::exists(dir.filePath("G_2.wav")));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 0);
+}
+
+void TestTakeGrouping::matchesTheSecondGroupingOnGeneratedFolders_data()
+{
+    QTest::addColumn<quint32>("seed");
+    for (quint32 seed : {1u, 2u, 3u, 4u, 5u, 6u})
+        QTest::newRow(qPrintable(QString("seed %1").arg(seed))) << seed;
+}
+
+void TestTakeGrouping::matchesTheSecondGroupingOnGeneratedFolders()
+{
+    QFETCH(quint32, seed);
+    QRandomGenerator rng(seed);
+    QTemporaryDir dir;
+    const QStringList stems{"T1", "T2", "t1", "Sc_A"};
+    const QStringList suffixes{".WAV", ".wav", ".bwf"};
+    const int indices[] = {0, 1, 1, 2, 3, 4, 63, 64, 2};
+    QStringList names;
+    for (int i = 0; i < 60; ++i) {
+        TakeShape s;
+        s.channels = rng.bounded(6) == 0 ? 2 : 1;
+        s.channelIndex = indices[rng.bounded(int(std::size(indices)))];
+        s.timestamp = rng.bounded(2) * 48000;
+        s.frames = 100 + int(rng.bounded(2));
+        s.sampleRate = rng.bounded(5) == 0 ? 96000 : 48000;
+        const QString stem = stems.at(rng.bounded(int(stems.size())));
+        const QString name = rng.bounded(8) == 0 ? stem + suffixes.at(rng.bounded(3))
+                                                 : QString("%1_%2%3")
+                                                       .arg(stem)
+                                                       .arg(rng.bounded(12))
+                                                       .arg(suffixes.at(rng.bounded(3)));
+        if (names.contains(name))
+            continue;
+        names << name;
+        QVERIFY(TakeFileMaker::write(dir.filePath(name), s));
+    }
+
+    // The import: every file of the folder, in a shuffled order.
+    QStringList order = names;
+    for (int i = order.size() - 1; i > 0; --i)
+        order.swapItemsAt(i, int(rng.bounded(i + 1)));
+    std::vector<std::unique_ptr<AudioFile>> owned;
+    QList<AudioFile*> given;
+    for (const QString& n : order) {
+        owned.push_back(open(dir.filePath(n)));
+        QVERIFY(owned.back());
+        given << owned.back().get();
+    }
+    const QList<LiteralGrouping::Take> expected = LiteralGrouping::importTakes(given);
+
+    m_cache->clear();
+    TakePool pool;
+    KQHelper::getFilesInDirectory(*m_cache, dir.path(), pool, given);
+    QList<LiteralGrouping::Take> actual;
+    for (AudioFile* f : given) {
+        QStringList files;
+        QString name;
+        KQHelper::getTakeFiles2(pool, f, files, name);
+        if (files.isEmpty())
+            continue;
+        const QString label = f->GetChannels() == 1 ? QString("%1(MONO)").arg(files.size())
+                                                    : QString("%1(POLY)").arg(f->GetChannels());
+        bool listed = false;
+        for (const auto& t : actual)
+            listed = listed || (t.name.compare(name, Qt::CaseInsensitive) == 0 &&
+                                t.label.compare(label, Qt::CaseInsensitive) == 0);
+        if (!listed)
+            actual << LiteralGrouping::Take{name, label, f->fileName(), files};
+    }
+    QCOMPARE(actual.size(), expected.size());
+    int groups = 0;
+    for (const auto& t : expected)
+        groups += t.files.size() > 1 ? 1 : 0;
+    QVERIFY(groups >= 3); // the folder must exercise grouping, not only lone files
+    for (int i = 0; i < actual.size(); ++i) {
+        QCOMPARE(actual.at(i).name, expected.at(i).name);
+        QCOMPARE(actual.at(i).label, expected.at(i).label);
+        QCOMPARE(actual.at(i).path, expected.at(i).path);
+        QCOMPARE(actual.at(i).files, expected.at(i).files);
+    }
+
+    // Every file, as the operations find its take.
+    for (AudioFile* f : given) {
+        QStringList files, refFiles;
+        QString name, refName;
+        KQHelper::getTakeFiles(*m_cache, f, files, name);
+        LiteralGrouping::takeFiles(f, refFiles, refName);
+        QCOMPARE(files, refFiles);
+        QCOMPARE(name, refName);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestTakeGrouping)
+#include "tst_takegrouping.moc"

@@ -1,0 +1,211 @@
+#include "AudioFileModel.h"
+#include "TakeColumns.h"
+#include "TakeFileMaker.h"
+#include "TakeImporter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace TakeColumns;
+
+// Reading and grouping takes on a worker thread, and adding them to the list.
+class TestTakeImporter : public QObject
+{
+    Q_OBJECT
+
+private:
+    static QVector<StagedTake> runImport(TakeImporter& importer, const QStringList& paths,
+                                         TakeImporter::Origin origin)
+    {
+        QSignalSpy done(&importer, &TakeImporter::finished);
+        TakeImporter::Request request;
+        request.paths = paths;
+        request.origin = origin;
+        if (!importer.start(request) || !done.wait(60000))
+            return {};
+        return importer.takeResult();
+    }
+
+private slots:
+    void expandListsFoldersOneLevel();
+    void takesAreGroupedAsTheModelDoes();
+    void missingAndForeignFilesAreRejectedNeverCreated();
+    void oneImportAtATime();
+    void cancelledImportBringsNothing();
+    void addToSkipsListedTakes();
+    void addToSkipsTakesWhoseFileWentAway();
+    void sideTablesStayAlignedOverManyTakes();
+};
+
+void TestTakeImporter::expandListsFoldersOneLevel()
+{
+    QTemporaryDir dir;
+    const QString sub = QDir(dir.path()).filePath("sub");
+    QVERIFY(QDir().mkpath(sub));
+    TakeFileMaker::writeDemoTakes(dir.path(), 2);
+    TakeFileMaker::writeDemoTakes(sub, 1, 4, 5);
+    QFile note(QDir(dir.path()).filePath("notes.txt"));
+    QVERIFY(note.open(QIODevice::WriteOnly));
+    note.close();
+
+    TakeImporter::Request r;
+    r.paths = {dir.path()};
+    r.origin = TakeImporter::Origin::Drop;
+    const QStringList files = TakeImporter::expand(r);
+    QCOMPARE(files.size(), 5);
+    for (const QString& f : files) {
+        QVERIFY(f.endsWith(".WAV"));
+        QVERIFY(!f.contains("/sub/"));
+    }
+    // A file chooser gives files by name: a folder and a name without a take
+    // suffix bring nothing. A dropped file is read whatever its name.
+    r.origin = TakeImporter::Origin::Dialog;
+    r.paths = {dir.path(), note.fileName()};
+    QVERIFY(TakeImporter::expand(r).isEmpty());
+    r.origin = TakeImporter::Origin::Drop;
+    r.paths = {note.fileName()};
+    QCOMPARE(TakeImporter::expand(r), QStringList({QFileInfo(note).absoluteFilePath()}));
+}
+
+void TestTakeImporter::takesAreGroupedAsTheModelDoes()
+{
+    QTemporaryDir dir;
+    const QStringList files = TakeFileMaker::writeDemoTakes(dir.path(), 4);
+    TakeImporter importer;
+    const QVector<StagedTake> takes = runImport(importer, files, TakeImporter::Origin::Drop);
+    QCOMPARE(takes.size(), 4);
+    QCOMPARE(importer.filesRejected(), 0);
+    QCOMPARE(takes.at(0).cells.at(FileName), QStringLiteral("T0001.WAV"));
+    QCOMPARE(takes.at(0).cells.at(Channels), QStringLiteral("4(POLY)"));
+    QCOMPARE(takes.at(1).cells.at(FileName), QStringLiteral("T0002_X.WAV"));
+    QCOMPARE(takes.at(1).cells.at(Channels), QStringLiteral("4(MONO)"));
+    QCOMPARE(takes.at(1).tracks.size(), 4);
+    for (const StagedTake& t : takes) {
+        QCOMPARE(t.cells.size(), int(Count));
+        QCOMPARE(t.fileSet.size(), int(AudioFileModel::fileSetHeadersList.size()));
+        QCOMPARE(t.history.size(), int(AudioFileModel::historyHeadersList.size()));
+    }
+
+    // The same through a model import, for comparison.
+    AudioFileModel direct;
+    QVector<StagedTake> none;
+    QCOMPARE(TakeImporter::addTo(direct, takes), 4);
+    for (int r = 0; r < 4; ++r) {
+        for (int c = 0; c < Count; ++c)
+            QCOMPARE(direct.data(direct.index(r, c)).toString(), takes.at(r).cells.at(c));
+        QCOMPARE(direct.trackInfo(r), takes.at(r).tracks);
+        QCOMPARE(direct.syncPointInfo(r), takes.at(r).syncPoints);
+    }
+}
+
+void TestTakeImporter::missingAndForeignFilesAreRejectedNeverCreated()
+{
+    QTemporaryDir dir;
+    const QString missing = QDir(dir.path()).filePath("missing.WAV");
+    const QString text = QDir(dir.path()).filePath("text.wav");
+    QFile f(text);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("this is not a take");
+    f.close();
+    TakeImporter importer;
+    const QVector<StagedTake> takes =
+        runImport(importer, {missing, text}, TakeImporter::Origin::Drop);
+    QVERIFY(takes.isEmpty());
+    QCOMPARE(importer.filesRejected(), 2);
+    QVERIFY(!QFile::exists(missing));
+    QCOMPARE(QFileInfo(text).size(), qint64(18));
+}
+
+void TestTakeImporter::oneImportAtATime()
+{
+    QTemporaryDir dir;
+    const QStringList files = TakeFileMaker::writeDemoTakes(dir.path(), 2);
+    TakeImporter importer;
+    QSignalSpy done(&importer, &TakeImporter::finished);
+    TakeImporter::Request r;
+    r.paths = files;
+    QVERIFY(importer.start(r));
+    QVERIFY(importer.isRunning());
+    QVERIFY(!importer.start(r));
+    QVERIFY(done.wait(60000));
+    QVERIFY(!importer.isRunning());
+    QCOMPARE(importer.takeResult().size(), 2);
+    // Taking the result clears it.
+    QVERIFY(importer.takeResult().isEmpty());
+}
+
+void TestTakeImporter::cancelledImportBringsNothing()
+{
+    QTemporaryDir dir;
+    const QStringList files = TakeFileMaker::writeDemoTakes(dir.path(), 6);
+    TakeImporter importer;
+    QSignalSpy done(&importer, &TakeImporter::finished);
+    TakeImporter::Request r;
+    r.paths = files;
+    QVERIFY(importer.start(r));
+    importer.cancel();
+    QVERIFY(done.wait(60000));
+    QVERIFY(importer.wasCancelled());
+    QVERIFY(importer.takeResult().isEmpty());
+    // A destroyed importer stops and waits for its worker.
+    {
+        TakeImporter short_lived;
+        QVERIFY(short_lived.start(r));
+    }
+}
+
+void TestTakeImporter::addToSkipsListedTakes()
+{
+    QTemporaryDir dir;
+    const QStringList files = TakeFileMaker::writeDemoTakes(dir.path(), 2);
+    TakeImporter importer;
+    const QVector<StagedTake> takes = runImport(importer, files, TakeImporter::Origin::Drop);
+    QCOMPARE(takes.size(), 2);
+    AudioFileModel model;
+    QCOMPARE(TakeImporter::addTo(model, takes), 2);
+    QCOMPARE(TakeImporter::addTo(model, takes), 0);
+    QCOMPARE(model.rowCount(), 2);
+}
+
+void TestTakeImporter::addToSkipsTakesWhoseFileWentAway()
+{
+    QTemporaryDir dir;
+    const QStringList files = TakeFileMaker::writeDemoTakes(dir.path(), 1);
+    TakeImporter importer;
+    const QVector<StagedTake> takes = runImport(importer, files, TakeImporter::Origin::Drop);
+    QCOMPARE(takes.size(), 1);
+    QVERIFY(QFile::remove(files.first()));
+    AudioFileModel model;
+    QCOMPARE(TakeImporter::addTo(model, takes), 0);
+    QCOMPARE(model.rowCount(), 0);
+}
+
+void TestTakeImporter::sideTablesStayAlignedOverManyTakes()
+{
+    QTemporaryDir dir;
+    TakeFileMaker::writeDemoTakes(dir.path(), 40, 3);
+    TakeImporter importer;
+    const QVector<StagedTake> takes = runImport(importer, {dir.path()}, TakeImporter::Origin::Drop);
+    QCOMPARE(takes.size(), 40);
+    AudioFileModel model;
+    // Some takes are listed already and are skipped; the others follow in order.
+    QCOMPARE(TakeImporter::addTo(model, takes.mid(10, 5)), 5);
+    QCOMPARE(TakeImporter::addTo(model, takes), 35);
+    QCOMPARE(model.rowCount(), 40);
+    for (int r = 0; r < model.rowCount(); ++r) {
+        const QString label = model.data(model.index(r, Channels)).toString();
+        // Each row's tracks belong to it: three per take, poly or mono.
+        QCOMPARE(model.trackInfo(r).size(), 3);
+        QCOMPARE(label.left(1), QStringLiteral("3"));
+        QCOMPARE(model.fileSetInfo(r).size(), 4);
+        const QString family = model.fileSetInfo(r).at(2);
+        const QString name = model.data(model.index(r, FileName)).toString();
+        QVERIFY2(name.startsWith(family), qPrintable(name + " / " + family));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestTakeImporter)
+#include "tst_takeimporter.moc"

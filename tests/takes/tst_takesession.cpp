@@ -1,0 +1,156 @@
+#include "AudioFileModel.h"
+#include "TakeColumns.h"
+#include "TakeFileMaker.h"
+#include "TakeSession.h"
+
+#include <QDir>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+using namespace TakeColumns;
+
+// The take list of a window without any widget: imports, clears, the edits
+// of the current take and the order in which rows go.
+class TestTakeSession : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+
+    // Imports paths and waits for the import to end.
+    static bool importAndWait(TakeSession& session, const QStringList& paths)
+    {
+        QSignalSpy done(&session, &TakeSession::importFinished);
+        session.importPaths(paths, TakeImporter::Origin::Drop);
+        return done.wait(60000);
+    }
+    static QStringList names(const AudioFileModel& model)
+    {
+        QStringList n;
+        for (int r = 0; r < model.rowCount(); ++r)
+            n << model.data(model.index(r, FileName)).toString();
+        return n;
+    }
+
+private slots:
+    void initTestCase();
+    void removeTakes_data();
+    void removeTakes();
+    void queuedImportsRunOneAfterAnother();
+    void removingTheCurrentTakeDropsItsEdits_data();
+    void removingTheCurrentTakeDropsItsEdits();
+    void destructionRemovesEveryRowFirst();
+};
+
+void TestTakeSession::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    // T0001, T0003, T0005 polyphonic; T0002, T0004 mono groups of two.
+    QCOMPARE(TakeFileMaker::writeDemoTakes(m_dir.path(), 5, 2).size(), 7);
+}
+
+void TestTakeSession::removeTakes_data()
+{
+    QTest::addColumn<QList<int>>("rows");
+    QTest::addColumn<QStringList>("left");
+    QTest::newRow("none") << QList<int>() << QStringList{"1", "2", "3", "4", "5"};
+    QTest::newRow("first") << QList<int>{0} << QStringList{"2", "3", "4", "5"};
+    QTest::newRow("apart, unsorted") << QList<int>{4, 1} << QStringList{"1", "3", "4"};
+    QTest::newRow("adjacent and apart") << QList<int>{0, 1, 3} << QStringList{"3", "5"};
+    QTest::newRow("twice and out of range")
+        << QList<int>{2, 2, 9, -1} << QStringList{"1", "2", "4", "5"};
+    QTest::newRow("all") << QList<int>{0, 1, 2, 3, 4} << QStringList();
+}
+
+void TestTakeSession::removeTakes()
+{
+    QFETCH(QList<int>, rows);
+    QFETCH(QStringList, left);
+    TakeSession session;
+    QVERIFY(importAndWait(session, {m_dir.path()}));
+    AudioFileModel& model = *session.model();
+    QCOMPARE(model.rowCount(), 5);
+    session.removeTakes(rows);
+
+    // Each remaining row keeps its own side tables: a mono take two tracks,
+    // a poly take its own.
+    QStringList takes;
+    for (int r = 0; r < model.rowCount(); ++r) {
+        const QString name = model.data(model.index(r, FileName)).toString();
+        const int take = name.mid(1, 4).toInt();
+        takes << QString::number(take);
+        const QList<QStringList> tracks = model.trackInfo(r);
+        QCOMPARE(tracks.size(), 2);
+        // Mono takes are even; each file's path names its take.
+        QCOMPARE(model.data(model.index(r, Channels)).toString().endsWith("(MONO)"), take % 2 == 0);
+        QVERIFY(model.data(model.index(r, Path)).toString().contains(name.left(5)));
+    }
+    QCOMPARE(takes, left);
+}
+
+void TestTakeSession::queuedImportsRunOneAfterAnother()
+{
+    TakeSession session;
+    QSignalSpy done(&session, &TakeSession::importFinished);
+    const QDir dir(m_dir.path());
+    // The second import is asked for while the first runs; the third brings
+    // a take the first already listed.
+    session.importPaths({dir.filePath("T0001.WAV")}, TakeImporter::Origin::Drop);
+    session.importPaths({dir.filePath("T0002_2.WAV"), dir.filePath("none.WAV")},
+                        TakeImporter::Origin::Drop);
+    session.importPaths({dir.filePath("T0001.WAV")}, TakeImporter::Origin::Drop);
+    QVERIFY(session.isImporting());
+    while (done.count() < 3)
+        QVERIFY(done.wait(60000));
+    QVERIFY(!session.isImporting());
+    QCOMPARE(done.at(0), QVariantList({1, 0}));
+    QCOMPARE(done.at(1), QVariantList({1, 1}));
+    QCOMPARE(done.at(2), QVariantList({0, 0}));
+    QCOMPARE(names(*session.model()), QStringList({"T0001.WAV", "T0002_X.WAV"}));
+}
+
+void TestTakeSession::removingTheCurrentTakeDropsItsEdits_data()
+{
+    QTest::addColumn<int>("removed");
+    QTest::addColumn<bool>("editsKept");
+    QTest::newRow("the current take") << 1 << false;
+    QTest::newRow("another take") << 2 << true;
+}
+
+void TestTakeSession::removingTheCurrentTakeDropsItsEdits()
+{
+    QFETCH(int, removed);
+    QFETCH(bool, editsKept);
+    TakeSession session;
+    QVERIFY(importAndWait(session, {m_dir.path()}));
+    QSignalSpy current(&session, &TakeSession::currentTakeChanged);
+    session.setCurrentTake(session.model()->index(1, 0), {});
+    QCOMPARE(current.count(), 1);
+    session.markEdited(TakeField::Scene);
+    session.markEdited(TakeField::Tracks);
+    session.removeTakes({removed});
+    QCOMPARE(session.isEdited(TakeField::Scene), editsKept);
+    QCOMPARE(session.editedFields() == (TakeField::Scene | TakeField::Tracks), editsKept);
+}
+
+void TestTakeSession::destructionRemovesEveryRowFirst()
+{
+    auto session = std::make_unique<TakeSession>();
+    QVERIFY(importAndWait(*session, {m_dir.path()}));
+    QPointer<AudioFileModel> model = session->model();
+    QSignalSpy removed(model.data(), &QAbstractItemModel::rowsRemoved);
+    session.reset();
+    QVERIFY(model.isNull());
+    // One take at a time, each seen by the watchers before the model goes.
+    QCOMPARE(removed.count(), 5);
+    // The files stay.
+    QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files).size(), 7);
+}
+
+QTEST_GUILESS_MAIN(TestTakeSession)
+#include "tst_takesession.moc"
