@@ -30,7 +30,11 @@ constexpr int kRuleWidth = 3 * kUnit;
 QFont reportFont(int points, bool bold, int stretch = 100)
 {
     QFont f;
-    f.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+    // Liberation Sans has the metrics the column widths are made for; the
+    // others give their glyphs to scripts it lacks (Cyrillic and Greek come
+    // from DejaVu, Chinese and Japanese from WenQuanYi).
+    f.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"),
+                   QStringLiteral("WenQuanYi Micro Hei")});
     f.setStyleHint(QFont::SansSerif);
     f.setPointSize(points);
     f.setBold(bold);

@@ -262,12 +262,12 @@ private slots:
             model, {"T1.WAV", "1(POLY)", " ", " ", "SceneWithAVeryLongNameThatCannotFit", "7"});
         ReportSettings s;
         s.clearHeader();
-        s.row(1) = {"Project:", "Фильм Ֆիլմ Ταινία"};
+        s.row(1) = {"Project:", "Фильм Ֆիլմ Ταινία 撮影"};
         QTemporaryDir dir;
         const QString path = dir.filePath("r.pdf");
         QVERIFY(PdfReport::createPDFFile(path, model, {0}, s, nullptr));
         const QString text = ReportTestKit::pdfPages(path).join('\f');
-        QVERIFY2(text.contains("Фильм Ֆիլմ Ταινία"), qPrintable(text));
+        QVERIFY2(text.contains("Фильм Ֆիլմ Ταινία 撮影"), qPrintable(text));
         QVERIFY(text.contains(QString::fromUtf8("…")) && !text.contains("CannotFit"));
     }
 
