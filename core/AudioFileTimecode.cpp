@@ -358,10 +358,14 @@ QString AudioFile::GetSamplesSinceMidnight(int rate, const QString& userRate,
         frames = kDfFramesPerHour * h + kDfFramesPerMinute * m + 2 * (m / 10) + 30ull * s + f;
     else
         frames = (3600ull * h + 60ull * m + s) * unsigned(m_frameCount[i]) + f;
+    // The first sample of the frame: its exact start, rounded up when it falls
+    // between two samples. The frame of that sample (rounded down) is the same
+    // frame again, so a start timecode survives a change of rate, and a take
+    // that starts on a frame keeps its exact timestamp.
     using u128 = unsigned __int128;
-    const u128 samples = u128(frames) * u128(m_rFactor[i]) * u128(unsigned(rate)) /
-                         (u128(m_mFactor[i]) * u128(m_frameCount[i]));
-    return QString::number(static_cast<unsigned long long>(samples) + 1);
+    const u128 num = u128(frames) * u128(m_rFactor[i]) * u128(unsigned(rate));
+    const u128 den = u128(m_mFactor[i]) * u128(m_frameCount[i]);
+    return QString::number(static_cast<unsigned long long>((num + den - 1) / den));
 }
 
 void AudioFile::SetSamplesSinceMidnight(const QString& samples)

@@ -115,9 +115,12 @@ void TestTimecode::timecodeToSamples_data()
     QTest::addColumn<QString>("rate");
     QTest::addColumn<QString>("tc");
     QTest::addColumn<QString>("samples");
-    QTest::newRow("25 ND one second") << "25 ND" << "00:00:01:00" << "48001";
-    QTest::newRow("30 ND one hour") << "30 ND" << "01:00:00:00" << "172800001";
-    QTest::newRow("29.97 DF one hour") << "29.97 DF" << "01:00:00;00" << "172800001";
+    QTest::newRow("25 ND one second") << "25 ND" << "00:00:01:00" << "48000";
+    QTest::newRow("30 ND one hour") << "30 ND" << "01:00:00:00" << "172800000";
+    QTest::newRow("24 ND ten hours") << "24 ND" << "10:00:00:00" << "1728000000";
+    QTest::newRow("29.97 DF one hour") << "29.97 DF" << "01:00:00;00" << "172800000";
+    // 1601.6 samples a frame: the first whole sample inside the frame.
+    QTest::newRow("29.97 ND one frame") << "29.97 ND" << "00:00:00:01" << "1602";
     QTest::newRow("unknown rate") << "31 ND" << "01:00:00:00" << "";
     QTest::newRow("bad tc") << "25 ND" << "01:00" << "";
 }
@@ -135,7 +138,8 @@ void TestTimecode::timecodeToSamples()
 void TestTimecode::roundTripAtEveryRate()
 {
     // Timecode -> samples -> timecode gives the same text at every rate.
-    const QStringList tcs = {"00:00:00:00", "09:59:59:23", "13:07:42:11", "23:10:00:00"};
+    const QStringList tcs = {"00:00:00:00", "00:01:00:02", "09:59:59:23", "10:00:00:00",
+                             "13:07:42:11", "23:10:00:00"};
     for (int i = 0; i < 7; ++i) {
         const QString rate = AudioFile::m_userPresentation.at(i);
         for (QString tc : tcs) {
