@@ -221,6 +221,7 @@ public:
     static constexpr int kIxmlPadding = 8192;
 
 private:
+    void SyncIxmlDescription();
     struct CarriedChunk {
         QByteArray id;
         quint64 headerPos = 0; // in the source

@@ -161,10 +161,28 @@ QString AudioFile::WriteRefusal() const
     return QString();
 }
 
+// The iXML keeps a copy of the bext description (BEXT/BWF_DESCRIPTION). Both
+// are written from the same entries, so that a reader of either finds the
+// saved values; a copy that differs only in its line breaks is left as it is.
+void AudioFile::SyncIxmlDescription()
+{
+    if (!m_info.hasBext || !m_info.hasIxml)
+        return;
+    m_bext.Compile();
+    QString description;
+    m_bext.GetBextField(cAudioBext::Description, description);
+    if (description.isEmpty())
+        return;
+    const auto plain = [](QString s) { return s.replace(QStringLiteral("\r\n"), QStringLiteral("\n")); };
+    if (plain(description) != plain(m_info.ixml.BWF_DESCRIPTION))
+        m_info.ixml.BWF_DESCRIPTION = description;
+}
+
 quint32 AudioFile::PrepareIxmlAudioHdr(AudioRiffHdr& hdr, int extra)
 {
     if (!m_info.hasIxml || !ixmlWritable())
         return 0;
+    SyncIxmlDescription();
     // Stored as UTF-8, which the document declares.
     const QByteArray text = RenderIxml().toUtf8();
     const quint64 len = quint64(text.size());

@@ -447,6 +447,12 @@ void TestHeaderWriter::foreignIxmlKept()
     QVERIFY(back.Open(out));
     QVERIFY(back.m_info.ixmlError.isEmpty());
     QCOMPARE(back.GetNotes(), QStringLiteral("new & note"));
+    // The iXML copy of the bext description says what the bext chunk says.
+    QString bextDescription;
+    back.m_bext.GetBextField(SoundDefs::cAudioBext::Description, bextDescription);
+    QVERIFY(bextDescription.contains(QStringLiteral("sNOTE=new & note")));
+    QCOMPARE(back.m_info.ixml.BWF_DESCRIPTION.replace("\r\n", "\n"),
+             bextDescription.replace("\r\n", "\n"));
     QCOMPARE(back.m_info.ixml.tracks.at(0).name, QStringLiteral("Boom2"));
     QCOMPARE(back.m_info.ixml.tracks.at(1).name, QStringLiteral("Lav"));
     // What this program does not know is still there, in its order.
