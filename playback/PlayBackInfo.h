@@ -21,7 +21,7 @@ struct PlayBackInfo {
         uchar* data = nullptr;
         quint64 startFrame = 0; // take frame of the first frame held
         quint32 frames = 0;     // frames held (fewer at the end of the data)
-        quint32 epoch = 0;      // seek generation the data belongs to
+        quint64 epoch = 0;      // seek generation the data belongs to
         bool last = false;      // the data of the take ends with this buffer
         std::atomic<bool> ready{false};
     };
@@ -54,10 +54,13 @@ struct PlayBackInfo {
     std::array<std::atomic<bool>, Playback::kMixChannels> mute;
     std::array<float, 2> outGain{{0.99f, 0.99f}};
 
-    // Owner → reader: seek request in percent of the take, −1 when none.
-    std::atomic<int> seekReq{0};
-    // Reader → callback: bumped by each seek; buffers of an older epoch are dropped.
-    std::atomic<quint32> epoch{0};
+    // Owner → reader and callback: the latest seek request, generation << 8 |
+    // percent of the take. The reader seeks when the generation changes and
+    // tags its buffers with the generation it has handled; the callback drops
+    // buffers of an older generation at once, so a seek never plays old data.
+    // The first request (generation 1, 0 %) starts at the beginning.
+    std::atomic<quint64> seekReq{quint64(1) << 8};
+    static quint64 generationOf(quint64 request) { return request >> 8; }
     // Owner/callback → reader: playback must end.
     std::atomic<bool> stop{false};
     // Callback → reader: the data ended (STATE_DONE follows).
@@ -77,6 +80,7 @@ struct PlayBackInfo {
     // Reader only.
     quint32 writeIdx = 0;
     quint64 nextFrame = 0; // take frame the reader reads next
+    quint64 handledGen = 0; // seek generation of the buffers being filled
     bool dataEnd = false;  // no more data until the next seek
 
     PlayBackInfo();

@@ -52,7 +52,8 @@ int paPlaytCallback(const void*, void* output, unsigned long frameCount,
         PlayBackInfo::Buffer& b = p->bufs[p->readIdx];
         if (!b.ready.load(std::memory_order_acquire))
             break; // the reader is behind: silence for the rest
-        bool drop = b.epoch != p->epoch.load(std::memory_order_acquire);
+        bool drop = b.epoch !=
+                    PlayBackInfo::generationOf(p->seekReq.load(std::memory_order_acquire));
         if (!drop) {
             const quint32 n = quint32(std::min<unsigned long>(frameCount - done,
                                                                b.frames - p->readPos));
@@ -285,9 +286,11 @@ bool PlaybackThread::PlayBack(PlayBackCmd cmd, int a, unsigned int b)
         if (channelOk)
             p.mute[size_t(a)].store(b != 0);
         return true;
-    case PLAY_SEEK:
-        p.seekReq.store(std::clamp(a, 0, 100));
+    case PLAY_SEEK: {
+        const quint64 gen = PlayBackInfo::generationOf(p.seekReq.load()) + 1;
+        p.seekReq.store(gen << 8 | quint64(std::clamp(a, 0, 100)), std::memory_order_release);
         return true;
+    }
     case PLAY_ROUTE:
         if (b >= 1 && b <= 3 && channelOk)
             p.route[size_t(a)].store(quint8(b));
@@ -420,15 +423,16 @@ bool PlaybackThread::readInto(PlayBackInfo::Buffer& b, quint32 frames, quint32& 
 void PlaybackThread::fill()
 {
     PlayBackInfo& p = *m_play;
-    const int pct = p.seekReq.exchange(-1);
-    if (pct >= 0) {
+    const quint64 request = p.seekReq.load(std::memory_order_acquire);
+    if (PlayBackInfo::generationOf(request) != p.handledGen) {
         // Whole percent steps of the take, as the position slider has them.
-        const quint64 frame = std::min(p.totalFrames, p.totalFrames / 100 * quint64(pct));
+        const quint64 pct = request & 0xff;
+        const quint64 frame = std::min(p.totalFrames, p.totalFrames / 100 * pct);
         p.nextFrame = frame;
         p.dataEnd = !seekFiles(frame);
-        p.epoch.fetch_add(1, std::memory_order_release);
+        p.handledGen = PlayBackInfo::generationOf(request);
     }
-    const quint32 epoch = p.epoch.load(std::memory_order_relaxed);
+    const quint64 epoch = p.handledGen;
     for (int k = 0; k < 3 && !p.dataEnd; ++k) {
         PlayBackInfo::Buffer& b = p.bufs[p.writeIdx];
         if (b.ready.load(std::memory_order_acquire))
