@@ -9,8 +9,11 @@ class FileListManagement;
 class QAction;
 class QActionGroup;
 class QLabel;
+class Mixer;
+class QDockWidget;
 class QMenu;
 class QStackedWidget;
+class TransportCtrl;
 
 // The main window. Owns the one take list model and the editor
 // (FileListManagement, page 0 of the central stack in edit mode), the actions
@@ -63,6 +66,12 @@ private slots:
     void CopyActionHandler();
     void on_importFinished(int takesAdded, int filesRejected);
     void updateTakeCount();
+    void PlayActionHandler();
+    void StopActionHandler();
+    void TransportActionHandler();
+    void MetersActionHandler();
+    void on_playStoped();
+    void on_playPaused(bool playing);
 
 private:
     void createActions();
@@ -72,10 +81,18 @@ private:
     // Enables action unless its command is not available yet.
     void enableAction(QAction* action, bool enabled);
     void cleanUp();
+    // The transport window and the playback mixer, as floating docks
+    // "transportcontrol" and "meters", wired to the editor.
+    void createPlaybackWindows();
+    QString pathOfRow(const QModelIndex& index) const;
 
     AudioFileModel* m_model = nullptr;
     QStackedWidget* m_stack = nullptr;
     FileListManagement* m_editor = nullptr;
+    TransportCtrl* m_transport = nullptr;
+    Mixer* m_mixer = nullptr;
+    QDockWidget* m_transportDock = nullptr;
+    QDockWidget* m_metersDock = nullptr;
     int m_mode = EditMode;
 
     // What the editor last reported as possible.

@@ -65,6 +65,9 @@ struct PlayBackInfo {
     std::atomic<bool> stop{false};
     // Callback → reader: the data ended (STATE_DONE follows).
     std::atomic<bool> ended{false};
+    // Reader → owner: the reader's last act. The owner reads it (acquire)
+    // after joining the thread, before it frees this record.
+    std::atomic<bool> readerDone{false};
     // Owner → callback, reader.
     std::atomic<int> state{StateNone};
     // Callback → everyone: frame of the take the callback has reached.

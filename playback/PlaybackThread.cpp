@@ -369,6 +369,7 @@ void PlaybackThread::playClean()
         if (m_play->stream)
             Pa_CloseStream(m_play->stream);
         m_play->stream = nullptr;
+        m_play->readerDone.load(std::memory_order_acquire);
     }
     if (m_paInitialised)
         Pa_Terminate();
@@ -465,4 +466,5 @@ void PlaybackThread::Play()
     }
     m_progress = 100;
     emit progressUpdate(STATE_DONE, 100);
+    p.readerDone.store(true, std::memory_order_release);
 }

@@ -213,7 +213,7 @@ bool TransportCtrl::startPlay(int percent)
     m_slider->setEnabled(true);
     QSettings settings;
     if (settings.value(QStringLiteral("Preferences/showTransportOnPlay"), 2).toInt() == 2 &&
-        isHidden())
+        !isVisible())
         emit startTransport();
     emit playStarted(m_path);
     return true;

@@ -4,7 +4,6 @@
 #include "PlaybackThread.h"
 #include "TestUtil.h"
 
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -111,7 +110,9 @@ private slots:
 private:
     // Plays until STATE_DONE; returns the number of STATE_DONE signals seen
     // by the time the playback is finished.
-    int playToEnd(PlaybackThread& t, QSignalSpy& spy);
+    int playToEnd(PlaybackThread& t, const QList<int>& states);
+    // The states t sends, received in this thread.
+    void record(PlaybackThread& t, QList<int>& states);
     void compare(const QList<QPair<float, float>>& got, int fromFrame, int toFrame,
                  const std::function<QPair<float, float>(int)>& expected);
 
@@ -133,18 +134,18 @@ void TestPlaybackEngine::init()
     qputenv("VELMORA_ALSA_CAPTURE", m_capture.toLocal8Bit());
 }
 
-int TestPlaybackEngine::playToEnd(PlaybackThread& t, QSignalSpy& spy)
+void TestPlaybackEngine::record(PlaybackThread& t, QList<int>& states)
 {
-    auto done = [&] {
-        int n = 0;
-        for (const auto& s : spy)
-            n += s.at(0).toInt() == AudioThread::STATE_DONE;
-        return n;
-    };
-    [&] { QTRY_VERIFY_WITH_TIMEOUT(done() > 0, 60000); }();
+    connect(&t, &AudioThread::progressUpdate, this,
+            [&states](int state, quint32) { states << state; }, Qt::QueuedConnection);
+}
+
+int TestPlaybackEngine::playToEnd(PlaybackThread& t, const QList<int>& states)
+{
+    [&] { QTRY_VERIFY_WITH_TIMEOUT(states.contains(AudioThread::STATE_DONE), 60000); }();
     t.PlayBack(PlaybackThread::PLAY_FINISH);
     QCoreApplication::processEvents();
-    return done();
+    return int(states.count(AudioThread::STATE_DONE));
 }
 
 void TestPlaybackEngine::compare(const QList<QPair<float, float>>& got, int fromFrame,
@@ -199,7 +200,8 @@ void TestPlaybackEngine::playsTake()
     QVERIFY(!writeTake(path, take).isEmpty());
 
     PlaybackThread t;
-    QSignalSpy spy(&t, &AudioThread::progressUpdate);
+    QList<int> states;
+    record(t, states);
     QVERIFY(t.InitPlayBack(path, 0));
     QCOMPARE(t.outChannels(), 2);
     const float g = std::pow(10.0f, -6.0f / 20.0f);
@@ -210,7 +212,7 @@ void TestPlaybackEngine::playsTake()
     }
     QVERIFY(t.PlayBack(PlaybackThread::PLAY_SEEK, 0));
     QVERIFY(t.PlayBack(PlaybackThread::PLAY_START));
-    QCOMPARE(playToEnd(t, spy), 1);
+    QCOMPARE(playToEnd(t, states), 1);
     QCOMPARE(t.operation(), AudioThread::OP_NONE);
 
     compare(captured(m_capture), 0, take.frames, [&](int f) {
@@ -232,11 +234,12 @@ void TestPlaybackEngine::seekToHalf()
     const QString path = m_dir.filePath(QStringLiteral("long.wav"));
     QVERIFY(!writeTake(path, take).isEmpty());
     PlaybackThread t;
-    QSignalSpy spy(&t, &AudioThread::progressUpdate);
+    QList<int> states;
+    record(t, states);
     QVERIFY(t.InitPlayBack(path, 0));
     QVERIFY(t.PlayBack(PlaybackThread::PLAY_SEEK, 50));
     QVERIFY(t.PlayBack(PlaybackThread::PLAY_START));
-    QCOMPARE(playToEnd(t, spy), 1);
+    QCOMPARE(playToEnd(t, states), 1);
     compare(captured(m_capture), 500000, take.frames, [](int f) {
         return qMakePair(0.99f * float(sampleValue(f, 0) / 32768.0),
                          0.99f * float(sampleValue(f, 1) / 32768.0));
@@ -251,7 +254,8 @@ void TestPlaybackEngine::pauseAndResumeLoseNothing()
     const QString path = m_dir.filePath(QStringLiteral("pause.wav"));
     QVERIFY(!writeTake(path, take).isEmpty());
     PlaybackThread t;
-    QSignalSpy spy(&t, &AudioThread::progressUpdate);
+    QList<int> states;
+    record(t, states);
     QVERIFY(t.InitPlayBack(path, 0));
     QVERIFY(t.PlayBack(PlaybackThread::PLAY_SEEK, 0));
     QVERIFY(t.PlayBack(PlaybackThread::PLAY_START));
@@ -263,7 +267,7 @@ void TestPlaybackEngine::pauseAndResumeLoseNothing()
     QTest::qWait(100);
     QCOMPARE(t.m_playPos.load(), pausedAt);
     QVERIFY(t.PlayBack(PlaybackThread::PLAY_RESUME));
-    QCOMPARE(playToEnd(t, spy), 1);
+    QCOMPARE(playToEnd(t, states), 1);
     compare(captured(m_capture), 0, take.frames, [](int f) {
         return qMakePair(0.99f * float(sampleValue(f, 0) / 32768.0),
                          0.99f * float(sampleValue(f, 1) / 32768.0));
@@ -285,12 +289,13 @@ void TestPlaybackEngine::monoGroup()
         QVERIFY(w.writeTo(paths.last()));
     }
     PlaybackThread t;
-    QSignalSpy spy(&t, &AudioThread::progressUpdate);
+    QList<int> states;
+    record(t, states);
     QVERIFY(t.InitPlayBack(paths, 0));
     QCOMPARE(t.channels(), 2);
     QVERIFY(t.PlayBack(PlaybackThread::PLAY_SEEK, 0));
     QVERIFY(t.PlayBack(PlaybackThread::PLAY_START));
-    QCOMPARE(playToEnd(t, spy), 1);
+    QCOMPARE(playToEnd(t, states), 1);
     compare(captured(m_capture), 0, kRate, [](int f) {
         return qMakePair(0.99f * float(sampleValue(f, 0) / 32768.0),
                          0.99f * float(sampleValue(f, 1) / 32768.0));
