@@ -161,9 +161,9 @@ void Velmora::createActions()
     m_editModeAction->setChecked(true);
 
     // Their windows and commands come later; until then they stay disabled.
-    m_unavailable = {m_preferencesAction,  m_recordAction,        m_liveTakeListAction,
-                     m_reportsAction,      m_splitCombineAction,  m_restoreLayoutAction,
-                     m_controlModeAction,  m_userGuideAction,     m_supportAction,
+    m_unavailable = {m_preferencesAction, m_recordAction,       m_liveTakeListAction,
+                     m_reportsAction,     m_splitCombineAction, m_restoreLayoutAction,
+                     m_controlModeAction, m_userGuideAction,    m_supportAction,
                      m_aboutAction};
     for (QAction* a : std::as_const(m_unavailable))
         a->setEnabled(false);

@@ -82,9 +82,9 @@ struct PlayBackInfo {
 
     // Reader only.
     quint32 writeIdx = 0;
-    quint64 nextFrame = 0; // take frame the reader reads next
+    quint64 nextFrame = 0;  // take frame the reader reads next
     quint64 handledGen = 0; // seek generation of the buffers being filled
-    bool dataEnd = false;  // no more data until the next seek
+    bool dataEnd = false;   // no more data until the next seek
 
     PlayBackInfo();
     // Sets the defaults of the mixer values.

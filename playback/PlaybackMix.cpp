@@ -88,8 +88,8 @@ template <SampleFormat F> inline float readSample(const uchar* p)
         const qint32 v = qint32(quint32(p[0]) << 8 | quint32(p[1]) << 16 | quint32(p[2]) << 24);
         return float(v) * (1.0f / 2147483648.0f);
     } else if constexpr (F == SampleFormat::S32) {
-        const qint32 v = qint32(quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 |
-                                quint32(p[3]) << 24);
+        const qint32 v =
+            qint32(quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24);
         return float(v) * (1.0f / 2147483648.0f);
     } else if constexpr (F == SampleFormat::F32) {
         float v;
@@ -104,8 +104,8 @@ template <SampleFormat F> inline float readSample(const uchar* p)
 
 // One channel of n frames into the side accumulators.
 template <SampleFormat F, bool ToLeft, bool ToRight>
-void mixChannel(const uchar* p, int stride, int n, float gain, bool mute, float* level,
-                float* peak, float* left, float* right)
+void mixChannel(const uchar* p, int stride, int n, float gain, bool mute, float* level, float* peak,
+                float* left, float* right)
 {
     float lv = 0.0f;
     float pk = *peak;

@@ -52,15 +52,14 @@ int paPlaytCallback(const void*, void* output, unsigned long frameCount,
         PlayBackInfo::Buffer& b = p->bufs[p->readIdx];
         if (!b.ready.load(std::memory_order_acquire))
             break; // the reader is behind: silence for the rest
-        bool drop = b.epoch !=
-                    PlayBackInfo::generationOf(p->seekReq.load(std::memory_order_acquire));
+        bool drop =
+            b.epoch != PlayBackInfo::generationOf(p->seekReq.load(std::memory_order_acquire));
         if (!drop) {
-            const quint32 n = quint32(std::min<unsigned long>(frameCount - done,
-                                                               b.frames - p->readPos));
+            const quint32 n =
+                quint32(std::min<unsigned long>(frameCount - done, b.frames - p->readPos));
             if (n > 0) {
                 mixBlock(b.data + size_t(p->readPos) * p->bytesPerFrame, int(n), int(p->channels),
-                         p->format, s, &p->accum, out + done * p->outChannels,
-                         int(p->outChannels));
+                         p->format, s, &p->accum, out + done * p->outChannels, int(p->outChannels));
                 done += n;
                 p->readPos += n;
                 p->framePos.store(b.startFrame + p->readPos, std::memory_order_relaxed);
@@ -407,7 +406,8 @@ bool PlaybackThread::readInto(PlayBackInfo::Buffer& b, quint32 frames, quint32& 
     }
     quint32 least = frames;
     for (size_t i = 0; i < m_playFiles.size(); ++i) {
-        const qint64 n = m_playFiles[i]->Read(m_fileBufs[i].data(), qint64(frames) * p.bytesPerSample);
+        const qint64 n =
+            m_playFiles[i]->Read(m_fileBufs[i].data(), qint64(frames) * p.bytesPerSample);
         least = std::min(least, n > 0 ? quint32(n / p.bytesPerSample) : 0u);
     }
     const size_t bps = p.bytesPerSample;

@@ -31,9 +31,9 @@ public:
         PLAY_RESUME = 3,
         PLAY_STOP = 4, // pause
         PLAY_FINISH = 5,
-        PLAY_GAIN = 6, // a: channel, b: dB + 48 (0 … 60)
-        PLAY_MUTE = 8, // a: channel, b: non-zero mutes
-        PLAY_SEEK = 9, // a: percent of the take
+        PLAY_GAIN = 6,   // a: channel, b: dB + 48 (0 … 60)
+        PLAY_MUTE = 8,   // a: channel, b: non-zero mutes
+        PLAY_SEEK = 9,   // a: percent of the take
         PLAY_ROUTE = 10, // a: channel, b: 1 left, 2 right, 3 both
     };
 

@@ -37,8 +37,7 @@ bool cAudioMeterInfo::Publish(const Playback::MeterAccum& accum, quint64 positio
     return true;
 }
 
-const std::vector<cAudioMeterData>& cAudioMeterInfo::GetRdMeterData(bool& ready,
-                                                                     quint64 position)
+const std::vector<cAudioMeterData>& cAudioMeterInfo::GetRdMeterData(bool& ready, quint64 position)
 {
     Slot& s = m_slots[size_t(m_readIdx)];
     ready = s.ready.load(std::memory_order_acquire) && s.position <= position;
@@ -56,7 +55,8 @@ void cAudioMeterInfo::Calculate()
         return;
     for (int c = 0; c < m_channels; ++c) {
         cAudioMeterData& d = s.data[size_t(c)];
-        const double rms = std::sqrt(double(d.level) / double(std::max<quint32>(1, m_periodFrames)));
+        const double rms =
+            std::sqrt(double(d.level) / double(std::max<quint32>(1, m_periodFrames)));
         const double a = rms > 0.0 ? -20.0 * std::log10(rms) : 1000.0;
         d.prev = m_prev[size_t(c)];
         d.level = float(d.prev * 0.9 + (a > 40.0 ? 4.1 : a * 0.1));

@@ -38,8 +38,8 @@ void BM_MixBlock(benchmark::State& state)
     }
     state.SetItemsProcessed(state.iterations() * frames);
     // Seconds of sound per second of mixing.
-    state.counters["x_realtime"] = benchmark::Counter(
-        double(state.iterations()) * frames / rate, benchmark::Counter::kIsRate);
+    state.counters["x_realtime"] =
+        benchmark::Counter(double(state.iterations()) * frames / rate, benchmark::Counter::kIsRate);
 }
 
 } // namespace

@@ -182,7 +182,8 @@ void MeterScale::paintEvent(QPaintEvent*)
             continue;
         const int v = m_ticks[i];
         const int o = v == 0 ? h / 3 : v == 40 ? 2 * h / 3 : h / 2;
-        const QString text = QStringLiteral("%1%2").arg(v == 0 ? QStringLiteral(" ") : QStringLiteral("-")).arg(v);
+        const QString text =
+            QStringLiteral("%1%2").arg(v == 0 ? QStringLiteral(" ") : QStringLiteral("-")).arg(v);
         p.drawText(QRect(0, i * us / n + 13 - o, width(), h), m_alignment, text);
     }
 }

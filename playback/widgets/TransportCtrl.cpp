@@ -76,8 +76,7 @@ TransportCtrl::TransportCtrl(QWidget* parent)
     connect(m_ff, &QToolButton::clicked, this, &TransportCtrl::on_FF_clicked);
     connect(m_slider, &QSlider::sliderPressed, this,
             &TransportCtrl::on_horizontalSlider_sliderPressed);
-    connect(m_slider, &QSlider::sliderMoved, this,
-            &TransportCtrl::on_horizontalSlider_sliderMoved);
+    connect(m_slider, &QSlider::sliderMoved, this, &TransportCtrl::on_horizontalSlider_sliderMoved);
     connect(m_slider, &QSlider::sliderReleased, this,
             &TransportCtrl::on_horizontalSlider_sliderReleased);
     connect(m_slider, &QSlider::actionTriggered, this,
@@ -153,8 +152,8 @@ void TransportCtrl::showPosition(quint64 position)
 
 void TransportCtrl::setPlayIcon(bool pause)
 {
-    m_play->setIcon(TransportArt::icon(pause ? TransportArt::Glyph::Pause
-                                             : TransportArt::Glyph::Play));
+    m_play->setIcon(
+        TransportArt::icon(pause ? TransportArt::Glyph::Pause : TransportArt::Glyph::Play));
     m_play->setToolTip(pause ? tr("Pause") : tr("Play"));
 }
 
@@ -264,7 +263,8 @@ void TransportCtrl::updateMeter(quint64 position)
     if (!m_playing)
         return;
     bool ready = false;
-    const std::vector<cAudioMeterData>& data = m_engine->meterInfo().GetRdMeterData(ready, position);
+    const std::vector<cAudioMeterData>& data =
+        m_engine->meterInfo().GetRdMeterData(ready, position);
     if (!ready)
         return;
     QList<float> levels;

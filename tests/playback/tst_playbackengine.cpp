@@ -136,8 +136,9 @@ void TestPlaybackEngine::init()
 
 void TestPlaybackEngine::record(PlaybackThread& t, QList<int>& states)
 {
-    connect(&t, &AudioThread::progressUpdate, this,
-            [&states](int state, quint32) { states << state; }, Qt::QueuedConnection);
+    connect(
+        &t, &AudioThread::progressUpdate, this, [&states](int state, quint32) { states << state; },
+        Qt::QueuedConnection);
 }
 
 int TestPlaybackEngine::playToEnd(PlaybackThread& t, const QList<int>& states)
@@ -148,8 +149,7 @@ int TestPlaybackEngine::playToEnd(PlaybackThread& t, const QList<int>& states)
     return int(states.count(AudioThread::STATE_DONE));
 }
 
-void TestPlaybackEngine::compare(const QList<QPair<float, float>>& got, int fromFrame,
-                                 int toFrame,
+void TestPlaybackEngine::compare(const QList<QPair<float, float>>& got, int fromFrame, int toFrame,
                                  const std::function<QPair<float, float>(int)>& expected)
 {
     QCOMPARE(got.size(), toFrame - fromFrame);
@@ -308,8 +308,7 @@ void TestPlaybackEngine::refused_data()
 
     QTest::newRow("missing file") << QStringList{"missing.wav"};
     QTest::newRow("16-bit float") << QStringList{"f16.wav:3:16:2"};
-    QTest::newRow("mono files of different depth")
-        << QStringList{"m1.wav:1:24:1", "m2.wav:1:16:1"};
+    QTest::newRow("mono files of different depth") << QStringList{"m1.wav:1:24:1", "m2.wav:1:16:1"};
     QTest::newRow("a stereo file in a group") << QStringList{"m1.wav:1:24:1", "s.wav:1:24:2"};
 }
 

@@ -162,11 +162,10 @@ void TestPlaybackMix::mixing()
              SampleFormat::S16, s, &m, out.data(), outChannels);
     QCOMPARE(out.size(), expected.size());
     for (int o = 0; o < out.size(); ++o)
-        QVERIFY2(std::fabs(out[o] - expected[o]) < 1e-6f,
-                 qPrintable(QStringLiteral("output %1: %2, expected %3")
-                                .arg(o)
-                                .arg(out[o])
-                                .arg(expected[o])));
+        QVERIFY2(
+            std::fabs(out[o] - expected[o]) < 1e-6f,
+            qPrintable(
+                QStringLiteral("output %1: %2, expected %3").arg(o).arg(out[o]).arg(expected[o])));
     // Muted channels are metered all the same.
     for (int c : muted)
         QCOMPARE(m.peak[size_t(c)], std::fabs(samples[c]));

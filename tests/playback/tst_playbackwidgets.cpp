@@ -162,7 +162,8 @@ void TestPlaybackWidgets::peakHoldAndFall()
         mixer.on_meterUpdate({41.0f, 41.0f});
         seen << mixer.peakValue(0);
     }
-    QCOMPARE(seen, (QList<float>{10, 10, 10, 10, 10, 13, 13, 16, 19, 22, 25, 28, 31, 34, 37, 40, 40}));
+    QCOMPARE(seen,
+             (QList<float>{10, 10, 10, 10, 10, 13, 13, 16, 19, 22, 25, 28, 31, 34, 37, 40, 40}));
     mixer.on_meterPeakHoldTimeUpdate(300);
     QCOMPARE(mixer.holdTicks(), 10);
 }
@@ -177,11 +178,14 @@ void TestPlaybackWidgets::soloAndMute_data()
     QTest::newRow("solo mutes the others")
         << QStringList{"solo2"} << B{true, false, true, true} << B{false, true, false, false};
     QTest::newRow("releasing the solo unmutes them")
-        << QStringList{"solo2", "solo2"} << B{false, false, false, false} << B{false, false, false, false};
+        << QStringList{"solo2", "solo2"} << B{false, false, false, false}
+        << B{false, false, false, false};
     QTest::newRow("soloing a muted strip unmutes it")
-        << QStringList{"mute2", "solo2"} << B{true, false, true, true} << B{false, true, false, false};
+        << QStringList{"mute2", "solo2"} << B{true, false, true, true}
+        << B{false, true, false, false};
     QTest::newRow("muting a soloed strip clears its solo only")
-        << QStringList{"solo2", "mute2"} << B{true, true, true, true} << B{false, false, false, false};
+        << QStringList{"solo2", "mute2"} << B{true, true, true, true}
+        << B{false, false, false, false};
     QTest::newRow("releasing one of two solos silences that strip")
         << QStringList{"solo2", "solo3", "solo2"} << B{true, true, false, true}
         << B{false, false, true, false};
@@ -252,8 +256,9 @@ void TestPlaybackWidgets::transportPlaysAndLabelsMove()
     QCOMPARE(t.fileNameLabel()->text(), QStringLiteral("FILE NAME: labels"));
     QVERIFY(t.playButton()->isEnabled());
     QStringList elapsed;
-    connect(&t.engine(), &AudioThread::progressUpdate, this,
-            [&] { elapsed << t.elapsedLabel()->text(); }, Qt::QueuedConnection);
+    connect(
+        &t.engine(), &AudioThread::progressUpdate, this,
+        [&] { elapsed << t.elapsedLabel()->text(); }, Qt::QueuedConnection);
     QSignalSpy started(&t, &TransportCtrl::playStarted);
     QSignalSpy stopped(&t, &TransportCtrl::playStoped);
     QSignalSpy meters(&t, &TransportCtrl::meterUpdate);
@@ -289,8 +294,9 @@ void TestPlaybackWidgets::sliderSeeks()
     QVERIFY(pausedAt < half);
     s->setSliderPosition(50);
     QList<quint32> after;
-    connect(&t.engine(), &AudioThread::progressUpdate, this,
-            [&] { after << t.engine().m_playPos.load(); }, Qt::DirectConnection);
+    connect(
+        &t.engine(), &AudioThread::progressUpdate, this,
+        [&] { after << t.engine().m_playPos.load(); }, Qt::DirectConnection);
     s->setSliderDown(false);
     QCOMPARE(paused.last().at(0).toBool(), true);
     QTRY_COMPARE_WITH_TIMEOUT(stopped.size(), 1, 30000);
@@ -307,9 +313,12 @@ void TestPlaybackWidgets::missingTakeMessages_data()
     QTest::addColumn<QString>("file"); // "" no take, "missing", "text": not a take
     QTest::addColumn<QString>("message");
 
-    QTest::newRow("no take") << "" << "Please select the take to play.";
-    QTest::newRow("missing file") << "gone.wav" << "The take is not valid. Please re-import.";
-    QTest::newRow("not a take") << "text.wav" << "Unable to play %1 file. Please re-import.";
+    QTest::newRow("no take") << ""
+                             << "Please select the take to play.";
+    QTest::newRow("missing file") << "gone.wav"
+                                  << "The take is not valid. Please re-import.";
+    QTest::newRow("not a take") << "text.wav"
+                                << "Unable to play %1 file. Please re-import.";
 }
 
 void TestPlaybackWidgets::missingTakeMessages()
