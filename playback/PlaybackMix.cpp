@@ -161,6 +161,27 @@ void mixChunk(const uchar* in, int frames, int channels, const MixSettings& s, M
 
 } // namespace
 
+float sampleValue(const uchar* p, SampleFormat format)
+{
+    switch (format) {
+    case SampleFormat::U8:
+        return readSample<SampleFormat::U8>(p);
+    case SampleFormat::S16:
+        return readSample<SampleFormat::S16>(p);
+    case SampleFormat::S24:
+        return readSample<SampleFormat::S24>(p);
+    case SampleFormat::S32:
+        return readSample<SampleFormat::S32>(p);
+    case SampleFormat::F32:
+        return readSample<SampleFormat::F32>(p);
+    case SampleFormat::F64:
+        return readSample<SampleFormat::F64>(p);
+    case SampleFormat::Invalid:
+        break;
+    }
+    return 0.0f;
+}
+
 void mixBlock(const uchar* in, int frames, int channels, SampleFormat format,
               const MixSettings& settings, MeterAccum* meter, float* out, int outChannels)
 {

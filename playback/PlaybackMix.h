@@ -23,6 +23,8 @@ enum class SampleFormat { Invalid, U8, S16, S24, S32, F32, F64 };
 // float): 32 or 64 bits. Anything else is Invalid (not playable).
 SampleFormat sampleFormatFor(quint16 formatTag, quint16 bitsPerSample);
 int bytesPerSample(SampleFormat format);
+// One sample at p as a float (full scale 1.0); 0 for Invalid.
+float sampleValue(const uchar* p, SampleFormat format);
 
 // Mixer values for one block. gain is linear; route bit 0 sends the channel
 // to the left output, bit 1 to the right; a muted channel is metered, not mixed.

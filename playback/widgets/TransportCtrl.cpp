@@ -5,6 +5,7 @@
 #include "TCLabel.h"
 #include "TakeTracks.h"
 #include "TransportArt.h"
+#include "WaveformView.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -13,6 +14,7 @@
 #include <QMessageBox>
 #include <QSettings>
 #include <QSlider>
+#include <QThread>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -46,6 +48,9 @@ TransportCtrl::TransportCtrl(QWidget* parent)
     times->addWidget(m_elapsed);
     times->addWidget(m_remaining);
     v->addLayout(times);
+    m_overview = new WaveformView(this);
+    m_overview->setObjectName(QStringLiteral("overview"));
+    v->addWidget(m_overview, 1);
     m_slider = new QSlider(Qt::Horizontal, this);
     m_slider->setObjectName(QStringLiteral("horizontalSlider"));
     m_slider->setRange(0, 99);
@@ -83,6 +88,7 @@ TransportCtrl::TransportCtrl(QWidget* parent)
             &TransportCtrl::on_horizontalSlider_actionTriggered);
     connect(m_slider, &QSlider::valueChanged, this,
             &TransportCtrl::on_horizontalSlider_valueChanged);
+    connect(m_overview, &WaveformView::seekRequested, this, &TransportCtrl::on_overviewSeek);
     resetControls();
 }
 
@@ -90,6 +96,9 @@ TransportCtrl::~TransportCtrl()
 {
     m_engine->disconnect(this);
     m_engine->PlayBack(PlaybackThread::PLAY_FINISH);
+    // Overview workers still reading a take.
+    for (QThread* worker : findChildren<QThread*>(QString(), Qt::FindDirectChildrenOnly))
+        worker->wait();
 }
 
 void TransportCtrl::critical(const QString& text)
@@ -205,6 +214,7 @@ bool TransportCtrl::startPlay(int percent)
         return false;
     }
     ++m_outstanding;
+    showOverview(take.files);
     m_engine->PlayBack(PlaybackThread::PLAY_SEEK, percent);
     m_engine->PlayBack(PlaybackThread::PLAY_START);
     m_playing = true;
@@ -226,6 +236,8 @@ void TransportCtrl::PlayBackUpdate(int state, quint32)
             return;
         showPosition(m_position);
         const quint64 total = m_take->GetTotalSamples();
+        if (total > 0)
+            m_overview->setPosition(double(m_position) * 100.0 / double(total));
         if (total > 0 && !m_slider->isSliderDown()) {
             const QSignalBlocker block(m_slider);
             m_slider->setValue(int(std::min<quint64>(99, m_position * 100 / total)));
@@ -406,4 +418,41 @@ void TransportCtrl::on_horizontalSlider_valueChanged(int value)
 {
     if (m_take)
         showPosition(m_take->GetTotalSamples() / 100 * quint64(value));
+}
+
+void TransportCtrl::showOverview(const QStringList& files)
+{
+    m_overviewFiles = files;
+    if (auto cached = m_envelopes.find(files)) {
+        m_overview->setEnvelope(cached);
+        return;
+    }
+    m_overview->setEnvelope(nullptr);
+    auto result = std::make_shared<PeakEnvelope>();
+    QThread* worker =
+        QThread::create([files, result] { *result = PeakEnvelope::compute(files, 1024); });
+    connect(worker, &QThread::finished, this, [this, files, result] {
+        if (result->channels == 0)
+            return;
+        m_envelopes.insert(files, result);
+        if (files == m_overviewFiles)
+            m_overview->setEnvelope(result);
+    });
+    connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+    worker->setParent(this);
+    worker->start(QThread::LowPriority);
+}
+
+void TransportCtrl::on_overviewSeek(int percent)
+{
+    if (m_engine->isRunning()) {
+        m_engine->PlayBack(PlaybackThread::PLAY_SEEK, percent);
+        if (!m_playing)
+            m_seekPending = false;
+    }
+    m_overview->setPosition(percent);
+    const QSignalBlocker block(m_slider);
+    m_slider->setValue(percent);
+    if (m_take)
+        showPosition(m_take->GetTotalSamples() / 100 * quint64(percent));
 }

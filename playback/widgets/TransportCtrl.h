@@ -7,11 +7,14 @@
 
 #include <memory>
 
+#include "PeakEnvelope.h"
+
 class AudioFile;
 class PlaybackThread;
 class QSlider;
 class QToolButton;
 class TCLabel;
+class WaveformView;
 
 // The transport window: plays the current take through the playback engine
 // (which it owns) and shows its name, running timecode, frame rate, elapsed
@@ -41,6 +44,7 @@ public:
     QSlider* slider() const { return m_slider; }
     QToolButton* playButton() const { return m_play; }
     QToolButton* stopButton() const { return m_stop; }
+    WaveformView* overview() const { return m_overview; }
 
 signals:
     // Two values per channel: the smoothed level and the peak, in dB below
@@ -84,6 +88,10 @@ private:
     void setPlayIcon(bool pause);
     void seekBy(qint64 frames);
     void critical(const QString& text);
+    // Shows the overview of files: from the cache, or computed on a worker
+    // thread the first time the take plays (and after its files changed).
+    void showOverview(const QStringList& files);
+    void on_overviewSeek(int percent);
 
     std::unique_ptr<PlaybackThread> m_engine;
     std::unique_ptr<AudioFile> m_take;
@@ -104,4 +112,7 @@ private:
     QToolButton* m_rw;
     QToolButton* m_ff;
     QSlider* m_slider;
+    WaveformView* m_overview;
+    PeakEnvelopeCache m_envelopes;
+    QStringList m_overviewFiles; // of the overview being shown or computed
 };

@@ -1,6 +1,7 @@
 // The playback engine end to end: generated takes are played through
 // PortAudio into ALSA's file plugin (tests/data/alsa-file-capture.conf) and the
 // captured output is compared with the take's samples under the mixer settings.
+#include "PeakEnvelope.h"
 #include "PlaybackThread.h"
 #include "TestUtil.h"
 
@@ -106,6 +107,9 @@ private slots:
     void monoGroup();
     void refused_data();
     void refused();
+    void overviewPeaks_data();
+    void overviewPeaks();
+    void overviewCacheFollowsTheFile();
 
 private:
     // Plays until STATE_DONE; returns the number of STATE_DONE signals seen
@@ -332,6 +336,63 @@ void TestPlaybackEngine::refused()
     QVERIFY(!t.InitPlayBack(paths, 0));
     QCOMPARE(t.operation(), AudioThread::OP_NONE);
     QVERIFY(!t.PlayBack(PlaybackThread::PLAY_START));
+}
+
+// Four bins over 400 frames: bin b holds frames 100b … 100b + 99; one frame
+// per bin carries the loudest sample.
+void TestPlaybackEngine::overviewPeaks_data()
+{
+    QTest::addColumn<bool>("monoGroup");
+    QTest::addColumn<int>("bits");
+    QTest::newRow("stereo file, 16-bit") << false << 16;
+    QTest::newRow("mono group, 24-bit") << true << 24;
+}
+
+void TestPlaybackEngine::overviewPeaks()
+{
+    QFETCH(bool, monoGroup);
+    QFETCH(int, bits);
+    // Peak of bin b, channel c: (b + 1 + 4c) / 16 of full scale.
+    auto value = [](int f, int c) {
+        const int b = f / 100;
+        return f % 100 == 37 ? (b + 1 + 4 * c) * 2048 : ((f + c) % 2 ? -100 : 100);
+    };
+    QStringList paths;
+    const int files = monoGroup ? 2 : 1;
+    const int perFile = monoGroup ? 1 : 2;
+    for (int i = 0; i < files; ++i) {
+        QByteArray data;
+        for (int f = 0; f < 400; ++f)
+            for (int c = 0; c < perFile; ++c)
+                put(data, 1, bits, value(f, i + c));
+        WavBuilder w;
+        w.chunk("fmt ", WavBuilder::fmtBody(perFile, kRate, bits));
+        w.chunk("data", data);
+        paths << m_dir.filePath(QStringLiteral("peaks%1.wav").arg(i));
+        QVERIFY(w.writeTo(paths.last()));
+    }
+    const PeakEnvelope e = PeakEnvelope::compute(paths, 4);
+    QCOMPARE(e.channels, 2);
+    QCOMPARE(e.bins, 4);
+    for (int b = 0; b < 4; ++b)
+        for (int c = 0; c < 2; ++c)
+            QCOMPARE(e.peak(b, c), float(b + 1 + 4 * c) / 16.0f);
+}
+
+void TestPlaybackEngine::overviewCacheFollowsTheFile()
+{
+    Take take;
+    take.frames = 1000;
+    const QString path = m_dir.filePath(QStringLiteral("cached.wav"));
+    QVERIFY(!writeTake(path, take).isEmpty());
+    PeakEnvelopeCache cache;
+    QVERIFY(!cache.find({path}));
+    cache.insert({path}, std::make_shared<PeakEnvelope>(PeakEnvelope::compute({path}, 8)));
+    QVERIFY(cache.find({path}));
+    QCOMPARE(cache.find({path})->channels, 2);
+    take.frames = 999;
+    QVERIFY(!writeTake(path, take).isEmpty());
+    QVERIFY(!cache.find({path}));
 }
 
 QTEST_GUILESS_MAIN(TestPlaybackEngine)

@@ -7,6 +7,7 @@
 #include "TCLabel.h"
 #include "TestUtil.h"
 #include "TransportCtrl.h"
+#include "WaveformView.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -85,6 +86,7 @@ private slots:
     void gainField();
     void transportPlaysAndLabelsMove();
     void sliderSeeks();
+    void overviewClickSeeks();
     void missingTakeMessages_data();
     void missingTakeMessages();
 
@@ -306,6 +308,33 @@ void TestPlaybackWidgets::sliderSeeks()
         reached = reached || pos >= half;
     }
     QVERIFY(reached);
+}
+
+// The overview appears once the take has played; a click on it moves the
+// position, and the next play starts there.
+void TestPlaybackWidgets::overviewClickSeeks()
+{
+    const QString path = writeTake(m_dir.path(), QStringLiteral("overview.wav"), 4);
+    TransportCtrl t;
+    t.resize(400, 400);
+    t.show();
+    t.on_currentTakeChanged(path);
+    QSignalSpy stopped(&t, &TransportCtrl::playStoped);
+    t.PlayBackFile(path);
+    QTRY_COMPARE_WITH_TIMEOUT(stopped.size(), 1, 30000);
+    QTRY_VERIFY(t.overview()->envelope() != nullptr);
+    QCOMPARE(t.overview()->envelope()->channels, 2);
+    QSignalSpy seek(t.overview(), &WaveformView::seekRequested);
+    QTest::mouseClick(t.overview(), Qt::LeftButton, {},
+                      QPoint(t.overview()->width() * 3 / 4, t.overview()->height() / 2));
+    QCOMPARE(seek.size(), 1);
+    QCOMPARE(t.slider()->value(), seek.first().at(0).toInt());
+    const int percent = t.slider()->value();
+    QVERIFY(qAbs(percent - 75) <= 1);
+    // 4 s: each percent is 40 ms.
+    QCOMPARE(
+        t.elapsedLabel()->text(),
+        QStringLiteral("00:00:0%1.%2").arg(percent * 40 / 1000).arg(percent * 40 % 1000 / 100));
 }
 
 void TestPlaybackWidgets::missingTakeMessages_data()
