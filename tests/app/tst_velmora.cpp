@@ -1,15 +1,11 @@
 #include "AudioFileModel.h"
 #include "FileListManagement.h"
 #include "GuiTestUtil.h"
-#include "Mixer.h"
-#include "PlaybackThread.h"
-#include "TransportCtrl.h"
 #include "Velmora.h"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
-#include <QDockWidget>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -65,7 +61,6 @@ private slots:
     void openPathsImportsTakesAsADrop();
     void closingIsAccepted();
     void destructionRemovesEveryRow();
-    void doubleClickPlaysTheTake();
 };
 
 void TestVelmora::initTestCase()
@@ -167,9 +162,8 @@ void TestVelmora::commandsThatDoNotExistYetStayDisabled()
 {
     for (const char* name :
          {"actionPreferences", "actionRecord", "actionLiveTakeList", "actionReports",
-          "actionSplitCombine",
-          "actionRestoreDefaultLayout", "actionControlMode", "actionUserGuide", "actionSupport",
-          "actionAbout"})
+          "actionSplitCombine", "actionRestoreDefaultLayout", "actionControlMode",
+          "actionUserGuide", "actionSupport", "actionAbout"})
         QVERIFY2(!action(name)->isEnabled(), name);
     // Even when the editor says the takes would allow them.
     m_window->on_reportsEnabled(true);
@@ -252,35 +246,6 @@ void TestVelmora::destructionRemovesEveryRow()
     QCOMPARE(removed.count(), 2);
     // The files stay.
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 5);
-}
-
-// A double click on a take plays it: the transport window shows it, the mixer
-// gets its tracks and the Play action turns into Pause until the take ends.
-void TestVelmora::doubleClickPlaysTheTake()
-{
-    QTemporaryDir dir;
-    qputenv("ALSA_CONFIG_PATH", VELMORA_TEST_DATA "/alsa-file-capture.conf");
-    qputenv("VELMORA_ALSA_CAPTURE", dir.filePath("capture.raw").toLocal8Bit());
-    GuiTestUtil::writeDemoTakes(dir.path(), 1, 4);
-    QVERIFY(GuiTestUtil::importAndWait(*m_window->editor(), {dir.path()}, false));
-    m_window->show();
-    auto* view = m_window->editor()->findChild<QTreeView*>("treeView");
-    auto* transport = m_window->findChild<TransportCtrl*>();
-    auto* mixer = m_window->findChild<Mixer*>();
-    QVERIFY(view && transport && mixer);
-    QSignalSpy started(transport, &TransportCtrl::playStarted);
-    QSignalSpy stopped(transport, &TransportCtrl::playStoped);
-    const QRect cell = view->visualRect(view->model()->index(0, 0));
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell.center());
-    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, cell.center());
-    QCOMPARE(started.size(), 1);
-    QCOMPARE(started.first().at(0).toString(),
-             m_window->model()->index(0, 30).data().toString());
-    QCOMPARE(mixer->activeChannels(), 4);
-    QCOMPARE(action("actionPlay")->text(), QStringLiteral("Pause"));
-    QVERIFY(m_window->findChild<QDockWidget*>("transportcontrol")->isVisible());
-    QTRY_COMPARE_WITH_TIMEOUT(stopped.size(), 1, 30000);
-    QCOMPARE(action("actionPlay")->text(), QStringLiteral("Play"));
 }
 
 QTEST_MAIN(TestVelmora)
