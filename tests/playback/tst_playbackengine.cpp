@@ -320,8 +320,8 @@ void TestPlaybackEngine::refused()
 {
     QFETCH(QStringList, files);
     QStringList paths;
-    for (const QString& spec : files) {
-        const QStringList p = spec.split(':');
+    for (const QString& entry : files) {
+        const QStringList p = entry.split(':');
         paths << m_dir.filePath(p[0]);
         if (p.size() < 4)
             continue;
