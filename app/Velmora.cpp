@@ -4,6 +4,9 @@
 #include "FileListManagement.h"
 #include "ReportManagement.h"
 #include "TakeSession.h"
+#include "Mixer.h"
+#include "TakeColumns.h"
+#include "TransportCtrl.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -87,6 +90,7 @@ Velmora::Velmora(QWidget* parent) : QMainWindow(parent)
     m_editor->setCommandAvailable(FileListManagement::Command::Reports, true);
     connect(m_session.get(), &TakeSession::takesInserted, this, &Velmora::updateTakeCount);
     connect(m_session.get(), &TakeSession::takesRemoved, this, &Velmora::updateTakeCount);
+    createPlaybackWindows();
 
     loadStyleSheet();
 
@@ -167,13 +171,18 @@ void Velmora::createActions()
     m_editModeAction->setChecked(true);
 
     // Their windows and commands come later; until then they stay disabled.
-    m_unavailable = {m_preferencesAction,   m_playAction,        m_stopAction,
-                     m_recordAction,        m_transportAction,   m_liveTakeListAction,
-                     m_metersAction,        m_reportsAction,     m_splitCombineAction,
-                     m_restoreLayoutAction, m_controlModeAction, m_userGuideAction,
-                     m_supportAction,       m_aboutAction};
+    m_unavailable = {m_preferencesAction, m_recordAction,       m_liveTakeListAction,
+                     m_reportsAction,     m_splitCombineAction, m_restoreLayoutAction,
+                     m_controlModeAction, m_userGuideAction,    m_supportAction,
+                     m_aboutAction};
     for (QAction* a : std::as_const(m_unavailable))
         a->setEnabled(false);
+    m_playAction->setEnabled(false);
+    m_stopAction->setEnabled(false);
+    connect(m_playAction, &QAction::triggered, this, &Velmora::PlayActionHandler);
+    connect(m_stopAction, &QAction::triggered, this, &Velmora::StopActionHandler);
+    connect(m_transportAction, &QAction::triggered, this, &Velmora::TransportActionHandler);
+    connect(m_metersAction, &QAction::triggered, this, &Velmora::MetersActionHandler);
 }
 
 void Velmora::createMenus()
@@ -282,6 +291,101 @@ void Velmora::on_stopEnabled(bool enabled)
 {
     m_stopEnabled = enabled;
     enableAction(m_stopAction, enabled);
+}
+
+QString Velmora::pathOfRow(const QModelIndex& index) const
+{
+    if (!index.isValid() || index.model() != model())
+        return QString();
+    return model()->index(index.row(), TakeColumns::Path).data().toString();
+}
+
+void Velmora::createPlaybackWindows()
+{
+    m_transport = new TransportCtrl(this);
+    m_mixer = new Mixer(this, 32);
+    auto dock = [this](const char* name, const QString& title, QWidget* w) {
+        auto* d = new QDockWidget(title, this);
+        d->setObjectName(QLatin1String(name));
+        d->setAllowedAreas(Qt::NoDockWidgetArea);
+        d->setWidget(w);
+        addDockWidget(Qt::RightDockWidgetArea, d);
+        d->setFloating(true);
+        d->hide();
+        return d;
+    };
+    m_transportDock = dock("transportcontrol", tr("Transport Control"), m_transport);
+    m_transportDock->resize(455, 406);
+    m_metersDock = dock("meters", tr("Playback Mixer"), m_mixer);
+
+    m_editor->setCommandAvailable(FileListManagement::Command::Play, true);
+    connect(m_editor, &FileListManagement::FileListIndexChanged, this,
+            [this](const QModelIndex& current, const QList<QModelIndex>&) {
+                const QString path = pathOfRow(current);
+                m_transport->on_currentTakeChanged(path);
+                m_mixer->on_currentTakeChanged(path);
+            });
+    connect(m_editor, &FileListManagement::PlayFile, this,
+            [this](const QModelIndex& index) { m_transport->PlayBackFile(pathOfRow(index)); });
+    connect(m_editor, &FileListManagement::playPressed, this, &Velmora::PlayActionHandler);
+    connect(m_editor, &FileListManagement::stopPressed, this, &Velmora::StopActionHandler);
+    connect(m_editor, &FileListManagement::startTrans, this, &Velmora::TransportActionHandler);
+    connect(m_editor, &FileListManagement::startMix, this, &Velmora::MetersActionHandler);
+    connect(m_mixer, &Mixer::commandUpdate, m_transport, &TransportCtrl::on_commandUpdate);
+    connect(m_mixer, &Mixer::startMixer, this, &Velmora::MetersActionHandler);
+    connect(m_transport, &TransportCtrl::meterUpdate, m_mixer, &Mixer::on_meterUpdate);
+    connect(m_transport, &TransportCtrl::startTransport, this, &Velmora::TransportActionHandler);
+    connect(m_transport, &TransportCtrl::playStarted, m_mixer, &Mixer::on_playStarted);
+    connect(m_transport, &TransportCtrl::playStarted, this, [this](const QString& path) {
+        for (int row = 0; row < model()->rowCount(); ++row)
+            if (model()->index(row, TakeColumns::Path).data().toString() == path)
+                m_editor->on_playStarted(model()->index(row, 0));
+    });
+    connect(m_transport, &TransportCtrl::playStoped, m_editor, &FileListManagement::on_playStoped);
+    connect(m_transport, &TransportCtrl::playStoped, m_mixer, &Mixer::on_playStoped);
+    connect(m_transport, &TransportCtrl::playStoped, this, &Velmora::on_playStoped);
+    connect(m_transport, &TransportCtrl::playPaused, m_editor, &FileListManagement::on_playPaused);
+    connect(m_transport, &TransportCtrl::playPaused, m_mixer, &Mixer::on_playPaused);
+    connect(m_transport, &TransportCtrl::playPaused, this, &Velmora::on_playPaused);
+    connect(m_transport, &TransportCtrl::trackNameChanged, this,
+            [this](const QString& path, int channel, const QString& name) {
+                for (int row = 0; row < model()->rowCount(); ++row)
+                    if (model()->index(row, TakeColumns::Path).data().toString() == path)
+                        model()->setTrackName(row, channel, name);
+            });
+}
+
+void Velmora::PlayActionHandler()
+{
+    if (m_mode == EditMode)
+        m_transport->on_Play_clicked();
+}
+
+void Velmora::StopActionHandler()
+{
+    if (m_mode == EditMode)
+        m_transport->on_Stop_clicked();
+}
+
+void Velmora::TransportActionHandler()
+{
+    m_transportDock->setVisible(!m_transportDock->isVisible());
+}
+
+void Velmora::MetersActionHandler()
+{
+    if (m_mode == EditMode)
+        m_metersDock->setVisible(!m_metersDock->isVisible());
+}
+
+void Velmora::on_playStoped()
+{
+    m_playAction->setText(tr("Play"));
+}
+
+void Velmora::on_playPaused(bool playing)
+{
+    m_playAction->setText(playing ? tr("Pause") : tr("Play"));
 }
 
 void Velmora::OpenActionHandler()

@@ -12,9 +12,11 @@ class QAction;
 class QActionGroup;
 class QDockWidget;
 class QLabel;
+class Mixer;
 class QMenu;
 class QStackedWidget;
 class TakeSession;
+class TransportCtrl;
 
 // The main window. Owns the one take list model and the editor
 // (FileListManagement, page 0 of the central stack in edit mode), the actions
@@ -69,6 +71,12 @@ private slots:
     void CopyActionHandler();
     void on_importFinished(int takesAdded, int filesRejected);
     void updateTakeCount();
+    void PlayActionHandler();
+    void StopActionHandler();
+    void TransportActionHandler();
+    void MetersActionHandler();
+    void on_playStoped();
+    void on_playPaused(bool playing);
 
 private:
     void createActions();
@@ -78,10 +86,18 @@ private:
     // Enables action unless its command is not available yet.
     void enableAction(QAction* action, bool enabled);
     void cleanUp();
+    // The transport window and the playback mixer, as floating docks
+    // "transportcontrol" and "meters", wired to the editor.
+    void createPlaybackWindows();
+    QString pathOfRow(const QModelIndex& index) const;
 
     std::unique_ptr<TakeSession> m_session;
     QStackedWidget* m_stack = nullptr;
     FileListManagement* m_editor = nullptr;
+    TransportCtrl* m_transport = nullptr;
+    Mixer* m_mixer = nullptr;
+    QDockWidget* m_transportDock = nullptr;
+    QDockWidget* m_metersDock = nullptr;
     int m_mode = EditMode;
 
     // What the editor last reported as possible.

@@ -537,8 +537,8 @@ void AudioThread::Copy()
 
 // ---------------------------------------------------------------- Play
 
-// Playback arrives with the playback engine; until then the operation ends
-// at once as a failure.
+// Without an audio output the operation ends at once as a failure; the
+// playback worker overrides this.
 void AudioThread::Play()
 {
     fail(QStringLiteral("Playback is not available"));

@@ -120,9 +120,13 @@ signals:
 
 protected:
     void run() override;
+    void InitOp(AudioOperation op);
+    // The OP_PLAY body. This class has no audio output: it ends the operation
+    // as a failure; the playback worker (playback/PlaybackThread) overrides it
+    // with its reader loop.
+    virtual void Play();
 
 private:
-    void InitOp(AudioOperation op);
     bool fixSplit(const QString& source, const QStringList& outputs,
                   const QVector<unsigned int>& masks);
 
@@ -131,7 +135,6 @@ private:
     void Copy();
     void Split();
     void Combine();
-    void Play();
 
     // Shared steps of the work functions.
     void fail(const QString& message);
@@ -149,8 +152,8 @@ private:
     std::atomic<AudioOperation> m_op{OP_NONE};
     // Cleared to cancel (owner's thread) or on failure (worker); read per chunk.
     std::atomic<bool> m_contOp{false};
-    // Playback adds its state record and meter ring here (owned, set up by
-    // the playback entry functions).
+    // The playback state record and meter ring belong to the playback worker
+    // that derives from this class.
     QVector<AudioFile*> m_files; // the update's new file (owned by the work function)
     cUidGen m_uidGen;
     QString m_path;

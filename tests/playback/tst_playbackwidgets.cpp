@@ -1,0 +1,372 @@
+// The playback windows offscreen: meter heights and zones, the mixer's
+// ballistics, solo, mute and gain fields, and the transport window playing
+// takes through the engine (ALSA's file plugin, as in tst_playbackengine).
+#include "Meter.h"
+#include "Mixer.h"
+#include "PlaybackThread.h"
+#include "TCLabel.h"
+#include "TestUtil.h"
+#include "TransportCtrl.h"
+#include "WaveformView.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+
+namespace
+{
+
+// Closes every modal message box that opens while it lives, recording its text.
+class BoxCloser : public QObject
+{
+public:
+    BoxCloser()
+    {
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                texts << box->text();
+                box->done(QMessageBox::Ok);
+            }
+        });
+        m_timer.start(20);
+    }
+    QStringList texts;
+
+private:
+    QTimer m_timer;
+};
+
+// A 16-bit stereo take of the given seconds at 48 kHz, samples never zero.
+QString writeTake(const QString& folder, const QString& name, int seconds)
+{
+    QByteArray data;
+    const int frames = seconds * 48000;
+    data.reserve(frames * 4);
+    for (int f = 0; f < frames; ++f)
+        for (int c = 0; c < 2; ++c) {
+            const qint16 v = qint16(1000 + (f + c) % 3000);
+            data.append(char(v & 0xff)).append(char(v >> 8));
+        }
+    WavBuilder w;
+    w.chunk("fmt ", WavBuilder::fmtBody(2, 48000, 16));
+    w.chunk("data", data);
+    const QString path = folder + QLatin1Char('/') + name;
+    return w.writeTo(path) ? path : QString();
+}
+
+QList<bool> mutes(Mixer& m)
+{
+    QList<bool> out;
+    for (int i = 1; i <= m.stripCount(); ++i)
+        out << m.findChild<QToolButton*>(QStringLiteral("mute%1").arg(i))->isChecked();
+    return out;
+}
+
+} // namespace
+
+class TestPlaybackWidgets : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void meterHeights_data();
+    void meterHeights();
+    void hiddenMeterKeepsHeights();
+    void peakHoldAndFall();
+    void soloAndMute_data();
+    void soloAndMute();
+    void gainField_data();
+    void gainField();
+    void transportPlaysAndLabelsMove();
+    void sliderSeeks();
+    void overviewClickSeeks();
+    void missingTakeMessages_data();
+    void missingTakeMessages();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestPlaybackWidgets::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QCoreApplication::setApplicationName(QStringLiteral("Velmora"));
+    QCoreApplication::setOrganizationName(QStringLiteral("VelmoraTests"));
+    if (qEnvironmentVariableIsEmpty("ALSA_CONFIG_PATH"))
+        qputenv("ALSA_CONFIG_PATH", VELMORA_TEST_DATA "/alsa-file-capture.conf");
+    qputenv("VELMORA_ALSA_CAPTURE", m_dir.filePath(QStringLiteral("capture.raw")).toLocal8Bit());
+}
+
+// With the playback scale (41 ticks) and 164 usable pixels a segment is 4 pixels.
+void TestPlaybackWidgets::meterHeights_data()
+{
+    QTest::addColumn<float>("dB");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<int>("zone"); // 0 green, 1 yellow, 2 red
+    QTest::addColumn<bool>("clip");
+
+    QTest::newRow("0 dB fills the meter") << 0.0f << 164 << 2 << true;
+    QTest::newRow("2.5 dB is red") << 2.5f << 155 << 2 << false;
+    QTest::newRow("10 dB is yellow") << 10.0f << 124 << 1 << false;
+    QTest::newRow("20 dB is green") << 20.0f << 84 << 0 << false;
+    QTest::newRow("40 dB is the lowest segment") << 40.0f << 4 << 0 << false;
+    QTest::newRow("41 dB is that segment less a pixel") << 41.0f << 3 << 0 << false;
+}
+
+void TestPlaybackWidgets::meterHeights()
+{
+    QFETCH(float, dB);
+    QFETCH(int, height);
+    QFETCH(int, zone);
+    QFETCH(bool, clip);
+
+    Meter m(nullptr, Mixer::myScale(), 2);
+    m.resize(18, 14 + 164);
+    m.show();
+    m.updateValue(41.0f, dB);
+    QCOMPARE(m.dBFStoNative(dB), height);
+    QCOMPARE(m.mainHeight(), height);
+    QCOMPARE(m.topZone(), zone);
+    QCOMPARE(m.clipLit(), clip);
+}
+
+void TestPlaybackWidgets::hiddenMeterKeepsHeights()
+{
+    Meter m(nullptr, Mixer::myScale(), 2);
+    m.resize(18, 178);
+    m.show();
+    m.updateValue(50, 25);
+    QCOMPARE(m.innerHeight(), 82);
+    QCOMPARE(m.mainHeight(), 41);
+    m.hide();
+    m.updateValue(0, 0);
+    QCOMPARE(m.mainHeight(), 41);
+}
+
+// A peak stays for the hold time, falls 3 dB, waits a tick, then falls 3 dB
+// a tick until it reaches 40.
+void TestPlaybackWidgets::peakHoldAndFall()
+{
+    Mixer mixer(nullptr, 1);
+    mixer.show();
+    QCOMPARE(mixer.holdTicks(), 5);
+    QList<float> seen;
+    mixer.on_meterUpdate({20.0f, 10.0f});
+    seen << mixer.peakValue(0);
+    for (int i = 0; i < 16; ++i) {
+        mixer.on_meterUpdate({41.0f, 41.0f});
+        seen << mixer.peakValue(0);
+    }
+    QCOMPARE(seen,
+             (QList<float>{10, 10, 10, 10, 10, 13, 13, 16, 19, 22, 25, 28, 31, 34, 37, 40, 40}));
+    mixer.on_meterPeakHoldTimeUpdate(300);
+    QCOMPARE(mixer.holdTicks(), 10);
+}
+
+void TestPlaybackWidgets::soloAndMute_data()
+{
+    QTest::addColumn<QStringList>("clicks"); // "solo2", "mute3": buttons of 4 strips
+    QTest::addColumn<QList<bool>>("muted");
+    QTest::addColumn<QList<bool>>("soloed");
+
+    using B = QList<bool>;
+    QTest::newRow("solo mutes the others")
+        << QStringList{"solo2"} << B{true, false, true, true} << B{false, true, false, false};
+    QTest::newRow("releasing the solo unmutes them")
+        << QStringList{"solo2", "solo2"} << B{false, false, false, false}
+        << B{false, false, false, false};
+    QTest::newRow("soloing a muted strip unmutes it")
+        << QStringList{"mute2", "solo2"} << B{true, false, true, true}
+        << B{false, true, false, false};
+    QTest::newRow("muting a soloed strip clears its solo only")
+        << QStringList{"solo2", "mute2"} << B{true, true, true, true}
+        << B{false, false, false, false};
+    QTest::newRow("releasing one of two solos silences that strip")
+        << QStringList{"solo2", "solo3", "solo2"} << B{true, true, false, true}
+        << B{false, false, true, false};
+}
+
+void TestPlaybackWidgets::soloAndMute()
+{
+    QFETCH(QStringList, clicks);
+    QFETCH(QList<bool>, muted);
+    QFETCH(QList<bool>, soloed);
+
+    Mixer mixer(nullptr, 4);
+    QSignalSpy spy(&mixer, &Mixer::commandUpdate);
+    for (const QString& name : clicks)
+        mixer.findChild<QToolButton*>(name)->click();
+    QCOMPARE(mutes(mixer), muted);
+    QList<bool> solos;
+    for (int i = 1; i <= 4; ++i)
+        solos << mixer.findChild<QToolButton*>(QStringLiteral("solo%1").arg(i))->isChecked();
+    QCOMPARE(solos, soloed);
+    // The engine hears the last mute state sent per channel: the same.
+    QList<bool> sent(4, false);
+    for (const auto& args : spy)
+        if (args.at(0).toInt() == Mixer::CmdMute)
+            sent[args.at(1).toInt()] = args.at(2).toBool();
+    QCOMPARE(sent, muted);
+}
+
+void TestPlaybackWidgets::gainField_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("fader");
+    QTest::addColumn<int>("sent");
+
+    QTest::newRow("+6") << "+6" << 6 << 54;
+    QTest::newRow("-48") << "-48" << -48 << 0;
+    QTest::newRow("out of range is sent, fader stays") << "20" << 0 << 68;
+}
+
+void TestPlaybackWidgets::gainField()
+{
+    QFETCH(QString, typed);
+    QFETCH(int, fader);
+    QFETCH(int, sent);
+
+    Mixer mixer(nullptr, 2);
+    QSignalSpy spy(&mixer, &Mixer::commandUpdate);
+    auto* gain = mixer.findChild<QLineEdit*>(QStringLiteral("gain2"));
+    gain->setText(typed);
+    emit gain->editingFinished();
+    QCOMPARE(mixer.findChild<QSlider*>(QStringLiteral("fader2"))->value(), fader);
+    QCOMPARE(spy.size(), 1);
+    QCOMPARE(spy.at(0).at(0).toInt(), int(Mixer::CmdGain));
+    QCOMPARE(spy.at(0).at(1).toInt(), 1);
+    QCOMPARE(spy.at(0).at(2).toInt(), sent);
+}
+
+void TestPlaybackWidgets::transportPlaysAndLabelsMove()
+{
+    const QString path = writeTake(m_dir.path(), QStringLiteral("labels.wav"), 20);
+    QVERIFY(!path.isEmpty());
+    TransportCtrl t;
+    Mixer mixer(nullptr, 32);
+    connect(&t, &TransportCtrl::playStarted, &mixer, &Mixer::on_playStarted);
+    connect(&mixer, &Mixer::commandUpdate, &t, &TransportCtrl::on_commandUpdate);
+    t.show();
+    t.on_currentTakeChanged(path);
+    QCOMPARE(t.fileNameLabel()->text(), QStringLiteral("FILE NAME: labels"));
+    QVERIFY(t.playButton()->isEnabled());
+    QStringList elapsed;
+    connect(
+        &t.engine(), &AudioThread::progressUpdate, this,
+        [&] { elapsed << t.elapsedLabel()->text(); }, Qt::QueuedConnection);
+    QSignalSpy started(&t, &TransportCtrl::playStarted);
+    QSignalSpy stopped(&t, &TransportCtrl::playStoped);
+    QSignalSpy meters(&t, &TransportCtrl::meterUpdate);
+    t.PlayBackFile(path);
+    QCOMPARE(started.size(), 1);
+    QCOMPARE(mixer.activeChannels(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(stopped.size(), 1, 30000);
+    QVERIFY(elapsed.size() > 1);
+    QVERIFY2(elapsed.filter(QRegularExpression("^00:00:(0[1-9]|1\\d)\\.\\d$")).size() > 0,
+             qPrintable(elapsed.join(' ')));
+    QVERIFY(!meters.isEmpty());
+    QCOMPARE(meters.first().at(0).value<QList<float>>().size(), 4);
+    QCOMPARE(t.elapsedLabel()->text(), QStringLiteral("00:00:00.0"));
+    QVERIFY(!t.stopButton()->isEnabled());
+}
+
+// Press pauses, drag and release resume at the slider's percentage.
+void TestPlaybackWidgets::sliderSeeks()
+{
+    const QString path = writeTake(m_dir.path(), QStringLiteral("seek.wav"), 60);
+    TransportCtrl t;
+    t.show();
+    t.on_currentTakeChanged(path);
+    QSignalSpy stopped(&t, &TransportCtrl::playStoped);
+    QSignalSpy paused(&t, &TransportCtrl::playPaused);
+    t.PlayBackFile(path);
+    QSlider* s = t.slider();
+    s->setSliderDown(true);
+    QCOMPARE(paused.last().at(0).toBool(), false);
+    QCOMPARE(t.engine().playState(), int(PlayBackInfo::StatePaused));
+    const quint32 pausedAt = t.engine().m_playPos.load();
+    const quint32 half = 60 * 48000 / 100 * 50;
+    QVERIFY(pausedAt < half);
+    s->setSliderPosition(50);
+    QList<quint32> after;
+    connect(
+        &t.engine(), &AudioThread::progressUpdate, this,
+        [&] { after << t.engine().m_playPos.load(); }, Qt::DirectConnection);
+    s->setSliderDown(false);
+    QCOMPARE(paused.last().at(0).toBool(), true);
+    QTRY_COMPARE_WITH_TIMEOUT(stopped.size(), 1, 30000);
+    bool reached = false;
+    for (quint32 pos : after) {
+        QVERIFY2(pos == pausedAt || pos >= half, qPrintable(QString::number(pos)));
+        reached = reached || pos >= half;
+    }
+    QVERIFY(reached);
+}
+
+// The overview appears once the take has played; a click on it moves the
+// position, and the next play starts there.
+void TestPlaybackWidgets::overviewClickSeeks()
+{
+    const QString path = writeTake(m_dir.path(), QStringLiteral("overview.wav"), 4);
+    TransportCtrl t;
+    t.resize(400, 400);
+    t.show();
+    t.on_currentTakeChanged(path);
+    QSignalSpy stopped(&t, &TransportCtrl::playStoped);
+    t.PlayBackFile(path);
+    QTRY_COMPARE_WITH_TIMEOUT(stopped.size(), 1, 30000);
+    QTRY_VERIFY(t.overview()->envelope() != nullptr);
+    QCOMPARE(t.overview()->envelope()->channels, 2);
+    QSignalSpy seek(t.overview(), &WaveformView::seekRequested);
+    QTest::mouseClick(t.overview(), Qt::LeftButton, {},
+                      QPoint(t.overview()->width() * 3 / 4, t.overview()->height() / 2));
+    QCOMPARE(seek.size(), 1);
+    QCOMPARE(t.slider()->value(), seek.first().at(0).toInt());
+    const int percent = t.slider()->value();
+    QVERIFY(qAbs(percent - 75) <= 1);
+    // 4 s: each percent is 40 ms.
+    QCOMPARE(
+        t.elapsedLabel()->text(),
+        QStringLiteral("00:00:0%1.%2").arg(percent * 40 / 1000).arg(percent * 40 % 1000 / 100));
+}
+
+void TestPlaybackWidgets::missingTakeMessages_data()
+{
+    QTest::addColumn<QString>("file"); // "" no take, "missing", "text": not a take
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("no take") << ""
+                             << "Please select the take to play.";
+    QTest::newRow("missing file") << "gone.wav"
+                                  << "The take is not valid. Please re-import.";
+    QTest::newRow("not a take") << "text.wav"
+                                << "Unable to play %1 file. Please re-import.";
+}
+
+void TestPlaybackWidgets::missingTakeMessages()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, message);
+    QString path;
+    if (!file.isEmpty())
+        path = m_dir.filePath(file);
+    if (file == "text.wav")
+        QVERIFY(TestUtil::writeFile(path, "not audio at all"));
+    TransportCtrl t;
+    QSignalSpy stopped(&t, &TransportCtrl::playStoped);
+    BoxCloser closer;
+    t.PlayBackFile(path);
+    QCOMPARE(closer.texts, QStringList{message.arg(path)});
+    QCOMPARE(stopped.size(), 1);
+    QVERIFY(!t.isPlaying());
+}
+
+QTEST_MAIN(TestPlaybackWidgets)
+#include "tst_playbackwidgets.moc"
