@@ -29,9 +29,10 @@ const QString SplitCombineFiles::kDestinationKey = QStringLiteral("SplitCombineL
 namespace
 {
 // Wide enough for "File32" and "Trk32" at the window's font: the grids
-// scroll instead of squeezing 32 columns into the window.
+// scroll instead of squeezing 32 columns into the window; rows fit the
+// header sections' padding of the style sheet.
 constexpr int kCellWidth = 50;
-constexpr int kCellHeight = 22;
+constexpr int kCellHeight = 28;
 } // namespace
 
 SplitCombineFiles::SplitCombineFiles(QWidget* parent, TakeSession* session)
@@ -55,7 +56,6 @@ SplitCombineFiles::SplitCombineFiles(QWidget* parent, TakeSession* session)
     m_destination->setReadOnly(true);
     auto* browse = new QPushButton(QStringLiteral("..."), this);
     browse->setObjectName(QStringLiteral("buttonDestinationDirectoryOpen"));
-    browse->setFixedWidth(32);
     auto* destRow = new QHBoxLayout;
     destRow->addWidget(destLabel);
     destRow->addWidget(m_destination, 1);
