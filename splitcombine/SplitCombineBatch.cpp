@@ -277,6 +277,9 @@ QString SplitCombineBatch::startManualCombine(const QString& folder, const QStri
         return kNoDestination;
     if (name.trimmed().isEmpty())
         return QStringLiteral("Please type a destination file name.");
+    // The output stays in the destination folder.
+    if (name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')))
+        return QStringLiteral("A destination file name cannot contain \"/\" or \"\\\".");
     if (sources.size() < 2)
         return kTwoFiles;
     // Mono files of one rate, length, sample size and start only: anything

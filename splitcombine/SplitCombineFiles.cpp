@@ -357,7 +357,8 @@ void SplitCombineFiles::on_pushButtonProcess_clicked()
         refusal = m_batch->startManualCombine(folder, m_name->text(), sources);
     }
     if (!refusal.isEmpty()) {
-        message(QMessageBox::Warning, refusal);
+        const bool tooLarge = refusal.startsWith(QLatin1String("Operation cannot be completed"));
+        message(tooLarge ? QMessageBox::Critical : QMessageBox::Warning, refusal);
         return;
     }
     if (m_batch->isRunning())

@@ -193,6 +193,9 @@ private slots:
         QTest::newRow("start") << 48000 << 24 << 480 << 48000 << "Mix" << mismatch;
         QTest::newRow("no name") << 48000 << 24 << 480 << 0 << " "
                                  << "Please type a destination file name.";
+        QTest::newRow("name with a folder")
+            << 48000 << 24 << 480 << 0 << "../Mix"
+            << "A destination file name cannot contain \"/\" or \"\\\".";
     }
     void manualCombineRefused()
     {
