@@ -3,6 +3,7 @@
 #include "AudioFileModel.h"
 #include "FileListManagement.h"
 #include "ReportManagement.h"
+#include "SplitCombineFiles.h"
 #include "TakeSession.h"
 #include "Mixer.h"
 #include "TakeColumns.h"
@@ -88,6 +89,12 @@ Velmora::Velmora(QWidget* parent) : QMainWindow(parent)
     connect(m_reportsAction, &QAction::triggered, this, &Velmora::ReportsActionHandler);
     m_unavailable.remove(m_reportsAction);
     m_editor->setCommandAvailable(FileListManagement::Command::Reports, true);
+    m_splitCombineDock = SplitCombineFiles::createDock(this, m_session.get());
+    connect(m_editor, &FileListManagement::startSplitCombine, this,
+            &Velmora::SplitCombineActionHandler);
+    connect(m_splitCombineAction, &QAction::triggered, this, &Velmora::SplitCombineActionHandler);
+    m_unavailable.remove(m_splitCombineAction);
+    m_editor->setCommandAvailable(FileListManagement::Command::SplitCombine, true);
     connect(m_session.get(), &TakeSession::takesInserted, this, &Velmora::updateTakeCount);
     connect(m_session.get(), &TakeSession::takesRemoved, this, &Velmora::updateTakeCount);
     createPlaybackWindows();
@@ -273,6 +280,12 @@ void Velmora::on_spltCombineEnabled(bool enabled)
 void Velmora::ReportsActionHandler()
 {
     m_reportDock->setVisible(!m_reportDock->isVisible());
+}
+
+// Shows the Split/Combine window when hidden, hides it when shown.
+void Velmora::SplitCombineActionHandler()
+{
+    m_splitCombineDock->setVisible(!m_splitCombineDock->isVisible());
 }
 
 void Velmora::on_reportsEnabled(bool enabled)

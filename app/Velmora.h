@@ -61,6 +61,7 @@ public slots:
     void on_playEnabled(bool enabled);
     void on_stopEnabled(bool enabled);
     void ReportsActionHandler();
+    void SplitCombineActionHandler();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -137,6 +138,7 @@ private:
 
     // Actions whose command is not part of the application yet: never enabled.
     QSet<QAction*> m_unavailable;
-    QDockWidget* m_reportDock = nullptr; // "reportmanager"
+    QDockWidget* m_reportDock = nullptr;       // "reportmanager"
+    QDockWidget* m_splitCombineDock = nullptr; // "splitcombine"
     QLabel* m_takeCount = nullptr;
 };

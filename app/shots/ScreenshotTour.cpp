@@ -3,21 +3,26 @@
 // Shows the real main window on the current display (run it under xvfb-run),
 // imports the takes of FOLDER as the command line does, and saves pictures of
 // the screen: the first editor page with a mono take selected, the second
-// page, the column menu open over the take list, and the window at its
-// smallest supported size (1018 x 690). For people to look at, not for tests.
+// page, the column menu open over the take list, the Split/Combine window
+// (batch and manual), and the window at its smallest supported size
+// (1018 x 690). For people to look at, not for tests.
 #include "FileListManagement.h"
 #include "Velmora.h"
 #include "VelmoraLook.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QDockWidget>
 #include <QEventLoop>
 #include <QItemSelectionModel>
 #include <QMenu>
 #include <QPixmap>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
+#include <QTabWidget>
 #include <QTimer>
 #include <QTreeView>
 
@@ -110,6 +115,22 @@ int main(int argc, char* argv[])
     settle(400);
     ok = shoot(window, out, QStringLiteral("velmora-column-menu.png"), menu->frameGeometry()) && ok;
     menu->hide();
+
+    auto* splitAction = window.findChild<QAction*>(QStringLiteral("actionSplitCombine"));
+    auto* dock = window.findChild<QDockWidget*>(QStringLiteral("splitcombine"));
+    if (splitAction && dock) {
+        splitAction->trigger();
+        dock->move(window.pos() + QPoint(window.width() / 4, window.height() / 4));
+        settle(400);
+        ok = shoot(*dock, out, QStringLiteral("velmora-splitcombine.png")) && ok;
+        dock->findChild<QRadioButton*>(QStringLiteral("radioButton_Manual"))->click();
+        settle(300);
+        ok = shoot(*dock, out, QStringLiteral("velmora-splitcombine-manual.png")) && ok;
+        dock->findChild<QTabWidget*>(QStringLiteral("tabWidget"))->setCurrentIndex(0);
+        settle(300);
+        ok = shoot(*dock, out, QStringLiteral("velmora-splitcombine-split.png")) && ok;
+        splitAction->trigger();
+    }
 
     window.resize(1018, 690);
     settle(400);

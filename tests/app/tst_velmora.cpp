@@ -55,7 +55,8 @@ private slots:
     void menusInOrder();
     void exitClosesTheWindow();
     void commandsThatDoNotExistYetStayDisabled();
-    void reportsOpenTheReportManager();
+    void toolWindowsOpenFromActionAndEditor_data();
+    void toolWindowsOpenFromActionAndEditor();
     void renameStaysDisabledUntilTheEditorReportsIt();
     void renameAndCopyWithAnEmptyListWarn();
     void enablingSignalsFollowTheEditor();
@@ -134,30 +135,47 @@ void TestVelmora::exitClosesTheWindow()
 void TestVelmora::commandsThatDoNotExistYetStayDisabled()
 {
     for (const char* name :
-         {"actionPreferences", "actionRecord", "actionLiveTakeList", "actionSplitCombine", "actionRestoreDefaultLayout", "actionControlMode",
-          "actionUserGuide", "actionSupport", "actionAbout"})
-        QVERIFY2(!action(name)->isEnabled(), name);
-    // Even when the editor says the takes would allow them.
-    m_window->on_reportsEnabled(true);
-    m_window->on_spltCombineEnabled(true);
-    m_window->adjustMenuActions();
-    for (const char* name : {"actionSplitCombine"})
+         {"actionPreferences", "actionRecord", "actionLiveTakeList", "actionRestoreDefaultLayout",
+          "actionControlMode", "actionUserGuide", "actionSupport", "actionAbout"})
         QVERIFY2(!action(name)->isEnabled(), name);
 }
 
-void TestVelmora::reportsOpenTheReportManager()
+void TestVelmora::toolWindowsOpenFromActionAndEditor_data()
 {
-    auto* dock = m_window->findChild<QDockWidget*>("reportmanager");
+    QTest::addColumn<QString>("dockName");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QString>("actionName");
+    QTest::newRow("reports") << "reportmanager"
+                             << "Reports" << QSize(600, 335) << "actionReports";
+    QTest::newRow("split/combine") << "splitcombine"
+                                   << "Split/Combine" << QSize(455, 406) << "actionSplitCombine";
+}
+
+void TestVelmora::toolWindowsOpenFromActionAndEditor()
+{
+    QFETCH(QString, dockName);
+    QFETCH(QString, title);
+    QFETCH(QSize, size);
+    QFETCH(QString, actionName);
+    auto* dock = m_window->findChild<QDockWidget*>(dockName);
     QVERIFY(dock && !dock->isVisible() && dock->isFloating());
-    QCOMPARE(dock->windowTitle(), QString("Reports"));
+    QCOMPARE(dock->windowTitle(), title);
     QCOMPARE(dock->allowedAreas(), Qt::NoDockWidgetArea);
-    QCOMPARE(dock->size(), QSize(600, 335));
+    QCOMPARE(dock->size(), size);
     m_window->show();
     m_window->on_reportsEnabled(true);
-    QVERIFY(action("actionReports")->isEnabled());
-    action("actionReports")->trigger();
+    m_window->on_spltCombineEnabled(true);
+    QAction* a = action(actionName.toLatin1().constData());
+    QVERIFY(a->isEnabled());
+    a->trigger();
     QVERIFY(dock->isVisible());
-    emit m_window->editor()->startReports(); // the editor's "Create Report"
+    // The editor's "Create Report" and "Split/Combine" buttons.
+    FileListManagement* editor = m_window->editor();
+    if (dockName == "reportmanager")
+        emit editor->startReports();
+    else
+        emit editor->startSplitCombine();
     QVERIFY(!dock->isVisible());
 }
 
