@@ -103,33 +103,10 @@ bool PartialOutput::copyFrom(QFile& src, quint64 srcPos, qint64 size, QByteArray
 
 bool PartialOutput::commit(QString* error)
 {
-    if (!m_begun || !m_file.isOpen()) {
-        if (error)
-            *error = QStringLiteral("%1: not written").arg(m_final);
+    const QFileInfo at(m_final);
+    const bool replaces = at.exists() || at.isSymLink();
+    if (!finishPartial(error))
         return false;
-    }
-    QString why;
-    if ((m_written & 1) && !SafeFileOps::writeAll(m_file, "\0", 1, &why)) {
-        if (error)
-            *error = QStringLiteral("%1: write failed: %2").arg(m_final, why);
-        return false;
-    }
-    if (!m_file.WriteTrailingChunks(m_source)) {
-        if (error)
-            *error = QStringLiteral("%1: write failed: %2").arg(m_final, m_file.errorText());
-        return false;
-    }
-    // A file that replaces another must be on the disk before the rename
-    // makes the old one unreachable; a new file only needs to reach the kernel.
-    const bool replaces = QFileInfo::exists(m_final);
-    const bool flushed = replaces ? SafeFileOps::syncFile(m_file, &why) : m_file.flush();
-    if (!flushed) {
-        if (error)
-            *error = QStringLiteral("%1: write failed: %2")
-                         .arg(m_final, why.isEmpty() ? m_file.errorString() : why);
-        return false;
-    }
-    m_file.Close();
     if (std::rename(QFile::encodeName(m_partial).constData(),
                     QFile::encodeName(m_final).constData()) != 0) {
         if (error)
@@ -165,6 +142,11 @@ bool PartialOutput::finishPartial(QString* error)
     if ((m_written & 1) && !SafeFileOps::writeAll(m_file, "\0", 1, &why)) {
         if (error)
             *error = QStringLiteral("%1: write failed: %2").arg(m_final, why);
+        return false;
+    }
+    if (!m_file.WriteTrailingChunks(m_source)) {
+        if (error)
+            *error = QStringLiteral("%1: write failed: %2").arg(m_final, m_file.errorText());
         return false;
     }
     // The file a replaced one gives way to must be on the disk before the old

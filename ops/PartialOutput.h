@@ -69,7 +69,8 @@ public:
     static QString asidePathFor(const QString& finalPath);
 
 private:
-    // commitAll: pads, flushes (syncs when replacing) and closes the partial file.
+    // Pads, writes the chunks that follow the audio, flushes (syncs when
+    // replacing) and closes the partial file; commit() and commitAll() use it.
     bool finishPartial(QString* error);
 
     QString m_final;

@@ -111,13 +111,10 @@ bool createCSVFile(const QString& path, const AudioFileModel& model, const QList
             *message = text;
         return false;
     };
-    if (path.isEmpty())
-        return fail(ReportTakes::invalidNameMessage());
-    if (model.rowCount() == 0)
-        return fail(ReportTakes::noTakesMessage());
-    const QList<int> rows = ReportTakes::selectTakes(model, viewRows, settings);
-    if (rows.isEmpty())
-        return fail(ReportTakes::noneIncludedMessage());
+    QList<int> rows;
+    const QString problem = ReportTakes::rowsForReport(path, model, viewRows, settings, rows);
+    if (!problem.isEmpty())
+        return fail(problem);
 
     // Written beside the target and renamed over it once complete, so a
     // failed write leaves no partial report and an older report intact.

@@ -320,13 +320,10 @@ bool createPDFFile(const QString& path, const AudioFileModel& model, const QList
     };
     if (cancelled)
         *cancelled = false;
-    if (path.isEmpty())
-        return fail(ReportTakes::invalidNameMessage());
-    if (model.rowCount() == 0)
-        return fail(ReportTakes::noTakesMessage());
-    const QList<int> rows = ReportTakes::selectTakes(model, viewRows, settings);
-    if (rows.isEmpty())
-        return fail(ReportTakes::noneIncludedMessage());
+    QList<int> rows;
+    const QString problem = ReportTakes::rowsForReport(path, model, viewRows, settings, rows);
+    if (!problem.isEmpty())
+        return fail(problem);
     const Plan p = plan(model, rows, settings);
 
     // Written beside the target and renamed over it once complete.

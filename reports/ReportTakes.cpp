@@ -25,6 +25,18 @@ QString invalidNameMessage()
     return QObject::tr("Invalid file name.\n Please select valid folder.");
 }
 
+QString rowsForReport(const QString& path, const AudioFileModel& model,
+                      const QList<int>& viewRows, const ReportSettings& settings,
+                      QList<int>& rows)
+{
+    if (path.isEmpty())
+        return invalidNameMessage();
+    if (model.rowCount() == 0)
+        return noTakesMessage();
+    rows = selectTakes(model, viewRows, settings);
+    return rows.isEmpty() ? noneIncludedMessage() : QString();
+}
+
 QList<int> selectTakes(const AudioFileModel& model, const QList<int>& viewRows,
                        const ReportSettings& settings)
 {

@@ -22,6 +22,11 @@ QString invalidNameMessage();  // no file name
 // with Wild. Rows outside the model are skipped.
 QList<int> selectTakes(const AudioFileModel& model, const QList<int>& viewRows,
                        const ReportSettings& settings);
+// The rows a report to path prints (selectTakes), or the message why there
+// is no report: no file name, an empty take list, no take included.
+QString rowsForReport(const QString& path, const AudioFileModel& model,
+                      const QList<int>& viewRows, const ReportSettings& settings,
+                      QList<int>& rows);
 // Every row of the model in model order.
 QList<int> allRows(const AudioFileModel& model);
 
