@@ -1,7 +1,10 @@
 #include "Velmora.h"
 
+#include "AboutVelmora.h"
 #include "AudioFileModel.h"
 #include "FileListManagement.h"
+#include "HelpPages.h"
+#include "PreferenceDlg.h"
 #include "ReportManagement.h"
 #include "TakeSession.h"
 
@@ -78,7 +81,8 @@ Velmora::Velmora(QWidget* parent) : QMainWindow(parent)
     connect(m_editor, &FileListManagement::stopEnabled, this, &Velmora::on_stopEnabled);
     connect(m_editor, &FileListManagement::importFinished, this, &Velmora::on_importFinished);
     m_reportDock = ReportManagement::createDock(
-        this, m_session->model(), ReportManagement::viewOrder(m_editor->findChild<QTreeView*>("treeView")));
+        this, m_session->model(),
+        ReportManagement::viewOrder(m_editor->findChild<QTreeView*>("treeView")));
     connect(static_cast<ReportManagement*>(m_reportDock->widget()), &ReportManagement::doneReports,
             this, &Velmora::ReportsActionHandler);
     connect(m_editor, &FileListManagement::startReports, this, &Velmora::ReportsActionHandler);
@@ -129,6 +133,7 @@ void Velmora::createActions()
     m_preferencesAction = makeAction("actionPreferences", tr("&Preferences"));
     m_preferencesAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+?")));
     m_preferencesAction->setMenuRole(QAction::PreferencesRole);
+    connect(m_preferencesAction, &QAction::triggered, this, &Velmora::PreferencesActionHandler);
     m_exitAction = makeAction("actionExit", tr("E&xit"));
     m_exitAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
     connect(m_exitAction, &QAction::triggered, this, &QWidget::close);
@@ -156,9 +161,13 @@ void Velmora::createActions()
     m_editModeAction = makeAction("actionEditMode", tr("Edit Mode"));
     m_editModeAction->setCheckable(true);
     m_userGuideAction = makeAction("actionUserGuide", tr("User Guide"));
-    m_userGuideAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+?")));
+    // Ctrl+? is Preferences' key; one key on two actions would trigger neither.
+    m_userGuideAction->setShortcut(QKeySequence::HelpContents);
     m_supportAction = makeAction("actionSupport", tr("Support"));
     m_aboutAction = makeAction("actionAbout", tr("&About"));
+    connect(m_userGuideAction, &QAction::triggered, this, &Velmora::UserGuideActionHandler);
+    connect(m_supportAction, &QAction::triggered, this, &Velmora::SupportActionHandler);
+    connect(m_aboutAction, &QAction::triggered, this, &Velmora::AboutActionHandler);
 
     m_modeGroup = new QActionGroup(this);
     m_modeGroup->setExclusive(true);
@@ -167,11 +176,10 @@ void Velmora::createActions()
     m_editModeAction->setChecked(true);
 
     // Their windows and commands come later; until then they stay disabled.
-    m_unavailable = {m_preferencesAction,   m_playAction,        m_stopAction,
-                     m_recordAction,        m_transportAction,   m_liveTakeListAction,
-                     m_metersAction,        m_reportsAction,     m_splitCombineAction,
-                     m_restoreLayoutAction, m_controlModeAction, m_userGuideAction,
-                     m_supportAction,       m_aboutAction};
+    m_unavailable = {m_playAction,       m_stopAction,         m_recordAction,
+                     m_transportAction,  m_liveTakeListAction, m_metersAction,
+                     m_reportsAction,    m_splitCombineAction, m_restoreLayoutAction,
+                     m_controlModeAction};
     for (QAction* a : std::as_const(m_unavailable))
         a->setEnabled(false);
 }
@@ -305,6 +313,29 @@ void Velmora::CopyActionHandler()
     else
         QMessageBox::warning(this, QCoreApplication::applicationName(),
                              tr("No takes present in Take List."));
+}
+
+void Velmora::PreferencesActionHandler()
+{
+    PreferenceDlg dialog(this);
+    if (dialog.exec() == QDialog::Accepted)
+        emit preferencesUpdated();
+}
+
+void Velmora::AboutActionHandler()
+{
+    AboutVelmora about(this);
+    about.exec();
+}
+
+void Velmora::UserGuideActionHandler()
+{
+    HelpPages::open(HelpPages::Page::UserGuide, this);
+}
+
+void Velmora::SupportActionHandler()
+{
+    HelpPages::open(HelpPages::Page::Support, this);
 }
 
 void Velmora::openPaths(const QStringList& paths)

@@ -60,6 +60,10 @@ public slots:
     void on_stopEnabled(bool enabled);
     void ReportsActionHandler();
 
+signals:
+    // The preferences dialog was applied: readers of Preferences read again.
+    void preferencesUpdated();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -69,6 +73,10 @@ private slots:
     void CopyActionHandler();
     void on_importFinished(int takesAdded, int filesRejected);
     void updateTakeCount();
+    void PreferencesActionHandler();
+    void AboutActionHandler();
+    void UserGuideActionHandler();
+    void SupportActionHandler();
 
 private:
     void createActions();

@@ -134,9 +134,8 @@ void TestVelmora::exitClosesTheWindow()
 void TestVelmora::commandsThatDoNotExistYetStayDisabled()
 {
     for (const char* name :
-         {"actionPreferences", "actionPlay", "actionStop", "actionRecord", "actionTransport",
-          "actionLiveTakeList", "actionMeters", "actionSplitCombine", "actionRestoreDefaultLayout",
-          "actionControlMode", "actionUserGuide", "actionSupport", "actionAbout"})
+         {"actionPlay", "actionStop", "actionRecord", "actionTransport", "actionLiveTakeList",
+          "actionMeters", "actionSplitCombine", "actionRestoreDefaultLayout", "actionControlMode"})
         QVERIFY2(!action(name)->isEnabled(), name);
     // Even when the editor says the takes would allow them.
     m_window->on_playEnabled(true);
