@@ -81,8 +81,7 @@ Velmora::Velmora(QWidget* parent) : QMainWindow(parent)
     connect(m_editor, &FileListManagement::stopEnabled, this, &Velmora::on_stopEnabled);
     connect(m_editor, &FileListManagement::importFinished, this, &Velmora::on_importFinished);
     m_reportDock = ReportManagement::createDock(
-        this, m_session->model(),
-        ReportManagement::viewOrder(m_editor->findChild<QTreeView*>("treeView")));
+        this, m_session->model(), ReportManagement::viewOrder(m_editor->findChild<QTreeView*>("treeView")));
     connect(static_cast<ReportManagement*>(m_reportDock->widget()), &ReportManagement::doneReports,
             this, &Velmora::ReportsActionHandler);
     connect(m_editor, &FileListManagement::startReports, this, &Velmora::ReportsActionHandler);
@@ -176,10 +175,14 @@ void Velmora::createActions()
     m_editModeAction->setChecked(true);
 
     // Their windows and commands come later; until then they stay disabled.
-    m_unavailable = {m_playAction,       m_stopAction,         m_recordAction,
-                     m_transportAction,  m_liveTakeListAction, m_metersAction,
-                     m_reportsAction,    m_splitCombineAction, m_restoreLayoutAction,
-                     m_controlModeAction};
+    m_unavailable = {m_preferencesAction,   m_playAction,        m_stopAction,
+                     m_recordAction,        m_transportAction,   m_liveTakeListAction,
+                     m_metersAction,        m_reportsAction,     m_splitCombineAction,
+                     m_restoreLayoutAction, m_controlModeAction, m_userGuideAction,
+                     m_supportAction,       m_aboutAction};
+    // The preferences, the About box and the Help pages are there.
+    for (QAction* a : {m_preferencesAction, m_userGuideAction, m_supportAction, m_aboutAction})
+        m_unavailable.remove(a);
     for (QAction* a : std::as_const(m_unavailable))
         a->setEnabled(false);
 }
