@@ -46,17 +46,17 @@ set(CPACK_PACKAGE_NAME velmora)
 set(CPACK_PACKAGE_VENDOR Quorlan)
 set(CPACK_PACKAGE_CONTACT "Quorlan Velmora maintainers <velmora@quorlan.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "metadata editor for location-sound take files (BWF, iXML)")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-  "metadata editor for location-sound take files (BWF, iXML)\n\
- Velmora reads and edits the bext and iXML metadata of the Broadcast Wave\n\
- take files of field recorders (scene, take, tape, circled, notes, track\n\
- names, rates, timecode) and writes it back without touching the audio.\n\
- It renames, copies, splits and combines takes, writes CSV and PDF sound\n\
- reports, mends takes cut short by a power loss and drives a connected\n\
- R9K recorder.\n\
- .\n\
- This package holds the desktop application velmora, the command-line tool\n\
- velmora-cli and the recorder simulator r9k-sim.")
+# The synopsis is the summary above; CPack indents these lines and marks the
+# empty one.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Velmora reads and edits the bext and iXML metadata of the Broadcast Wave
+take files of field recorders (scene, take, tape, circled, notes, track
+names, rates, timecode) and writes it back without touching the audio.
+It renames, copies, splits and combines takes, writes CSV and PDF sound
+reports, mends takes cut short by a power loss and drives a connected
+R9K recorder.
+
+This package holds the desktop application velmora, the command-line tool
+velmora-cli and the recorder simulator r9k-sim.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
