@@ -14,10 +14,15 @@ set(dist ${PROJECT_SOURCE_DIR}/dist)
 
 # The guide is also staged into the build tree as share/velmora/guide, where
 # the program looks beside its own prefix, so that Help works from a build.
-add_custom_target(velmora-guide ALL
+file(GLOB_RECURSE guide_files CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/guide/*)
+set(guide_stamp ${PROJECT_BINARY_DIR}/share/velmora/guide.stamp)
+add_custom_command(OUTPUT ${guide_stamp}
   COMMAND ${CMAKE_COMMAND} -E copy_directory ${PROJECT_SOURCE_DIR}/docs/guide
           ${PROJECT_BINARY_DIR}/share/velmora/guide
+  COMMAND ${CMAKE_COMMAND} -E touch ${guide_stamp}
+  DEPENDS ${guide_files}
   COMMENT "Staging the user guide")
+add_custom_target(velmora-guide ALL DEPENDS ${guide_stamp})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/guide/
         DESTINATION ${CMAKE_INSTALL_DATADIR}/velmora/guide)
 
