@@ -1,7 +1,10 @@
 #include "Velmora.h"
 
+#include "AboutVelmora.h"
 #include "AudioFileModel.h"
 #include "FileListManagement.h"
+#include "HelpPages.h"
+#include "PreferenceDlg.h"
 #include "ReportManagement.h"
 #include "SplitCombineFiles.h"
 #include "TakeSession.h"
@@ -140,6 +143,7 @@ void Velmora::createActions()
     m_preferencesAction = makeAction("actionPreferences", tr("&Preferences"));
     m_preferencesAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+?")));
     m_preferencesAction->setMenuRole(QAction::PreferencesRole);
+    connect(m_preferencesAction, &QAction::triggered, this, &Velmora::PreferencesActionHandler);
     m_exitAction = makeAction("actionExit", tr("E&xit"));
     m_exitAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
     connect(m_exitAction, &QAction::triggered, this, &QWidget::close);
@@ -167,9 +171,13 @@ void Velmora::createActions()
     m_editModeAction = makeAction("actionEditMode", tr("Edit Mode"));
     m_editModeAction->setCheckable(true);
     m_userGuideAction = makeAction("actionUserGuide", tr("User Guide"));
-    m_userGuideAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+?")));
+    // Ctrl+? is Preferences' key; one key on two actions would trigger neither.
+    m_userGuideAction->setShortcut(QKeySequence::HelpContents);
     m_supportAction = makeAction("actionSupport", tr("Support"));
     m_aboutAction = makeAction("actionAbout", tr("&About"));
+    connect(m_userGuideAction, &QAction::triggered, this, &Velmora::UserGuideActionHandler);
+    connect(m_supportAction, &QAction::triggered, this, &Velmora::SupportActionHandler);
+    connect(m_aboutAction, &QAction::triggered, this, &Velmora::AboutActionHandler);
 
     m_modeGroup = new QActionGroup(this);
     m_modeGroup->setExclusive(true);
@@ -182,6 +190,9 @@ void Velmora::createActions()
                      m_reportsAction,     m_splitCombineAction, m_restoreLayoutAction,
                      m_controlModeAction, m_userGuideAction,    m_supportAction,
                      m_aboutAction};
+    // The preferences, the About box and the Help pages are there.
+    for (QAction* a : {m_preferencesAction, m_userGuideAction, m_supportAction, m_aboutAction})
+        m_unavailable.remove(a);
     for (QAction* a : std::as_const(m_unavailable))
         a->setEnabled(false);
     m_playAction->setEnabled(false);
@@ -422,6 +433,29 @@ void Velmora::CopyActionHandler()
     else
         QMessageBox::warning(this, QCoreApplication::applicationName(),
                              tr("No takes present in Take List."));
+}
+
+void Velmora::PreferencesActionHandler()
+{
+    PreferenceDlg dialog(this);
+    if (dialog.exec() == QDialog::Accepted)
+        emit preferencesUpdated();
+}
+
+void Velmora::AboutActionHandler()
+{
+    AboutVelmora about(this);
+    about.exec();
+}
+
+void Velmora::UserGuideActionHandler()
+{
+    HelpPages::open(HelpPages::Page::UserGuide, this);
+}
+
+void Velmora::SupportActionHandler()
+{
+    HelpPages::open(HelpPages::Page::Support, this);
 }
 
 void Velmora::openPaths(const QStringList& paths)

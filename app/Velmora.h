@@ -63,6 +63,10 @@ public slots:
     void ReportsActionHandler();
     void SplitCombineActionHandler();
 
+signals:
+    // The preferences dialog was applied: readers of Preferences read again.
+    void preferencesUpdated();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -78,6 +82,10 @@ private slots:
     void MetersActionHandler();
     void on_playStoped();
     void on_playPaused(bool playing);
+    void PreferencesActionHandler();
+    void AboutActionHandler();
+    void UserGuideActionHandler();
+    void SupportActionHandler();
 
 private:
     void createActions();

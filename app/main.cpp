@@ -53,6 +53,8 @@ int main(int argc, char* argv[])
 
     Q_INIT_RESOURCE(Velmora);
     QApplication app(argc, argv);
+    // Ties the window to the installed .desktop file (its icon and name).
+    QGuiApplication::setDesktopFileName(QStringLiteral(VELMORA_APP_ID));
     VelmoraLook::apply(app);
 
     Velmora window;

@@ -1,7 +1,10 @@
-// velmora-artwork OUTDIR: draws the application's images (logo and the small
-// interface glyphs) as PNG files. The images are original drawings made here;
-// the PNGs in resources/images are its output, kept in the repository so that
-// a build needs no drawing step. Run again after changing a drawing.
+// velmora-artwork OUTDIR [ICONDIR]: draws the application's images (logo and
+// the small interface glyphs) as PNG files. The images are original drawings
+// made here; the PNGs in resources/images are its output, kept in the
+// repository so that a build needs no drawing step. Run again after changing
+// a drawing. With ICONDIR it also draws the desktop icon at the usual sizes
+// as ICONDIR/hicolor/NxN/apps/<application id>.png (dist/icons in the
+// repository).
 #include <QColor>
 #include <QDir>
 #include <QGuiApplication>
@@ -119,8 +122,8 @@ QImage check(int size, const QColor& color)
 int main(int argc, char* argv[])
 {
     QGuiApplication app(argc, argv);
-    if (argc != 2) {
-        std::fputs("usage: velmora-artwork OUTDIR\n", stderr);
+    if (argc != 2 && argc != 3) {
+        std::fputs("usage: velmora-artwork OUTDIR [ICONDIR]\n", stderr);
         return 2;
     }
     const QString dir = QString::fromLocal8Bit(argv[1]);
@@ -132,5 +135,13 @@ int main(int argc, char* argv[])
     ok = save(chevron(24, kGlyph, true), dir, "arrow-up.png") && ok;
     ok = save(check(24, kCheck), dir, "check.png") && ok;
     ok = save(check(24, kGlyphOff), dir, "check-disabled.png") && ok;
+    if (argc == 3) {
+        const QString icons = QString::fromLocal8Bit(argv[2]);
+        for (int size : {16, 22, 24, 32, 48, 64, 128, 256, 512}) {
+            const QString sub = QStringLiteral("%1/hicolor/%2x%2/apps").arg(icons).arg(size);
+            QDir().mkpath(sub);
+            ok = save(logo(size), sub, "example.quorlan.Velmora.png") && ok;
+        }
+    }
     return ok ? 0 : 1;
 }

@@ -1,12 +1,17 @@
-// velmora-screenshots OUTDIR FOLDER [WIDTHxHEIGHT]
+// velmora-screenshots OUTDIR FOLDER [WIDTHxHEIGHT] [--scale WIDTH]
 //
 // Shows the real main window on the current display (run it under xvfb-run),
 // imports the takes of FOLDER as the command line does, and saves pictures of
 // the screen: the first editor page with a mono take selected, the second
 // page, the column menu open over the take list, the Split/Combine window
-// (batch and manual), and the window at its smallest supported size
-// (1018 x 690). For people to look at, not for tests.
+// (batch and manual), the Report Manager, the Preferences dialog and the
+// About box, and the window at its smallest supported size (1018 x 690).
+// --scale makes pictures wider than WIDTH pixels that wide (the user guide's
+// pictures, see scripts/guide-screenshots). For people to look at, not for
+// tests.
+#include "AboutVelmora.h"
 #include "FileListManagement.h"
+#include "PreferenceDlg.h"
 #include "Velmora.h"
 #include "VelmoraLook.h"
 
@@ -38,6 +43,9 @@ void settle(int ms)
     loop.exec();
 }
 
+// Pictures wider than this are scaled down to it; 0 keeps them as taken.
+int gScaleWidth = 0;
+
 bool shoot(const QWidget& window, const QString& dir, const QString& name, const QRect& extra = {})
 {
     QRect area = window.frameGeometry();
@@ -45,7 +53,10 @@ bool shoot(const QWidget& window, const QString& dir, const QString& name, const
         area = area.united(extra);
     const QPixmap screen = window.screen()->grabWindow(0);
     const QString path = QDir(dir).filePath(name);
-    const bool ok = screen.copy(area).save(path, "PNG");
+    QPixmap picture = screen.copy(area);
+    if (gScaleWidth > 0 && picture.width() > gScaleWidth)
+        picture = picture.scaledToWidth(gScaleWidth, Qt::SmoothTransformation);
+    const bool ok = picture.save(path, "PNG");
     std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
     return ok;
 }
@@ -53,18 +64,25 @@ bool shoot(const QWidget& window, const QString& dir, const QString& name, const
 
 int main(int argc, char* argv[])
 {
-    if (argc < 3) {
-        std::fputs("usage: velmora-screenshots OUTDIR FOLDER [WIDTHxHEIGHT]\n", stderr);
-        return 2;
-    }
     Q_INIT_RESOURCE(Velmora);
     QApplication app(argc, argv);
     VelmoraLook::apply(app);
-    const QString out = QString::fromLocal8Bit(argv[1]);
-    const QString folder = QString::fromLocal8Bit(argv[2]);
+    QStringList args = app.arguments().mid(1);
+    const int scaleAt = args.indexOf(QStringLiteral("--scale"));
+    if (scaleAt >= 0 && scaleAt + 1 < args.size()) {
+        gScaleWidth = args.at(scaleAt + 1).toInt();
+        args.remove(scaleAt, 2);
+    }
+    if (args.size() < 2) {
+        std::fputs("usage: velmora-screenshots OUTDIR FOLDER [WIDTHxHEIGHT] [--scale WIDTH]\n",
+                   stderr);
+        return 2;
+    }
+    const QString out = args.at(0);
+    const QString folder = args.at(1);
     QSize size(1280, 780);
-    if (argc > 3) {
-        const QStringList wh = QString::fromLatin1(argv[3]).split(QLatin1Char('x'));
+    if (args.size() > 2) {
+        const QStringList wh = args.at(2).split(QLatin1Char('x'));
         if (wh.size() == 2)
             size = QSize(wh.at(0).toInt(), wh.at(1).toInt());
     }
@@ -130,6 +148,24 @@ int main(int argc, char* argv[])
         settle(300);
         ok = shoot(*dock, out, QStringLiteral("velmora-splitcombine-split.png")) && ok;
         splitAction->trigger();
+    if (auto* reports = window.findChild<QDockWidget*>(QStringLiteral("reportmanager"))) {
+        window.ReportsActionHandler();
+        reports->move(window.frameGeometry().topLeft() + QPoint(120, 120));
+        settle(400);
+        ok = shoot(*reports, out, QStringLiteral("velmora-reports.png")) && ok;
+        window.ReportsActionHandler();
+    }
+    {
+        PreferenceDlg prefs(&window);
+        prefs.show();
+        settle(300);
+        ok = shoot(prefs, out, QStringLiteral("velmora-preferences.png")) && ok;
+    }
+    {
+        AboutVelmora about(&window);
+        about.show();
+        settle(300);
+        ok = shoot(about, out, QStringLiteral("velmora-about.png")) && ok;
     }
 
     window.resize(1018, 690);
