@@ -148,6 +148,7 @@ int main(int argc, char* argv[])
         settle(300);
         ok = shoot(*dock, out, QStringLiteral("velmora-splitcombine-split.png")) && ok;
         splitAction->trigger();
+    }
     if (auto* reports = window.findChild<QDockWidget*>(QStringLiteral("reportmanager"))) {
         window.ReportsActionHandler();
         reports->move(window.frameGeometry().topLeft() + QPoint(120, 120));
