@@ -135,8 +135,8 @@ void TestVelmora::exitClosesTheWindow()
 void TestVelmora::commandsThatDoNotExistYetStayDisabled()
 {
     for (const char* name :
-         {"actionPreferences", "actionRecord", "actionLiveTakeList", "actionRestoreDefaultLayout",
-          "actionControlMode", "actionUserGuide", "actionSupport", "actionAbout"})
+         {"actionPreferences", "actionRecord", "actionLiveTakeList", "actionControlMode",
+          "actionUserGuide", "actionSupport", "actionAbout"})
         QVERIFY2(!action(name)->isEnabled(), name);
 }
 
