@@ -118,6 +118,8 @@ Velmora::Velmora(QWidget* parent) : QMainWindow(parent)
 
     resize(kDefaultWidth, kDefaultHeight);
     m_layouts = std::make_unique<WindowLayouts>(this);
+    m_unavailable.remove(m_restoreLayoutAction);
+    m_restoreLayoutAction->setEnabled(true);
     loadModeLayout(m_mode);
 }
 
@@ -187,8 +189,9 @@ void Velmora::createActions()
 
     // Their windows and commands come later; until then they stay disabled.
     m_unavailable = {m_preferencesAction, m_recordAction,       m_liveTakeListAction,
-                     m_reportsAction,     m_splitCombineAction, m_controlModeAction,
-                     m_userGuideAction,   m_supportAction,      m_aboutAction};
+                     m_reportsAction,     m_splitCombineAction, m_restoreLayoutAction,
+                     m_controlModeAction, m_userGuideAction,    m_supportAction,
+                     m_aboutAction};
     for (QAction* a : std::as_const(m_unavailable))
         a->setEnabled(false);
     m_playAction->setEnabled(false);

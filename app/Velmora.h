@@ -75,6 +75,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private slots:
+    void RestoreDefaultLayoutHandler();
     void OpenActionHandler();
     void RenameActionHandler();
     void CopyActionHandler();
@@ -86,7 +87,6 @@ private slots:
     void MetersActionHandler();
     void on_playStoped();
     void on_playPaused(bool playing);
-    void RestoreDefaultLayoutHandler();
 
 private:
     void createActions();
