@@ -9,8 +9,10 @@
 #include "SplitCombineFiles.h"
 #include "TakeSession.h"
 #include "Mixer.h"
+#include "PlaybackThread.h"
 #include "TakeColumns.h"
 #include "TransportCtrl.h"
+#include "WindowLayouts.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -33,6 +35,10 @@ namespace
 // The window's default size; it stays usable down to 1018 x 690.
 constexpr int kDefaultWidth = 1240;
 constexpr int kDefaultHeight = 760;
+
+// The edit-mode tool windows, in the order they are hidden.
+const char* const kEditToolWindows[] = {"meters", "reportmanager", "splitcombine",
+                                        "transportcontrol"};
 } // namespace
 
 QString Velmora::styleSheetPath()
@@ -114,6 +120,10 @@ Velmora::Velmora(QWidget* parent) : QMainWindow(parent)
         QDir().mkpath(appData);
 
     resize(kDefaultWidth, kDefaultHeight);
+    m_layouts = std::make_unique<WindowLayouts>(this);
+    m_unavailable.remove(m_restoreLayoutAction);
+    m_restoreLayoutAction->setEnabled(true);
+    loadModeLayout(m_mode);
 }
 
 Velmora::~Velmora()
@@ -201,6 +211,8 @@ void Velmora::createActions()
     connect(m_stopAction, &QAction::triggered, this, &Velmora::StopActionHandler);
     connect(m_transportAction, &QAction::triggered, this, &Velmora::TransportActionHandler);
     connect(m_metersAction, &QAction::triggered, this, &Velmora::MetersActionHandler);
+    connect(m_restoreLayoutAction, &QAction::triggered, this,
+            &Velmora::RestoreDefaultLayoutHandler);
 }
 
 void Velmora::createMenus()
@@ -490,8 +502,18 @@ void Velmora::loadStyleSheet()
 
 void Velmora::closeEvent(QCloseEvent* event)
 {
-    // The window layouts of the current mode are saved here once layouts exist.
+    saveModeLayout(m_mode);
+    if (auto* list = findChild<QWidget*>(QStringLiteral("livetakelist")))
+        list->close();
+    stopWorkers();
     event->accept();
+}
+
+void Velmora::stopWorkers()
+{
+    // Returns once the output stream and the reader have ended.
+    if (m_transport && m_transport->engine().isRunning())
+        m_transport->on_Stop_clicked();
 }
 
 AudioFileModel* Velmora::model() const
@@ -511,4 +533,68 @@ void Velmora::cleanUp()
     // The window is going: its take count need not follow the rows out.
     disconnect(m_session.get(), nullptr, this, nullptr);
     m_session.reset();
+}
+
+void Velmora::saveModeLayout(int mode)
+{
+    saveLayout(WindowLayouts::modeLayoutName(mode));
+}
+
+void Velmora::loadModeLayout(int mode)
+{
+    loadLayout(WindowLayouts::modeLayoutName(mode), mode);
+}
+
+void Velmora::saveLayout(const QString& name)
+{
+    QString error;
+    if (!m_layouts->save(name, &error))
+        QMessageBox::warning(this, tr("Error"), error);
+}
+
+void Velmora::loadLayout(const QString& name, int mode)
+{
+    QString error;
+    if (!m_layouts->load(name, mode, &error))
+        QMessageBox::warning(this, tr("Error"), error);
+}
+
+void Velmora::hideEditToolWindows()
+{
+    for (const char* name : kEditToolWindows) {
+        if (auto* dock = findChild<QDockWidget*>(QLatin1String(name))) {
+            m_editToolVisible[QLatin1String(name)] = dock->isVisible();
+            dock->hide();
+        }
+    }
+}
+
+void Velmora::RestoreDefaultLayoutHandler()
+{
+    if (m_mode == EditMode)
+        hideEditToolWindows();
+    loadLayout(WindowLayouts::defaultLayoutName(m_mode), m_mode);
+    if (m_mode != ControlMode)
+        return;
+    if (auto* view = findChild<QDockWidget*>(QStringLiteral("transportview"))) {
+        addDockWidget(Qt::BottomDockWidgetArea, view);
+        view->setFloating(false);
+        view->show();
+    }
+    if (auto* list = findChild<QWidget*>(QStringLiteral("livetakelist")))
+        list->hide();
+}
+
+bool Velmora::writeDefaultLayouts(const QString& folder, QString* error)
+{
+    for (int mode : {EditMode, ControlMode}) {
+        setWindowState(Qt::WindowNoState);
+        resize(kDefaultWidth, kDefaultHeight);
+        move(WindowLayouts::defaultPosition());
+        const QString path = folder + QLatin1Char('/') +
+                             WindowLayouts::fileName(WindowLayouts::defaultLayoutName(mode));
+        if (!WindowLayouts::writeLayoutFile(path, saveGeometry(), error))
+            return false;
+    }
+    return true;
 }

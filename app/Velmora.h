@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QMainWindow>
 #include <QSet>
 #include <QStringList>
@@ -17,6 +18,7 @@ class QMenu;
 class QStackedWidget;
 class TakeSession;
 class TransportCtrl;
+class WindowLayouts;
 
 // The main window. Owns the one take list model and the editor
 // (FileListManagement, page 0 of the central stack in edit mode), the actions
@@ -53,6 +55,12 @@ public:
     static QString styleSheetPath();
     static QString logoPath();
 
+    // Writes the two shipped layouts ("defaultdocked0", "defaultdocked1")
+    // from the window's default arrangement into folder (the developer
+    // option --write-default-layouts). False with error set when one could
+    // not be written.
+    bool writeDefaultLayouts(const QString& folder, QString* error);
+
 public slots:
     void on_renameEnabled(bool enabled);
     void on_copyToEnabled(bool enabled);
@@ -71,6 +79,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private slots:
+    void RestoreDefaultLayoutHandler();
     void OpenActionHandler();
     void RenameActionHandler();
     void CopyActionHandler();
@@ -99,6 +108,18 @@ private:
     // "transportcontrol" and "meters", wired to the editor.
     void createPlaybackWindows();
     QString pathOfRow(const QModelIndex& index) const;
+
+    // Window layouts: the layout of a mode is saved when the mode is left
+    // and on close, and loaded when a mode is entered and at start. Failures
+    // are shown in a warning titled "Error" and leave the arrangement as is.
+    void saveModeLayout(int mode);
+    void loadModeLayout(int mode);
+    void saveLayout(const QString& name);
+    void loadLayout(const QString& name, int mode);
+    // Hides the edit-mode tool windows, remembering which were shown.
+    void hideEditToolWindows();
+    // Ends playback and the background work before the window closes.
+    void stopWorkers();
 
     std::unique_ptr<TakeSession> m_session;
     QStackedWidget* m_stack = nullptr;
@@ -149,4 +170,8 @@ private:
     QDockWidget* m_reportDock = nullptr;       // "reportmanager"
     QDockWidget* m_splitCombineDock = nullptr; // "splitcombine"
     QLabel* m_takeCount = nullptr;
+    std::unique_ptr<WindowLayouts> m_layouts;
+    // Which edit-mode tool windows (by object name) were shown when they
+    // were last hidden together.
+    QHash<QString, bool> m_editToolVisible;
 };

@@ -57,6 +57,18 @@ int main(int argc, char* argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral(VELMORA_APP_ID));
     VelmoraLook::apply(app);
 
+    // Developer option: writes the shipped layouts from the window's default
+    // arrangement (see README, "Window layouts").
+    if (argc == 3 && std::strcmp(argv[1], "--write-default-layouts") == 0) {
+        Velmora window;
+        QString error;
+        if (!window.writeDefaultLayouts(QString::fromLocal8Bit(argv[2]), &error)) {
+            std::fprintf(stderr, "velmora: %s\n", qPrintable(error));
+            return 1;
+        }
+        return 0;
+    }
+
     Velmora window;
     QObject::connect(&app, &QApplication::lastWindowClosed, &app, &QApplication::quit);
     window.show();

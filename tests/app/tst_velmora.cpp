@@ -135,7 +135,7 @@ void TestVelmora::exitClosesTheWindow()
 void TestVelmora::commandsThatDoNotExistYetStayDisabled()
 {
     for (const char* name :
-         {"actionRecord", "actionLiveTakeList", "actionRestoreDefaultLayout", "actionControlMode"})
+         {"actionRecord", "actionLiveTakeList", "actionControlMode"})
         QVERIFY2(!action(name)->isEnabled(), name);
 }
 

@@ -10,6 +10,7 @@
 
 #include <QDockWidget>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTreeView>
 #include <QtTest>
@@ -19,8 +20,16 @@ class TestPlaybackWiring : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void doubleClickPlaysTheTake();
 };
+
+void TestPlaybackWiring::initTestCase()
+{
+    // The window reads its shipped layout and style sheet from the resources.
+    Q_INIT_RESOURCE(Velmora);
+    QStandardPaths::setTestModeEnabled(true);
+}
 
 void TestPlaybackWiring::doubleClickPlaysTheTake()
 {
