@@ -8,6 +8,7 @@
 #include "Mixer.h"
 #include "TakeColumns.h"
 #include "TransportCtrl.h"
+#include "TransportView.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -98,6 +99,7 @@ Velmora::Velmora(QWidget* parent) : QMainWindow(parent)
     connect(m_session.get(), &TakeSession::takesInserted, this, &Velmora::updateTakeCount);
     connect(m_session.get(), &TakeSession::takesRemoved, this, &Velmora::updateTakeCount);
     createPlaybackWindows();
+    createControlMode();
 
     loadStyleSheet();
 
@@ -115,6 +117,7 @@ Velmora::Velmora(QWidget* parent) : QMainWindow(parent)
 
 Velmora::~Velmora()
 {
+    destroyControlMode();
     cleanUp();
 }
 
@@ -378,11 +381,19 @@ void Velmora::StopActionHandler()
 {
     if (m_mode == EditMode)
         m_transport->on_Stop_clicked();
+    else
+        m_transportView->on_Stop_clicked();
 }
 
+// Each mode has its own transport window.
 void Velmora::TransportActionHandler()
 {
-    m_transportDock->setVisible(!m_transportDock->isVisible());
+    if (m_mode == ControlMode && m_transportViewDock->isHidden())
+        showTransportView();
+    else if (m_mode == ControlMode)
+        m_transportViewDock->hide();
+    else
+        m_transportDock->setVisible(!m_transportDock->isVisible());
 }
 
 void Velmora::MetersActionHandler()

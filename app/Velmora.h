@@ -1,12 +1,24 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QSet>
 #include <QStringList>
 
 #include <memory>
 
 class AudioFileModel;
+class LiveTakeList;
+class MixerView;
+class QMessageBox;
+class QTimer;
+class TransportView;
+class cLinkDevice;
+class cLinkLiveTakeSink;
+class cPortEnumerator;
+class cPortWatcher;
+class controlModeR9K;
+struct cPortEntry;
 class FileListManagement;
 class QAction;
 class QActionGroup;
@@ -49,11 +61,40 @@ public:
     // enabling for the current mode.
     void adjustMenuActions();
 
+    // Control mode and the recorder (VelmoraControl.cpp). Before the event
+    // loop runs (the start-up scan is queued): the ports listed, and a port
+    // used as a plugged-in recorder whatever the list says.
+    void setPortEnumerator(std::unique_ptr<cPortEnumerator> enumerator);
+    void setRecorderPort(const QString& path);
+    // Control mode with the transport view and the take list shown, when a
+    // recorder is present.
+    void startInControlMode();
+    bool recorderPresent() const { return m_device != nullptr; }
+    cPortWatcher* portWatcher() const { return m_portWatcher; }
+    controlModeR9K* worker() const { return m_worker; }
+    TransportView* transportView() const { return m_transportView; }
+    QDockWidget* transportViewDock() const { return m_transportViewDock; }
+    LiveTakeList* liveTakeList() const { return m_liveTakeList; }
+    MixerView* mixerView() const { return m_mixerView; }
+
     // The resource and settings names.
     static QString styleSheetPath();
     static QString logoPath();
 
+signals:
+    void deviceDiscoveredR9K();
+    void deviceRemovedR9K();
+    void preferencesUpdated();
+
 public slots:
+    void ControlModeActionHandler();
+    void EditModeActionHandler();
+    void RecordActionHandler();
+    void LiveTakeListActionHandler();
+    void ConnectR9KActionHandler();
+    void DisconnectR9KActionHandler();
+    void onDeviceDiscovered(const cPortEntry& port);
+    void onDeviceRemoved(const cPortEntry& port);
     void on_renameEnabled(bool enabled);
     void on_copyToEnabled(bool enabled);
     void on_spltCombineEnabled(bool enabled);
@@ -78,8 +119,24 @@ private slots:
     void MetersActionHandler();
     void on_playStoped();
     void on_playPaused(bool playing);
+    void on_allowControlModeTimer();
+    void on_msgBoxAccepted();
+    void on_cLinkError();
 
 private:
+    // Control mode (VelmoraControl.cpp).
+    void createControlMode();
+    void destroyControlMode();
+    void scanForR9K();
+    void enterControlMode();
+    void enterEditMode(bool save);
+    void recorderGone();
+    void showTransportView();
+    void deleteRetiredDevices();
+    // layouts of the mode are saved/loaded here
+    void saveModeLayout(int mode);
+    void loadModeLayout(int mode);
+
     void createActions();
     void createMenus();
     void loadStyleSheet();
@@ -141,4 +198,22 @@ private:
     QDockWidget* m_reportDock = nullptr;       // "reportmanager"
     QDockWidget* m_splitCombineDock = nullptr; // "splitcombine"
     QLabel* m_takeCount = nullptr;
+
+    // Control mode. The worker and the sink are deleted by
+    // destroyControlMode(); a device goes only once no thread uses it.
+    MixerView* m_mixerView = nullptr;
+    TransportView* m_transportView = nullptr;
+    QDockWidget* m_transportViewDock = nullptr; // "transportview"
+    LiveTakeList* m_liveTakeList = nullptr;
+    controlModeR9K* m_worker = nullptr;
+    cLinkLiveTakeSink* m_sink = nullptr;
+    cLinkDevice* m_device = nullptr;
+    // Devices released while the worker thread still ran: deleted when it ends.
+    QList<cLinkDevice*> m_retiredDevices;
+    cPortWatcher* m_portWatcher = nullptr;
+    QTimer* m_allowControlModeTimer = nullptr;
+    QPointer<QMessageBox> m_unpluggedBox;
+    // Visibility of "meters", "reportmanager", "splitcombine" and
+    // "transportcontrol" when edit mode was left.
+    bool m_editWindowsShown[4] = {false, false, false, false};
 };

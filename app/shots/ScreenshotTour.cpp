@@ -1,12 +1,15 @@
-// velmora-screenshots OUTDIR FOLDER [WIDTHxHEIGHT]
+// velmora-screenshots OUTDIR FOLDER [WIDTHxHEIGHT [RECORDER_PORT]]
 //
 // Shows the real main window on the current display (run it under xvfb-run),
 // imports the takes of FOLDER as the command line does, and saves pictures of
 // the screen: the first editor page with a mono take selected, the second
 // page, the column menu open over the take list, the Split/Combine window
 // (batch and manual), and the window at its smallest supported size
-// (1018 x 690). For people to look at, not for tests.
+// (1018 x 690); with a RECORDER_PORT (r9k-sim's terminal) also control mode
+// with the recorder's transport view and take list. For people to look at,
+// not for tests.
 #include "FileListManagement.h"
+#include "LiveTakeList.h"
 #include "Velmora.h"
 #include "VelmoraLook.h"
 
@@ -54,7 +57,7 @@ bool shoot(const QWidget& window, const QString& dir, const QString& name, const
 int main(int argc, char* argv[])
 {
     if (argc < 3) {
-        std::fputs("usage: velmora-screenshots OUTDIR FOLDER [WIDTHxHEIGHT]\n", stderr);
+        std::fputs("usage: velmora-screenshots OUTDIR FOLDER [WIDTHxHEIGHT [RECORDER_PORT]]\n", stderr);
         return 2;
     }
     Q_INIT_RESOURCE(Velmora);
@@ -71,6 +74,8 @@ int main(int argc, char* argv[])
     QDir().mkpath(out);
 
     Velmora window;
+    if (argc > 4)
+        window.setRecorderPort(QString::fromLocal8Bit(argv[4]));
     window.move(0, 0);
     window.resize(size);
     window.show();
@@ -138,5 +143,19 @@ int main(int argc, char* argv[])
     more->click();
     settle(300);
     ok = shoot(window, out, QStringLiteral("velmora-1018x690-page2.png")) && ok;
+    more->click();
+
+    if (argc > 4) {
+        window.resize(size);
+        window.startInControlMode();
+        LiveTakeList* list = window.liveTakeList();
+        list->move(window.pos() + QPoint(window.width() / 3, 60));
+        settle(2500);
+        const bool shown = window.mode() == Velmora::ControlMode;
+        ok = shown && shoot(window, out, QStringLiteral("velmora-controlmode.png"),
+                            list->frameGeometry()) && ok;
+        if (!shown)
+            std::puts("FAILED control mode: no recorder on the given port");
+    }
     return ok ? 0 : 1;
 }
