@@ -24,7 +24,7 @@
 #include <QStackedWidget>
 #include <QTimer>
 
-Q_LOGGING_CATEGORY(lcRecorder, "velmora.recorder", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcRecorder, "velmora.recorder", QtWarningMsg)
 
 namespace
 {

@@ -14,7 +14,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-Q_LOGGING_CATEGORY(lcTakeList, "velmora.control.takelist", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcTakeList, "velmora.control.takelist", QtWarningMsg)
 
 namespace
 {
