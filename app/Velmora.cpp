@@ -237,6 +237,9 @@ void Velmora::adjustMenuActions()
 
     m_controlsMenu->clear();
     m_controlsMenu->addAction(m_stopAction);
+    // The recorder's commands serve control mode only.
+    enableAction(m_recordAction, !edit);
+    enableAction(m_liveTakeListAction, !edit);
     if (edit) {
         enableAction(m_stopAction, m_stopEnabled);
         m_controlsMenu->addAction(m_playAction);

@@ -128,8 +128,6 @@ void Velmora::createControlMode()
     m_unavailable.remove(m_liveTakeListAction);
     m_unavailable.remove(m_controlModeAction);
     m_controlModeAction->setEnabled(false);
-    m_recordAction->setEnabled(true);
-    m_liveTakeListAction->setEnabled(true);
     connect(m_recordAction, &QAction::triggered, this, &Velmora::RecordActionHandler);
     connect(m_liveTakeListAction, &QAction::triggered, this, &Velmora::LiveTakeListActionHandler);
     connect(m_controlModeAction, &QAction::triggered, this, &Velmora::ControlModeActionHandler);
