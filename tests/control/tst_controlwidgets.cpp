@@ -16,6 +16,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -133,6 +134,7 @@ private slots:
     void recorderFaultsEndInAFilledListOrAMessage_data();
     void recorderFaultsEndInAFilledListOrAMessage();
     void busyWriteIsResentWithoutNesting();
+    void busyReadsOfOneUpdateRereadOnce();
     void untrustedAnswersAreBounded_data();
     void untrustedAnswersAreBounded();
     void pullingThePlugDuringAReadEndsCleanly();
@@ -332,6 +334,23 @@ void TestControlWidgets::busyWriteIsResentWithoutNesting()
     QCOMPARE(sent, LiveTakeList::kRetryLimit + 1);
     QCOMPARE(deepest, 1);
     QCOMPARE(list.retryCount(), 1);
+}
+
+// Every read of one update may come back busy; together they schedule one
+// reread, not one each (which would multiply the traffic round after round).
+void TestControlWidgets::busyReadsOfOneUpdateRereadOnce()
+{
+    LiveTakeList list;
+    QSignalSpy rereads(&list, &LiveTakeList::getTakeList);
+    for (int i = 0; i < 6; ++i) {
+        CLINK::cLinkAck busy = answer(CLINK::cLinkAck::kTakeParamRead, 0x305);
+        list.on_cLinkAck(&busy);
+    }
+    QCOMPARE(list.retryCount(), 6);
+    QTRY_COMPARE_WITH_TIMEOUT(rereads.count(), 1, kWaitMs);
+    QTest::qWait(100);
+    QCOMPARE(rereads.count(), 1);
+    list.on_deviceRemovedR9K();
 }
 
 void TestControlWidgets::untrustedAnswersAreBounded_data()
