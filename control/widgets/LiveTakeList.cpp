@@ -39,7 +39,8 @@ QString updatingText()
 }
 } // namespace
 
-LiveTakeList::LiveTakeList(QWidget* parent) : QWidget(parent, Qt::Window | Qt::WindowCloseButtonHint)
+LiveTakeList::LiveTakeList(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("LiveTakeList"));
     setWindowTitle(tr("R9K Take List"));
@@ -118,23 +119,34 @@ LiveTakeList::~LiveTakeList()
 int LiveTakeList::rowOfParam(int id)
 {
     switch (id) {
-    case 0: return 0;
-    case 1: return kTakeRow;
-    case 2: return kSceneRow;
-    case 3: return kNotesRow;
-    case 4: return 5;
-    case 6: return 1;
-    default: return -1; // 5 (the second flag) has no row either
+    case 0:
+        return 0;
+    case 1:
+        return kTakeRow;
+    case 2:
+        return kSceneRow;
+    case 3:
+        return kNotesRow;
+    case 4:
+        return 5;
+    case 6:
+        return 1;
+    default:
+        return -1; // 5 (the second flag) has no row either
     }
 }
 
 QString LiveTakeList::columnTitle(int column)
 {
     switch (column) {
-    case 0: return QStringLiteral("NEXT");
-    case 1: return QStringLiteral("CURRENT");
-    case 2: return QStringLiteral("PREVIOUS");
-    default: return QStringLiteral("PREV - %1").arg(column - 2);
+    case 0:
+        return QStringLiteral("NEXT");
+    case 1:
+        return QStringLiteral("CURRENT");
+    case 2:
+        return QStringLiteral("PREVIOUS");
+    default:
+        return QStringLiteral("PREV - %1").arg(column - 2);
     }
 }
 
@@ -146,7 +158,8 @@ QString LiveTakeList::statusText() const
 void LiveTakeList::readPreference()
 {
     QSettings settings;
-    const int state = settings.value(QStringLiteral("Preferences/showControlModeAllTakes"), 0).toInt();
+    const int state =
+        settings.value(QStringLiteral("Preferences/showControlModeAllTakes"), 0).toInt();
     m_takesToShow = state == Qt::Checked ? 10 : 3;
 }
 
@@ -490,7 +503,8 @@ void LiveTakeList::on_cLinkAck(CLINK::cLinkAck* ack)
     if (!ack)
         return;
     const int code = ack->code();
-    qCInfo(lcTakeList).noquote() << QStringLiteral("error = %1, status = %2, command = %3, str = %4")
+    qCInfo(lcTakeList).noquote() << QStringLiteral(
+                                        "error = %1, status = %2, command = %3, str = %4")
                                         .arg(code)
                                         .arg(ack->status / 256)
                                         .arg(ack->command)
@@ -578,9 +592,10 @@ void LiveTakeList::cLinkFails(const CLINK::cLinkAck& ack)
         }
         break;
     case 5:
-        qCInfo(lcTakeList).noquote()
-            << QStringLiteral("CLINK::ACK_SPECIFIC = %1").arg(QString::fromLatin1(ack.text.c_str()));
-        showMessage(QMessageBox::Critical, QString::fromLatin1(ack.text.c_str()).left(kMaxValueChars));
+        qCInfo(lcTakeList).noquote() << QStringLiteral("CLINK::ACK_SPECIFIC = %1")
+                                            .arg(QString::fromLatin1(ack.text.c_str()));
+        showMessage(QMessageBox::Critical,
+                    QString::fromLatin1(ack.text.c_str()).left(kMaxValueChars));
         retryUpdate(50);
         break;
     case 78:

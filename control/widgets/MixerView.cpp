@@ -40,8 +40,8 @@ MixerView::MixerView(QWidget* parent, int channels) : QWidget(parent)
     logo->setPixmap(QPixmap(QStringLiteral(":/Velmora/Resources/logo-64.png")));
     grid->addWidget(logo, 0, 0, 1, count + 2, Qt::AlignLeft);
 
-    auto* leftScale = new MeterScale(this, kScale,
-                                     Qt::AlignRight | Qt::AlignVCenter | Qt::AlignBaseline);
+    auto* leftScale =
+        new MeterScale(this, kScale, Qt::AlignRight | Qt::AlignVCenter | Qt::AlignBaseline);
     leftScale->setLabelLocations(longTickFlags());
     grid->addWidget(leftScale, 1, 0);
     for (int i = 0; i < count; ++i) {
@@ -51,13 +51,14 @@ MixerView::MixerView(QWidget* parent, int channels) : QWidget(parent)
         meter->setObjectName(QStringLiteral("recorderMeter%1").arg(i + 1));
         meter->setTickTypes(longTickFlags());
         grid->addWidget(meter, 1, i + 1, Qt::AlignHCenter);
-        auto* name = new QLabel(QString::fromLatin1(constantsR9K::trackLabelText[std::size_t(i)]),
-                                this);
+        auto* name =
+            new QLabel(QString::fromLatin1(constantsR9K::trackLabelText[std::size_t(i)]), this);
         name->setAlignment(Qt::AlignCenter);
         grid->addWidget(name, 2, i + 1);
         m_meters.append(meter);
     }
-    auto* rightScale = new MeterScale(this, kScale, Qt::AlignLeft | Qt::AlignTop | Qt::AlignBaseline);
+    auto* rightScale =
+        new MeterScale(this, kScale, Qt::AlignLeft | Qt::AlignTop | Qt::AlignBaseline);
     rightScale->setLabelLocations(longTickFlags());
     grid->addWidget(rightScale, 1, count + 1);
     grid->setRowStretch(1, 1);

@@ -80,14 +80,35 @@ TransportView::TransportView(QWidget* parent) : QWidget(parent)
     m_fileTime->setText(QLatin1String(kZeroFileTime));
 }
 
-QString TransportView::timecodeText() const { return m_timecode->text(); }
-QString TransportView::fileTimeText() const { return m_fileTime->text(); }
-QString TransportView::frameRateText() const { return m_frameRate->text(); }
-QString TransportView::infoText() const { return m_info->text(); }
+QString TransportView::timecodeText() const
+{
+    return m_timecode->text();
+}
+QString TransportView::fileTimeText() const
+{
+    return m_fileTime->text();
+}
+QString TransportView::frameRateText() const
+{
+    return m_frameRate->text();
+}
+QString TransportView::infoText() const
+{
+    return m_info->text();
+}
 
-void TransportView::on_timecodeUpdate(const QString& text) { m_timecode->setText(text); }
-void TransportView::on_fileTimeUpdate(const QString& text) { m_fileTime->setText(text); }
-void TransportView::on_frameRateUpdate(const QString& text) { m_frameRate->setText(text); }
+void TransportView::on_timecodeUpdate(const QString& text)
+{
+    m_timecode->setText(text);
+}
+void TransportView::on_fileTimeUpdate(const QString& text)
+{
+    m_fileTime->setText(text);
+}
+void TransportView::on_frameRateUpdate(const QString& text)
+{
+    m_frameRate->setText(text);
+}
 
 void TransportView::on_sampleRateUpdate(const QString& text)
 {
@@ -143,11 +164,26 @@ void TransportView::on_deviceRemovedR9K()
     setEnabled(false);
 }
 
-void TransportView::on_Stop_clicked() { emit transportKeyPressed(0); }
-void TransportView::on_Record_clicked() { emit transportKeyPressed(2); }
-void TransportView::on_Play_clicked() { emit transportKeyPressed(1); }
-void TransportView::on_FFWD_clicked() { emit transportKeyPressed(3); }
-void TransportView::on_Rewind_clicked() { emit transportKeyPressed(4); }
+void TransportView::on_Stop_clicked()
+{
+    emit transportKeyPressed(0);
+}
+void TransportView::on_Record_clicked()
+{
+    emit transportKeyPressed(2);
+}
+void TransportView::on_Play_clicked()
+{
+    emit transportKeyPressed(1);
+}
+void TransportView::on_FFWD_clicked()
+{
+    emit transportKeyPressed(3);
+}
+void TransportView::on_Rewind_clicked()
+{
+    emit transportKeyPressed(4);
+}
 
 // Shown: start from blank displays; the worker then sends every value again.
 void TransportView::showEvent(QShowEvent* event)
