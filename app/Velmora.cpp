@@ -13,6 +13,8 @@
 #include "TakeColumns.h"
 #include "TransportCtrl.h"
 #include "WindowLayouts.h"
+#include "TransportView.h"
+#include "controlModeR9K.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -107,6 +109,7 @@ Velmora::Velmora(QWidget* parent) : QMainWindow(parent)
     connect(m_session.get(), &TakeSession::takesInserted, this, &Velmora::updateTakeCount);
     connect(m_session.get(), &TakeSession::takesRemoved, this, &Velmora::updateTakeCount);
     createPlaybackWindows();
+    createControlMode();
 
     loadStyleSheet();
 
@@ -128,6 +131,7 @@ Velmora::Velmora(QWidget* parent) : QMainWindow(parent)
 
 Velmora::~Velmora()
 {
+    destroyControlMode();
     cleanUp();
 }
 
@@ -257,6 +261,9 @@ void Velmora::adjustMenuActions()
 
     m_controlsMenu->clear();
     m_controlsMenu->addAction(m_stopAction);
+    // The recorder's commands serve control mode only.
+    enableAction(m_recordAction, !edit);
+    enableAction(m_liveTakeListAction, !edit);
     if (edit) {
         enableAction(m_stopAction, m_stopEnabled);
         m_controlsMenu->addAction(m_playAction);
@@ -401,11 +408,19 @@ void Velmora::StopActionHandler()
 {
     if (m_mode == EditMode)
         m_transport->on_Stop_clicked();
+    else
+        m_transportView->on_Stop_clicked();
 }
 
+// Each mode has its own transport window.
 void Velmora::TransportActionHandler()
 {
-    m_transportDock->setVisible(!m_transportDock->isVisible());
+    if (m_mode == ControlMode && m_transportViewDock->isHidden())
+        showTransportView();
+    else if (m_mode == ControlMode)
+        m_transportViewDock->hide();
+    else
+        m_transportDock->setVisible(!m_transportDock->isVisible());
 }
 
 void Velmora::MetersActionHandler()
@@ -514,6 +529,12 @@ void Velmora::stopWorkers()
     // Returns once the output stream and the reader have ended.
     if (m_transport && m_transport->engine().isRunning())
         m_transport->on_Stop_clicked();
+    // The recorder's worker ends within its reply time-outs.
+    if (m_worker && m_worker->isRunning()) {
+        m_worker->requestStop();
+        if (!m_worker->wait(6000))
+            qWarning() << "the control-mode worker did not stop in time";
+    }
 }
 
 AudioFileModel* Velmora::model() const
@@ -566,6 +587,14 @@ void Velmora::hideEditToolWindows()
             m_editToolVisible[QLatin1String(name)] = dock->isVisible();
             dock->hide();
         }
+    }
+}
+
+void Velmora::showEditToolWindows()
+{
+    for (const char* name : kEditToolWindows) {
+        if (auto* dock = findChild<QDockWidget*>(QLatin1String(name)))
+            dock->setVisible(m_editToolVisible.value(QLatin1String(name), false));
     }
 }
 

@@ -2,12 +2,24 @@
 
 #include <QHash>
 #include <QMainWindow>
+#include <QPointer>
 #include <QSet>
 #include <QStringList>
 
 #include <memory>
 
 class AudioFileModel;
+class LiveTakeList;
+class MixerView;
+class QMessageBox;
+class QTimer;
+class TransportView;
+class cLinkDevice;
+class cLinkLiveTakeSink;
+class cPortEnumerator;
+class cPortWatcher;
+class controlModeR9K;
+struct cPortEntry;
 class FileListManagement;
 class QAction;
 class QActionGroup;
@@ -51,6 +63,22 @@ public:
     // enabling for the current mode.
     void adjustMenuActions();
 
+    // Control mode and the recorder (VelmoraControl.cpp). Before the event
+    // loop runs (the start-up scan is queued): the ports listed, and a port
+    // used as a plugged-in recorder whatever the list says.
+    void setPortEnumerator(std::unique_ptr<cPortEnumerator> enumerator);
+    void setRecorderPort(const QString& path);
+    // Control mode with the transport view and the take list shown, when a
+    // recorder is present.
+    void startInControlMode();
+    bool recorderPresent() const { return m_device != nullptr; }
+    cPortWatcher* portWatcher() const { return m_portWatcher; }
+    controlModeR9K* worker() const { return m_worker; }
+    TransportView* transportView() const { return m_transportView; }
+    QDockWidget* transportViewDock() const { return m_transportViewDock; }
+    LiveTakeList* liveTakeList() const { return m_liveTakeList; }
+    MixerView* mixerView() const { return m_mixerView; }
+
     // The resource and settings names.
     static QString styleSheetPath();
     static QString logoPath();
@@ -60,8 +88,19 @@ public:
     // option --write-default-layouts). False with error set when one could
     // not be written.
     bool writeDefaultLayouts(const QString& folder, QString* error);
+signals:
+    void deviceDiscoveredR9K();
+    void deviceRemovedR9K();
 
 public slots:
+    void ControlModeActionHandler();
+    void EditModeActionHandler();
+    void RecordActionHandler();
+    void LiveTakeListActionHandler();
+    void ConnectR9KActionHandler();
+    void DisconnectR9KActionHandler();
+    void onDeviceDiscovered(const cPortEntry& port);
+    void onDeviceRemoved(const cPortEntry& port);
     void on_renameEnabled(bool enabled);
     void on_copyToEnabled(bool enabled);
     void on_spltCombineEnabled(bool enabled);
@@ -95,8 +134,20 @@ private slots:
     void AboutActionHandler();
     void UserGuideActionHandler();
     void SupportActionHandler();
+    void on_allowControlModeTimer();
+    void on_msgBoxAccepted();
+    void on_cLinkError();
 
 private:
+    // Control mode (VelmoraControl.cpp).
+    void createControlMode();
+    void destroyControlMode();
+    void scanForR9K();
+    void enterControlMode();
+    void enterEditMode(bool save);
+    void recorderGone();
+    void showTransportView();
+    void deleteRetiredDevices();
     void createActions();
     void createMenus();
     void loadStyleSheet();
@@ -116,8 +167,10 @@ private:
     void loadModeLayout(int mode);
     void saveLayout(const QString& name);
     void loadLayout(const QString& name, int mode);
-    // Hides the edit-mode tool windows, remembering which were shown.
+    // Hides the edit-mode tool windows, remembering which were shown, and
+    // shows those again.
     void hideEditToolWindows();
+    void showEditToolWindows();
     // Ends playback and the background work before the window closes.
     void stopWorkers();
 
@@ -174,4 +227,19 @@ private:
     // Which edit-mode tool windows (by object name) were shown when they
     // were last hidden together.
     QHash<QString, bool> m_editToolVisible;
+
+    // Control mode. The worker and the sink are deleted by
+    // destroyControlMode(); a device goes only once no thread uses it.
+    MixerView* m_mixerView = nullptr;
+    TransportView* m_transportView = nullptr;
+    QDockWidget* m_transportViewDock = nullptr; // "transportview"
+    LiveTakeList* m_liveTakeList = nullptr;
+    controlModeR9K* m_worker = nullptr;
+    cLinkLiveTakeSink* m_sink = nullptr;
+    cLinkDevice* m_device = nullptr;
+    // Devices released while the worker thread still ran: deleted when it ends.
+    QList<cLinkDevice*> m_retiredDevices;
+    cPortWatcher* m_portWatcher = nullptr;
+    QTimer* m_allowControlModeTimer = nullptr;
+    QPointer<QMessageBox> m_unpluggedBox;
 };

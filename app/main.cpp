@@ -17,9 +17,13 @@ Q_LOGGING_CATEGORY(lcApp, "velmora.app", QtWarningMsg)
 
 namespace
 {
-const char kUsage[] = "usage: velmora [PATH...]\n"
-                      "Opens the take files and folders given (a folder brings its take\n"
-                      "files, one level) in the take list.\n";
+const char kUsage[] =
+    "usage: velmora [--recorder-port PORT [--control-mode]] [PATH...]\n"
+    "Opens the take files and folders given (a folder brings its take\n"
+    "files, one level) in the take list.\n"
+    "  --recorder-port PORT  use PORT (a serial device or r9k-sim's terminal) as a\n"
+    "                        plugged-in recorder, whatever the port list says\n"
+    "  --control-mode        start in control mode with the recorder's windows open\n";
 
 #ifdef Q_OS_LINUX
 // Without a display the toolkit cannot start; say so instead of aborting.
@@ -74,7 +78,20 @@ int main(int argc, char* argv[])
     window.show();
     qCInfo(lcApp) << "window shown after" << clock.elapsed() << "ms";
 
-    const QStringList paths = app.arguments().mid(1);
+    QStringList paths = app.arguments().mid(1);
+    const int portAt = int(paths.indexOf(QStringLiteral("--recorder-port")));
+    if (portAt >= 0) {
+        if (portAt + 1 >= paths.size()) {
+            std::fputs("velmora: --recorder-port needs a PORT\n", stderr);
+            return 2;
+        }
+        window.setRecorderPort(paths.at(portAt + 1));
+        paths.remove(portAt, 2);
+    }
+    if (paths.removeAll(QStringLiteral("--control-mode")) > 0) {
+        // After the start-up scan, which is queued first.
+        QTimer::singleShot(0, &window, [&window] { window.startInControlMode(); });
+    }
     if (!paths.isEmpty()) {
         // Start-up time to a populated window, for the log (velmora.app.info).
         QObject::connect(

@@ -1,16 +1,19 @@
-// velmora-screenshots OUTDIR FOLDER [WIDTHxHEIGHT] [--scale WIDTH]
+// velmora-screenshots OUTDIR FOLDER [WIDTHxHEIGHT [RECORDER_PORT]] [--scale WIDTH]
 //
 // Shows the real main window on the current display (run it under xvfb-run),
 // imports the takes of FOLDER as the command line does, and saves pictures of
 // the screen: the first editor page with a mono take selected, the second
 // page, the column menu open over the take list, the Split/Combine window
 // (batch and manual), the Report Manager, the Preferences dialog and the
-// About box, and the window at its smallest supported size (1018 x 690).
+// About box, and the window at its smallest supported size (1018 x 690);
+// with a RECORDER_PORT (r9k-sim's terminal) also control mode with the
+// recorder's transport view and take list.
 // --scale makes pictures wider than WIDTH pixels that wide (the user guide's
 // pictures, see scripts/guide-screenshots). For people to look at, not for
 // tests.
 #include "AboutVelmora.h"
 #include "FileListManagement.h"
+#include "LiveTakeList.h"
 #include "PreferenceDlg.h"
 #include "Velmora.h"
 #include "VelmoraLook.h"
@@ -74,7 +77,7 @@ int main(int argc, char* argv[])
         args.remove(scaleAt, 2);
     }
     if (args.size() < 2) {
-        std::fputs("usage: velmora-screenshots OUTDIR FOLDER [WIDTHxHEIGHT] [--scale WIDTH]\n",
+        std::fputs("usage: velmora-screenshots OUTDIR FOLDER [WIDTHxHEIGHT [RECORDER_PORT]] [--scale WIDTH]\n",
                    stderr);
         return 2;
     }
@@ -89,6 +92,9 @@ int main(int argc, char* argv[])
     QDir().mkpath(out);
 
     Velmora window;
+    const QString recorderPort = args.value(3);
+    if (!recorderPort.isEmpty())
+        window.setRecorderPort(recorderPort);
     window.move(0, 0);
     window.resize(size);
     window.show();
@@ -175,5 +181,19 @@ int main(int argc, char* argv[])
     more->click();
     settle(300);
     ok = shoot(window, out, QStringLiteral("velmora-1018x690-page2.png")) && ok;
+    more->click();
+
+    if (!recorderPort.isEmpty()) {
+        window.resize(size);
+        window.startInControlMode();
+        LiveTakeList* list = window.liveTakeList();
+        list->move(window.pos() + QPoint(window.width() / 3, 60));
+        settle(2500);
+        const bool shown = window.mode() == Velmora::ControlMode;
+        ok = shown && shoot(window, out, QStringLiteral("velmora-controlmode.png"),
+                            list->frameGeometry()) && ok;
+        if (!shown)
+            std::puts("FAILED control mode: no recorder on the given port");
+    }
     return ok ? 0 : 1;
 }

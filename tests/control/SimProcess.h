@@ -17,6 +17,8 @@ public:
     // False when the simulator did not start or print its path in time.
     bool start();
     QString path() const { return m_path; }
+    // The simulator's process id (0 when not running), for pulling the plug.
+    qint64 pid() const { return m_process.processId(); }
     QString errorText() const { return m_error; }
 
 private:
