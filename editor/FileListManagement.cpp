@@ -151,47 +151,15 @@ void FileListManagement::connectForm()
             &FileListManagement::on_treeView_customContextMenuRequested);
     connect(f.treeView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &FileListManagement::on_selectionChanged);
-    connect(f.TreeViewTracks->itemDelegate(), &QAbstractItemDelegate::commitData, this,
-            &FileListManagement::on_commitDataTrackName);
-
-    connect(f.Scene, &QLineEdit::textEdited, this, &FileListManagement::on_Scene_textEdited);
-    connect(f.Take, &QLineEdit::textEdited, this, &FileListManagement::on_Take_textEdited);
-    connect(f.Project, &QLineEdit::textEdited, this, &FileListManagement::on_Project_textEdited);
-    connect(f.Tape, &QLineEdit::textEdited, this, &FileListManagement::on_Tape_textEdited);
-    connect(f.UBits, &QLineEdit::textEdited, this, &FileListManagement::on_UBits_textEdited);
-    connect(f.Notes, &QPlainTextEdit::textChanged, this, &FileListManagement::on_Notes_textChanged);
-    connect(f.Notes, &QPlainTextEdit::cursorPositionChanged, this,
-            &FileListManagement::on_Notes_cursorPositionChanged);
-    connect(f.UserInfo, &QTextEdit::textChanged, this,
-            &FileListManagement::on_UserInfo_textChanged);
-    connect(f.checkBox_Circled, &QCheckBox::clicked, this,
-            &FileListManagement::on_checkBox_Circled_clicked);
-    connect(f.checkBox_WildTrack, &QCheckBox::clicked, this,
-            &FileListManagement::on_checkBox_WildTrack_clicked);
 
     connect(m_session, &TakeSession::importStarted, this, &FileListManagement::on_importStarted);
     connect(m_session, &TakeSession::takesAboutToBeAdded, this,
             &FileListManagement::on_takesAboutToBeAdded);
     connect(m_session, &TakeSession::importFinished, this, &FileListManagement::on_importFinished);
 
-    // Save, rename, copy, rate changes and the timecode editor.
-    connectServices();
-    connect(f.pushButton_Rename, &QPushButton::clicked, this,
-            &FileListManagement::on_pushButton_Rename_clicked);
-    connect(f.pushButton_CopyTo, &QPushButton::clicked, this,
-            &FileListManagement::on_pushButton_CopyTo_clicked);
-    connect(f.comboBox_SampleRate, &QComboBox::currentIndexChanged, this, [this](int index) {
-        on_comboBox_SampleRate_currentIndexChanged(
-            index < 0 ? QString() : m_ui.comboBox_SampleRate->itemText(index));
-    });
-    connect(f.comboBox_FrameRate, &QComboBox::currentIndexChanged, this, [this](int index) {
-        on_comboBox_FrameRate_currentIndexChanged(
-            index < 0 ? QString() : m_ui.comboBox_FrameRate->itemText(index));
-    });
-    connect(f.pushButton_EditTC, &QPushButton::clicked, this,
-            &FileListManagement::on_pushButton_EditTC_clicked);
-    connect(m_editTC, &EditTC::a, this, &FileListManagement::on_acceptedTCEditor);
-    connect(m_editTC, &EditTC::r, this, &FileListManagement::on_rejectedTCEditor);
+    // Field edits, rate changes and the timecode editor; save, rename, copy.
+    connectEdits();
+    connectJobs();
 }
 
 // --- Selection and the current take ---------------------------------------
@@ -315,11 +283,6 @@ int FileListManagement::currentRow() const
 QString FileListManagement::cell(int row, int column) const
 {
     return m_model->data(m_model->index(row, column)).toString();
-}
-
-void FileListManagement::setCell(int row, int column, const QString& value)
-{
-    m_model->setData(m_model->index(row, column), value, Qt::EditRole);
 }
 
 // --- Page 0 ---------------------------------------------------------------

@@ -1,10 +1,9 @@
 #pragma once
 
 #include "FileListManagementForm.h"
-#include "TakeBatch.h"
 #include "TakeEditFlags.h"
 #include "TakeEdits.h"
-#include "TakeSaver.h"
+#include "TakeJobs.h"
 #include "TakeSession.h"
 
 #include <QHash>
@@ -20,8 +19,6 @@
 class AudioFile;
 class AudioFileModel;
 class EditTC;
-class TakeCopier;
-class TakeRenamer;
 class QAction;
 class QMenu;
 class QProgressDialog;
@@ -35,9 +32,10 @@ class QTimer;
 // touches the files until the edits are saved. Imports, clears and deletes
 // whole takes through the session. GUI thread only; the session is not owned.
 //
-// Saving, renaming and copying run file by file through the services of the
-// file operations engine (TakeSaver, TakeRenamer, TakeCopier), one action at
-// a time, followed by a window-modal progress dialog that offers Cancel.
+// Saving, renaming and copying are the session's jobs (TakeJobs); the editor
+// asks the questions before them, answers theirs, and follows them with a
+// window-modal progress dialog that offers Cancel. The edits themselves live
+// in the session's edit state (TakeEditState).
 //
 // Commands whose implementation lives elsewhere (playback, reports,
 // split/combine) are "commands": their controls stay disabled until whoever
@@ -93,7 +91,7 @@ public:
     // sample rate edit and nameEdited for a scene or take edit.
     bool IsEdited(bool& rateEdited, bool& nameEdited) const;
     // Writes the take file's own values back into the row of index (take list
-    // view coordinates) for every flagged field. The flags stay as they are.
+    // view or model coordinates) for every flagged field. The flags stay.
     void restoreCurrent(const QModelIndex& index);
 
     // Removes the takes of rows (take list view coordinates) from the list
@@ -101,27 +99,19 @@ public:
     void removeSelectedTakesFromModel(const QList<QModelIndex>& rows);
 
     // --- Saving edits ---
-    // Action kinds of the save, rename and copy machinery.
+    // Action kinds of save, rename and copy (TakeJobs::Kind).
     enum ActionKind { ActionNone = -1, ActionCopy = 0, ActionRename = 1, ActionUpdate = 2 };
     // Writes the edits of the current take (or of all selected takes) into
     // their files, after the rate-change question and the duplicate check.
     void startSave();
     // True while a save, rename or copy runs.
     bool isActionRunning() const;
-    int actionKind() const { return m_actionKind; }
-    // The files of the take of index (model coordinates), in channel order;
-    // empty when its file does not open.
-    QStringList GetFilesToUpdate(const QModelIndex& index) const;
-    // The "_updatebackup" files in the folder of the take of index.
-    QStringList GetBackupFiles(const QModelIndex& index) const;
-    // The edits of row as the flags select them (the take name only when not
-    // multi; the tracks only when the row has as many as the current take).
-    TakeEdits editsForRow(int row, bool multi) const;
+    int actionKind() const;
     // The running action's progress dialog (null when none).
     QProgressDialog* progressDialog() const;
     // Files a failed or cancelled save wrote already, with the edits written:
     // the next save leaves them out while the edits are the same.
-    const QHash<QString, TakeEdits>& writtenFiles() const { return m_writtenFiles; }
+    const QHash<QString, TakeEdits>& writtenFiles() const;
 
     // --- Rename and copy ---
     void startRenameAction();
@@ -132,11 +122,6 @@ public:
 
     // --- Rate changes and timecode ---
     EditTC* timecodeEditor() const { return m_editTC; }
-    // Recomputes the start, length and end, or (Preserve Start TC checked) the
-    // timestamp, of row for frameRate and sampleRate; file is the row's take.
-    void updateModelOnFrameRateChange(AudioFile& file, int row, const QString& frameRate,
-                                      int sampleRate, const QString& startTC);
-    void updateModelOnTimeCodeEdited(const QString& frameRate, int sampleRate, const QString& tc);
 
 public slots:
     void setButtonsEnabled(bool enabled);
@@ -192,17 +177,6 @@ private slots:
     void on_treeView_doubleClicked(const QModelIndex& index);
     void on_treeView_customContextMenuRequested(const QPoint& pos);
 
-    // Field edits of the current take.
-    void on_Scene_textEdited(const QString& text);
-    void on_Take_textEdited(const QString& text);
-    void on_Project_textEdited(const QString& text);
-    void on_Tape_textEdited(const QString& text);
-    void on_UBits_textEdited(const QString& text);
-    void on_Notes_textChanged();
-    void on_UserInfo_textChanged();
-    void on_checkBox_Circled_clicked(bool checked);
-    void on_checkBox_WildTrack_clicked(bool checked);
-    void on_Notes_cursorPositionChanged();
     void on_commitDataTrackName(QWidget* editor);
 
     // Column menu: one slot per column the user may show or hide.
@@ -235,16 +209,10 @@ private slots:
     void on_takesAboutToBeAdded();
     void on_importFinished(int added, int rejected);
 
-    void on_Save_clicked();
-    void on_progressTimer();
-    void on_progressCanceled();
-    void on_pushButton_Rename_clicked();
-    void on_pushButton_CopyTo_clicked();
-    void on_comboBox_SampleRate_currentIndexChanged(const QString& text);
-    void on_comboBox_FrameRate_currentIndexChanged(const QString& text);
+    void on_sampleRateChosen(const QString& text);
+    void on_frameRateChosen(const QString& text);
     void on_pushButton_EditTC_clicked();
     void on_acceptedTCEditor();
-    void on_rejectedTCEditor();
 
 private:
     // Construction.
@@ -267,12 +235,11 @@ private:
     void updateTakeFieldsForSelection();
     void emitIndexChanged();
 
-    // Field edits: the current row in model coordinates (-1 without one).
+    // The current row in model coordinates (-1 without one).
     int currentRow() const;
     QString cell(int row, int column) const;
-    void setCell(int row, int column, const QString& value);
-    void editCell(int column, TakeField flag, const QString& text);
-    void editCheck(int column, TakeField flag, bool checked);
+    void connectEdits();
+    void showTimes();
 
     // Controls gated by the availability of their command.
     struct Gate {
@@ -290,33 +257,13 @@ private:
     // Import.
     void finishImport(int added, int rejected);
 
-    // Saving.
-    bool adjustTakeDublicates();
+    // Save, rename and copy.
+    void connectJobs();
     void revertEdits();
-    void saveCurrent();
-    void saveSelected();
-    void updateModelForSaveSelected(int row);
-    void runSave(QVector<TakeSaver::Job> jobs, const QList<QPersistentModelIndex>& rows);
-    void connectServices();
-
-    // The action machinery shared by save, rename and copy.
-    void makeProgressDialog(const QString& label, int files);
-    void setActionProgress(int value);
-    void onItemProgress(int index, quint32 percent);
-    void onSaveFileFinished(int index, const TakeSaver::FileResult& result);
-    void onBatchItemFinished(int index, const TakeBatch::ItemResult& result);
-    void onActionFinished();
-    // Ends the running action: success closes the dialog a second later,
-    // failure and cancel close it at once; message (when not empty) is shown
-    // with detail as its details.
-    void actionComplete(bool ok, const QString& message, const QString& detail = QString());
-
-    // Rename and copy.
-    void startRename(bool all);
-    void startCopy(bool all);
-    void buildActionFileList(bool all);
-    void updatePreviouslyRenamed(const QString& oldPath, const QString& newPath);
-    bool warnWhenNoTakes();
+    QStringList actionFiles(bool all) const;
+    void onJobStarted(TakeJobs::Kind kind, int files);
+    void onJobFinished(const TakeJobs::Result& result);
+    void closeProgressDialog();
 
 private:
     FileListManagementForm m_ui;
@@ -346,25 +293,9 @@ private:
     QTimer* m_importTimer = nullptr;
     qint64 m_importStartMs = 0;
 
-    // Actions (save, rename, copy): one at a time.
-    TakeSaver* m_saver = nullptr;     // owned (child)
-    TakeRenamer* m_renamer = nullptr; // owned (child)
-    TakeCopier* m_copier = nullptr;   // owned (child)
+    // The running job's progress dialog, and the rows of a save of several
+    // takes (shown with their files again when it fails).
     QPointer<QProgressDialog> m_progressDialog;
-    int m_actionKind = ActionNone;
-    int m_stepIndex = -1;    // files finished in the running action
-    int m_actionTotal = 0;   // files of the running action
-    int m_progressValue = 0; // step index * 100 + the file's percentage
-    bool m_progressUpdateQueued = false;
-    bool m_actionCancelled = false;
-    QStringList m_actionFiles; // files of a rename or copy
-    QString m_actionText;      // copy: the destination folder
-    QStringList m_actionNotes; // files skipped or refused, shown at the end
-    QString m_actionError;     // the first failure of the running action
-    QString m_actionMessage;   // the message for it, when not the general one
-    bool m_multiTakeSave = false;
-    QVector<TakeSaver::Job> m_saveJobs;       // the running save
-    QList<QPersistentModelIndex> m_saveRows;  // rows of the running save
-    QHash<QString, TakeEdits> m_writtenFiles; // see writtenFiles()
-    EditTC* m_editTC = nullptr;               // owned (child of pushButton_EditTC)
+    QList<QPersistentModelIndex> m_saveRows;
+    EditTC* m_editTC = nullptr; // owned (child of pushButton_EditTC)
 };

@@ -2,13 +2,16 @@
 
 #include "AudioFileModel.h"
 #include "TakeColumns.h"
+#include "TakeEditState.h"
 #include "TakeFolderCache.h"
+#include "TakeJobs.h"
 
 #include <algorithm>
 
 TakeSession::TakeSession(QObject* parent)
     : QObject(parent), m_model(new AudioFileModel(this)),
-      m_cache(std::make_shared<TakeFolderCache>()), m_importer(new TakeImporter(this))
+      m_cache(std::make_shared<TakeFolderCache>()), m_importer(new TakeImporter(this)),
+      m_jobs(new TakeJobs(m_model, this)), m_editState(std::make_unique<TakeEditState>(*this))
 {
     connect(m_importer, &TakeImporter::finished, this, &TakeSession::onImportDone);
     connect(m_model, &QAbstractItemModel::rowsInserted, this,
@@ -107,6 +110,12 @@ TakeFileRemover::Result TakeSession::deleteTakeFiles(int row) const
         return m_model->data(m_model->index(row, column)).toString();
     };
     return TakeFileRemover::remove(*m_cache, cell(TakeColumns::Path), cell(TakeColumns::Channels));
+}
+
+void TakeSession::clearEdits()
+{
+    m_edited = {};
+    m_jobs->forgetWrittenFiles();
 }
 
 void TakeSession::setCurrentTake(const QModelIndex& current, const QList<QModelIndex>& selected)

@@ -14,6 +14,8 @@
 
 class AudioFileModel;
 class TakeFolderCache;
+class TakeEditState;
+class TakeJobs;
 
 // The take list of one window and what belongs to it: the model, the folder
 // indexes behind take grouping, the import queue, clearing and deleting
@@ -33,6 +35,10 @@ public:
 
     AudioFileModel* model() const { return m_model; }
     TakeFolderCache& folderCache() const { return *m_cache; }
+    // The save, rename and copy jobs of this take list.
+    TakeJobs* jobs() const { return m_jobs; }
+    // The edits of the current take: edit, revert, rates, save preparation.
+    TakeEditState& editState() const { return *m_editState; }
 
     // --- Import ---------------------------------------------------------
     // Queues an import of paths; imports run one after another on a worker
@@ -61,7 +67,9 @@ public:
     TakeFields editedFields() const { return m_edited; }
     bool isEdited(TakeField field) const { return m_edited.testFlag(field); }
     void markEdited(TakeField field) { m_edited |= field; }
-    void clearEdits() { m_edited = {}; }
+    // No field is edited any more (saved, discarded or reverted): the files
+    // a failed save wrote are no longer pending either.
+    void clearEdits();
 
     // Asks whoever plays takes to play the take of index (model coordinates).
     void requestPlay(const QModelIndex& index) { emit playRequested(index); }
@@ -89,6 +97,8 @@ private:
     AudioFileModel* m_model = nullptr; // child
     std::shared_ptr<TakeFolderCache> m_cache;
     TakeImporter* m_importer = nullptr; // child
+    TakeJobs* m_jobs = nullptr;         // child
+    std::unique_ptr<TakeEditState> m_editState;
     QList<QPair<QStringList, TakeImporter::Origin>> m_importQueue;
     QPersistentModelIndex m_current;
     TakeFields m_edited;
