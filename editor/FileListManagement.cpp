@@ -8,6 +8,7 @@
 #include "ValueLabel.h"
 
 #include <QCheckBox>
+#include <QColor>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QHeaderView>
@@ -37,8 +38,9 @@ const int kHiddenAtStart[] = {
     CurrentSpeed, SpeedNote, MasterSpeed, DigitizerRate,        User,
     FileUID,      SWVersion, Path};
 
-// The take list's proxy: sorts without regard to case and centres the
-// one-letter flag columns.
+// The take list's proxy: sorts without regard to case, centres the
+// one-letter flag columns and shows the file name of a damaged take in a
+// warning colour (its tooltip, from the model, says what is damaged).
 class TakeListProxy : public QSortFilterProxyModel
 {
 public:
@@ -47,6 +49,9 @@ public:
     {
         if (role == Qt::TextAlignmentRole && (index.column() == Circled || index.column() == Wild))
             return int(Qt::AlignCenter);
+        if (role == Qt::ForegroundRole && index.column() == FileName &&
+            !index.data(AudioFileModel::DamageRole).toString().isEmpty())
+            return QColor(0xc6, 0x28, 0x28);
         return QSortFilterProxyModel::data(index, role);
     }
 };

@@ -4,6 +4,7 @@
 #include "TakeSession.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -45,6 +46,8 @@ private slots:
     void removingTheCurrentTakeDropsItsEdits_data();
     void removingTheCurrentTakeDropsItsEdits();
     void destructionRemovesEveryRowFirst();
+    void damagedTakesAreListedAsDamaged_data();
+    void damagedTakesAreListedAsDamaged();
 };
 
 void TestTakeSession::initTestCase()
@@ -150,6 +153,60 @@ void TestTakeSession::destructionRemovesEveryRowFirst()
     QCOMPARE(removed.count(), 5);
     // The files stay.
     QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files).size(), 7);
+}
+
+void TestTakeSession::damagedTakesAreListedAsDamaged_data()
+{
+    QTest::addColumn<int>("files");     // 1: a polyphonic take, else a mono group
+    QTest::addColumn<int>("damagedAt"); // the damaged file (0-based), -1 none
+    QTest::newRow("whole take") << 1 << -1;
+    QTest::newRow("polyphonic, cut short") << 1 << 0;
+    QTest::newRow("mono, RIFF size of the second file wrong") << 3 << 1;
+}
+
+// The reader's damage reaches the take list: the file-name cell's tooltip
+// says what is damaged (every other cell still shows the path), and any cell
+// gives it through DamageRole.
+void TestTakeSession::damagedTakesAreListedAsDamaged()
+{
+    QFETCH(int, files);
+    QFETCH(int, damagedAt);
+    QTemporaryDir dir;
+    QStringList paths;
+    TakeShape shape;
+    if (files == 1) {
+        shape.channels = 2;
+        shape.chop = damagedAt == 0 ? 100 : 0;
+        paths << dir.filePath("T1.WAV");
+        QVERIFY(TakeFileMaker::write(paths.first(), shape));
+    } else {
+        paths = TakeFileMaker::writeMonoTake(dir.path(), "T1", files, shape);
+        // The audio is whole (the take still groups), its RIFF size is not.
+        QFile f(paths.at(damagedAt));
+        QVERIFY(f.open(QIODevice::ReadWrite) && f.seek(4));
+        QCOMPARE(f.write(QByteArray::fromHex("00100000")), 4);
+    }
+    TakeSession session;
+    QVERIFY(importAndWait(session, {dir.path()}));
+    const AudioFileModel& model = *session.model();
+    QCOMPARE(model.rowCount(), 1);
+    const QString damage = model.damage(0);
+    const QString tip = model.data(model.index(0, FileName), Qt::ToolTipRole).toString();
+    QCOMPARE(model.data(model.index(0, Scene), Qt::ToolTipRole).toString(),
+             model.data(model.index(0, Path)).toString());
+    if (damagedAt < 0) {
+        QVERIFY(damage.isEmpty());
+        QCOMPARE(tip, model.data(model.index(0, Path)).toString());
+        return;
+    }
+    QVERIFY(!damage.isEmpty());
+    QCOMPARE(tip, damage);
+    QCOMPARE(model.data(model.index(0, Take), AudioFileModel::DamageRole).toString(), damage);
+    if (files > 1) {
+        QVERIFY2(damage.startsWith(QFileInfo(paths.at(damagedAt)).fileName() + ": "),
+                 qPrintable(damage));
+        QVERIFY(!damage.contains('\n'));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestTakeSession)
