@@ -1,7 +1,7 @@
 #pragma once
 
-#include "FileListManagementForm.h"
 #include "TakeEditFlags.h"
+#include "TakeEditorForm.h"
 #include "TakeEdits.h"
 #include "TakeJobs.h"
 #include "TakeSession.h"
@@ -19,6 +19,7 @@
 class AudioFile;
 class AudioFileModel;
 class EditTC;
+class TakePages;
 class QAction;
 class QMenu;
 class QProgressDialog;
@@ -166,7 +167,6 @@ protected:
 
 private slots:
     void on_selectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
-    void on_MoreInfo_clicked();
     void on_pushButton_Import_clicked();
     void on_pushButton_Clear_clicked();
     void on_pushButton_Delete_clicked();
@@ -175,34 +175,8 @@ private slots:
     void on_pushButton_Reports_clicked();
     void on_pushButton_SpltCombine_clicked();
     void on_treeView_doubleClicked(const QModelIndex& index);
-    void on_treeView_customContextMenuRequested(const QPoint& pos);
 
     void on_commitDataTrackName(QWidget* editor);
-
-    // Column menu: one slot per column the user may show or hide.
-    void updateContextMenu();
-    void NameActionClicked(bool checked);
-    void FileNameActionClicked(bool checked);
-    void ChannelsActionClicked(bool checked);
-    void ProjectActionClicked(bool checked);
-    void TapeActionClicked(bool checked);
-    void SceneActionClicked(bool checked);
-    void TakeActionClicked(bool checked);
-    void StartTCActionClicked(bool checked);
-    void DurationActionClicked(bool checked);
-    void EndTCActionClicked(bool checked);
-    void OriginatorActionClicked(bool checked);
-    void ReferenceActionClicked(bool checked);
-    void DateActionClicked(bool checked);
-    void TimeActionClicked(bool checked);
-    void CircledActionClicked(bool checked);
-    void WildActionClicked(bool checked);
-    void NotesActionClicked(bool checked);
-    void SampleRateActionClicked(bool checked);
-    void FrameRateActionClicked(bool checked);
-    void BitDepthActionClicked(bool checked);
-    void UbitsActionClicked(bool checked);
-    void FileUIDActionClicked(bool checked);
 
     void on_importProgress();
     void on_importStarted();
@@ -217,20 +191,9 @@ private slots:
 private:
     // Construction.
     void connectForm();
-    void createActions();
-    void createColumnContextMenu();
-    void setColumnShown(int column, bool shown);
 
     // The current take and its pages.
     void updateCurrent();
-    void setupPage0();
-    void setupPage1();
-    void setupTracks();
-    void setupSyncPoints();
-    void setupHistory();
-    void setupFileSet();
-    void cleanupPage0();
-    void cleanupPage1();
     void selectViewRow(int viewRow);
     void updateTakeFieldsForSelection();
     void emitIndexChanged();
@@ -266,7 +229,7 @@ private:
     void closeProgressDialog();
 
 private:
-    FileListManagementForm m_ui;
+    TakeEditorForm m_ui;
     TakeSession* m_session = nullptr;
     AudioFileModel* m_model = nullptr; // the session's
     QSortFilterProxyModel* m_proxy = nullptr;
@@ -274,14 +237,9 @@ private:
     bool m_notesArmed = false;
     bool m_skipNextSelection = false;
     bool m_removingRows = false; // selection changes caused by a removal are not the user's
-    QPersistentModelIndex m_playingIndex; // proxy coordinates
-    QStandardItemModel* m_trackModel = nullptr;
-    QSortFilterProxyModel* m_trackProxy = nullptr;
-    QStandardItemModel* m_syncPointModel = nullptr;
-
-    // Column menu.
-    QMenu* m_columnMenu = nullptr;
-    QList<QPair<QAction*, int>> m_columnActions; // action, model column
+    QPersistentModelIndex m_playingIndex;          // proxy coordinates
+    TakePages* m_pages = nullptr;                  // child
+    QSortFilterProxyModel* m_trackProxy = nullptr; // the pages'
 
     // Commands, and the enabled state each gated control would have if its
     // command were available.

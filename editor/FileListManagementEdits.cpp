@@ -8,6 +8,7 @@
 #include "EditTC.h"
 #include "TakeColumns.h"
 #include "TakeEditState.h"
+#include "TakePages.h"
 #include "ValueLabel.h"
 
 #include <QCheckBox>
@@ -26,7 +27,7 @@ using namespace TakeColumns;
 
 void FileListManagement::connectEdits()
 {
-    const FileListManagementForm& f = m_ui;
+    const TakeEditorForm& f = m_ui;
     TakeEditState& s = m_session->editState();
     const auto line = [this, &s](QLineEdit* e, int column, TakeField field) {
         connect(e, &QLineEdit::textEdited, this,
@@ -104,7 +105,7 @@ void FileListManagement::restoreCurrent(const QModelIndex& index)
         index.model() == m_proxy ? m_proxy->mapToSource(index) : QModelIndex(index);
     if (m_session->editState().restore(source.row()) && source.row() == currentRow() &&
         m_session->isEdited(TakeField::Tracks))
-        setupTracks();
+        m_pages->setupTracks();
 }
 
 // --- Rates and timecode -------------------------------------------------------

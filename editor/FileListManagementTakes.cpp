@@ -6,6 +6,7 @@
 #include "TakeColumns.h"
 #include "TakeFileRemover.h"
 #include "TakeListView.h"
+#include "TakePages.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -50,7 +51,7 @@ QString title()
 
 QList<FileListManagement::Gate> FileListManagement::gates() const
 {
-    const FileListManagementForm& f = m_ui;
+    const TakeEditorForm& f = m_ui;
     return {
         {f.Save, Command::Save, nullptr},
         {f.pushButton_Rename, Command::Rename, &FileListManagement::renameEnabled},
@@ -387,8 +388,7 @@ void FileListManagement::removeSelectedTakesFromModel(const QList<QModelIndex>& 
         setButtonsEnabled(false);
         setWanted(m_ui.pushButton_EditTC, false);
         m_ui.Take->setEnabled(true);
-        cleanupPage0();
-        cleanupPage1();
+        m_pages->show(-1);
     } else {
         selectViewRow(0);
     }
