@@ -3,6 +3,7 @@
 #include "AudioFile.h"
 #include "AudioFileModel.h"
 #include "EditTC.h"
+#include "ImportProgress.h"
 #include "TakeColumns.h"
 #include "TakeListView.h"
 #include "TakePages.h"
@@ -66,19 +67,21 @@ FileListManagement::FileListManagement(QWidget* parent, TakeSession* session)
     m_pages = new TakePages(m_ui, m_model, this);
     m_trackProxy = m_pages->trackProxy();
     m_editTC = new EditTC(m_ui.pushButton_EditTC);
+    m_importProgress = new ImportProgress(m_session, this);
 
     connectForm();
     m_pages->show(-1);
     InitModifyFlags();
 
-    // Every take button but Import starts disabled; Save waits only for its command.
+    // Every take button but Import starts disabled; Save waits only for its
+    // command; playback, reports and split/combine until someone provides them.
     m_wanted[m_ui.Save] = true;
     setButtonsEnabled(false);
-    setStopEnabled(false);
-    for (Command c : {Command::Save, Command::Rename, Command::CopyTo, Command::RateChange,
-                      Command::EditTimecode})
-        m_available[c] = true;
-    applyAllGated();
+    setWanted(m_ui.pushButton_Stop, false);
+    for (Command c :
+         {Command::Save, Command::Rename, Command::CopyTo, Command::RateChange,
+          Command::EditTimecode, Command::Play, Command::Reports, Command::SplitCombine})
+        setCommandAvailable(c, c < Command::Play);
 }
 
 FileListManagement::~FileListManagement()
@@ -94,7 +97,7 @@ void FileListManagement::connectForm()
 {
     const TakeEditorForm& f = m_ui;
     connect(f.pushButton_Import, &QPushButton::clicked, this,
-            &FileListManagement::on_pushButton_Import_clicked);
+            &FileListManagement::startImportAction);
     connect(f.pushButton_Clear, &QPushButton::clicked, this,
             &FileListManagement::on_pushButton_Clear_clicked);
     connect(f.pushButton_Delete, &QPushButton::clicked, this,
@@ -103,10 +106,9 @@ void FileListManagement::connectForm()
             &FileListManagement::on_pushButton_Play_clicked);
     connect(f.pushButton_Stop, &QPushButton::clicked, this,
             &FileListManagement::on_pushButton_Stop_clicked);
-    connect(f.pushButton_Reports, &QPushButton::clicked, this,
-            &FileListManagement::on_pushButton_Reports_clicked);
+    connect(f.pushButton_Reports, &QPushButton::clicked, this, &FileListManagement::startReports);
     connect(f.pushButton_SpltCombine, &QPushButton::clicked, this,
-            &FileListManagement::on_pushButton_SpltCombine_clicked);
+            &FileListManagement::startSplitCombine);
     connect(f.MoreInfo, &QPushButton::clicked, m_pages, &TakePages::nextPage);
 
     connect(f.treeView, &QTreeView::doubleClicked, this,
@@ -114,7 +116,6 @@ void FileListManagement::connectForm()
     connect(f.treeView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &FileListManagement::on_selectionChanged);
 
-    connect(m_session, &TakeSession::importStarted, this, &FileListManagement::on_importStarted);
     connect(m_session, &TakeSession::takesAboutToBeAdded, this,
             &FileListManagement::on_takesAboutToBeAdded);
     connect(m_session, &TakeSession::importFinished, this, &FileListManagement::on_importFinished);
@@ -188,7 +189,6 @@ void FileListManagement::emitIndexChanged()
     QList<QModelIndex> selected;
     selectedIndexes(selected);
     m_session->setCurrentTake(currentModelIndex(), selected);
-    emit FileListIndexChanged(currentModelIndex(), selected);
 }
 
 void FileListManagement::selectedIndexes(QList<QModelIndex>& list) const

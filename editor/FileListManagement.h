@@ -16,9 +16,12 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <functional>
+
 class AudioFile;
 class AudioFileModel;
 class EditTC;
+class ImportProgress;
 class TakePages;
 class QAction;
 class QMenu;
@@ -95,10 +98,6 @@ public:
     // view or model coordinates) for every flagged field. The flags stay.
     void restoreCurrent(const QModelIndex& index);
 
-    // Removes the takes of rows (take list view coordinates) from the list
-    // and chooses a new current take. Files are not touched.
-    void removeSelectedTakesFromModel(const QList<QModelIndex>& rows);
-
     // --- Saving edits ---
     // Action kinds of save, rename and copy (TakeJobs::Kind).
     enum ActionKind { ActionNone = -1, ActionCopy = 0, ActionRename = 1, ActionUpdate = 2 };
@@ -125,30 +124,14 @@ public:
     EditTC* timecodeEditor() const { return m_editTC; }
 
 public slots:
-    void setButtonsEnabled(bool enabled);
-    void setRenameEnabled(bool enabled);
-    void setCopyToEnabled(bool enabled);
-    void setPlayEnabled(bool enabled);
-    void setReportsEnabled(bool enabled);
-    void setSpltCombineEnabled(bool enabled);
-    void setStopEnabled(bool enabled);
-
     // Playback state, from the transport window; index in model coordinates.
     void on_playStarted(const QModelIndex& index);
     void on_playStoped();
     void on_playPaused(bool playing);
 
 signals:
-    void PlayFile(const QModelIndex& index);
-    void FileListIndexChanged(const QModelIndex& current, const QList<QModelIndex>& selected);
-    void actionSkip();
     void startReports();
     void startSplitCombine();
-    void startMix();
-    void startTrans();
-    void playPressed();
-    void stopPressed();
-    void updateTracks(const QModelIndex& index);
     void renameEnabled(bool enabled);
     void copyToEnabled(bool enabled);
     void spltCombineEnabled(bool enabled);
@@ -167,19 +150,14 @@ protected:
 
 private slots:
     void on_selectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
-    void on_pushButton_Import_clicked();
     void on_pushButton_Clear_clicked();
     void on_pushButton_Delete_clicked();
     void on_pushButton_Play_clicked();
     void on_pushButton_Stop_clicked();
-    void on_pushButton_Reports_clicked();
-    void on_pushButton_SpltCombine_clicked();
     void on_treeView_doubleClicked(const QModelIndex& index);
 
     void on_commitDataTrackName(QWidget* editor);
 
-    void on_importProgress();
-    void on_importStarted();
     void on_takesAboutToBeAdded();
     void on_importFinished(int added, int rejected);
 
@@ -212,13 +190,14 @@ private:
     };
     QList<Gate> gates() const;
     void setWanted(QWidget* control, bool enabled);
-    void applyGated(Command command);
-    void applyAllGated();
+    void setButtonsEnabled(bool enabled);
     // Rename, Clear and Delete while a take plays (locked) or not.
     void setPlaybackLock(bool locked);
 
-    // Import.
-    void finishImport(int added, int rejected);
+    // Clear and delete: the selected rows in model coordinates; remove runs
+    // the session's removal, then the current take and the pages follow.
+    QList<int> selectedModelRows() const;
+    void removeTakes(const std::function<void()>& remove);
 
     // Save, rename and copy.
     void connectJobs();
@@ -246,10 +225,7 @@ private:
     QMap<Command, bool> m_available;
     QHash<const QWidget*, bool> m_wanted;
 
-    // Import progress.
-    QProgressDialog* m_importProgress = nullptr;
-    QTimer* m_importTimer = nullptr;
-    qint64 m_importStartMs = 0;
+    ImportProgress* m_importProgress = nullptr; // child
 
     // The running job's progress dialog, and the rows of a save of several
     // takes (shown with their files again when it fails).

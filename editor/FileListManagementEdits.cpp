@@ -94,7 +94,6 @@ void FileListManagement::on_commitDataTrackName(QWidget* editor)
     }
     m_session->markEdited(TakeField::Tracks);
     m_session->notifyTracksChanged(currentModelIndex());
-    emit updateTracks(currentModelIndex());
 }
 
 void FileListManagement::restoreCurrent(const QModelIndex& index)

@@ -112,6 +112,37 @@ TakeFileRemover::Result TakeSession::deleteTakeFiles(int row) const
     return TakeFileRemover::remove(*m_cache, cell(TakeColumns::Path), cell(TakeColumns::Channels));
 }
 
+QStringList TakeSession::deleteTakes(const QList<int>& rows, int playingRow)
+{
+    QList<int> removed;
+    QStringList problems;
+    for (int row : rows) {
+        const QString name = m_model->data(m_model->index(row, TakeColumns::FileName)).toString();
+        // The files of a take that is playing are being read: never deleted.
+        if (row == playingRow) {
+            problems << tr("%1: it is playing; nothing was deleted.").arg(name);
+            continue;
+        }
+        const TakeFileRemover::Result result = deleteTakeFiles(row);
+        switch (result.outcome) {
+        case TakeFileRemover::Outcome::Deleted:
+        case TakeFileRemover::Outcome::NotOpened:
+            removed << row;
+            break;
+        case TakeFileRemover::Outcome::Changed:
+            problems << tr("%1: its files changed on disk since it was listed; nothing was "
+                           "deleted.")
+                            .arg(name);
+            break;
+        case TakeFileRemover::Outcome::Failed:
+            problems << tr("%1: could not delete %2.").arg(name, result.failed.join(", "));
+            break;
+        }
+    }
+    removeTakes(removed);
+    return problems;
+}
+
 void TakeSession::clearEdits()
 {
     m_edited = {};

@@ -56,6 +56,11 @@ public:
     // Deletes the files of the take of row from disk (nothing when its files
     // on disk no longer match the listed take); the row stays listed.
     TakeFileRemover::Result deleteTakeFiles(int row) const;
+    // Deletes the files of the takes of rows (model coordinates) and removes
+    // the rows whose files are gone (or never opened). A take that is playing
+    // (playingRow) or whose files changed or failed to go stays listed, with
+    // a line in the returned text saying why.
+    QStringList deleteTakes(const QList<int>& rows, int playingRow);
 
     // --- The current take -----------------------------------------------
     // The take the editor shows and the selected takes, in model coordinates.
@@ -73,6 +78,8 @@ public:
 
     // Asks whoever plays takes to play the take of index (model coordinates).
     void requestPlay(const QModelIndex& index) { emit playRequested(index); }
+    // Asks whoever plays takes to stop.
+    void requestStop() { emit stopRequested(); }
     // Tells the windows that show tracks that the take of index has new ones.
     void notifyTracksChanged(const QModelIndex& index) { emit tracksChanged(index); }
 
@@ -86,6 +93,7 @@ signals:
     void currentTakeChanged(const QModelIndex& current, const QList<QModelIndex>& selected);
     void tracksChanged(const QModelIndex& index);
     void playRequested(const QModelIndex& index);
+    void stopRequested();
     // Rows of the model, first .. last, were added or removed.
     void takesInserted(int first, int last);
     void takesRemoved(int first, int last);

@@ -440,7 +440,7 @@ void TestFileListManagement::trackNameEditGoesIntoTheModel()
 {
     importDemo(1);
     const int row = m_editor->currentModelIndex().row();
-    QSignalSpy tracksChanged(m_editor.get(), &FileListManagement::updateTracks);
+    QSignalSpy tracksChanged(m_session.get(), &TakeSession::tracksChanged);
     m_editor->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_editor.get()));
     auto* tracks = field<QTreeView>("TreeViewTracks");
@@ -569,7 +569,7 @@ void TestFileListManagement::twoSelectedRowsDisableTakeAndEdit()
     QVERIFY(take->isEnabled());
     QVERIFY(edit->isEnabled());
 
-    QSignalSpy changed(m_editor.get(), &FileListManagement::FileListIndexChanged);
+    QSignalSpy changed(m_session.get(), &TakeSession::currentTakeChanged);
     selectViewRows({0, 2});
     QVERIFY(!take->isEnabled());
     QVERIFY(!edit->isEnabled());
@@ -789,7 +789,7 @@ void TestFileListManagement::gatedButtonsFollowTheirCommand()
     QVERIFY(field<QComboBox>("comboBox_FrameRate")->isEnabled());
 
     // Without playback a double click changes nothing.
-    QSignalSpy play(m_editor.get(), &FileListManagement::PlayFile);
+    QSignalSpy play(m_session.get(), &TakeSession::playRequested);
     emit view()->doubleClicked(view()->model()->index(0, 0));
     QCOMPARE(play.count(), 0);
     QVERIFY(button->isEnabled());
