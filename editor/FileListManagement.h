@@ -22,6 +22,7 @@ class AudioFile;
 class AudioFileModel;
 class EditTC;
 class ImportProgress;
+class JobProgress;
 class TakePages;
 class QAction;
 class QMenu;
@@ -203,9 +204,7 @@ private:
     void connectJobs();
     void revertEdits();
     QStringList actionFiles(bool all) const;
-    void onJobStarted(TakeJobs::Kind kind, int files);
     void onJobFinished(const TakeJobs::Result& result);
-    void closeProgressDialog();
 
 private:
     TakeEditorForm m_ui;
@@ -227,9 +226,9 @@ private:
 
     ImportProgress* m_importProgress = nullptr; // child
 
-    // The running job's progress dialog, and the rows of a save of several
+    // The progress dialog of the jobs, and the rows of a save of several
     // takes (shown with their files again when it fails).
-    QPointer<QProgressDialog> m_progressDialog;
+    JobProgress* m_jobProgress = nullptr; // child
     QList<QPersistentModelIndex> m_saveRows;
     EditTC* m_editTC = nullptr; // owned (child of pushButton_EditTC)
 };

@@ -1,36 +1,31 @@
 // Save, rename and copy as the editor shows them: the questions before a job,
-// the progress dialog with Cancel, and the messages at its end. The jobs
-// themselves run in the session (TakeJobs), file by file on the services
-// that the command-line tool uses too.
+// the answers to the job's own questions, and the messages at its end. The
+// jobs run in the session (TakeJobs) on the services the command-line tool
+// uses too; the edits come from the session's edit state (TakeEditState).
 #include "FileListManagement.h"
 
 #include "AudioFileModel.h"
+#include "JobProgress.h"
 #include "SafeFileOps.h"
 #include "TakeColumns.h"
 #include "TakeCopier.h"
 #include "TakeEditState.h"
 #include "TakeListView.h"
 
-#include <QApplication>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QProgressDialog>
 #include <QPushButton>
-#include <QSet>
 #include <QSettings>
 #include <QSortFilterProxyModel>
-#include <QTimer>
-#include <QTreeView>
 
 using namespace TakeColumns;
 
 namespace
 {
-// The progress dialog of a finished job stays this long (ms).
-constexpr int kProgressCloseMs = 1000;
 const char kCopyDirKey[] = "CopyFileList";
 
 QString title()
@@ -38,12 +33,12 @@ QString title()
     return QCoreApplication::applicationName();
 }
 
-// Asks question with Ok and Cancel; true for Ok.
-bool askOk(QWidget* parent, const QString& question, QMessageBox::StandardButton preferred)
+// Asks question with Ok and Cancel (Ok the default); true for Ok.
+bool askOk(QWidget* parent, const QString& question)
 {
     QMessageBox ask(QMessageBox::Question, title(), question, QMessageBox::Ok | QMessageBox::Cancel,
                     parent);
-    ask.setDefaultButton(preferred);
+    ask.setDefaultButton(QMessageBox::Ok);
     ask.setEscapeButton(QMessageBox::Cancel);
     return ask.exec() == QMessageBox::Ok;
 }
@@ -52,9 +47,10 @@ bool askOk(QWidget* parent, const QString& question, QMessageBox::StandardButton
 void FileListManagement::connectJobs()
 {
     TakeJobs* jobs = m_session->jobs();
+    m_jobProgress = new JobProgress(jobs, this);
     TakeJobs::Questions questions;
     questions.rebuildIxml = [this](const QString& file, const QString& why) {
-        closeProgressDialog();
+        m_jobProgress->close();
         QMessageBox ask(QMessageBox::Question, title(),
                         tr("The iXML metadata of %1 cannot be read (%2). Rebuild it from the "
                            "fields Velmora could read? Anything else it held will be lost.")
@@ -68,11 +64,6 @@ void FileListManagement::connectJobs()
         return ask.clickedButton() == rebuild;
     };
     jobs->setQuestions(questions);
-    connect(jobs, &TakeJobs::started, this, &FileListManagement::onJobStarted);
-    connect(jobs, &TakeJobs::progress, this, [this](int value) {
-        if (m_progressDialog)
-            m_progressDialog->setValue(value);
-    });
     connect(jobs, &TakeJobs::finished, this, &FileListManagement::onJobFinished);
     connect(m_ui.Save, &QPushButton::clicked, this, &FileListManagement::startSave);
     connect(m_ui.pushButton_Rename, &QPushButton::clicked, this, [this] {
@@ -102,7 +93,7 @@ const QHash<QString, TakeEdits>& FileListManagement::writtenFiles() const
 
 QProgressDialog* FileListManagement::progressDialog() const
 {
-    return m_progressDialog.data();
+    return m_jobProgress->dialog();
 }
 
 // --- Save -------------------------------------------------------------------
@@ -142,10 +133,9 @@ void FileListManagement::startSave()
         }
     }
     if (nameEdited && state.duplicateOfCurrent() >= 0) {
-        if (!askOk(this,
-                   tr("Scene/take duplication has been detected.\n Are you sure you wish to "
-                      "continue?\n Duplicates will have their scene name prefixed by '+'."),
-                   QMessageBox::Ok)) {
+        if (!askOk(this, tr("Scene/take duplication has been detected.\n Are you sure you wish "
+                            "to continue?\n Duplicates will have their scene name prefixed by "
+                            "'+'."))) {
             revertEdits();
             return;
         }
@@ -155,34 +145,20 @@ void FileListManagement::startSave()
         m_session->markEdited(TakeField::Scene);
     }
     // A save of several takes copies the current take's edits into the others.
-    const int current = currentRow();
     const bool multi = m_ui.treeView->selectionModel()->selectedRows().size() > 1;
-    QList<QModelIndex> rows{currentModelIndex()};
-    if (multi)
-        selectedIndexes(rows);
-    QVector<TakeSaver::Job> jobs;
-    QList<QPersistentModelIndex> saveRows;
-    for (const QModelIndex& index : std::as_const(rows)) {
-        const QStringList files = state.takeFiles(index.row());
-        if (files.isEmpty()) {
-            // Nothing has been written: the copies of the edits go again.
-            for (const QPersistentModelIndex& done : std::as_const(saveRows)) {
-                if (done.row() != current)
-                    restoreCurrent(done);
-            }
-            QMessageBox::warning(
-                this, title(),
-                tr("Failed to update\n %1 take.").arg(state.cell(index.row(), Path)));
-            return;
-        }
-        if (multi)
-            state.copyEditsTo(index.row(), m_ui.checkBox_PreserveStartTC->isChecked());
-        const TakeEdits edits = state.editsForRow(index.row(), multi);
-        for (const QString& f : files)
-            jobs.append({f, edits});
-        saveRows << QPersistentModelIndex(index);
+    const QList<int> rows = multi ? selectedModelRows() : QList<int>{currentRow()};
+    QString unopened;
+    const QVector<TakeSaver::Job> jobs =
+        state.saveJobs(rows, multi, m_ui.checkBox_PreserveStartTC->isChecked(), &unopened);
+    if (jobs.isEmpty()) {
+        QMessageBox::warning(this, title(), tr("Failed to update\n %1 take.").arg(unopened));
+        return;
     }
-    m_saveRows = multi ? saveRows : QList<QPersistentModelIndex>();
+    m_saveRows.clear();
+    for (int row : rows) {
+        if (multi)
+            m_saveRows << QPersistentModelIndex(m_model->index(row, 0));
+    }
     m_session->jobs()->startSave(jobs, multi);
 }
 
@@ -190,33 +166,17 @@ void FileListManagement::startSave()
 
 QStringList FileListManagement::actionFiles(bool all) const
 {
-    QList<QModelIndex> rows;
-    if (all) {
-        for (int r = 0; r < m_model->rowCount(); ++r)
-            rows << m_model->index(r, 0);
-    } else {
-        selectedIndexes(rows);
-    }
-    QStringList files;
-    QSet<QString> seen;
-    for (const QModelIndex& index : std::as_const(rows)) {
-        for (const QString& f : m_session->editState().takeFiles(index.row())) {
-            if (!seen.contains(f)) {
-                seen.insert(f);
-                files << f;
-            }
-        }
-    }
-    return files;
+    QList<int> rows;
+    for (int r = 0; all && r < m_model->rowCount(); ++r)
+        rows << r;
+    return m_session->editState().filesOf(all ? rows : selectedModelRows());
 }
 
 void FileListManagement::startRenameAction()
 {
     if (isActionRunning() ||
-        !askOk(this,
-               tr("Selected Takes will be renamed based on their Scene and Take names.\n In "
-                  "some cases it might take a few minutes.\n Continue?"),
-               QMessageBox::Ok))
+        !askOk(this, tr("Selected Takes will be renamed based on their Scene and Take names.\n "
+                        "In some cases it might take a few minutes.\n Continue?")))
         return;
     const QStringList files = actionFiles(false);
     if (files.isEmpty())
@@ -260,28 +220,7 @@ void FileListManagement::startCopyTo(const QString& folder, bool all)
     m_session->jobs()->startCopy(files, folder);
 }
 
-// --- Progress and the end of a job -------------------------------------------
-
-void FileListManagement::onJobStarted(TakeJobs::Kind kind, int files)
-{
-    closeProgressDialog();
-    const QString label = kind == TakeJobs::Kind::Save     ? tr("Updating files...")
-                          : kind == TakeJobs::Kind::Rename ? tr("Renaming files...")
-                                                           : tr("Copying files...");
-    auto* d = new QProgressDialog(label, tr("Cancel"), 0, qMax(1, files) * 100, this);
-    d->setObjectName(QStringLiteral("actionProgress"));
-    d->setWindowTitle(title());
-    d->setWindowFlags(d->windowFlags() | Qt::CustomizeWindowHint);
-    d->setWindowFlag(Qt::WindowCloseButtonHint, false);
-    d->setWindowModality(Qt::WindowModal);
-    d->setAutoClose(false);
-    d->setAutoReset(false);
-    d->setMinimumDuration(0);
-    d->setValue(0);
-    connect(d, &QProgressDialog::canceled, m_session->jobs(), &TakeJobs::cancel);
-    m_progressDialog = d;
-    d->show();
-}
+// --- The end of a job -----------------------------------------------------------
 
 void FileListManagement::onJobFinished(const TakeJobs::Result& result)
 {
@@ -292,9 +231,8 @@ void FileListManagement::onJobFinished(const TakeJobs::Result& result)
         } else {
             // The other takes show their files again; the next save copies the
             // current take's edits into them anew.
-            const int current = currentRow();
             for (const QPersistentModelIndex& row : std::as_const(m_saveRows)) {
-                if (row.isValid() && row.row() != current)
+                if (row.isValid() && row.row() != currentRow())
                     restoreCurrent(row);
             }
         }
@@ -307,20 +245,7 @@ void FileListManagement::onJobFinished(const TakeJobs::Result& result)
             updateCurrent();
         emitIndexChanged();
     }
-    if (m_progressDialog) {
-        // Closing a progress dialog reports a cancel: no longer wanted.
-        m_progressDialog->disconnect(m_session->jobs());
-        if (result.ok) {
-            m_progressDialog->setValue(m_progressDialog->maximum());
-            QTimer::singleShot(kProgressCloseMs, this, [this] {
-                // A newer job may have its own dialog by now: only an idle one goes.
-                if (!isActionRunning())
-                    closeProgressDialog();
-            });
-        } else {
-            closeProgressDialog();
-        }
-    }
+    m_jobProgress->finish(result.ok);
     for (const QString& text : {result.message, result.notes}) {
         if (text.isEmpty())
             continue;
@@ -330,15 +255,4 @@ void FileListManagement::onJobFinished(const TakeJobs::Result& result)
         box.exec();
     }
     emit actionFinished(int(result.kind), result.ok);
-}
-
-void FileListManagement::closeProgressDialog()
-{
-    if (!m_progressDialog)
-        return;
-    m_progressDialog->disconnect(m_session->jobs());
-    m_progressDialog->reset();
-    m_progressDialog->close();
-    m_progressDialog->deleteLater();
-    m_progressDialog = nullptr;
 }

@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
 
 using namespace TakeColumns;
 
@@ -207,6 +208,48 @@ QStringList TakeEditState::takeFiles(int row) const
     QString name;
     KQHelper::getTakeFiles(m_session.folderCache(), &file, files, name);
     return files;
+}
+
+QStringList TakeEditState::filesOf(const QList<int>& rows) const
+{
+    QStringList files;
+    QSet<QString> seen;
+    for (int row : rows) {
+        for (const QString& f : takeFiles(row)) {
+            if (!seen.contains(f)) {
+                seen.insert(f);
+                files << f;
+            }
+        }
+    }
+    return files;
+}
+
+QVector<TakeSaver::Job> TakeEditState::saveJobs(const QList<int>& rows, bool multi,
+                                                bool preserveStartTC, QString* unopened)
+{
+    const int current = m_session.currentRow();
+    QVector<TakeSaver::Job> jobs;
+    QList<int> copied;
+    for (int row : rows) {
+        const QStringList files = takeFiles(row);
+        if (files.isEmpty()) {
+            // Nothing has been written: the copies of the edits go again.
+            for (int done : std::as_const(copied))
+                restore(done);
+            if (unopened)
+                *unopened = cell(row, Path);
+            return {};
+        }
+        if (multi && row != current) {
+            copyEditsTo(row, preserveStartTC);
+            copied << row;
+        }
+        const TakeEdits edits = editsForRow(row, multi);
+        for (const QString& f : files)
+            jobs.append({f, edits});
+    }
+    return jobs;
 }
 
 QStringList TakeEditState::backupFiles(int row) const

@@ -2,6 +2,7 @@
 
 #include "TakeEditFlags.h"
 #include "TakeEdits.h"
+#include "TakeSaver.h"
 
 #include <QString>
 #include <QStringList>
@@ -46,6 +47,14 @@ public:
     // The files of the take of row, in channel order; empty when its file
     // does not open.
     QStringList takeFiles(int row) const;
+    // The files of the takes of rows, each once, in order.
+    QStringList filesOf(const QList<int>& rows) const;
+    // The jobs of a save of the takes of rows: each file with the edits of
+    // its row; with multi the current take's edits are first copied into
+    // the other rows (copyEditsTo). When the files of a take do not open,
+    // nothing is returned, the copies go again and *unopened names the take.
+    QVector<TakeSaver::Job> saveJobs(const QList<int>& rows, bool multi, bool preserveStartTC,
+                                     QString* unopened);
     // The "_updatebackup" files in the folder of the take of row.
     QStringList backupFiles(int row) const;
 
