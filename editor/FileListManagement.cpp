@@ -5,6 +5,7 @@
 #include "EditTC.h"
 #include "ImportProgress.h"
 #include "TakeColumns.h"
+#include "TakeCommands.h"
 #include "TakeListView.h"
 #include "TakePages.h"
 #include "ValueLabel.h"
@@ -75,13 +76,13 @@ FileListManagement::FileListManagement(QWidget* parent, TakeSession* session)
 
     // Every take button but Import starts disabled; Save waits only for its
     // command; playback, reports and split/combine until someone provides them.
-    m_wanted[m_ui.Save] = true;
+    TakeCommands* commands = m_session->commands();
+    connect(commands, &TakeCommands::enabledChanged, this, &FileListManagement::onControlEnabled);
+    for (Control c : {Control::Save, Control::Rename, Control::CopyTo, Control::RateBoxes,
+                      Control::EditTimecode, Control::Play, Control::Stop, Control::Reports,
+                      Control::SplitCombine})
+        onControlEnabled(c, commands->isEnabled(c));
     setButtonsEnabled(false);
-    setWanted(m_ui.pushButton_Stop, false);
-    for (Command c :
-         {Command::Save, Command::Rename, Command::CopyTo, Command::RateChange,
-          Command::EditTimecode, Command::Play, Command::Reports, Command::SplitCombine})
-        setCommandAvailable(c, c < Command::Play);
 }
 
 FileListManagement::~FileListManagement()
@@ -181,7 +182,7 @@ void FileListManagement::updateTakeFieldsForSelection()
     // A take name and a start timecode belong to one take only.
     const bool single = m_ui.treeView->selectionModel()->selectedRows().size() < 2;
     m_ui.Take->setEnabled(single);
-    setWanted(m_ui.pushButton_EditTC, single);
+    setWanted(Control::EditTimecode, single);
 }
 
 void FileListManagement::emitIndexChanged()

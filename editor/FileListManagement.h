@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TakeCommands.h"
 #include "TakeEditFlags.h"
 #include "TakeEditorForm.h"
 #include "TakeEdits.h"
@@ -51,16 +52,8 @@ class FileListManagement : public QWidget
     Q_OBJECT
 
 public:
-    enum class Command {
-        Save,
-        Rename,
-        CopyTo,
-        RateChange,   // the sample-rate and frame-rate combo boxes
-        EditTimecode, // pushButton_EditTC
-        Play,         // Play, Stop and double click
-        Reports,
-        SplitCombine,
-    };
+    using Command = TakeCommands::Command;
+    using Control = TakeCommands::Control;
 
     // What an import is given: files chosen in the file dialog (only take
     // file names are read), or dropped files and folders (a folder brings its
@@ -183,14 +176,9 @@ private:
     void connectEdits();
     void showTimes();
 
-    // Controls gated by the availability of their command.
-    struct Gate {
-        QWidget* control;
-        Command command;
-        void (FileListManagement::*signal)(bool); // null when the control has none
-    };
-    QList<Gate> gates() const;
-    void setWanted(QWidget* control, bool enabled);
+    // Controls follow the session's commands (TakeCommands).
+    void onControlEnabled(Control control, bool on);
+    void setWanted(Control control, bool wanted);
     void setButtonsEnabled(bool enabled);
     // Rename, Clear and Delete while a take plays (locked) or not.
     void setPlaybackLock(bool locked);
@@ -218,11 +206,6 @@ private:
     QPersistentModelIndex m_playingIndex;          // proxy coordinates
     TakePages* m_pages = nullptr;                  // child
     QSortFilterProxyModel* m_trackProxy = nullptr; // the pages'
-
-    // Commands, and the enabled state each gated control would have if its
-    // command were available.
-    QMap<Command, bool> m_available;
-    QHash<const QWidget*, bool> m_wanted;
 
     ImportProgress* m_importProgress = nullptr; // child
 

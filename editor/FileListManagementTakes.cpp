@@ -40,66 +40,58 @@ QString title()
 
 // --- Commands and button enabling -----------------------------------------
 
-QList<FileListManagement::Gate> FileListManagement::gates() const
+void FileListManagement::onControlEnabled(Control control, bool on)
 {
+    using Signal = void (FileListManagement::*)(bool);
     const TakeEditorForm& f = m_ui;
-    return {
-        {f.Save, Command::Save, nullptr},
-        {f.pushButton_Rename, Command::Rename, &FileListManagement::renameEnabled},
-        {f.pushButton_CopyTo, Command::CopyTo, &FileListManagement::copyToEnabled},
-        {f.pushButton_EditTC, Command::EditTimecode, nullptr},
-        {f.pushButton_Play, Command::Play, &FileListManagement::playEnabled},
-        {f.pushButton_Stop, Command::Play, &FileListManagement::stopEnabled},
-        {f.pushButton_Reports, Command::Reports, &FileListManagement::reportsEnabled},
-        {f.pushButton_SpltCombine, Command::SplitCombine, &FileListManagement::spltCombineEnabled},
+    const QHash<Control, QPair<QList<QWidget*>, Signal>> controls = {
+        {Control::Save, {{f.Save}, nullptr}},
+        {Control::Rename, {{f.pushButton_Rename}, &FileListManagement::renameEnabled}},
+        {Control::CopyTo, {{f.pushButton_CopyTo}, &FileListManagement::copyToEnabled}},
+        {Control::RateBoxes, {{f.comboBox_SampleRate, f.comboBox_FrameRate}, nullptr}},
+        {Control::EditTimecode, {{f.pushButton_EditTC}, nullptr}},
+        {Control::Play, {{f.pushButton_Play}, &FileListManagement::playEnabled}},
+        {Control::Stop, {{f.pushButton_Stop}, &FileListManagement::stopEnabled}},
+        {Control::Reports, {{f.pushButton_Reports}, &FileListManagement::reportsEnabled}},
+        {Control::SplitCombine,
+         {{f.pushButton_SpltCombine}, &FileListManagement::spltCombineEnabled}},
     };
+    const auto& [widgets, signal] = controls.value(control);
+    for (QWidget* w : widgets)
+        w->setEnabled(on);
+    if (signal)
+        emit(this->*signal)(on);
 }
 
 void FileListManagement::setCommandAvailable(Command command, bool available)
 {
-    m_available[command] = available;
-    for (const Gate& g : gates()) {
-        if (g.command == command)
-            setWanted(g.control, m_wanted.value(g.control, false));
-    }
-    if (command == Command::RateChange) {
-        m_ui.comboBox_SampleRate->setEnabled(available);
-        m_ui.comboBox_FrameRate->setEnabled(available);
-    }
+    m_session->commands()->setAvailable(command, available);
 }
 
 bool FileListManagement::isCommandAvailable(Command command) const
 {
-    return m_available.value(command, false);
+    return m_session->commands()->isAvailable(command);
 }
 
-void FileListManagement::setWanted(QWidget* control, bool enabled)
+void FileListManagement::setWanted(Control control, bool wanted)
 {
-    m_wanted[control] = enabled;
-    for (const Gate& g : gates()) {
-        if (g.control != control)
-            continue;
-        const bool on = enabled && isCommandAvailable(g.command);
-        g.control->setEnabled(on);
-        if (g.signal)
-            emit(this->*g.signal)(on);
-    }
+    m_session->commands()->setWanted(control, wanted);
 }
 
 void FileListManagement::setButtonsEnabled(bool enabled)
 {
     m_ui.pushButton_Delete->setEnabled(enabled);
     m_ui.pushButton_Clear->setEnabled(enabled);
-    for (QWidget* w : {m_ui.pushButton_CopyTo, m_ui.pushButton_Play, m_ui.pushButton_Rename,
-                       m_ui.pushButton_Reports, m_ui.pushButton_SpltCombine})
-        setWanted(w, enabled);
+    for (Control c :
+         {Control::CopyTo, Control::Play, Control::Rename, Control::Reports, Control::SplitCombine})
+        setWanted(c, enabled);
 }
 
 void FileListManagement::setPlaybackLock(bool locked)
 {
     m_ui.pushButton_Clear->setEnabled(!locked);
     m_ui.pushButton_Delete->setEnabled(!locked);
-    setWanted(m_ui.pushButton_Rename, !locked);
+    setWanted(Control::Rename, !locked);
 }
 
 // --- Playback: requests go through the session ----------------------------
@@ -107,7 +99,7 @@ void FileListManagement::setPlaybackLock(bool locked)
 void FileListManagement::on_pushButton_Play_clicked()
 {
     setPlaybackLock(true);
-    setWanted(m_ui.pushButton_Stop, true);
+    setWanted(Control::Stop, true);
     m_session->requestPlay(currentModelIndex());
 }
 
@@ -125,12 +117,12 @@ void FileListManagement::on_treeView_doubleClicked(const QModelIndex& index)
         return;
     setPlaybackLock(true);
     m_session->requestPlay(m_proxy->mapToSource(index.siblingAtColumn(0)));
-    setWanted(m_ui.pushButton_Stop, true);
+    setWanted(Control::Stop, true);
 }
 
 void FileListManagement::on_playStarted(const QModelIndex& index)
 {
-    setWanted(m_ui.pushButton_Stop, true);
+    setWanted(Control::Stop, true);
     setPlaybackLock(true);
     m_playingIndex = m_proxy->mapFromSource(index.siblingAtColumn(0));
 }
@@ -139,7 +131,7 @@ void FileListManagement::on_playStoped()
 {
     setPlaybackLock(false);
     m_ui.pushButton_Play->setText(tr("Play"));
-    setWanted(m_ui.pushButton_Stop, false);
+    setWanted(Control::Stop, false);
     m_playingIndex = QPersistentModelIndex();
 }
 
@@ -247,7 +239,7 @@ void FileListManagement::removeTakes(const std::function<void()>& remove)
     if (m_model->rowCount() == 0) {
         m_currentIndex = QPersistentModelIndex();
         setButtonsEnabled(false);
-        setWanted(m_ui.pushButton_EditTC, false);
+        setWanted(Control::EditTimecode, false);
         m_ui.Take->setEnabled(true);
         m_pages->show(-1);
     } else {

@@ -2,6 +2,7 @@
 
 #include "AudioFileModel.h"
 #include "TakeColumns.h"
+#include "TakeCommands.h"
 #include "TakeEditState.h"
 #include "TakeFolderCache.h"
 #include "TakeJobs.h"
@@ -11,7 +12,8 @@
 TakeSession::TakeSession(QObject* parent)
     : QObject(parent), m_model(new AudioFileModel(this)),
       m_cache(std::make_shared<TakeFolderCache>()), m_importer(new TakeImporter(this)),
-      m_jobs(new TakeJobs(m_model, this)), m_editState(std::make_unique<TakeEditState>(*this))
+      m_jobs(new TakeJobs(m_model, this)), m_editState(std::make_unique<TakeEditState>(*this)),
+      m_commands(new TakeCommands(this))
 {
     connect(m_importer, &TakeImporter::finished, this, &TakeSession::onImportDone);
     connect(m_model, &QAbstractItemModel::rowsInserted, this,

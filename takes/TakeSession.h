@@ -14,6 +14,7 @@
 
 class AudioFileModel;
 class TakeFolderCache;
+class TakeCommands;
 class TakeEditState;
 class TakeJobs;
 
@@ -39,6 +40,8 @@ public:
     TakeJobs* jobs() const { return m_jobs; }
     // The edits of the current take: edit, revert, rates, save preparation.
     TakeEditState& editState() const { return *m_editState; }
+    // The commands of the take list and the enabling of their controls.
+    TakeCommands* commands() const { return m_commands; }
 
     // --- Import ---------------------------------------------------------
     // Queues an import of paths; imports run one after another on a worker
@@ -107,6 +110,7 @@ private:
     TakeImporter* m_importer = nullptr; // child
     TakeJobs* m_jobs = nullptr;         // child
     std::unique_ptr<TakeEditState> m_editState;
+    TakeCommands* m_commands = nullptr; // child
     QList<QPair<QStringList, TakeImporter::Origin>> m_importQueue;
     QPersistentModelIndex m_current;
     TakeFields m_edited;

@@ -1,5 +1,6 @@
 #include "AudioFileModel.h"
 #include "TakeColumns.h"
+#include "TakeCommands.h"
 #include "TakeFileMaker.h"
 #include "TakeSession.h"
 
@@ -48,6 +49,8 @@ private slots:
     void destructionRemovesEveryRowFirst();
     void damagedTakesAreListedAsDamaged_data();
     void damagedTakesAreListedAsDamaged();
+    void controlsFollowTheirCommand_data();
+    void controlsFollowTheirCommand();
 };
 
 void TestTakeSession::initTestCase()
@@ -207,6 +210,46 @@ void TestTakeSession::damagedTakesAreListedAsDamaged()
                  qPrintable(damage));
         QVERIFY(!damage.contains('\n'));
     }
+}
+
+void TestTakeSession::controlsFollowTheirCommand_data()
+{
+    using C = TakeCommands::Control;
+    QTest::addColumn<C>("control");
+    QTest::addColumn<bool>("atStart");
+    QTest::addColumn<bool>("available"); // the command, once declared
+    QTest::addColumn<bool>("wanted");
+    QTest::addColumn<bool>("enabled");
+    QTest::newRow("save at start") << C::Save << true << true << true << true;
+    QTest::newRow("rate boxes withdrawn") << C::RateBoxes << true << false << true << false;
+    QTest::newRow("rename not wanted") << C::Rename << false << true << false << false;
+    QTest::newRow("copy wanted") << C::CopyTo << false << true << true << true;
+    QTest::newRow("stop without playback") << C::Stop << false << false << true << false;
+    QTest::newRow("stop with playback") << C::Stop << false << true << true << true;
+    QTest::newRow("reports provided") << C::Reports << false << true << true << true;
+    QTest::newRow("split/combine not provided")
+        << C::SplitCombine << false << false << true << false;
+}
+
+// A control is on when it is wanted and its command is available; every
+// change says so.
+void TestTakeSession::controlsFollowTheirCommand()
+{
+    QFETCH(TakeCommands::Control, control);
+    QFETCH(bool, atStart);
+    QFETCH(bool, available);
+    QFETCH(bool, wanted);
+    QFETCH(bool, enabled);
+    TakeSession session;
+    TakeCommands& commands = *session.commands();
+    QCOMPARE(commands.isEnabled(control), atStart);
+    QSignalSpy changed(&commands, &TakeCommands::enabledChanged);
+    commands.setAvailable(TakeCommands::commandOf(control), available);
+    commands.setWanted(control, wanted);
+    QCOMPARE(commands.isEnabled(control), enabled);
+    QVERIFY(changed.size() >= 2);
+    QCOMPARE(changed.last().at(0).value<TakeCommands::Control>(), control);
+    QCOMPARE(changed.last().at(1).toBool(), enabled);
 }
 
 QTEST_GUILESS_MAIN(TestTakeSession)
