@@ -2,8 +2,8 @@
 
 #include "AudioFile.h"
 #include "AudioFileModel.h"
-#include "EditTC.h"
 #include "ImportProgress.h"
+#include "RateControls.h"
 #include "TakeColumns.h"
 #include "TakeCommands.h"
 #include "TakeListView.h"
@@ -67,7 +67,6 @@ FileListManagement::FileListManagement(QWidget* parent, TakeSession* session)
 
     m_pages = new TakePages(m_ui, m_model, this);
     m_trackProxy = m_pages->trackProxy();
-    m_editTC = new EditTC(m_ui.pushButton_EditTC);
     m_importProgress = new ImportProgress(m_session, this);
 
     connectForm();
@@ -83,6 +82,11 @@ FileListManagement::FileListManagement(QWidget* parent, TakeSession* session)
                       Control::SplitCombine})
         onControlEnabled(c, commands->isEnabled(c));
     setButtonsEnabled(false);
+}
+
+EditTC* FileListManagement::timecodeEditor() const
+{
+    return m_rates->timecodeEditor();
 }
 
 FileListManagement::~FileListManagement()

@@ -23,6 +23,7 @@ class AudioFile;
 class AudioFileModel;
 class EditTC;
 class ImportProgress;
+class RateControls;
 class JobProgress;
 class TakePages;
 class QAction;
@@ -115,7 +116,7 @@ public:
     void startCopyTo(const QString& folder, bool all = false);
 
     // --- Rate changes and timecode ---
-    EditTC* timecodeEditor() const { return m_editTC; }
+    EditTC* timecodeEditor() const;
 
 public slots:
     // Playback state, from the transport window; index in model coordinates.
@@ -155,11 +156,6 @@ private slots:
     void on_takesAboutToBeAdded();
     void on_importFinished(int added, int rejected);
 
-    void on_sampleRateChosen(const QString& text);
-    void on_frameRateChosen(const QString& text);
-    void on_pushButton_EditTC_clicked();
-    void on_acceptedTCEditor();
-
 private:
     // Construction.
     void connectForm();
@@ -174,7 +170,6 @@ private:
     int currentRow() const;
     QString cell(int row, int column) const;
     void connectEdits();
-    void showTimes();
 
     // Controls follow the session's commands (TakeCommands).
     void onControlEnabled(Control control, bool on);
@@ -213,5 +208,5 @@ private:
     // takes (shown with their files again when it fails).
     JobProgress* m_jobProgress = nullptr; // child
     QList<QPersistentModelIndex> m_saveRows;
-    EditTC* m_editTC = nullptr; // owned (child of pushButton_EditTC)
+    RateControls* m_rates = nullptr; // child
 };

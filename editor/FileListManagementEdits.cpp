@@ -5,7 +5,7 @@
 #include "FileListManagement.h"
 
 #include "AudioFileModel.h"
-#include "EditTC.h"
+#include "RateControls.h"
 #include "TakeColumns.h"
 #include "TakeEditState.h"
 #include "TakePages.h"
@@ -56,18 +56,7 @@ void FileListManagement::connectEdits()
             [this, &s] { s.edit(User, TakeField::UserInfo, m_ui.UserInfo->toPlainText()); });
     connect(f.TreeViewTracks->itemDelegate(), &QAbstractItemDelegate::commitData, this,
             &FileListManagement::on_commitDataTrackName);
-
-    connect(f.comboBox_SampleRate, &QComboBox::currentIndexChanged, this, [this](int index) {
-        on_sampleRateChosen(index < 0 ? QString() : m_ui.comboBox_SampleRate->itemText(index));
-    });
-    connect(f.comboBox_FrameRate, &QComboBox::currentIndexChanged, this, [this](int index) {
-        on_frameRateChosen(index < 0 ? QString() : m_ui.comboBox_FrameRate->itemText(index));
-    });
-    connect(f.pushButton_EditTC, &QPushButton::clicked, this,
-            &FileListManagement::on_pushButton_EditTC_clicked);
-    connect(m_editTC, &EditTC::a, this, &FileListManagement::on_acceptedTCEditor);
-    connect(m_editTC, &EditTC::r, this,
-            [this] { m_ui.checkBox_PreserveStartTC->setChecked(true); });
+    m_rates = new RateControls(m_ui, m_session, this);
 }
 
 void FileListManagement::InitModifyFlags()
@@ -105,76 +94,4 @@ void FileListManagement::restoreCurrent(const QModelIndex& index)
     if (m_session->editState().restore(source.row()) && source.row() == currentRow() &&
         m_session->isEdited(TakeField::Tracks))
         m_pages->setupTracks();
-}
-
-// --- Rates and timecode -------------------------------------------------------
-
-void FileListManagement::showTimes()
-{
-    const int row = currentRow();
-    const TakeEditState& s = m_session->editState();
-    m_ui.StartTC->setText(s.cell(row, StartTC));
-    m_ui.Duration->setText(s.cell(row, Length));
-    m_ui.label_SampleStamp->setText(s.cell(row, SamplesSinceMidnight));
-    m_ui.TimeCodeSampleRate->setText(s.cell(row, TCSampleRate));
-}
-
-void FileListManagement::on_sampleRateChosen(const QString& text)
-{
-    const int row = currentRow();
-    TakeEditState& s = m_session->editState();
-    if (row < 0 || text.isEmpty() || text == s.cell(row, SampleRate))
-        return;
-    if (!s.setSampleRate(text, m_ui.comboBox_FrameRate->currentText(), m_ui.StartTC->text(),
-                         m_ui.checkBox_PreserveStartTC->isChecked())) {
-        // Not a rate: the combo box shows the take's rate again.
-        const QSignalBlocker block(m_ui.comboBox_SampleRate);
-        const QString current = s.cell(row, SampleRate);
-        const int i = m_ui.comboBox_SampleRate->findText(current, Qt::MatchFixedString);
-        m_ui.comboBox_SampleRate->setCurrentIndex(i);
-        if (i < 0)
-            m_ui.comboBox_SampleRate->setEditText(current);
-        return;
-    }
-    showTimes();
-}
-
-void FileListManagement::on_frameRateChosen(const QString& text)
-{
-    const int row = currentRow();
-    TakeEditState& s = m_session->editState();
-    if (row < 0 || text.isEmpty() || text == s.cell(row, FrameRate))
-        return;
-    s.setFrameRate(text, m_ui.comboBox_SampleRate->currentText(), m_ui.StartTC->text(),
-                   m_ui.checkBox_PreserveStartTC->isChecked());
-    showTimes();
-}
-
-void FileListManagement::on_pushButton_EditTC_clicked()
-{
-    const int row = currentRow();
-    if (row < 0)
-        return;
-    const TakeEditState& s = m_session->editState();
-    if (s.cell(row, FrameRate).isEmpty()) {
-        QMessageBox::critical(this, QCoreApplication::applicationName(),
-                              tr("Please select a valid Frame Rate."));
-        return;
-    }
-    m_editTC->setFrameRateLimitations(s.cell(row, FrameRate));
-    m_ui.checkBox_PreserveStartTC->setChecked(false);
-    m_editTC->setTimecode(s.cell(row, StartTC));
-    m_editTC->setTimeCreation(s.cell(row, Time));
-    m_editTC->show();
-    m_editTC->raise();
-    m_editTC->activateWindow();
-}
-
-void FileListManagement::on_acceptedTCEditor()
-{
-    const int rate = TakeEditState::parseRate(m_ui.comboBox_SampleRate->currentText());
-    if (m_session->editState().setStartTimecode(m_ui.comboBox_FrameRate->currentText(), rate,
-                                                m_editTC->timecode()))
-        showTimes();
-    m_ui.checkBox_PreserveStartTC->setChecked(true);
 }
