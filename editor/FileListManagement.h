@@ -185,7 +185,6 @@ private:
 
     // Save, rename and copy.
     void connectJobs();
-    void revertEdits();
     QStringList actionFiles(bool all) const;
     void onJobFinished(const TakeJobs::Result& result);
 
@@ -204,9 +203,6 @@ private:
 
     ImportProgress* m_importProgress = nullptr; // child
 
-    // The progress dialog of the jobs, and the rows of a save of several
-    // takes (shown with their files again when it fails).
     JobProgress* m_jobProgress = nullptr; // child
-    QList<QPersistentModelIndex> m_saveRows;
-    RateControls* m_rates = nullptr; // child
+    RateControls* m_rates = nullptr;      // child
 };

@@ -63,7 +63,25 @@ void FileListManagement::connectJobs()
         ask.exec();
         return ask.clickedButton() == rebuild;
     };
+    questions.confirmRateChange = [this] {
+        QMessageBox ask(QMessageBox::Question, title(),
+                        tr("Are you sure you wish to save these changes?\n Click button below to "
+                           "discard changes, or click 'OK' to continue."),
+                        QMessageBox::Ok | QMessageBox::Discard, this);
+        ask.setDefaultButton(QMessageBox::Discard);
+        ask.setEscapeButton(QMessageBox::Discard);
+        ask.exec();
+        return ask.clickedButton() == ask.button(QMessageBox::Ok);
+    };
+    questions.confirmDuplicate = [this] {
+        return askOk(this, tr("Scene/take duplication has been detected.\n Are you sure you wish "
+                              "to continue?\n Duplicates will have their scene name prefixed by "
+                              "'+'."));
+    };
+    questions.warn = [this](const QString& text) { QMessageBox::warning(this, title(), text); };
     jobs->setQuestions(questions);
+    connect(m_session, &TakeSession::currentTakeRefreshed, this,
+            &FileListManagement::updateCurrent);
     connect(jobs, &TakeJobs::finished, this, &FileListManagement::onJobFinished);
     connect(m_ui.Save, &QPushButton::clicked, this, &FileListManagement::startSave);
     connect(m_ui.pushButton_Rename, &QPushButton::clicked, this, [this] {
@@ -98,68 +116,14 @@ QProgressDialog* FileListManagement::progressDialog() const
 
 // --- Save -------------------------------------------------------------------
 
-void FileListManagement::revertEdits()
-{
-    restoreCurrent(m_currentIndex);
-    updateCurrent();
-    InitModifyFlags();
-}
-
 void FileListManagement::startSave()
 {
     if (!m_currentIndex.isValid())
         return;
-    if (isActionRunning()) {
-        QMessageBox::warning(this, title(),
-                             tr("Please wait until action completes and try again."));
-        return;
-    }
-    TakeEditState& state = m_session->editState();
-    bool rateEdited = false;
-    bool nameEdited = false;
-    if (!state.isEdited(rateEdited, nameEdited))
-        return;
-    if (rateEdited) {
-        QMessageBox ask(QMessageBox::Question, title(),
-                        tr("Are you sure you wish to save these changes?\n Click button below to "
-                           "discard changes, or click 'OK' to continue."),
-                        QMessageBox::Ok | QMessageBox::Discard, this);
-        ask.setDefaultButton(QMessageBox::Discard);
-        ask.setEscapeButton(QMessageBox::Discard);
-        ask.exec();
-        if (ask.clickedButton() != ask.button(QMessageBox::Ok)) {
-            revertEdits();
-            return;
-        }
-    }
-    if (nameEdited && state.duplicateOfCurrent() >= 0) {
-        if (!askOk(this, tr("Scene/take duplication has been detected.\n Are you sure you wish "
-                            "to continue?\n Duplicates will have their scene name prefixed by "
-                            "'+'."))) {
-            revertEdits();
-            return;
-        }
-        const QString prefixed = QStringLiteral("+") + state.cell(currentRow(), Scene);
-        state.setCell(currentRow(), Scene, prefixed);
-        m_ui.Scene->setText(prefixed);
-        m_session->markEdited(TakeField::Scene);
-    }
     // A save of several takes copies the current take's edits into the others.
     const bool multi = m_ui.treeView->selectionModel()->selectedRows().size() > 1;
-    const QList<int> rows = multi ? selectedModelRows() : QList<int>{currentRow()};
-    QString unopened;
-    const QVector<TakeSaver::Job> jobs =
-        state.saveJobs(rows, multi, m_ui.checkBox_PreserveStartTC->isChecked(), &unopened);
-    if (jobs.isEmpty()) {
-        QMessageBox::warning(this, title(), tr("Failed to update\n %1 take.").arg(unopened));
-        return;
-    }
-    m_saveRows.clear();
-    for (int row : rows) {
-        if (multi)
-            m_saveRows << QPersistentModelIndex(m_model->index(row, 0));
-    }
-    m_session->jobs()->startSave(jobs, multi);
+    m_session->saveEdits(multi ? selectedModelRows() : QList<int>{currentRow()}, multi,
+                         m_ui.checkBox_PreserveStartTC->isChecked());
 }
 
 // --- Rename and copy ----------------------------------------------------------
@@ -224,20 +188,6 @@ void FileListManagement::startCopyTo(const QString& folder, bool all)
 
 void FileListManagement::onJobFinished(const TakeJobs::Result& result)
 {
-    if (result.kind == TakeJobs::Kind::Save) {
-        if (result.ok) {
-            // Every file has the edits: they are no longer edits.
-            InitModifyFlags();
-        } else {
-            // The other takes show their files again; the next save copies the
-            // current take's edits into them anew.
-            for (const QPersistentModelIndex& row : std::as_const(m_saveRows)) {
-                if (row.isValid() && row.row() != currentRow())
-                    restoreCurrent(row);
-            }
-        }
-        m_saveRows.clear();
-    }
     if (result.kind == TakeJobs::Kind::Rename) {
         if (!m_currentIndex.isValid() && m_model->rowCount() > 0)
             selectViewRow(0);

@@ -67,7 +67,8 @@ bool TakeEditState::restore(int row)
     if (flagged(TakeField::FrameRate)) {
         setCell(row, FrameRate, file.GetFrameRate());
         restoreTimes();
-        setCell(row, MasterSpeed, file.GetMasterSpeed());
+        // The list shows the master speed in the frame rate's user form.
+        setCell(row, MasterSpeed, file.GetFrameRate());
     }
     if (flagged(TakeField::SampleRate)) {
         setCell(row, SampleRate, QString::number(file.GetSampleRate()));

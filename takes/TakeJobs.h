@@ -38,11 +38,19 @@ class TakeJobs : public QObject
 public:
     enum class Kind { None = -1, Copy = 0, Rename = 1, Save = 2 };
 
-    // The questions a job may ask; an unset one is answered no.
+    // The questions a job (or the session before one) may ask; an unset
+    // one is answered no.
     struct Questions {
         // fileName's iXML does not parse (parserMessage): rebuild it from the
         // fields that were read, losing anything else it held?
         std::function<bool(const QString& fileName, const QString& parserMessage)> rebuildIxml;
+        // The edits change a rate: save them (else they are discarded)?
+        std::function<bool()> confirmRateChange;
+        // Another listed take has this scene and take: save with "+" before
+        // the scene (else the edits are discarded)?
+        std::function<bool()> confirmDuplicate;
+        // Something to tell the user, nothing to answer.
+        std::function<void(const QString& text)> warn;
     };
 
     // How a job ended, for the window to show.
@@ -58,6 +66,7 @@ public:
     ~TakeJobs() override;
 
     void setQuestions(const Questions& questions) { m_questions = questions; }
+    const Questions& questions() const { return m_questions; }
 
     // Starts a save of jobs (multi: the files belong to several takes). The
     // files written already with the same edits by an earlier failed save are

@@ -16,6 +16,8 @@ TakeSession::TakeSession(QObject* parent)
       m_commands(new TakeCommands(this))
 {
     connect(m_importer, &TakeImporter::finished, this, &TakeSession::onImportDone);
+    // Before any window: the rows are right when a window shows the end.
+    connect(m_jobs, &TakeJobs::finished, this, &TakeSession::onJobFinished);
     connect(m_model, &QAbstractItemModel::rowsInserted, this,
             [this](const QModelIndex&, int first, int last) { emit takesInserted(first, last); });
     connect(m_model, &QAbstractItemModel::rowsRemoved, this,
@@ -143,6 +145,78 @@ QStringList TakeSession::deleteTakes(const QList<int>& rows, int playingRow)
     }
     removeTakes(removed);
     return problems;
+}
+
+bool TakeSession::saveEdits(const QList<int>& rows, bool multi, bool preserveStartTC)
+{
+    const TakeJobs::Questions& ask = m_jobs->questions();
+    const auto warn = [&ask](const QString& text) {
+        if (ask.warn)
+            ask.warn(text);
+    };
+    const int current = currentRow();
+    if (current < 0)
+        return false;
+    if (m_jobs->isRunning()) {
+        warn(tr("Please wait until action completes and try again."));
+        return false;
+    }
+    bool rateEdited = false;
+    bool nameEdited = false;
+    if (!m_editState->isEdited(rateEdited, nameEdited))
+        return false;
+    if (rateEdited && !(ask.confirmRateChange && ask.confirmRateChange())) {
+        discardEdits();
+        return false;
+    }
+    if (nameEdited && m_editState->duplicateOfCurrent() >= 0) {
+        if (!(ask.confirmDuplicate && ask.confirmDuplicate())) {
+            discardEdits();
+            return false;
+        }
+        m_editState->setCell(current, TakeColumns::Scene,
+                             QStringLiteral("+") + m_editState->cell(current, TakeColumns::Scene));
+        markEdited(TakeField::Scene);
+        emit currentTakeRefreshed();
+    }
+    QString unopened;
+    const QVector<TakeSaver::Job> jobs = m_editState->saveJobs(multi ? rows : QList<int>{current},
+                                                               multi, preserveStartTC, &unopened);
+    if (jobs.isEmpty()) {
+        warn(tr("Failed to update\n %1 take.").arg(unopened));
+        return false;
+    }
+    m_saveRows.clear();
+    for (int row : rows) {
+        if (multi && row != current)
+            m_saveRows << QPersistentModelIndex(m_model->index(row, 0));
+    }
+    return m_jobs->startSave(jobs, multi);
+}
+
+void TakeSession::discardEdits()
+{
+    m_editState->restore(currentRow());
+    clearEdits();
+    emit currentTakeRefreshed();
+}
+
+void TakeSession::onJobFinished(const TakeJobs::Result& result)
+{
+    if (result.kind != TakeJobs::Kind::Save)
+        return;
+    if (result.ok) {
+        // Every file has the edits: they are no longer edits.
+        clearEdits();
+    } else {
+        // The other takes show their files again; the next save copies the
+        // current take's edits into them anew.
+        for (const QPersistentModelIndex& row : std::as_const(m_saveRows)) {
+            if (row.isValid() && row.row() != currentRow())
+                m_editState->restore(row.row());
+        }
+    }
+    m_saveRows.clear();
 }
 
 void TakeSession::clearEdits()

@@ -3,6 +3,7 @@
 #include "TakeEditFlags.h"
 #include "TakeFileRemover.h"
 #include "TakeImporter.h"
+#include "TakeJobs.h"
 
 #include <QList>
 #include <QModelIndex>
@@ -79,6 +80,15 @@ public:
     // a failed save wrote are no longer pending either.
     void clearEdits();
 
+    // --- Saving the edits ---------------------------------------------------
+    // Saves the edits of the current take into its files, or (multi) into
+    // the files of the takes of rows, through jobs(): asks first about a rate
+    // change and a scene/take another take has (a no discards the edits);
+    // warns while a job runs or when a take's files do not open. True when
+    // the save started. After it the edits are gone (saved), or, on a
+    // failure, kept with the other takes showing their files again.
+    bool saveEdits(const QList<int>& rows, bool multi, bool preserveStartTC);
+
     // Asks whoever plays takes to play the take of index (model coordinates).
     void requestPlay(const QModelIndex& index) { emit playRequested(index); }
     // Asks whoever plays takes to stop.
@@ -96,6 +106,9 @@ signals:
     void currentTakeChanged(const QModelIndex& current, const QList<QModelIndex>& selected);
     void tracksChanged(const QModelIndex& index);
     void playRequested(const QModelIndex& index);
+    // The current take's row changed under the editor (its edits were
+    // discarded, or its scene prefixed): a view shows it again.
+    void currentTakeRefreshed();
     void stopRequested();
     // Rows of the model, first .. last, were added or removed.
     void takesInserted(int first, int last);
@@ -112,6 +125,10 @@ private:
     std::unique_ptr<TakeEditState> m_editState;
     TakeCommands* m_commands = nullptr; // child
     QList<QPair<QStringList, TakeImporter::Origin>> m_importQueue;
+    void onJobFinished(const TakeJobs::Result& result);
+    void discardEdits();
+
     QPersistentModelIndex m_current;
+    QList<QPersistentModelIndex> m_saveRows; // a save of several takes
     TakeFields m_edited;
 };

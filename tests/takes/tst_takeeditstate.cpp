@@ -3,6 +3,7 @@
 #include "TakeColumns.h"
 #include "TakeEditState.h"
 #include "TakeFileMaker.h"
+#include "TakeJobs.h"
 #include "TakeSaver.h"
 #include "TakeSession.h"
 #include "TestUtil.h"
@@ -204,6 +205,47 @@ private slots:
         QVERIFY(state().isEdited(rate, name));
         QVERIFY(!rate);
         QVERIFY(name);
+    }
+
+    // A save asks first about a rate change: no discards the edits and
+    // leaves the file alone, yes writes them.
+    void aRateChangeIsSavedOnlyWhenConfirmed_data()
+    {
+        QTest::addColumn<bool>("confirmed");
+        QTest::newRow("discarded") << false;
+        QTest::newRow("confirmed") << true;
+    }
+
+    void aRateChangeIsSavedOnlyWhenConfirmed()
+    {
+        QFETCH(bool, confirmed);
+        const QString path = cell(Path);
+        const QByteArray before = TestUtil::readFile(path);
+        const QByteArray audio = audioOf(path);
+        const QString fr = cell(FrameRate) == "25 ND" ? "24 ND" : "25 ND";
+        const QStringList shown = row();
+        state().setFrameRate(fr, cell(SampleRate), cell(StartTC), false);
+        int asked = 0;
+        TakeJobs::Questions q;
+        q.confirmRateChange = [&] { return ++asked, confirmed; };
+        m_session->jobs()->setQuestions(q);
+        QSignalSpy refreshed(m_session.get(), &TakeSession::currentTakeRefreshed);
+        QSignalSpy done(m_session->jobs(), &TakeJobs::finished);
+        QCOMPARE(m_session->saveEdits({0}, false, false), confirmed);
+        QCOMPARE(asked, 1);
+        if (!confirmed) {
+            QCOMPARE(row(), shown);
+            QCOMPARE(m_session->editedFields(), TakeFields());
+            QCOMPARE(refreshed.count(), 1);
+            QCOMPARE(TestUtil::readFile(path), before);
+            return;
+        }
+        QVERIFY(done.wait(30000));
+        QCOMPARE(m_session->editedFields(), TakeFields());
+        AudioFile f;
+        QVERIFY(f.Open(path));
+        QCOMPARE(f.GetFrameRate(), fr);
+        QCOMPARE(audioOf(path), audio);
     }
 };
 
