@@ -189,24 +189,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!m_editor->progressDialog(), 5000);
     }
 
-    void aRewriteLeavesNoBackup()
-    {
-        importDemo(1);
-        selectRows({0});
-        const QString file = path("T0001.WAV");
-        const QByteArray audio = audioOf(file);
-        // Too long for the iXML chunk: the take is rewritten through a backup.
-        auto* notes = field<QPlainTextEdit>("Notes");
-        emit notes->cursorPositionChanged(); // the user is in the notes
-        notes->setPlainText(QString(20000, 'n'));
-        QVERIFY(m_editor->modifyFlags().testFlag(TakeField::Notes));
-        QVERIFY(runAction([&] { m_editor->startSave(); }));
-        std::unique_ptr<AudioFile> f(open(file));
-        QCOMPARE(f->GetNotes().size(), 20000);
-        QCOMPARE(audioOf(file), audio);
-        QVERIFY(backups().isEmpty());
-    }
-
     // After a save (one take in place, one rewritten), the command line and
     // other readers read the new values.
     void otherReadersReadTheSavedFiles()
@@ -285,23 +267,6 @@ private slots:
         QCOMPARE(cell(mono, Scene), scene);
         std::unique_ptr<AudioFile> f(open(path("T0001.WAV")));
         QCOMPARE(f->GetSceneName(), "+" + scene);
-    }
-
-    void aCancelledDuplicateRevertsTheEdits()
-    {
-        importDemo(2);
-        const int poly = rowNamed("T0001.WAV"), mono = rowNamed("T0002_X.WAV");
-        selectRows({poly});
-        const QString scene = cell(poly, Scene);
-        edit("Scene", cell(mono, Scene));
-        edit("Take", cell(mono, Take));
-        MessageBoxAnswerer cancel(QMessageBox::Cancel);
-        QSignalSpy finished(m_editor.get(), &FileListManagement::actionFinished);
-        m_editor->startSave();
-        QCOMPARE(cancel.texts.size(), 1);
-        QCOMPARE(cell(poly, Scene), scene);
-        QVERIFY(!anyFlag());
-        QCOMPARE(finished.count(), 0);
     }
 
     void savingWithoutEditsDoesNothing()
@@ -387,21 +352,6 @@ private slots:
         QCOMPARE(answer.texts, QStringList{"Please wait until action completes and try again."});
         QVERIFY(anyFlag());
         QVERIFY(runAction([&] { m_editor->startSave(); }));
-        QVERIFY(!anyFlag());
-    }
-
-    void aRateChangeDiscardedRestoresTheFile()
-    {
-        importDemo(1);
-        selectRows({0});
-        const QString start = cell(0, StartTC), fr = cell(0, FrameRate);
-        auto* combo = field<QComboBox>("comboBox_FrameRate");
-        combo->setCurrentIndex(combo->findText(fr == "25 ND" ? "24 ND" : "25 ND"));
-        MessageBoxAnswerer discard(QMessageBox::Discard);
-        m_editor->startSave();
-        QCOMPARE(discard.texts.size(), 1);
-        QCOMPARE(cell(0, FrameRate), fr);
-        QCOMPARE(cell(0, StartTC), start);
         QVERIFY(!anyFlag());
     }
 

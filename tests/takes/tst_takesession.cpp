@@ -49,6 +49,8 @@ private slots:
     void destructionRemovesEveryRowFirst();
     void damagedTakesAreListedAsDamaged_data();
     void damagedTakesAreListedAsDamaged();
+    void deleteTakes_data();
+    void deleteTakes();
     void controlsFollowTheirCommand_data();
     void controlsFollowTheirCommand();
 };
@@ -210,6 +212,41 @@ void TestTakeSession::damagedTakesAreListedAsDamaged()
                  qPrintable(damage));
         QVERIFY(!damage.contains('\n'));
     }
+}
+
+void TestTakeSession::deleteTakes_data()
+{
+    QTest::addColumn<QList<int>>("rows");
+    QTest::addColumn<int>("playing");
+    QTest::addColumn<QStringList>("listed"); // the takes listed afterwards
+    QTest::addColumn<int>("files");          // the files left on disk
+    QTest::addColumn<QString>("problems");
+    QTest::newRow("a mono take, every file")
+        << QList<int>{1} << -1 << QStringList{"1", "3", "4", "5"} << 5 << "";
+    QTest::newRow("the playing take stays")
+        << QList<int>{0, 2} << 0 << QStringList{"1", "2", "4", "5"} << 6
+        << "T0001.WAV: it is playing; nothing was deleted.";
+}
+
+// Deleting takes deletes every file of each take and unlists it; a take
+// that is playing keeps its files and stays listed, saying why.
+void TestTakeSession::deleteTakes()
+{
+    QFETCH(QList<int>, rows);
+    QFETCH(int, playing);
+    QFETCH(QStringList, listed);
+    QFETCH(int, files);
+    QFETCH(QString, problems);
+    QTemporaryDir dir;
+    QCOMPARE(TakeFileMaker::writeDemoTakes(dir.path(), 5, 2).size(), 7);
+    TakeSession session;
+    QVERIFY(importAndWait(session, {dir.path()}));
+    QCOMPARE(session.deleteTakes(rows, playing).join('\n'), problems);
+    QStringList takes;
+    for (const QString& name : names(*session.model()))
+        takes << QString::number(name.mid(1, 4).toInt());
+    QCOMPARE(takes, listed);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), files);
 }
 
 void TestTakeSession::controlsFollowTheirCommand_data()
