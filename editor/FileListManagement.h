@@ -10,28 +10,21 @@
 #include <QHash>
 #include <QItemSelection>
 #include <QList>
-#include <QMap>
 #include <QModelIndex>
 #include <QPersistentModelIndex>
-#include <QPointer>
 #include <QStringList>
 #include <QWidget>
 
 #include <functional>
 
-class AudioFile;
 class AudioFileModel;
 class EditTC;
 class ImportProgress;
-class RateControls;
 class JobProgress;
-class TakePages;
-class QAction;
-class QMenu;
 class QProgressDialog;
 class QSortFilterProxyModel;
-class QStandardItemModel;
-class QTimer;
+class RateControls;
+class TakePages;
 
 // The editor of edit mode: the take list of a TakeSession and, beside it,
 // the metadata of the current take on two pages. Every edit goes into the
@@ -40,14 +33,12 @@ class QTimer;
 // whole takes through the session. GUI thread only; the session is not owned.
 //
 // Saving, renaming and copying are the session's jobs (TakeJobs); the editor
-// asks the questions before them, answers theirs, and follows them with a
-// window-modal progress dialog that offers Cancel. The edits themselves live
-// in the session's edit state (TakeEditState).
-//
-// Commands whose implementation lives elsewhere (playback, reports,
-// split/combine) are "commands": their controls stay disabled until whoever
-// provides the command declares it with setCommandAvailable(), so that no
-// control pretends to work.
+// answers their questions and follows them with a window-modal progress
+// dialog that offers Cancel. The edits live in the session's edit state
+// (TakeEditState), the enabling of the controls in its commands
+// (TakeCommands): commands implemented elsewhere (playback, reports,
+// split/combine) stay off until whoever provides them declares them with
+// setCommandAvailable(), so that no control pretends to work.
 class FileListManagement : public QWidget
 {
     Q_OBJECT
