@@ -362,18 +362,22 @@ void Velmora::createPlaybackWindows()
     m_metersDock = dock("meters", tr("Playback Mixer"), m_mixer);
 
     m_editor->setCommandAvailable(FileListManagement::Command::Play, true);
-    connect(m_editor, &FileListManagement::FileListIndexChanged, this,
+    connect(m_session.get(), &TakeSession::currentTakeChanged, this,
             [this](const QModelIndex& current, const QList<QModelIndex>&) {
                 const QString path = pathOfRow(current);
                 m_transport->on_currentTakeChanged(path);
                 m_mixer->on_currentTakeChanged(path);
             });
-    connect(m_editor, &FileListManagement::PlayFile, this,
-            [this](const QModelIndex& index) { m_transport->PlayBackFile(pathOfRow(index)); });
-    connect(m_editor, &FileListManagement::playPressed, this, &Velmora::PlayActionHandler);
-    connect(m_editor, &FileListManagement::stopPressed, this, &Velmora::StopActionHandler);
-    connect(m_editor, &FileListManagement::startTrans, this, &Velmora::TransportActionHandler);
-    connect(m_editor, &FileListManagement::startMix, this, &Velmora::MetersActionHandler);
+    // Play on the take that is playing pauses or resumes it; on another take
+    // (a double click, or Play after a new selection) it starts that take.
+    connect(m_session.get(), &TakeSession::playRequested, this, [this](const QModelIndex& index) {
+        const QString path = pathOfRow(index);
+        if (m_transport->isPlaying() && m_transport->currentTake() == path)
+            PlayActionHandler();
+        else
+            m_transport->PlayBackFile(path);
+    });
+    connect(m_session.get(), &TakeSession::stopRequested, this, &Velmora::StopActionHandler);
     connect(m_mixer, &Mixer::commandUpdate, m_transport, &TransportCtrl::on_commandUpdate);
     connect(m_mixer, &Mixer::startMixer, this, &Velmora::MetersActionHandler);
     connect(m_transport, &TransportCtrl::meterUpdate, m_mixer, &Mixer::on_meterUpdate);

@@ -1,8 +1,8 @@
 #include "AudioFile.h"
 #include "CliCommands.h"
 #include "KQHelper.h"
-#include "TakeFolderCache.h"
 #include "OpsCliSupport.h"
+#include "TakeFolderCache.h"
 #include "TakeSaver.h"
 
 #include <QFileInfo>
@@ -208,25 +208,19 @@ int runSetCommand(CliContext& ctx)
 
     TakeSaver saver;
     OpsProgress progress(ctx.err, quiet);
-    QObject::connect(&saver, &TakeSaver::fileProgress, [&](int index, quint32 percent) {
+    QObject::connect(&saver, &TakeBatch::itemProgress, [&](int index, quint32 percent) {
         progress.show(QStringLiteral("set %1").arg(QFileInfo(paths.at(index)).fileName()), percent);
     });
-    QObject::connect(&saver, &TakeSaver::fileFinished, [&](int, const TakeSaver::FileResult& r) {
+    QObject::connect(&saver, &TakeBatch::itemFinished, [&](int, const TakeBatch::ItemResult& r) {
         progress.clear();
-        switch (r.outcome) {
-        case TakeSaver::Outcome::UpdatedInPlace:
-            ctx.out << r.path << ": updated in place\n";
-            break;
-        case TakeSaver::Outcome::Rewritten:
-            ctx.out << r.path << ": rewritten\n";
-            break;
-        default:
-            ctx.out.flush();
-            ctx.err << OpsCli::failureLine(r.path, r.error) << "\n";
-            ctx.err.flush();
-            rc = 1;
-            break;
+        if (r.outcome == TakeBatch::Outcome::Done) {
+            ctx.out << r.source << (r.inPlace ? ": updated in place\n" : ": rewritten\n");
+            return;
         }
+        ctx.out.flush();
+        ctx.err << OpsCli::failureLine(r.source, r.reason) << "\n";
+        ctx.err.flush();
+        rc = 1;
     });
     saver.run(paths, e, false, false);
     return rc;

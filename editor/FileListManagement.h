@@ -1,33 +1,30 @@
 #pragma once
 
-#include "FileListManagementForm.h"
-#include "TakeBatch.h"
+#include "TakeCommands.h"
 #include "TakeEditFlags.h"
+#include "TakeEditorForm.h"
 #include "TakeEdits.h"
-#include "TakeSaver.h"
+#include "TakeJobs.h"
 #include "TakeSession.h"
 
 #include <QHash>
 #include <QItemSelection>
 #include <QList>
-#include <QMap>
 #include <QModelIndex>
 #include <QPersistentModelIndex>
-#include <QPointer>
 #include <QStringList>
 #include <QWidget>
 
-class AudioFile;
+#include <functional>
+
 class AudioFileModel;
 class EditTC;
-class TakeCopier;
-class TakeRenamer;
-class QAction;
-class QMenu;
+class ImportProgress;
+class JobProgress;
 class QProgressDialog;
 class QSortFilterProxyModel;
-class QStandardItemModel;
-class QTimer;
+class RateControls;
+class TakePages;
 
 // The editor of edit mode: the take list of a TakeSession and, beside it,
 // the metadata of the current take on two pages. Every edit goes into the
@@ -35,29 +32,20 @@ class QTimer;
 // touches the files until the edits are saved. Imports, clears and deletes
 // whole takes through the session. GUI thread only; the session is not owned.
 //
-// Saving, renaming and copying run file by file through the services of the
-// file operations engine (TakeSaver, TakeRenamer, TakeCopier), one action at
-// a time, followed by a window-modal progress dialog that offers Cancel.
-//
-// Commands whose implementation lives elsewhere (playback, reports,
-// split/combine) are "commands": their controls stay disabled until whoever
-// provides the command declares it with setCommandAvailable(), so that no
-// control pretends to work.
+// Saving, renaming and copying are the session's jobs (TakeJobs); the editor
+// answers their questions and follows them with a window-modal progress
+// dialog that offers Cancel. The edits live in the session's edit state
+// (TakeEditState), the enabling of the controls in its commands
+// (TakeCommands): commands implemented elsewhere (playback, reports,
+// split/combine) stay off until whoever provides them declares them with
+// setCommandAvailable(), so that no control pretends to work.
 class FileListManagement : public QWidget
 {
     Q_OBJECT
 
 public:
-    enum class Command {
-        Save,
-        Rename,
-        CopyTo,
-        RateChange,   // the sample-rate and frame-rate combo boxes
-        EditTimecode, // pushButton_EditTC
-        Play,         // Play, Stop and double click
-        Reports,
-        SplitCombine,
-    };
+    using Command = TakeCommands::Command;
+    using Control = TakeCommands::Control;
 
     // What an import is given: files chosen in the file dialog (only take
     // file names are read), or dropped files and folders (a folder brings its
@@ -93,35 +81,23 @@ public:
     // sample rate edit and nameEdited for a scene or take edit.
     bool IsEdited(bool& rateEdited, bool& nameEdited) const;
     // Writes the take file's own values back into the row of index (take list
-    // view coordinates) for every flagged field. The flags stay as they are.
+    // view or model coordinates) for every flagged field. The flags stay.
     void restoreCurrent(const QModelIndex& index);
 
-    // Removes the takes of rows (take list view coordinates) from the list
-    // and chooses a new current take. Files are not touched.
-    void removeSelectedTakesFromModel(const QList<QModelIndex>& rows);
-
     // --- Saving edits ---
-    // Action kinds of the save, rename and copy machinery.
+    // Action kinds of save, rename and copy (TakeJobs::Kind).
     enum ActionKind { ActionNone = -1, ActionCopy = 0, ActionRename = 1, ActionUpdate = 2 };
     // Writes the edits of the current take (or of all selected takes) into
     // their files, after the rate-change question and the duplicate check.
     void startSave();
     // True while a save, rename or copy runs.
     bool isActionRunning() const;
-    int actionKind() const { return m_actionKind; }
-    // The files of the take of index (model coordinates), in channel order;
-    // empty when its file does not open.
-    QStringList GetFilesToUpdate(const QModelIndex& index) const;
-    // The "_updatebackup" files in the folder of the take of index.
-    QStringList GetBackupFiles(const QModelIndex& index) const;
-    // The edits of row as the flags select them (the take name only when not
-    // multi; the tracks only when the row has as many as the current take).
-    TakeEdits editsForRow(int row, bool multi) const;
+    int actionKind() const;
     // The running action's progress dialog (null when none).
     QProgressDialog* progressDialog() const;
     // Files a failed or cancelled save wrote already, with the edits written:
     // the next save leaves them out while the edits are the same.
-    const QHash<QString, TakeEdits>& writtenFiles() const { return m_writtenFiles; }
+    const QHash<QString, TakeEdits>& writtenFiles() const;
 
     // --- Rename and copy ---
     void startRenameAction();
@@ -131,38 +107,17 @@ public:
     void startCopyTo(const QString& folder, bool all = false);
 
     // --- Rate changes and timecode ---
-    EditTC* timecodeEditor() const { return m_editTC; }
-    // Recomputes the start, length and end, or (Preserve Start TC checked) the
-    // timestamp, of row for frameRate and sampleRate; file is the row's take.
-    void updateModelOnFrameRateChange(AudioFile& file, int row, const QString& frameRate,
-                                      int sampleRate, const QString& startTC);
-    void updateModelOnTimeCodeEdited(const QString& frameRate, int sampleRate, const QString& tc);
+    EditTC* timecodeEditor() const;
 
 public slots:
-    void setButtonsEnabled(bool enabled);
-    void setRenameEnabled(bool enabled);
-    void setCopyToEnabled(bool enabled);
-    void setPlayEnabled(bool enabled);
-    void setReportsEnabled(bool enabled);
-    void setSpltCombineEnabled(bool enabled);
-    void setStopEnabled(bool enabled);
-
     // Playback state, from the transport window; index in model coordinates.
     void on_playStarted(const QModelIndex& index);
     void on_playStoped();
     void on_playPaused(bool playing);
 
 signals:
-    void PlayFile(const QModelIndex& index);
-    void FileListIndexChanged(const QModelIndex& current, const QList<QModelIndex>& selected);
-    void actionSkip();
     void startReports();
     void startSplitCombine();
-    void startMix();
-    void startTrans();
-    void playPressed();
-    void stopPressed();
-    void updateTracks(const QModelIndex& index);
     void renameEnabled(bool enabled);
     void copyToEnabled(bool enabled);
     void spltCombineEnabled(bool enabled);
@@ -181,145 +136,51 @@ protected:
 
 private slots:
     void on_selectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
-    void on_MoreInfo_clicked();
-    void on_pushButton_Import_clicked();
     void on_pushButton_Clear_clicked();
     void on_pushButton_Delete_clicked();
     void on_pushButton_Play_clicked();
     void on_pushButton_Stop_clicked();
-    void on_pushButton_Reports_clicked();
-    void on_pushButton_SpltCombine_clicked();
     void on_treeView_doubleClicked(const QModelIndex& index);
-    void on_treeView_customContextMenuRequested(const QPoint& pos);
 
-    // Field edits of the current take.
-    void on_Scene_textEdited(const QString& text);
-    void on_Take_textEdited(const QString& text);
-    void on_Project_textEdited(const QString& text);
-    void on_Tape_textEdited(const QString& text);
-    void on_UBits_textEdited(const QString& text);
-    void on_Notes_textChanged();
-    void on_UserInfo_textChanged();
-    void on_checkBox_Circled_clicked(bool checked);
-    void on_checkBox_WildTrack_clicked(bool checked);
-    void on_Notes_cursorPositionChanged();
     void on_commitDataTrackName(QWidget* editor);
 
-    // Column menu: one slot per column the user may show or hide.
-    void updateContextMenu();
-    void NameActionClicked(bool checked);
-    void FileNameActionClicked(bool checked);
-    void ChannelsActionClicked(bool checked);
-    void ProjectActionClicked(bool checked);
-    void TapeActionClicked(bool checked);
-    void SceneActionClicked(bool checked);
-    void TakeActionClicked(bool checked);
-    void StartTCActionClicked(bool checked);
-    void DurationActionClicked(bool checked);
-    void EndTCActionClicked(bool checked);
-    void OriginatorActionClicked(bool checked);
-    void ReferenceActionClicked(bool checked);
-    void DateActionClicked(bool checked);
-    void TimeActionClicked(bool checked);
-    void CircledActionClicked(bool checked);
-    void WildActionClicked(bool checked);
-    void NotesActionClicked(bool checked);
-    void SampleRateActionClicked(bool checked);
-    void FrameRateActionClicked(bool checked);
-    void BitDepthActionClicked(bool checked);
-    void UbitsActionClicked(bool checked);
-    void FileUIDActionClicked(bool checked);
-
-    void on_importProgress();
-    void on_importStarted();
     void on_takesAboutToBeAdded();
     void on_importFinished(int added, int rejected);
-
-    void on_Save_clicked();
-    void on_progressTimer();
-    void on_progressCanceled();
-    void on_pushButton_Rename_clicked();
-    void on_pushButton_CopyTo_clicked();
-    void on_comboBox_SampleRate_currentIndexChanged(const QString& text);
-    void on_comboBox_FrameRate_currentIndexChanged(const QString& text);
-    void on_pushButton_EditTC_clicked();
-    void on_acceptedTCEditor();
-    void on_rejectedTCEditor();
 
 private:
     // Construction.
     void connectForm();
-    void createActions();
-    void createColumnContextMenu();
-    void setColumnShown(int column, bool shown);
 
     // The current take and its pages.
     void updateCurrent();
-    void setupPage0();
-    void setupPage1();
-    void setupTracks();
-    void setupSyncPoints();
-    void setupHistory();
-    void setupFileSet();
-    void cleanupPage0();
-    void cleanupPage1();
     void selectViewRow(int viewRow);
     void updateTakeFieldsForSelection();
     void emitIndexChanged();
 
-    // Field edits: the current row in model coordinates (-1 without one).
+    // The current row in model coordinates (-1 without one).
     int currentRow() const;
     QString cell(int row, int column) const;
-    void setCell(int row, int column, const QString& value);
-    void editCell(int column, TakeField flag, const QString& text);
-    void editCheck(int column, TakeField flag, bool checked);
+    void connectEdits();
 
-    // Controls gated by the availability of their command.
-    struct Gate {
-        QWidget* control;
-        Command command;
-        void (FileListManagement::*signal)(bool); // null when the control has none
-    };
-    QList<Gate> gates() const;
-    void setWanted(QWidget* control, bool enabled);
-    void applyGated(Command command);
-    void applyAllGated();
+    // Controls follow the session's commands (TakeCommands).
+    void onControlEnabled(Control control, bool on);
+    void setWanted(Control control, bool wanted);
+    void setButtonsEnabled(bool enabled);
     // Rename, Clear and Delete while a take plays (locked) or not.
     void setPlaybackLock(bool locked);
 
-    // Import.
-    void finishImport(int added, int rejected);
+    // Clear and delete: the selected rows in model coordinates; remove runs
+    // the session's removal, then the current take and the pages follow.
+    QList<int> selectedModelRows() const;
+    void removeTakes(const std::function<void()>& remove);
 
-    // Saving.
-    bool adjustTakeDublicates();
-    void revertEdits();
-    void saveCurrent();
-    void saveSelected();
-    void updateModelForSaveSelected(int row);
-    void runSave(QVector<TakeSaver::Job> jobs, const QList<QPersistentModelIndex>& rows);
-    void connectServices();
-
-    // The action machinery shared by save, rename and copy.
-    void makeProgressDialog(const QString& label, int files);
-    void setActionProgress(int value);
-    void onItemProgress(int index, quint32 percent);
-    void onSaveFileFinished(int index, const TakeSaver::FileResult& result);
-    void onBatchItemFinished(int index, const TakeBatch::ItemResult& result);
-    void onActionFinished();
-    // Ends the running action: success closes the dialog a second later,
-    // failure and cancel close it at once; message (when not empty) is shown
-    // with detail as its details.
-    void actionComplete(bool ok, const QString& message, const QString& detail = QString());
-
-    // Rename and copy.
-    void startRename(bool all);
-    void startCopy(bool all);
-    void buildActionFileList(bool all);
-    void updatePreviouslyRenamed(const QString& oldPath, const QString& newPath);
-    bool warnWhenNoTakes();
+    // Save, rename and copy.
+    void connectJobs();
+    QStringList actionFiles(bool all) const;
+    void onJobFinished(const TakeJobs::Result& result);
 
 private:
-    FileListManagementForm m_ui;
+    TakeEditorForm m_ui;
     TakeSession* m_session = nullptr;
     AudioFileModel* m_model = nullptr; // the session's
     QSortFilterProxyModel* m_proxy = nullptr;
@@ -327,44 +188,12 @@ private:
     bool m_notesArmed = false;
     bool m_skipNextSelection = false;
     bool m_removingRows = false; // selection changes caused by a removal are not the user's
-    QPersistentModelIndex m_playingIndex; // proxy coordinates
-    QStandardItemModel* m_trackModel = nullptr;
-    QSortFilterProxyModel* m_trackProxy = nullptr;
-    QStandardItemModel* m_syncPointModel = nullptr;
+    QPersistentModelIndex m_playingIndex;          // proxy coordinates
+    TakePages* m_pages = nullptr;                  // child
+    QSortFilterProxyModel* m_trackProxy = nullptr; // the pages'
 
-    // Column menu.
-    QMenu* m_columnMenu = nullptr;
-    QList<QPair<QAction*, int>> m_columnActions; // action, model column
+    ImportProgress* m_importProgress = nullptr; // child
 
-    // Commands, and the enabled state each gated control would have if its
-    // command were available.
-    QMap<Command, bool> m_available;
-    QHash<const QWidget*, bool> m_wanted;
-
-    // Import progress.
-    QProgressDialog* m_importProgress = nullptr;
-    QTimer* m_importTimer = nullptr;
-    qint64 m_importStartMs = 0;
-
-    // Actions (save, rename, copy): one at a time.
-    TakeSaver* m_saver = nullptr;     // owned (child)
-    TakeRenamer* m_renamer = nullptr; // owned (child)
-    TakeCopier* m_copier = nullptr;   // owned (child)
-    QPointer<QProgressDialog> m_progressDialog;
-    int m_actionKind = ActionNone;
-    int m_stepIndex = -1;    // files finished in the running action
-    int m_actionTotal = 0;   // files of the running action
-    int m_progressValue = 0; // step index * 100 + the file's percentage
-    bool m_progressUpdateQueued = false;
-    bool m_actionCancelled = false;
-    QStringList m_actionFiles; // files of a rename or copy
-    QString m_actionText;      // copy: the destination folder
-    QStringList m_actionNotes; // files skipped or refused, shown at the end
-    QString m_actionError;     // the first failure of the running action
-    QString m_actionMessage;   // the message for it, when not the general one
-    bool m_multiTakeSave = false;
-    QVector<TakeSaver::Job> m_saveJobs;       // the running save
-    QList<QPersistentModelIndex> m_saveRows;  // rows of the running save
-    QHash<QString, TakeEdits> m_writtenFiles; // see writtenFiles()
-    EditTC* m_editTC = nullptr;               // owned (child of pushButton_EditTC)
+    JobProgress* m_jobProgress = nullptr; // child
+    RateControls* m_rates = nullptr;      // child
 };

@@ -3,28 +3,24 @@
 #include "FileListManagement.h"
 
 #include "AudioFileModel.h"
+#include "ImportProgress.h"
 #include "TakeColumns.h"
-#include "TakeFileRemover.h"
 #include "TakeListView.h"
+#include "TakePages.h"
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDateTime>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
-#include <QFileInfo>
-#include <QHeaderView>
 #include <QLineEdit>
 #include <QLoggingCategory>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QSettings>
 #include <QSortFilterProxyModel>
-#include <QTimer>
 #include <QUrl>
 
 using namespace TakeColumns;
@@ -34,10 +30,6 @@ Q_LOGGING_CATEGORY(lcImport, "velmora.import", QtWarningMsg)
 
 namespace
 {
-// An import that takes longer than this shows a progress dialog (ms).
-constexpr int kImportProgressDelayMs = 400;
-constexpr int kImportPollMs = 100;
-
 const char kLastImportDirKey[] = "LastImportDir";
 
 QString title()
@@ -48,127 +40,73 @@ QString title()
 
 // --- Commands and button enabling -----------------------------------------
 
-QList<FileListManagement::Gate> FileListManagement::gates() const
+void FileListManagement::onControlEnabled(Control control, bool on)
 {
-    const FileListManagementForm& f = m_ui;
-    return {
-        {f.Save, Command::Save, nullptr},
-        {f.pushButton_Rename, Command::Rename, &FileListManagement::renameEnabled},
-        {f.pushButton_CopyTo, Command::CopyTo, &FileListManagement::copyToEnabled},
-        {f.pushButton_EditTC, Command::EditTimecode, nullptr},
-        {f.pushButton_Play, Command::Play, &FileListManagement::playEnabled},
-        {f.pushButton_Stop, Command::Play, &FileListManagement::stopEnabled},
-        {f.pushButton_Reports, Command::Reports, &FileListManagement::reportsEnabled},
-        {f.pushButton_SpltCombine, Command::SplitCombine, &FileListManagement::spltCombineEnabled},
+    using Signal = void (FileListManagement::*)(bool);
+    const TakeEditorForm& f = m_ui;
+    const QHash<Control, QPair<QList<QWidget*>, Signal>> controls = {
+        {Control::Save, {{f.Save}, nullptr}},
+        {Control::Rename, {{f.pushButton_Rename}, &FileListManagement::renameEnabled}},
+        {Control::CopyTo, {{f.pushButton_CopyTo}, &FileListManagement::copyToEnabled}},
+        {Control::RateBoxes, {{f.comboBox_SampleRate, f.comboBox_FrameRate}, nullptr}},
+        {Control::EditTimecode, {{f.pushButton_EditTC}, nullptr}},
+        {Control::Play, {{f.pushButton_Play}, &FileListManagement::playEnabled}},
+        {Control::Stop, {{f.pushButton_Stop}, &FileListManagement::stopEnabled}},
+        {Control::Reports, {{f.pushButton_Reports}, &FileListManagement::reportsEnabled}},
+        {Control::SplitCombine,
+         {{f.pushButton_SpltCombine}, &FileListManagement::spltCombineEnabled}},
     };
+    const auto& [widgets, signal] = controls.value(control);
+    for (QWidget* w : widgets)
+        w->setEnabled(on);
+    if (signal)
+        emit(this->*signal)(on);
 }
 
 void FileListManagement::setCommandAvailable(Command command, bool available)
 {
-    m_available[command] = available;
-    applyGated(command);
+    m_session->commands()->setAvailable(command, available);
 }
 
 bool FileListManagement::isCommandAvailable(Command command) const
 {
-    return m_available.value(command, false);
+    return m_session->commands()->isAvailable(command);
 }
 
-void FileListManagement::setWanted(QWidget* control, bool enabled)
+void FileListManagement::setWanted(Control control, bool wanted)
 {
-    m_wanted[control] = enabled;
-    for (const Gate& g : gates()) {
-        if (g.control != control)
-            continue;
-        const bool on = enabled && isCommandAvailable(g.command);
-        g.control->setEnabled(on);
-        if (g.signal)
-            emit(this->*g.signal)(on);
-    }
-}
-
-void FileListManagement::applyGated(Command command)
-{
-    for (const Gate& g : gates()) {
-        if (g.command == command)
-            setWanted(g.control, m_wanted.value(g.control, false));
-    }
-    if (command == Command::RateChange) {
-        const bool on = isCommandAvailable(Command::RateChange);
-        m_ui.comboBox_SampleRate->setEnabled(on);
-        m_ui.comboBox_FrameRate->setEnabled(on);
-    }
-}
-
-void FileListManagement::applyAllGated()
-{
-    for (Command c :
-         {Command::Save, Command::Rename, Command::CopyTo, Command::RateChange,
-          Command::EditTimecode, Command::Play, Command::Reports, Command::SplitCombine})
-        applyGated(c);
+    m_session->commands()->setWanted(control, wanted);
 }
 
 void FileListManagement::setButtonsEnabled(bool enabled)
 {
     m_ui.pushButton_Delete->setEnabled(enabled);
     m_ui.pushButton_Clear->setEnabled(enabled);
-    setWanted(m_ui.pushButton_CopyTo, enabled);
-    setWanted(m_ui.pushButton_Play, enabled);
-    setWanted(m_ui.pushButton_Rename, enabled);
-    setWanted(m_ui.pushButton_Reports, enabled);
-    setWanted(m_ui.pushButton_SpltCombine, enabled);
-}
-
-void FileListManagement::setRenameEnabled(bool enabled)
-{
-    setWanted(m_ui.pushButton_Rename, enabled);
-}
-
-void FileListManagement::setCopyToEnabled(bool enabled)
-{
-    setWanted(m_ui.pushButton_CopyTo, enabled);
-}
-
-void FileListManagement::setPlayEnabled(bool enabled)
-{
-    setWanted(m_ui.pushButton_Play, enabled);
-}
-
-void FileListManagement::setReportsEnabled(bool enabled)
-{
-    setWanted(m_ui.pushButton_Reports, enabled);
-}
-
-void FileListManagement::setSpltCombineEnabled(bool enabled)
-{
-    setWanted(m_ui.pushButton_SpltCombine, enabled);
-}
-
-void FileListManagement::setStopEnabled(bool enabled)
-{
-    setWanted(m_ui.pushButton_Stop, enabled);
+    for (Control c :
+         {Control::CopyTo, Control::Play, Control::Rename, Control::Reports, Control::SplitCombine})
+        setWanted(c, enabled);
 }
 
 void FileListManagement::setPlaybackLock(bool locked)
 {
     m_ui.pushButton_Clear->setEnabled(!locked);
     m_ui.pushButton_Delete->setEnabled(!locked);
-    setRenameEnabled(!locked);
+    setWanted(Control::Rename, !locked);
 }
 
-// --- Playback buttons -----------------------------------------------------
+// --- Playback: requests go through the session ----------------------------
 
 void FileListManagement::on_pushButton_Play_clicked()
 {
     setPlaybackLock(true);
-    setStopEnabled(true);
-    emit playPressed();
+    setWanted(Control::Stop, true);
+    m_session->requestPlay(currentModelIndex());
 }
 
 void FileListManagement::on_pushButton_Stop_clicked()
 {
     setPlaybackLock(false);
-    emit stopPressed();
+    m_session->requestStop();
     m_ui.pushButton_Play->setText(tr("Play"));
 }
 
@@ -178,15 +116,13 @@ void FileListManagement::on_treeView_doubleClicked(const QModelIndex& index)
     if (!isCommandAvailable(Command::Play) || !index.isValid())
         return;
     setPlaybackLock(true);
-    const QModelIndex take = m_proxy->mapToSource(index.siblingAtColumn(0));
-    m_session->requestPlay(take);
-    emit PlayFile(take);
-    setStopEnabled(true);
+    m_session->requestPlay(m_proxy->mapToSource(index.siblingAtColumn(0)));
+    setWanted(Control::Stop, true);
 }
 
 void FileListManagement::on_playStarted(const QModelIndex& index)
 {
-    setStopEnabled(true);
+    setWanted(Control::Stop, true);
     setPlaybackLock(true);
     m_playingIndex = m_proxy->mapFromSource(index.siblingAtColumn(0));
 }
@@ -195,7 +131,7 @@ void FileListManagement::on_playStoped()
 {
     setPlaybackLock(false);
     m_ui.pushButton_Play->setText(tr("Play"));
-    setStopEnabled(false);
+    setWanted(Control::Stop, false);
     m_playingIndex = QPersistentModelIndex();
 }
 
@@ -204,22 +140,7 @@ void FileListManagement::on_playPaused(bool playing)
     m_ui.pushButton_Play->setText(playing ? tr("Pause") : tr("Play"));
 }
 
-void FileListManagement::on_pushButton_Reports_clicked()
-{
-    emit startReports();
-}
-
-void FileListManagement::on_pushButton_SpltCombine_clicked()
-{
-    emit startSplitCombine();
-}
-
 // --- Import ---------------------------------------------------------------
-
-void FileListManagement::on_pushButton_Import_clicked()
-{
-    startImportAction();
-}
 
 void FileListManagement::startImportAction()
 {
@@ -251,52 +172,6 @@ bool FileListManagement::isImporting() const
     return m_session->isImporting();
 }
 
-void FileListManagement::on_importStarted()
-{
-    QApplication::setOverrideCursor(Qt::BusyCursor);
-    m_importStartMs = QDateTime::currentMSecsSinceEpoch();
-    if (!m_importTimer) {
-        m_importTimer = new QTimer(this);
-        m_importTimer->setInterval(kImportPollMs);
-        connect(m_importTimer, &QTimer::timeout, this, &FileListManagement::on_importProgress);
-    }
-    m_importTimer->start();
-}
-
-void FileListManagement::on_importProgress()
-{
-    if (!m_session->isImporting())
-        return;
-    if (!m_importProgress) {
-        if (QDateTime::currentMSecsSinceEpoch() - m_importStartMs < kImportProgressDelayMs)
-            return;
-        m_importProgress = new QProgressDialog(this);
-        m_importProgress->setObjectName(QStringLiteral("importProgress"));
-        m_importProgress->setWindowTitle(title());
-        m_importProgress->setWindowModality(Qt::WindowModal);
-        m_importProgress->setAutoClose(false);
-        m_importProgress->setAutoReset(false);
-        m_importProgress->setMinimumDuration(0);
-        m_importProgress->setMinimumWidth(360);
-        connect(m_importProgress, &QProgressDialog::canceled, m_session,
-                &TakeSession::cancelImport);
-    }
-    const int total = m_session->importFilesTotal();
-    const int read = m_session->importFilesRead();
-    if (total == 0) {
-        m_importProgress->setLabelText(tr("Looking for take files..."));
-        m_importProgress->setRange(0, 0);
-    } else if (read < total) {
-        m_importProgress->setLabelText(tr("Reading take files... %1 of %2").arg(read).arg(total));
-        m_importProgress->setRange(0, total);
-        m_importProgress->setValue(read);
-    } else {
-        m_importProgress->setLabelText(tr("Grouping %1 files into takes...").arg(total));
-        m_importProgress->setRange(0, 0);
-    }
-    m_importProgress->show();
-}
-
 void FileListManagement::on_takesAboutToBeAdded()
 {
     // Rows go in unsorted and are sorted once at the end: sorting after
@@ -307,16 +182,10 @@ void FileListManagement::on_takesAboutToBeAdded()
 
 void FileListManagement::on_importFinished(int added, int rejected)
 {
-    m_importTimer->stop();
     m_proxy->setDynamicSortFilter(true);
     m_ui.treeView->setUpdatesEnabled(true);
     qCInfo(lcImport) << m_session->importFilesTotal() << "files," << added << "takes listed in"
-                     << QDateTime::currentMSecsSinceEpoch() - m_importStartMs << "ms";
-    finishImport(added, rejected);
-}
-
-void FileListManagement::finishImport(int added, int rejected)
-{
+                     << m_importProgress->elapsedMs() << "ms";
     QTreeView* view = m_ui.treeView;
     for (int c = 0; c < Count; ++c) {
         if (!view->isColumnHidden(c))
@@ -327,12 +196,7 @@ void FileListManagement::finishImport(int added, int rejected)
     if (!m_currentIndex.isValid() && m_model->rowCount() > 0)
         selectViewRow(0);
     setButtonsEnabled(m_model->rowCount() > 0);
-    if (m_importProgress) {
-        m_importProgress->close();
-        m_importProgress->deleteLater();
-        m_importProgress = nullptr;
-    }
-    QApplication::restoreOverrideCursor();
+    m_importProgress->finish();
     emit importFinished(added, rejected);
 }
 
@@ -346,9 +210,8 @@ void FileListManagement::dropEvent(QDropEvent* event)
 {
     QStringList paths;
     for (const QUrl& url : event->mimeData()->urls()) {
-        const QString path = url.toLocalFile();
-        if (!path.isEmpty())
-            paths << path;
+        if (!url.toLocalFile().isEmpty())
+            paths << url.toLocalFile();
     }
     event->acceptProposedAction();
     if (!paths.isEmpty())
@@ -357,47 +220,44 @@ void FileListManagement::dropEvent(QDropEvent* event)
 
 // --- Clear and delete -----------------------------------------------------
 
-void FileListManagement::on_pushButton_Clear_clicked()
+QList<int> FileListManagement::selectedModelRows() const
 {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    removeSelectedTakesFromModel(m_ui.treeView->selectionModel()->selectedRows());
-    QApplication::restoreOverrideCursor();
+    QList<int> rows;
+    for (const QModelIndex& index : m_ui.treeView->selectionModel()->selectedRows())
+        rows << m_proxy->mapToSource(index).row();
+    return rows;
 }
 
-void FileListManagement::removeSelectedTakesFromModel(const QList<QModelIndex>& rows)
+void FileListManagement::removeTakes(const std::function<void()>& remove)
 {
-    QList<int> sourceRows;
-    for (const QModelIndex& index : rows) {
-        const QModelIndex source = m_proxy->mapToSource(index);
-        if (source.isValid())
-            sourceRows << source.row();
-    }
-    const bool currentRemoved = sourceRows.contains(currentRow());
-
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    // Selection changes caused by a removal are not the user's; the session
+    // drops the edits of the current take when it goes.
     m_removingRows = true;
-    m_session->removeTakes(sourceRows);
+    remove();
     m_removingRows = false;
-    // Edits of a take that is no longer listed can be neither saved nor
-    // reverted; they must not be taken for edits of the next take.
-    if (currentRemoved)
-        InitModifyFlags();
-
     if (m_model->rowCount() == 0) {
         m_currentIndex = QPersistentModelIndex();
         setButtonsEnabled(false);
-        setWanted(m_ui.pushButton_EditTC, false);
+        setWanted(Control::EditTimecode, false);
         m_ui.Take->setEnabled(true);
-        cleanupPage0();
-        cleanupPage1();
+        m_pages->show(-1);
     } else {
         selectViewRow(0);
     }
     emitIndexChanged();
+    QApplication::restoreOverrideCursor();
+}
+
+void FileListManagement::on_pushButton_Clear_clicked()
+{
+    const QList<int> rows = selectedModelRows();
+    removeTakes([&] { m_session->removeTakes(rows); });
 }
 
 void FileListManagement::on_pushButton_Delete_clicked()
 {
-    const QModelIndexList rows = m_ui.treeView->selectionModel()->selectedRows();
+    const QList<int> rows = selectedModelRows();
     if (rows.isEmpty()) {
         QMessageBox::warning(this, title(), tr("Please select takes to delete."));
         return;
@@ -410,39 +270,10 @@ void FileListManagement::on_pushButton_Delete_clicked()
     ask.setEscapeButton(QMessageBox::Cancel);
     if (ask.exec() != QMessageBox::Ok)
         return;
-
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    QList<QModelIndex> removed;
+    const int playing = m_playingIndex.isValid() ? m_proxy->mapToSource(m_playingIndex).row() : -1;
     QStringList problems;
-    for (const QModelIndex& index : rows) {
-        const int row = m_proxy->mapToSource(index).row();
-        const QString name = cell(row, FileName);
-        // The files of a take that is playing are being read: never deleted.
-        if (m_playingIndex.isValid() && m_playingIndex.row() == index.row()) {
-            problems << tr("%1: it is playing; nothing was deleted.").arg(name);
-            continue;
-        }
-        const TakeFileRemover::Result result = m_session->deleteTakeFiles(row);
-        switch (result.outcome) {
-        case TakeFileRemover::Outcome::Deleted:
-        case TakeFileRemover::Outcome::NotOpened:
-            removed << index;
-            break;
-        case TakeFileRemover::Outcome::Changed:
-            problems << tr("%1: its files changed on disk since it was listed; nothing was "
-                           "deleted.")
-                            .arg(name);
-            break;
-        case TakeFileRemover::Outcome::Failed:
-            problems << tr("%1: could not delete %2.")
-                            .arg(name, QDir::toNativeSeparators(result.failed.join(", ")));
-            break;
-        }
-    }
-    removeSelectedTakesFromModel(removed);
-    QApplication::restoreOverrideCursor();
-    if (!problems.isEmpty()) {
+    removeTakes([&] { problems = m_session->deleteTakes(rows, playing); });
+    if (!problems.isEmpty())
         QMessageBox::warning(this, title(),
                              tr("These takes are still listed:\n%1").arg(problems.join('\n')));
-    }
 }

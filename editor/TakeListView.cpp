@@ -1,12 +1,67 @@
 #include "TakeListView.h"
 
+#include "TakeColumns.h"
+
+#include <QAction>
+#include <QHeaderView>
+#include <QMenu>
 #include <QPainter>
 
-TakeListView::TakeListView(QWidget* parent) : QTreeView(parent) {}
+using namespace TakeColumns;
+
+namespace
+{
+// Columns hidden when the list is created.
+const int kHiddenAtStart[] = {
+    CurrentName,  Project,   EndTC,       Originator,           OriginatorRef,
+    Time,         BitDepth,  Ubits,       SamplesSinceMidnight, TCSampleRate,
+    CurrentSpeed, SpeedNote, MasterSpeed, DigitizerRate,        User,
+    FileUID,      SWVersion, Path};
+// The columns of the column menu, in its order.
+const int kMenuColumns[] = {CurrentName, FileName, Channels, Project, Tape,       Scene,
+                            Take,        StartTC,  Length,   EndTC,   Originator, OriginatorRef,
+                            Date,        Time,     Circled,  Wild,    Notes,      SampleRate,
+                            FrameRate,   BitDepth, Ubits,    FileUID};
+} // namespace
+
+TakeListView::TakeListView(QWidget* parent) : QTreeView(parent)
+{
+    createColumnMenu();
+    connect(this, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { m_columnMenu->popup(viewport()->mapToGlobal(pos)); });
+}
 
 QString TakeListView::emptyHint()
 {
     return tr("Drop take files or folders here,\nor click Import.");
+}
+
+void TakeListView::setupColumns()
+{
+    for (int c = 1; c < Count; ++c)
+        resizeColumnToContents(c);
+    for (int c : kHiddenAtStart)
+        setColumnHidden(c, true);
+}
+
+void TakeListView::createColumnMenu()
+{
+    m_columnMenu = new QMenu(tr("Column Update"), this);
+    m_columnMenu->setObjectName(QStringLiteral("columnMenu"));
+    for (int column : kMenuColumns) {
+        auto* action = new QAction(headersList().at(column), m_columnMenu);
+        action->setCheckable(true);
+        connect(action, &QAction::triggered, this, [this, column](bool shown) {
+            setColumnHidden(column, !shown);
+            resizeColumnToContents(column);
+        });
+        m_columnMenu->addAction(action);
+        m_columnActions.append({action, column});
+    }
+    connect(m_columnMenu, &QMenu::aboutToShow, this, [this] {
+        for (const auto& a : std::as_const(m_columnActions))
+            a.first->setChecked(!isColumnHidden(a.second));
+    });
 }
 
 void TakeListView::paintEvent(QPaintEvent* event)

@@ -8,8 +8,8 @@ TakeBatch::TakeBatch(QObject* parent) : QObject(parent)
     connect(&m_thread, &AudioThread::progressUpdate, this, &TakeBatch::on_progressUpdate);
 }
 
-// m_thread's destructor stops an operation in progress, which removes its
-// partial output.
+// m_thread's destructor stops an operation in progress, which puts its take
+// back or removes its partial output.
 TakeBatch::~TakeBatch() = default;
 
 bool TakeBatch::start(const QStringList& sources, bool stopOnError)
@@ -39,8 +39,9 @@ void TakeBatch::abort()
         return;
     m_stopAfterItem = true;
     m_aborted = true;
-    // The operation stops at its next chunk, removes its partial output and
-    // sends STATE_ERROR, which ends the file as cancelled.
+    // The operation stops at its next chunk, puts its take back or removes
+    // its partial output, and sends STATE_ERROR, which ends the file as
+    // cancelled.
     m_thread.CleanUp();
 }
 
@@ -64,9 +65,10 @@ void TakeBatch::startNext()
     if (!started) {
         finishItem(m_current.outcome, m_current.reason);
     } else if (m_fastDone) {
+        m_current.inPlace = true;
         finishItem(Outcome::Done, QString());
     } else if (m_fastFailed) {
-        finishItem(Outcome::Failed, m_thread.m_errorMsg);
+        finishItem(Outcome::Failed, workerError());
     }
     // Otherwise the worker runs; its final state arrives later.
 }
@@ -91,9 +93,7 @@ void TakeBatch::on_progressUpdate(int state, quint32 value)
         else if (m_aborted)
             finishItem(Outcome::Cancelled, QStringLiteral("cancelled"));
         else
-            finishItem(Outcome::Failed, m_thread.m_errorMsg.isEmpty()
-                                            ? QStringLiteral("the operation failed")
-                                            : m_thread.m_errorMsg);
+            finishItem(Outcome::Failed, workerError());
         break;
     default:
         break;
@@ -107,6 +107,8 @@ void TakeBatch::finishItem(Outcome outcome, const QString& reason)
     r.reason = reason;
     if (outcome == Outcome::Done)
         itemSucceeded(r);
+    else
+        itemEnded();
     m_lock.reset();
     m_results.append(r);
     if (r.outcome == Outcome::Failed || r.outcome == Outcome::Cancelled) {
@@ -116,6 +118,11 @@ void TakeBatch::finishItem(Outcome outcome, const QString& reason)
     }
     emit itemFinished(m_index, r);
     QMetaObject::invokeMethod(this, &TakeBatch::startNext, Qt::QueuedConnection);
+}
+
+QString TakeBatch::workerError() const
+{
+    return m_thread.m_errorMsg.isEmpty() ? m_failureText : m_thread.m_errorMsg;
 }
 
 bool TakeBatch::lockTake(const QString& path, QString* error)

@@ -6,6 +6,7 @@
 #include "TakeFileStamp.h"
 #include "TakePool.h"
 
+#include <QFileInfo>
 #include <QHash>
 #include <QSet>
 
@@ -34,6 +35,23 @@ bool recordsOfWidth(const QList<QStringList>& records, int width)
     }
     return true;
 }
+// The damage of the files of a take among damageOf: the text of a one-file
+// take, else one "name: damage" line per damaged file.
+QString takeDamage(const QHash<QString, QString>& damageOf, const QStringList& takeFiles)
+{
+    if (damageOf.isEmpty())
+        return QString();
+    QStringList lines;
+    for (const QString& path : takeFiles) {
+        const QString damage = damageOf.value(KQHelper::absolutePath(path));
+        if (damage.isEmpty())
+            continue;
+        if (takeFiles.size() == 1)
+            return damage;
+        lines << QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), damage);
+    }
+    return lines.join(QLatin1Char('\n'));
+}
 } // namespace
 
 AudioFileModel::AudioFileModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -58,8 +76,13 @@ QVariant AudioFileModel::data(const QModelIndex& index, int role) const
             return QVariant();
         return cells.at(index.column());
     }
-    if (role == Qt::ToolTipRole)
-        return cells.value(kPathColumn);
+    if (role == DamageRole)
+        return m_damageTable.at(index.row());
+    if (role == Qt::ToolTipRole) {
+        const QString& damage = m_damageTable.at(index.row());
+        return index.column() == kNameColumn && !damage.isEmpty() ? damage
+                                                                  : cells.value(kPathColumn);
+    }
     return QVariant();
 }
 
@@ -119,6 +142,7 @@ bool AudioFileModel::insertRows(int row, int count, const QModelIndex& parent)
         m_syncPointTable.insert(row, QList<QStringList>());
         m_fileSetTable.insert(row, QStringList());
         m_historyTable.insert(row, QStringList());
+        m_damageTable.insert(row, QString());
         addKey(rowKey(row));
     }
     endInsertRows();
@@ -153,6 +177,7 @@ bool AudioFileModel::removeRows(int row, int count, const QModelIndex& parent)
         m_syncPointTable.removeAt(row);
         m_fileSetTable.removeAt(row);
         m_historyTable.removeAt(row);
+        m_damageTable.removeAt(row);
     }
     endRemoveRows();
     return true;
@@ -184,6 +209,19 @@ void AudioFileModel::setHistoryInfo(int row, const QStringList& values)
     if (!validRow(row) || values.isEmpty() || values.size() != historyHeadersList.size())
         return;
     m_historyTable[row] = values;
+}
+
+void AudioFileModel::setDamage(int row, const QString& damage)
+{
+    if (!validRow(row) || m_damageTable.at(row) == damage)
+        return;
+    m_damageTable[row] = damage;
+    emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+}
+
+QString AudioFileModel::damage(int row) const
+{
+    return validRow(row) ? m_damageTable.at(row) : QString();
 }
 
 const QList<QStringList>& AudioFileModel::trackInfo(int row) const
@@ -279,11 +317,11 @@ bool AudioFileModel::addGroupToModel(AudioFile* file, const QStringList& takeFil
 {
     if (!file)
         return false;
-    return addTake(file, takeFiles, name, getTracks(takeFiles));
+    return addTake(file, takeFiles, name, getTracks(takeFiles), file->m_info.damage);
 }
 
 bool AudioFileModel::addTake(AudioFile* file, const QStringList& takeFiles, const QString& name,
-                             const QList<QStringList>& tracks)
+                             const QList<QStringList>& tracks, const QString& damage)
 {
     if (!file)
         return false;
@@ -302,6 +340,7 @@ bool AudioFileModel::addTake(AudioFile* file, const QStringList& takeFiles, cons
     m_syncPointTable.append(QList<QStringList>());
     m_fileSetTable.append(QStringList());
     m_historyTable.append(QStringList());
+    m_damageTable.append(damage);
     addKey(rowKey(row));
     setTrackInfo(row, tracks);
     setHistoryInfo(row, file->GetHistoryInfo());
@@ -318,9 +357,14 @@ void AudioFileModel::setModelData(TakeFolderCache& cache, const QList<AudioFile*
     // The caller's open files, by folder: their headers are taken over by the
     // folder index instead of being read a second time.
     QHash<QString, QList<AudioFile*>> openedByFolder;
+    // The damage of each file read for this call, by absolute path.
+    QHash<QString, QString> damageOf;
     for (AudioFile* f : files) {
-        if (f && !f->fileName().isEmpty())
+        if (f && !f->fileName().isEmpty()) {
             openedByFolder[KQHelper::folderOf(f->fileName())].append(f);
+            if (!f->m_info.damage.isEmpty())
+                damageOf.insert(KQHelper::absolutePath(f->fileName()), f->m_info.damage);
+        }
     }
 
     QSet<QString> adoptedFolders;
@@ -360,7 +404,8 @@ void AudioFileModel::setModelData(TakeFolderCache& cache, const QList<AudioFile*
                 else
                     tracks.append(getTracks(QStringList{path}));
             }
-            const bool added = addTake(file, takeFiles, name, tracks);
+            const bool added =
+                addTake(file, takeFiles, name, tracks, takeDamage(damageOf, takeFiles));
             result.outcome = added ? ImportOutcome::Added : ImportOutcome::Duplicate;
             result.row = added ? rowCount() - 1 : -1;
             result.takeFiles = takeFiles;

@@ -10,8 +10,11 @@ class AudioFile;
 class TakeFolderCache;
 
 // The take list: one row of 31 text cells per take (a polyphonic file, or
-// the mono files of one take) and, beside each row, four side tables: its
-// tracks, sync points, file set and history. Holds strings only, never
+// the mono files of one take) and, beside each row, five side tables: its
+// tracks, sync points, file set, history and damage (where the chunk sizes of
+// its files disagree with the files, read at import; empty when they agree).
+// A damaged take shows its damage as the tooltip of its file-name cell and
+// through DamageRole, so that a view can mark it. Holds strings only, never
 // AudioFile objects; column 30 holds the path of the file the take was
 // imported through. Side-table entry i always belongs to row i.
 // GUI thread only (a Qt model); QtCore only, so the CLI and reports use it too.
@@ -41,6 +44,11 @@ public:
         ImportOutcome outcome = ImportOutcome::NotGrouped;
         int row = -1;          // the row added (Added)
         QStringList takeFiles; // the take's files in channel order (Added, Duplicate)
+    };
+
+    enum Role {
+        // The damage text of the row's take (any column); empty when none.
+        DamageRole = Qt::UserRole + 1,
     };
 
     explicit AudioFileModel(QObject* parent = nullptr);
@@ -74,6 +82,8 @@ public:
     const QList<QStringList>& syncPointInfo(int row) const;
     const QStringList& fileSetInfo(int row) const;
     const QStringList& historyInfo(int row) const;
+    void setDamage(int row, const QString& damage);
+    QString damage(int row) const;
 
     // Sets the "Name" (or "Function") of the first track of row whose
     // "Channel" is channel.
@@ -103,7 +113,7 @@ public:
 
 private:
     bool addTake(AudioFile* file, const QStringList& takeFiles, const QString& name,
-                 const QList<QStringList>& tracks);
+                 const QList<QStringList>& tracks, const QString& damage);
     void changeTrackField(int row, int channel, int field, const QString& value);
     bool validRow(int row) const { return row >= 0 && row < m_rows.size(); }
     static QString takeKey(const QString& name, const QString& label);
@@ -116,6 +126,7 @@ private:
     QList<QList<QStringList>> m_syncPointTable;
     QList<QStringList> m_fileSetTable;
     QList<QStringList> m_historyTable;
+    QStringList m_damageTable;
     const QList<QStringList> m_emptyTrackList;
     const QStringList m_emptyStringList;
     // Case-folded (column 0, column 2) of every row, with their counts, so

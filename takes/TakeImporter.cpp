@@ -179,6 +179,7 @@ TakeImporter::Outcome TakeImporter::read(const Request& request, Progress* progr
         t.syncPoints = staging.syncPointInfo(row);
         t.fileSet = staging.fileSetInfo(row);
         t.history = staging.historyInfo(row);
+        t.damage = staging.damage(row);
         outcome.takes << t;
     }
     return outcome;
@@ -203,6 +204,7 @@ int TakeImporter::addTo(AudioFileModel& model, const QVector<StagedTake>& takes)
         model.setSyncPointInfo(row, t.syncPoints);
         model.setFileSetInfo(row, t.fileSet);
         model.setHistoryInfo(row, t.history);
+        model.setDamage(row, t.damage);
         ++added;
     }
     return added;

@@ -22,6 +22,7 @@ struct StagedTake {
     QList<QStringList> syncPoints;
     QStringList fileSet;
     QStringList history;
+    QString damage; // AudioFileModel::damage
 };
 
 // A path of an import that brought no take, and why.

@@ -2,15 +2,22 @@
 
 #include "AudioFileModel.h"
 #include "TakeColumns.h"
+#include "TakeCommands.h"
+#include "TakeEditState.h"
 #include "TakeFolderCache.h"
+#include "TakeJobs.h"
 
 #include <algorithm>
 
 TakeSession::TakeSession(QObject* parent)
     : QObject(parent), m_model(new AudioFileModel(this)),
-      m_cache(std::make_shared<TakeFolderCache>()), m_importer(new TakeImporter(this))
+      m_cache(std::make_shared<TakeFolderCache>()), m_importer(new TakeImporter(this)),
+      m_jobs(new TakeJobs(m_model, this)), m_editState(std::make_unique<TakeEditState>(*this)),
+      m_commands(new TakeCommands(this))
 {
     connect(m_importer, &TakeImporter::finished, this, &TakeSession::onImportDone);
+    // Before any window: the rows are right when a window shows the end.
+    connect(m_jobs, &TakeJobs::finished, this, &TakeSession::onJobFinished);
     connect(m_model, &QAbstractItemModel::rowsInserted, this,
             [this](const QModelIndex&, int first, int last) { emit takesInserted(first, last); });
     connect(m_model, &QAbstractItemModel::rowsRemoved, this,
@@ -107,6 +114,115 @@ TakeFileRemover::Result TakeSession::deleteTakeFiles(int row) const
         return m_model->data(m_model->index(row, column)).toString();
     };
     return TakeFileRemover::remove(*m_cache, cell(TakeColumns::Path), cell(TakeColumns::Channels));
+}
+
+QStringList TakeSession::deleteTakes(const QList<int>& rows, int playingRow)
+{
+    QList<int> removed;
+    QStringList problems;
+    for (int row : rows) {
+        const QString name = m_model->data(m_model->index(row, TakeColumns::FileName)).toString();
+        // The files of a take that is playing are being read: never deleted.
+        if (row == playingRow) {
+            problems << tr("%1: it is playing; nothing was deleted.").arg(name);
+            continue;
+        }
+        const TakeFileRemover::Result result = deleteTakeFiles(row);
+        switch (result.outcome) {
+        case TakeFileRemover::Outcome::Deleted:
+        case TakeFileRemover::Outcome::NotOpened:
+            removed << row;
+            break;
+        case TakeFileRemover::Outcome::Changed:
+            problems << tr("%1: its files changed on disk since it was listed; nothing was "
+                           "deleted.")
+                            .arg(name);
+            break;
+        case TakeFileRemover::Outcome::Failed:
+            problems << tr("%1: could not delete %2.").arg(name, result.failed.join(", "));
+            break;
+        }
+    }
+    removeTakes(removed);
+    return problems;
+}
+
+bool TakeSession::saveEdits(const QList<int>& rows, bool multi, bool preserveStartTC)
+{
+    const TakeJobs::Questions& ask = m_jobs->questions();
+    const auto warn = [&ask](const QString& text) {
+        if (ask.warn)
+            ask.warn(text);
+    };
+    const int current = currentRow();
+    if (current < 0)
+        return false;
+    if (m_jobs->isRunning()) {
+        warn(tr("Please wait until action completes and try again."));
+        return false;
+    }
+    bool rateEdited = false;
+    bool nameEdited = false;
+    if (!m_editState->isEdited(rateEdited, nameEdited))
+        return false;
+    if (rateEdited && !(ask.confirmRateChange && ask.confirmRateChange())) {
+        discardEdits();
+        return false;
+    }
+    if (nameEdited && m_editState->duplicateOfCurrent() >= 0) {
+        if (!(ask.confirmDuplicate && ask.confirmDuplicate())) {
+            discardEdits();
+            return false;
+        }
+        m_editState->setCell(current, TakeColumns::Scene,
+                             QStringLiteral("+") + m_editState->cell(current, TakeColumns::Scene));
+        markEdited(TakeField::Scene);
+        emit currentTakeRefreshed();
+    }
+    QString unopened;
+    const QVector<TakeSaver::Job> jobs = m_editState->saveJobs(multi ? rows : QList<int>{current},
+                                                               multi, preserveStartTC, &unopened);
+    if (jobs.isEmpty()) {
+        warn(tr("Failed to update\n %1 take.").arg(unopened));
+        return false;
+    }
+    m_saveRows.clear();
+    for (int row : rows) {
+        if (multi && row != current)
+            m_saveRows << QPersistentModelIndex(m_model->index(row, 0));
+    }
+    return m_jobs->startSave(jobs, multi);
+}
+
+void TakeSession::discardEdits()
+{
+    m_editState->restore(currentRow());
+    clearEdits();
+    emit currentTakeRefreshed();
+}
+
+void TakeSession::onJobFinished(const TakeJobs::Result& result)
+{
+    if (result.kind != TakeJobs::Kind::Save)
+        return;
+    if (result.ok) {
+        // Every file has the edits: they are no longer edits.
+        clearEdits();
+    } else {
+        // The other takes show their files again; the next save copies the
+        // current take's edits into them anew.
+        for (const QPersistentModelIndex& row : std::as_const(m_saveRows)) {
+            if (row.isValid() && row.row() != currentRow())
+                m_editState->restore(row.row());
+        }
+    }
+    m_saveRows.clear();
+}
+
+void TakeSession::clearEdits()
+{
+    m_edited = {};
+    m_jobs->forgetWrittenFiles();
 }
 
 void TakeSession::setCurrentTake(const QModelIndex& current, const QList<QModelIndex>& selected)

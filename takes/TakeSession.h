@@ -3,6 +3,7 @@
 #include "TakeEditFlags.h"
 #include "TakeFileRemover.h"
 #include "TakeImporter.h"
+#include "TakeJobs.h"
 
 #include <QList>
 #include <QModelIndex>
@@ -14,6 +15,9 @@
 
 class AudioFileModel;
 class TakeFolderCache;
+class TakeCommands;
+class TakeEditState;
+class TakeJobs;
 
 // The take list of one window and what belongs to it: the model, the folder
 // indexes behind take grouping, the import queue, clearing and deleting
@@ -33,6 +37,12 @@ public:
 
     AudioFileModel* model() const { return m_model; }
     TakeFolderCache& folderCache() const { return *m_cache; }
+    // The save, rename and copy jobs of this take list.
+    TakeJobs* jobs() const { return m_jobs; }
+    // The edits of the current take: edit, revert, rates, save preparation.
+    TakeEditState& editState() const { return *m_editState; }
+    // The commands of the take list and the enabling of their controls.
+    TakeCommands* commands() const { return m_commands; }
 
     // --- Import ---------------------------------------------------------
     // Queues an import of paths; imports run one after another on a worker
@@ -50,6 +60,11 @@ public:
     // Deletes the files of the take of row from disk (nothing when its files
     // on disk no longer match the listed take); the row stays listed.
     TakeFileRemover::Result deleteTakeFiles(int row) const;
+    // Deletes the files of the takes of rows (model coordinates) and removes
+    // the rows whose files are gone (or never opened). A take that is playing
+    // (playingRow) or whose files changed or failed to go stays listed, with
+    // a line in the returned text saying why.
+    QStringList deleteTakes(const QList<int>& rows, int playingRow);
 
     // --- The current take -----------------------------------------------
     // The take the editor shows and the selected takes, in model coordinates.
@@ -61,10 +76,23 @@ public:
     TakeFields editedFields() const { return m_edited; }
     bool isEdited(TakeField field) const { return m_edited.testFlag(field); }
     void markEdited(TakeField field) { m_edited |= field; }
-    void clearEdits() { m_edited = {}; }
+    // No field is edited any more (saved, discarded or reverted): the files
+    // a failed save wrote are no longer pending either.
+    void clearEdits();
+
+    // --- Saving the edits ---------------------------------------------------
+    // Saves the edits of the current take into its files, or (multi) into
+    // the files of the takes of rows, through jobs(): asks first about a rate
+    // change and a scene/take another take has (a no discards the edits);
+    // warns while a job runs or when a take's files do not open. True when
+    // the save started. After it the edits are gone (saved), or, on a
+    // failure, kept with the other takes showing their files again.
+    bool saveEdits(const QList<int>& rows, bool multi, bool preserveStartTC);
 
     // Asks whoever plays takes to play the take of index (model coordinates).
     void requestPlay(const QModelIndex& index) { emit playRequested(index); }
+    // Asks whoever plays takes to stop.
+    void requestStop() { emit stopRequested(); }
     // Tells the windows that show tracks that the take of index has new ones.
     void notifyTracksChanged(const QModelIndex& index) { emit tracksChanged(index); }
 
@@ -78,6 +106,10 @@ signals:
     void currentTakeChanged(const QModelIndex& current, const QList<QModelIndex>& selected);
     void tracksChanged(const QModelIndex& index);
     void playRequested(const QModelIndex& index);
+    // The current take's row changed under the editor (its edits were
+    // discarded, or its scene prefixed): a view shows it again.
+    void currentTakeRefreshed();
+    void stopRequested();
     // Rows of the model, first .. last, were added or removed.
     void takesInserted(int first, int last);
     void takesRemoved(int first, int last);
@@ -89,7 +121,14 @@ private:
     AudioFileModel* m_model = nullptr; // child
     std::shared_ptr<TakeFolderCache> m_cache;
     TakeImporter* m_importer = nullptr; // child
+    TakeJobs* m_jobs = nullptr;         // child
+    std::unique_ptr<TakeEditState> m_editState;
+    TakeCommands* m_commands = nullptr; // child
     QList<QPair<QStringList, TakeImporter::Origin>> m_importQueue;
+    void onJobFinished(const TakeJobs::Result& result);
+    void discardEdits();
+
     QPersistentModelIndex m_current;
+    QList<QPersistentModelIndex> m_saveRows; // a save of several takes
     TakeFields m_edited;
 };

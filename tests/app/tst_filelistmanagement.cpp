@@ -124,10 +124,8 @@ private slots:
     void twoSelectedRowsDisableTakeAndEdit();
     void pageButtonCycles();
     void columnMenuShowsTheDefaultsAndToggles();
-    void deleteRemovesEveryFileOfAMonoTake();
     void deleteCancelledDeletesNothing();
     void deleteWithNothingSelectedWarns();
-    void deleteNeverTouchesThePlayingTake();
     void clearingTheLastRowDisablesButtonsAndEmptiesPages();
     void clearingAnEditedTakeDropsItsFlags();
     void playingTakeLocksRenameClearDelete();
@@ -440,7 +438,7 @@ void TestFileListManagement::trackNameEditGoesIntoTheModel()
 {
     importDemo(1);
     const int row = m_editor->currentModelIndex().row();
-    QSignalSpy tracksChanged(m_editor.get(), &FileListManagement::updateTracks);
+    QSignalSpy tracksChanged(m_session.get(), &TakeSession::tracksChanged);
     m_editor->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_editor.get()));
     auto* tracks = field<QTreeView>("TreeViewTracks");
@@ -569,7 +567,7 @@ void TestFileListManagement::twoSelectedRowsDisableTakeAndEdit()
     QVERIFY(take->isEnabled());
     QVERIFY(edit->isEnabled());
 
-    QSignalSpy changed(m_editor.get(), &FileListManagement::FileListIndexChanged);
+    QSignalSpy changed(m_session.get(), &TakeSession::currentTakeChanged);
     selectViewRows({0, 2});
     QVERIFY(!take->isEnabled());
     QVERIFY(!edit->isEnabled());
@@ -620,34 +618,6 @@ void TestFileListManagement::columnMenuShowsTheDefaultsAndToggles()
     menu->hide();
 }
 
-void TestFileListManagement::deleteRemovesEveryFileOfAMonoTake()
-{
-    m_written = TakeFileMaker::writeDemoTakes(m_dir.path(), 3);
-    // Only one file of the mono take T0002 is imported.
-    const QString one = QDir(m_dir.path()).filePath("T0002_3.WAV");
-    QVERIFY(m_written.contains(one));
-    QVERIFY(GuiTestUtil::importAndWait(*m_editor, {one, m_written.first()}, true));
-    QCOMPARE(m_model->rowCount(), 2);
-    const int row = rowNamed("T0002_X.WAV");
-    QCOMPARE(cell(row, Channels), QStringLiteral("4(MONO)"));
-    selectViewRows({view()->model()->index(0, 0).data().toString() == "T0002_X.WAV" ? 0 : 1});
-    QCOMPARE(cell(m_editor->currentModelIndex().row(), FileName), QStringLiteral("T0002_X.WAV"));
-
-    MessageBoxAnswerer answer(QMessageBox::Ok);
-    field<QPushButton>("pushButton_Delete")->click();
-    QCOMPARE(answer.texts.size(), 1);
-    QVERIFY(answer.texts.first().startsWith("WARNING!"));
-    for (int i = 1; i <= 4; ++i)
-        QVERIFY(!QFile::exists(QDir(m_dir.path()).filePath(QString("T0002_%1.WAV").arg(i))));
-    // Nothing else went.
-    QVERIFY(QFile::exists(QDir(m_dir.path()).filePath("T0001.WAV")));
-    QVERIFY(QFile::exists(QDir(m_dir.path()).filePath("T0003.WAV")));
-    QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files).size(), 2);
-    QCOMPARE(m_model->rowCount(), 1);
-    QCOMPARE(cell(0, FileName), QStringLiteral("T0001.WAV"));
-    QCOMPARE(m_editor->currentModelIndex().row(), 0);
-}
-
 void TestFileListManagement::deleteCancelledDeletesNothing()
 {
     importDemo(2);
@@ -667,25 +637,6 @@ void TestFileListManagement::deleteWithNothingSelectedWarns()
     field<QPushButton>("pushButton_Delete")->click();
     QCOMPARE(answer.texts, QStringList({"Please select takes to delete."}));
     QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files).size(), m_written.size());
-}
-
-void TestFileListManagement::deleteNeverTouchesThePlayingTake()
-{
-    importDemo(3);
-    // The first take plays; the selection takes it in with another take.
-    m_editor->on_playStarted(m_model->index(modelRow(0), 0));
-    const QString playing = cell(modelRow(0), Path);
-    const QString other = cell(modelRow(2), Path);
-    selectViewRows({0, 2});
-    QVERIFY(field<QPushButton>("pushButton_Delete")->isEnabled());
-
-    MessageBoxAnswerer answer(QMessageBox::Ok);
-    field<QPushButton>("pushButton_Delete")->click();
-    QCOMPARE(answer.texts.size(), 2);
-    QVERIFY(answer.texts.at(1).contains("it is playing"));
-    QVERIFY(QFile::exists(playing));
-    QVERIFY(!QFile::exists(other));
-    QCOMPARE(m_model->rowCount(), 2);
 }
 
 void TestFileListManagement::clearingTheLastRowDisablesButtonsAndEmptiesPages()
@@ -789,7 +740,7 @@ void TestFileListManagement::gatedButtonsFollowTheirCommand()
     QVERIFY(field<QComboBox>("comboBox_FrameRate")->isEnabled());
 
     // Without playback a double click changes nothing.
-    QSignalSpy play(m_editor.get(), &FileListManagement::PlayFile);
+    QSignalSpy play(m_session.get(), &TakeSession::playRequested);
     emit view()->doubleClicked(view()->model()->index(0, 0));
     QCOMPARE(play.count(), 0);
     QVERIFY(button->isEnabled());

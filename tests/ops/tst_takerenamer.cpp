@@ -43,7 +43,7 @@ class TestTakeRenamer : public QObject
         e.take = take;
         TakeSaver saver;
         const auto r = saver.run({path(name)}, e);
-        if (r.size() != 1 || r.at(0).outcome == TakeSaver::Outcome::Failed)
+        if (r.size() != 1 || r.at(0).outcome == TakeBatch::Outcome::Failed)
             return QByteArray();
         return audio;
     }
@@ -343,7 +343,7 @@ private slots:
         QVERIFY(a == b);
         b.samplesSinceMidnight = "2000";
         TakeSaver saver;
-        QSignalSpy finished(&saver, &TakeSaver::finished);
+        QSignalSpy finished(&saver, &TakeBatch::finished);
         QVERIFY(saver.start({{path("T1.WAV"), a}, {path("T2.WAV"), b}}, true));
         QVERIFY(finished.wait(10000));
         AudioFile f1, f2;

@@ -72,7 +72,8 @@ private slots:
         TakeSaver saver;
         const auto results = saver.run({take}, e);
         QCOMPARE(results.size(), 1);
-        QCOMPARE(results.at(0).outcome, TakeSaver::Outcome::UpdatedInPlace);
+        QCOMPARE(results.at(0).outcome, TakeBatch::Outcome::Done);
+        QVERIFY(results.at(0).inPlace);
         AudioFile f;
         QVERIFY(f.Open(take));
         QCOMPARE(f.GetFrameRate(), QStringLiteral("29.97 DF"));
@@ -150,12 +151,14 @@ private slots:
         TakeEdits e;
         e.notes = QString(10000, QLatin1Char('x'));
         TakeSaver saver;
-        QSignalSpy finished(&saver, &TakeSaver::finished);
-        QSignalSpy done(&saver, &TakeSaver::fileFinished);
+        QSignalSpy finished(&saver, &TakeBatch::finished);
+        QSignalSpy done(&saver, &TakeBatch::itemFinished);
         const auto results = saver.run({rich, bare}, e);
         QCOMPARE(results.size(), 2);
-        QCOMPARE(results.at(0).outcome, TakeSaver::Outcome::Rewritten);
-        QCOMPARE(results.at(1).outcome, TakeSaver::Outcome::UpdatedInPlace);
+        QCOMPARE(results.at(0).outcome, TakeBatch::Outcome::Done);
+        QVERIFY(!results.at(0).inPlace);
+        QCOMPARE(results.at(1).outcome, TakeBatch::Outcome::Done);
+        QVERIFY(results.at(1).inPlace);
         QCOMPARE(done.size(), 2);
         QCOMPARE(finished.size(), 1);
         QCOMPARE(finished.at(0).at(0).toBool(), true);
@@ -183,11 +186,11 @@ private slots:
         TakeEdits e;
         e.scene = "9";
         TakeSaver saver;
-        QSignalSpy finished(&saver, &TakeSaver::finished);
+        QSignalSpy finished(&saver, &TakeBatch::finished);
         const auto results = saver.run({path("missing.WAV"), take}, e, false, stopOnError);
         QCOMPARE(results.size(), handled);
-        QCOMPARE(results.at(0).outcome, TakeSaver::Outcome::Failed);
-        QCOMPARE(results.at(0).error, QStringLiteral("no such file"));
+        QCOMPARE(results.at(0).outcome, TakeBatch::Outcome::Failed);
+        QCOMPARE(results.at(0).reason, QStringLiteral("no such file"));
         QCOMPARE(finished.at(0).at(0).toBool(), false);
         AudioFile f;
         QVERIFY(f.Open(take));
@@ -236,12 +239,63 @@ private slots:
         TakeSaver saver;
         const auto results = saver.run({take}, e);
         QCOMPARE(results.size(), 1);
-        QCOMPARE(results.at(0).outcome, TakeSaver::Outcome::Failed);
-        QCOMPARE(results.at(0).error, error);
+        QCOMPARE(results.at(0).outcome, TakeBatch::Outcome::Failed);
+        QCOMPARE(results.at(0).reason, error);
         if (situation != "fifo")
             QCOMPARE(TestUtil::readFile(take), before);
         if (situation.startsWith("backup"))
             QCOMPARE(TestUtil::readFile(backup), QByteArray("the take, moved by a saver"));
+    }
+
+    // A take that must not be written fails with what a caller needs to
+    // answer it: damaged size fields, or an iXML that did not parse (which
+    // the caller may have rebuilt); the file stays byte for byte as it was.
+    void refusalsSayWhy_data()
+    {
+        QTest::addColumn<QByteArray>("ixml");
+        QTest::addColumn<int>("chop");
+        QTest::addColumn<bool>("damaged");
+        QTest::addColumn<bool>("unparsable");
+        const QByteArray good("<BWFXML><SCENE>5</SCENE></BWFXML>");
+        const QByteArray bad("<BWFXML><NOTE>fish & chips</NOTE><SCENE>5</SCENE></BWFXML>");
+        QTest::newRow("data past the end") << good << 1000 << true << false;
+        QTest::newRow("damaged with a bad iXML") << bad << 1000 << true << false;
+        QTest::newRow("iXML does not parse") << bad << 0 << false << true;
+    }
+
+    void refusalsSayWhy()
+    {
+        QFETCH(QByteArray, ixml);
+        QFETCH(int, chop);
+        QFETCH(bool, damaged);
+        QFETCH(bool, unparsable);
+        OpsTake shape;
+        shape.metadata = false;
+        shape.ixml = ixml;
+        const QString take = path("T1.WAV");
+        QVERIFY(!OpsTestKit::write(take, shape).isEmpty());
+        QByteArray before = TestUtil::readFile(take);
+        before.chop(chop);
+        QVERIFY(TestUtil::writeFile(take, before));
+        TakeEdits e;
+        e.notes = QString(10000, QLatin1Char('n'));
+        const auto results = TakeSaver().run({take}, e);
+        QCOMPARE(results.size(), 1);
+        QCOMPARE(results.at(0).outcome, TakeBatch::Outcome::Failed);
+        QCOMPARE(results.at(0).damaged, damaged);
+        QCOMPARE(results.at(0).ixmlError.isEmpty(), !unparsable);
+        if (unparsable)
+            QVERIFY(results.at(0).reason.contains(results.at(0).ixmlError));
+        QCOMPARE(TestUtil::readFile(take), before);
+        if (!unparsable)
+            return;
+        const QByteArray audio = OpsTestKit::audioOf(take);
+        e.rebuildIxml = true;
+        const auto rebuilt = TakeSaver().run({take}, e);
+        QCOMPARE(rebuilt.at(0).outcome, TakeBatch::Outcome::Done);
+        QVERIFY(rebuilt.at(0).ixmlError.isEmpty());
+        QVERIFY(OpsTestKit::ixmlIsWellFormed(take));
+        QCOMPARE(OpsTestKit::audioOf(take), audio);
     }
 
     // The write check of takes handed to the worker without a lock.
@@ -281,19 +335,22 @@ private slots:
         TakeEdits e;
         e.notes = QString(10000, QLatin1Char('x'));
         TakeSaver saver;
-        QSignalSpy finished(&saver, &TakeSaver::finished);
+        QSignalSpy finished(&saver, &TakeBatch::finished);
         connect(
-            &saver, &TakeSaver::fileStarted, &saver,
+            &saver, &TakeBatch::itemStarted, &saver,
             [&] { QMetaObject::invokeMethod(&saver, [&] { saver.abort(); }); },
             Qt::QueuedConnection);
         QVERIFY(saver.start({take, take}, e));
         QVERIFY(finished.wait(60000));
         QVERIFY(saver.results().size() == 1);
-        const TakeSaver::Outcome o = saver.results().at(0).outcome;
-        if (o == TakeSaver::Outcome::Cancelled)
+        const TakeBatch::ItemResult& r0 = saver.results().at(0);
+        const TakeBatch::Outcome o = r0.outcome;
+        if (o == TakeBatch::Outcome::Cancelled) {
             QCOMPARE(TestUtil::readFile(take), before);
-        else
-            QCOMPARE(o, TakeSaver::Outcome::Rewritten);
+        } else {
+            QCOMPARE(o, TakeBatch::Outcome::Done);
+            QVERIFY(!r0.inPlace);
+        }
         QCOMPARE(OpsTestKit::audioOf(take), audio);
         QVERIFY(OpsTestKit::filesContaining(m_tmp.path(), "_updatebackup").isEmpty());
     }

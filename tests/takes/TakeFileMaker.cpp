@@ -77,7 +77,9 @@ QByteArray build(const TakeShape& s)
 
 bool write(const QString& path, const TakeShape& s)
 {
-    return TestUtil::writeFile(path, build(s));
+    QByteArray file = build(s);
+    file.chop(s.chop);
+    return TestUtil::writeFile(path, file);
 }
 
 QStringList writeMonoTake(const QString& folder, const QString& stem, int count,

@@ -25,7 +25,10 @@ struct TakeShape {
     bool ixml = true;
     bool bext = true;
     QStringList bextTracks; // TRK1.. entries in the description
-    QString note;
+    QString note; // written into the iXML as it is: "&" makes a document that does not parse
+    // Bytes cut from the end of the file: its data chunk then claims more than
+    // the file holds, as after a power loss (a damaged take).
+    int chop = 0;
 };
 
 namespace TakeFileMaker

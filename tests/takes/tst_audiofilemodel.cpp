@@ -276,8 +276,10 @@ void TestAudioFileModel::removeRowsWithSideTables()
     QFETCH(int, row);
     QFETCH(int, count);
     QFETCH(QString, left);
-    for (const char* tag : {"a", "b", "c", "d", "e"})
+    for (const char* tag : {"a", "b", "c", "d", "e"}) {
         addRow(tag);
+        m_model->setDamage(m_model->rowCount() - 1, QStringLiteral("d") + tag);
+    }
     QSignalSpy removed(m_model.get(), &QAbstractItemModel::rowsRemoved);
     QVERIFY(m_model->removeRows(row, count));
     QCOMPARE(removed.size(), 1);
@@ -291,6 +293,9 @@ void TestAudioFileModel::removeRowsWithSideTables()
         QCOMPARE(m_model->syncPointInfo(r), syncPoints(tag));
         QCOMPARE(m_model->fileSetInfo(r).value(1), "F" + tag);
         QCOMPARE(m_model->historyInfo(r).value(0), "o" + tag);
+        QCOMPARE(m_model->damage(r), "d" + tag);
+        QCOMPARE(m_model->data(m_model->index(r, 5), AudioFileModel::DamageRole).toString(),
+                 "d" + tag);
     }
     QVERIFY(m_model->trackInfo(left.size()).isEmpty());
 }

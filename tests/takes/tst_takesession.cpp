@@ -1,9 +1,11 @@
 #include "AudioFileModel.h"
 #include "TakeColumns.h"
+#include "TakeCommands.h"
 #include "TakeFileMaker.h"
 #include "TakeSession.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -45,6 +47,12 @@ private slots:
     void removingTheCurrentTakeDropsItsEdits_data();
     void removingTheCurrentTakeDropsItsEdits();
     void destructionRemovesEveryRowFirst();
+    void damagedTakesAreListedAsDamaged_data();
+    void damagedTakesAreListedAsDamaged();
+    void deleteTakes_data();
+    void deleteTakes();
+    void controlsFollowTheirCommand_data();
+    void controlsFollowTheirCommand();
 };
 
 void TestTakeSession::initTestCase()
@@ -150,6 +158,135 @@ void TestTakeSession::destructionRemovesEveryRowFirst()
     QCOMPARE(removed.count(), 5);
     // The files stay.
     QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files).size(), 7);
+}
+
+void TestTakeSession::damagedTakesAreListedAsDamaged_data()
+{
+    QTest::addColumn<int>("files");     // 1: a polyphonic take, else a mono group
+    QTest::addColumn<int>("damagedAt"); // the damaged file (0-based), -1 none
+    QTest::newRow("whole take") << 1 << -1;
+    QTest::newRow("polyphonic, cut short") << 1 << 0;
+    QTest::newRow("mono, RIFF size of the second file wrong") << 3 << 1;
+}
+
+// The reader's damage reaches the take list: the file-name cell's tooltip
+// says what is damaged (every other cell still shows the path), and any cell
+// gives it through DamageRole.
+void TestTakeSession::damagedTakesAreListedAsDamaged()
+{
+    QFETCH(int, files);
+    QFETCH(int, damagedAt);
+    QTemporaryDir dir;
+    QStringList paths;
+    TakeShape shape;
+    if (files == 1) {
+        shape.channels = 2;
+        shape.chop = damagedAt == 0 ? 100 : 0;
+        paths << dir.filePath("T1.WAV");
+        QVERIFY(TakeFileMaker::write(paths.first(), shape));
+    } else {
+        paths = TakeFileMaker::writeMonoTake(dir.path(), "T1", files, shape);
+        // The audio is whole (the take still groups), its RIFF size is not.
+        QFile f(paths.at(damagedAt));
+        QVERIFY(f.open(QIODevice::ReadWrite) && f.seek(4));
+        QCOMPARE(f.write(QByteArray::fromHex("00100000")), 4);
+    }
+    TakeSession session;
+    QVERIFY(importAndWait(session, {dir.path()}));
+    const AudioFileModel& model = *session.model();
+    QCOMPARE(model.rowCount(), 1);
+    const QString damage = model.damage(0);
+    const QString tip = model.data(model.index(0, FileName), Qt::ToolTipRole).toString();
+    QCOMPARE(model.data(model.index(0, Scene), Qt::ToolTipRole).toString(),
+             model.data(model.index(0, Path)).toString());
+    if (damagedAt < 0) {
+        QVERIFY(damage.isEmpty());
+        QCOMPARE(tip, model.data(model.index(0, Path)).toString());
+        return;
+    }
+    QVERIFY(!damage.isEmpty());
+    QCOMPARE(tip, damage);
+    QCOMPARE(model.data(model.index(0, Take), AudioFileModel::DamageRole).toString(), damage);
+    if (files > 1) {
+        QVERIFY2(damage.startsWith(QFileInfo(paths.at(damagedAt)).fileName() + ": "),
+                 qPrintable(damage));
+        QVERIFY(!damage.contains('\n'));
+    }
+}
+
+void TestTakeSession::deleteTakes_data()
+{
+    QTest::addColumn<QList<int>>("rows");
+    QTest::addColumn<int>("playing");
+    QTest::addColumn<QStringList>("listed"); // the takes listed afterwards
+    QTest::addColumn<int>("files");          // the files left on disk
+    QTest::addColumn<QString>("problems");
+    QTest::newRow("a mono take, every file")
+        << QList<int>{1} << -1 << QStringList{"1", "3", "4", "5"} << 5 << "";
+    QTest::newRow("the playing take stays")
+        << QList<int>{0, 2} << 0 << QStringList{"1", "2", "4", "5"} << 6
+        << "T0001.WAV: it is playing; nothing was deleted.";
+}
+
+// Deleting takes deletes every file of each take and unlists it; a take
+// that is playing keeps its files and stays listed, saying why.
+void TestTakeSession::deleteTakes()
+{
+    QFETCH(QList<int>, rows);
+    QFETCH(int, playing);
+    QFETCH(QStringList, listed);
+    QFETCH(int, files);
+    QFETCH(QString, problems);
+    QTemporaryDir dir;
+    QCOMPARE(TakeFileMaker::writeDemoTakes(dir.path(), 5, 2).size(), 7);
+    TakeSession session;
+    QVERIFY(importAndWait(session, {dir.path()}));
+    QCOMPARE(session.deleteTakes(rows, playing).join('\n'), problems);
+    QStringList takes;
+    for (const QString& name : names(*session.model()))
+        takes << QString::number(name.mid(1, 4).toInt());
+    QCOMPARE(takes, listed);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), files);
+}
+
+void TestTakeSession::controlsFollowTheirCommand_data()
+{
+    using C = TakeCommands::Control;
+    QTest::addColumn<C>("control");
+    QTest::addColumn<bool>("atStart");
+    QTest::addColumn<bool>("available"); // the command, once declared
+    QTest::addColumn<bool>("wanted");
+    QTest::addColumn<bool>("enabled");
+    QTest::newRow("save at start") << C::Save << true << true << true << true;
+    QTest::newRow("rate boxes withdrawn") << C::RateBoxes << true << false << true << false;
+    QTest::newRow("rename not wanted") << C::Rename << false << true << false << false;
+    QTest::newRow("copy wanted") << C::CopyTo << false << true << true << true;
+    QTest::newRow("stop without playback") << C::Stop << false << false << true << false;
+    QTest::newRow("stop with playback") << C::Stop << false << true << true << true;
+    QTest::newRow("reports provided") << C::Reports << false << true << true << true;
+    QTest::newRow("split/combine not provided")
+        << C::SplitCombine << false << false << true << false;
+}
+
+// A control is on when it is wanted and its command is available; every
+// change says so.
+void TestTakeSession::controlsFollowTheirCommand()
+{
+    QFETCH(TakeCommands::Control, control);
+    QFETCH(bool, atStart);
+    QFETCH(bool, available);
+    QFETCH(bool, wanted);
+    QFETCH(bool, enabled);
+    TakeSession session;
+    TakeCommands& commands = *session.commands();
+    QCOMPARE(commands.isEnabled(control), atStart);
+    QSignalSpy changed(&commands, &TakeCommands::enabledChanged);
+    commands.setAvailable(TakeCommands::commandOf(control), available);
+    commands.setWanted(control, wanted);
+    QCOMPARE(commands.isEnabled(control), enabled);
+    QVERIFY(changed.size() >= 2);
+    QCOMPARE(changed.last().at(0).value<TakeCommands::Control>(), control);
+    QCOMPARE(changed.last().at(1).toBool(), enabled);
 }
 
 QTEST_GUILESS_MAIN(TestTakeSession)

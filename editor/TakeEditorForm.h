@@ -20,7 +20,7 @@ class ValueLabel;
 // it by that name. setupUi() creates them as children of the owner and lays
 // them out: the take list with its buttons on the left, the two pages of the
 // current take on the right. Pointers are owned by the owner widget.
-class FileListManagementForm
+class TakeEditorForm
 {
 public:
     void setupUi(QWidget* owner);

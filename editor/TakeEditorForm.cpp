@@ -1,4 +1,4 @@
-#include "FileListManagementForm.h"
+#include "TakeEditorForm.h"
 
 #include "TakeListView.h"
 #include "ValueLabel.h"
@@ -114,7 +114,7 @@ void alignCaptions(const QList<QGridLayout*>& grids, const QList<int>& columns)
 }
 } // namespace
 
-void FileListManagementForm::setupUi(QWidget* owner)
+void TakeEditorForm::setupUi(QWidget* owner)
 {
     auto* layout = new QVBoxLayout(owner);
     layout->setContentsMargins(8, 8, 8, 4);
@@ -128,7 +128,7 @@ void FileListManagementForm::setupUi(QWidget* owner)
     layout->addWidget(splitter);
 }
 
-QWidget* FileListManagementForm::buildTakeList(QWidget* parent)
+QWidget* TakeEditorForm::buildTakeList(QWidget* parent)
 {
     auto* panel = named(new QFrame(parent), "takeListPanel");
     auto* v = new QVBoxLayout(panel);
@@ -188,7 +188,7 @@ QWidget* FileListManagementForm::buildTakeList(QWidget* parent)
     return panel;
 }
 
-QWidget* FileListManagementForm::buildEditor(QWidget* parent)
+QWidget* TakeEditorForm::buildEditor(QWidget* parent)
 {
     auto* panel = named(new QFrame(parent), "editorPanel");
     auto* v = new QVBoxLayout(panel);
@@ -215,7 +215,7 @@ QWidget* FileListManagementForm::buildEditor(QWidget* parent)
     return panel;
 }
 
-QWidget* FileListManagementForm::buildPage0(QWidget* parent)
+QWidget* TakeEditorForm::buildPage0(QWidget* parent)
 {
     auto* page = named(new QWidget(parent), "page0");
     auto* v = new QVBoxLayout(page);
@@ -342,7 +342,7 @@ QWidget* FileListManagementForm::buildPage0(QWidget* parent)
     return page;
 }
 
-QWidget* FileListManagementForm::buildPage1(QWidget* parent)
+QWidget* TakeEditorForm::buildPage1(QWidget* parent)
 {
     auto* page = named(new QWidget(parent), "page1");
     auto* v = new QVBoxLayout(page);

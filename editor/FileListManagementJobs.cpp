@@ -1,0 +1,208 @@
+// Save, rename and copy as the editor shows them: the questions before a job,
+// the answers to the job's own questions, and the messages at its end. The
+// jobs run in the session (TakeJobs) on the services the command-line tool
+// uses too; the edits come from the session's edit state (TakeEditState).
+#include "FileListManagement.h"
+
+#include "AudioFileModel.h"
+#include "JobProgress.h"
+#include "SafeFileOps.h"
+#include "TakeColumns.h"
+#include "TakeCopier.h"
+#include "TakeEditState.h"
+#include "TakeListView.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSettings>
+#include <QSortFilterProxyModel>
+
+using namespace TakeColumns;
+
+namespace
+{
+const char kCopyDirKey[] = "CopyFileList";
+
+QString title()
+{
+    return QCoreApplication::applicationName();
+}
+
+// Asks question with Ok and Cancel (Ok the default); true for Ok.
+bool askOk(QWidget* parent, const QString& question)
+{
+    QMessageBox ask(QMessageBox::Question, title(), question, QMessageBox::Ok | QMessageBox::Cancel,
+                    parent);
+    ask.setDefaultButton(QMessageBox::Ok);
+    ask.setEscapeButton(QMessageBox::Cancel);
+    return ask.exec() == QMessageBox::Ok;
+}
+} // namespace
+
+void FileListManagement::connectJobs()
+{
+    TakeJobs* jobs = m_session->jobs();
+    m_jobProgress = new JobProgress(jobs, this);
+    TakeJobs::Questions questions;
+    questions.rebuildIxml = [this](const QString& file, const QString& why) {
+        m_jobProgress->close();
+        QMessageBox ask(QMessageBox::Question, title(),
+                        tr("The iXML metadata of %1 cannot be read (%2). Rebuild it from the "
+                           "fields Velmora could read? Anything else it held will be lost.")
+                            .arg(file, why),
+                        QMessageBox::NoButton, this);
+        QPushButton* rebuild = ask.addButton(tr("Rebuild"), QMessageBox::AcceptRole);
+        QPushButton* cancel = ask.addButton(QMessageBox::Cancel);
+        ask.setDefaultButton(cancel);
+        ask.setEscapeButton(cancel);
+        ask.exec();
+        return ask.clickedButton() == rebuild;
+    };
+    questions.confirmRateChange = [this] {
+        QMessageBox ask(QMessageBox::Question, title(),
+                        tr("Are you sure you wish to save these changes?\n Click button below to "
+                           "discard changes, or click 'OK' to continue."),
+                        QMessageBox::Ok | QMessageBox::Discard, this);
+        ask.setDefaultButton(QMessageBox::Discard);
+        ask.setEscapeButton(QMessageBox::Discard);
+        ask.exec();
+        return ask.clickedButton() == ask.button(QMessageBox::Ok);
+    };
+    questions.confirmDuplicate = [this] {
+        return askOk(this, tr("Scene/take duplication has been detected.\n Are you sure you wish "
+                              "to continue?\n Duplicates will have their scene name prefixed by "
+                              "'+'."));
+    };
+    questions.warn = [this](const QString& text) { QMessageBox::warning(this, title(), text); };
+    jobs->setQuestions(questions);
+    connect(m_session, &TakeSession::currentTakeRefreshed, this,
+            &FileListManagement::updateCurrent);
+    connect(jobs, &TakeJobs::finished, this, &FileListManagement::onJobFinished);
+    connect(m_ui.Save, &QPushButton::clicked, this, &FileListManagement::startSave);
+    connect(m_ui.pushButton_Rename, &QPushButton::clicked, this, [this] {
+        if (m_model->rowCount() > 0)
+            startRenameAction();
+        else
+            QMessageBox::warning(this, title(), tr("No takes present in Take List."));
+    });
+    connect(m_ui.pushButton_CopyTo, &QPushButton::clicked, this,
+            &FileListManagement::startCopyAction);
+}
+
+bool FileListManagement::isActionRunning() const
+{
+    return m_session->jobs()->isRunning();
+}
+
+int FileListManagement::actionKind() const
+{
+    return int(m_session->jobs()->kind());
+}
+
+const QHash<QString, TakeEdits>& FileListManagement::writtenFiles() const
+{
+    return m_session->jobs()->writtenFiles();
+}
+
+QProgressDialog* FileListManagement::progressDialog() const
+{
+    return m_jobProgress->dialog();
+}
+
+// --- Save -------------------------------------------------------------------
+
+void FileListManagement::startSave()
+{
+    if (!m_currentIndex.isValid())
+        return;
+    // A save of several takes copies the current take's edits into the others.
+    const bool multi = m_ui.treeView->selectionModel()->selectedRows().size() > 1;
+    m_session->saveEdits(multi ? selectedModelRows() : QList<int>{currentRow()}, multi,
+                         m_ui.checkBox_PreserveStartTC->isChecked());
+}
+
+// --- Rename and copy ----------------------------------------------------------
+
+QStringList FileListManagement::actionFiles(bool all) const
+{
+    QList<int> rows;
+    for (int r = 0; all && r < m_model->rowCount(); ++r)
+        rows << r;
+    return m_session->editState().filesOf(all ? rows : selectedModelRows());
+}
+
+void FileListManagement::startRenameAction()
+{
+    if (isActionRunning() ||
+        !askOk(this, tr("Selected Takes will be renamed based on their Scene and Take names.\n "
+                        "In some cases it might take a few minutes.\n Continue?")))
+        return;
+    const QStringList files = actionFiles(false);
+    if (files.isEmpty())
+        QMessageBox::warning(this, title(), tr("Please select takes to be renamed."));
+    else
+        m_session->jobs()->startRename(files);
+}
+
+void FileListManagement::startCopyAction()
+{
+    if (isActionRunning() || m_model->rowCount() == 0)
+        return;
+    QString last = QSettings().value(QLatin1String(kCopyDirKey)).toString();
+    if (last.isEmpty())
+        last = QDir::toNativeSeparators(QDir::homePath());
+    const QString folder = QFileDialog::getExistingDirectory(this, tr("Open Destination"), last,
+                                                             QFileDialog::ShowDirsOnly |
+                                                                 QFileDialog::DontResolveSymlinks);
+    if (folder.isEmpty())
+        return;
+    QSettings().setValue(QLatin1String(kCopyDirKey), folder);
+    startCopyTo(folder);
+}
+
+void FileListManagement::startCopyTo(const QString& folder, bool all)
+{
+    if (isActionRunning() || m_model->rowCount() == 0 || folder.isEmpty())
+        return;
+    const QStringList files = actionFiles(all);
+    if (files.isEmpty()) {
+        QMessageBox::warning(this, title(), tr("Please select takes to copy."));
+        return;
+    }
+    // Copying a take onto itself is refused before anything is copied.
+    for (const QString& f : files) {
+        if (SafeFileOps::samePath(f, TakeCopier::destinationFor(folder, f))) {
+            QMessageBox::warning(this, title(), AudioThread::kMsgSameSource);
+            return;
+        }
+    }
+    m_session->jobs()->startCopy(files, folder);
+}
+
+// --- The end of a job -----------------------------------------------------------
+
+void FileListManagement::onJobFinished(const TakeJobs::Result& result)
+{
+    if (result.kind == TakeJobs::Kind::Rename) {
+        if (!m_currentIndex.isValid() && m_model->rowCount() > 0)
+            selectViewRow(0);
+        else
+            updateCurrent();
+        emitIndexChanged();
+    }
+    m_jobProgress->finish(result.ok);
+    for (const QString& text : {result.message, result.notes}) {
+        if (text.isEmpty())
+            continue;
+        QMessageBox box(QMessageBox::Warning, title(), text, QMessageBox::Ok, this);
+        if (text == result.message && !result.detail.isEmpty())
+            box.setDetailedText(result.detail);
+        box.exec();
+    }
+    emit actionFinished(int(result.kind), result.ok);
+}

@@ -1,0 +1,253 @@
+#include "AudioFile.h"
+#include "AudioFileModel.h"
+#include "TakeColumns.h"
+#include "TakeEditState.h"
+#include "TakeFileMaker.h"
+#include "TakeJobs.h"
+#include "TakeSaver.h"
+#include "TakeSession.h"
+#include "TestUtil.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace TakeColumns;
+
+// The edits of the current take without any widget: rate and timecode
+// changes of the row, the edits a save writes, and what reaches the file.
+class TestTakeEditState : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_tmp;
+    std::unique_ptr<TakeSession> m_session;
+
+    TakeEditState& state() { return m_session->editState(); }
+    QString cell(int column) const { return m_session->editState().cell(0, column); }
+    QStringList row() const
+    {
+        QStringList cells;
+        for (int c = 0; c < Count; ++c)
+            cells << cell(c);
+        return cells;
+    }
+    static QByteArray audioOf(const QString& file)
+    {
+        AudioFile f;
+        if (!f.Open(file))
+            return QByteArray();
+        QFile raw(file);
+        if (!raw.open(QIODevice::ReadOnly) || !raw.seek(qint64(f.m_fileDataPos)))
+            return QByteArray();
+        return raw.read(qint64(f.m_info.dataSize));
+    }
+
+private slots:
+    void init()
+    {
+        const QString dir = m_tmp.filePath("takes");
+        QDir(dir).removeRecursively();
+        QVERIFY(QDir().mkpath(dir));
+        QCOMPARE(TakeFileMaker::writeDemoTakes(dir, 1).size(), 1);
+        m_session = std::make_unique<TakeSession>();
+        QSignalSpy done(m_session.get(), &TakeSession::importFinished);
+        m_session->importPaths({dir}, TakeImporter::Origin::Drop);
+        QVERIFY(done.wait(60000));
+        QCOMPARE(m_session->model()->rowCount(), 1);
+        m_session->setCurrentTake(m_session->model()->index(0, 0), {});
+    }
+
+    void cleanup() { m_session.reset(); }
+
+    // A rate change moves the timecodes (the timestamp stays) or, with the
+    // start kept, the timestamp; only those cells change, and the file
+    // saved with the row's edits reads back what the row shows.
+    void rateChanges_data()
+    {
+        QTest::addColumn<bool>("frameRate"); // else the sample rate
+        QTest::addColumn<bool>("preserve");
+        QTest::newRow("frame rate, timestamp kept") << true << false;
+        QTest::newRow("frame rate, start kept") << true << true;
+        QTest::newRow("sample rate, timestamp kept") << false << false;
+        QTest::newRow("sample rate, start kept") << false << true;
+    }
+
+    void rateChanges()
+    {
+        QFETCH(bool, frameRate);
+        QFETCH(bool, preserve);
+        const QStringList before = row();
+        const QString path = cell(Path);
+        const QByteArray audio = audioOf(path);
+        AudioFile f;
+        QVERIFY(f.Open(path));
+        QString fr = cell(FrameRate);
+        int rate = cell(SampleRate).toInt();
+        QList<int> changed;
+        if (frameRate) {
+            fr = fr == "25 ND" ? "24 ND" : "25 ND";
+            state().setFrameRate(fr, QString::number(rate), before.at(StartTC), preserve);
+            changed << FrameRate << MasterSpeed;
+        } else {
+            rate = 96000;
+            QVERIFY(state().setSampleRate("96000", fr, before.at(StartTC), preserve));
+            changed << SampleRate << TCSampleRate;
+            QCOMPARE(cell(TCSampleRate), QStringLiteral("96000"));
+        }
+        if (preserve) {
+            const QString samples = f.GetSamplesSinceMidnight(rate, fr, before.at(StartTC));
+            QCOMPARE(cell(SamplesSinceMidnight), samples);
+            QCOMPARE(cell(EndTC), f.GetTCEnd(samples, fr, rate));
+            changed << SamplesSinceMidnight << EndTC << Length;
+        } else {
+            QCOMPARE(cell(StartTC), f.GetTCStart(fr, rate));
+            QCOMPARE(cell(EndTC), f.GetTCEnd(fr, rate));
+            changed << StartTC << EndTC << Length;
+        }
+        QCOMPARE(cell(Length), f.GetDuration(rate));
+        for (int c = 0; c < Count; ++c) {
+            if (!changed.contains(c))
+                QVERIFY2(cell(c) == before.at(c), qPrintable(QString::number(c)));
+        }
+        const TakeFields flags = m_session->editedFields();
+        QCOMPARE(flags.testFlag(TakeField::FrameRate), frameRate);
+        QCOMPARE(flags.testFlag(TakeField::SampleRate), !frameRate);
+        QCOMPARE(flags.testFlag(TakeField::SamplesSinceMidnight), preserve);
+
+        const auto results = TakeSaver().run({path}, state().editsForRow(0, false));
+        QCOMPARE(results.at(0).outcome, TakeBatch::Outcome::Done);
+        AudioFile g;
+        QVERIFY(g.Open(path));
+        QCOMPARE(g.GetFrameRate(), fr);
+        QCOMPARE(int(g.GetSampleRate()), rate);
+        QCOMPARE(g.GetTCStart(), cell(StartTC));
+        QCOMPARE(g.GetSamplesSinceMidnight(), cell(SamplesSinceMidnight));
+        QCOMPARE(audioOf(path), audio);
+    }
+
+    void aSampleRateIsAPositiveNumber_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("rate") << "96000" << true;
+        QTest::newRow("spaces around") << " 88200 " << true;
+        QTest::newRow("letters") << "abc" << false;
+        QTest::newRow("zero") << "0" << false;
+        QTest::newRow("negative") << "-48000" << false;
+        QTest::newRow("fraction") << "44.1" << false;
+    }
+
+    void aSampleRateIsAPositiveNumber()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, accepted);
+        const QStringList before = row();
+        QCOMPARE(state().setSampleRate(text, cell(FrameRate), cell(StartTC), false), accepted);
+        QCOMPARE(m_session->isEdited(TakeField::SampleRate), accepted);
+        if (!accepted)
+            QCOMPARE(row(), before);
+    }
+
+    // An edited start timecode sets the timestamp; a drop-frame rate
+    // separates the frames with ";".
+    void theStartTimecodeSetsTheTimestamp_data()
+    {
+        QTest::addColumn<QString>("frameRate");
+        QTest::addColumn<QString>("start");
+        QTest::newRow("drop frame") << "29.97 DF"
+                                    << "11:22:33;10";
+        QTest::newRow("non-drop") << "25 ND"
+                                  << "11:22:33:10";
+    }
+
+    void theStartTimecodeSetsTheTimestamp()
+    {
+        QFETCH(QString, frameRate);
+        QFETCH(QString, start);
+        const int rate = cell(SampleRate).toInt();
+        QVERIFY(state().setStartTimecode(frameRate, rate, "11:22:33:10"));
+        AudioFile f;
+        QVERIFY(f.Open(cell(Path)));
+        const QString samples = f.GetSamplesSinceMidnight(rate, frameRate, start);
+        QCOMPARE(cell(StartTC), start);
+        QCOMPARE(cell(SamplesSinceMidnight), samples);
+        QCOMPARE(cell(EndTC), f.GetTCEnd(samples, frameRate, rate));
+        QCOMPARE(m_session->editedFields(), TakeFields(TakeField::SamplesSinceMidnight));
+    }
+
+    // A save writes the edited fields only; a save of several takes never
+    // the take name.
+    void editsFollowTheFlags_data()
+    {
+        QTest::addColumn<bool>("multi");
+        QTest::newRow("one take") << false;
+        QTest::newRow("several takes") << true;
+    }
+
+    void editsFollowTheFlags()
+    {
+        QFETCH(bool, multi);
+        QVERIFY(state().edit(Scene, TakeField::Scene, "44B"));
+        QVERIFY(!state().edit(Scene, TakeField::Scene, "44B")); // no change, no edit
+        QVERIFY(state().edit(Take, TakeField::Take, "8"));
+        QVERIFY(state().edit(Circled, TakeField::Circled, "Y"));
+        TakeEdits expected;
+        expected.scene = "44B";
+        expected.circled = "Y";
+        if (!multi)
+            expected.take = "8";
+        QVERIFY(state().editsForRow(0, multi) == expected);
+        bool rate = false, name = false;
+        QVERIFY(state().isEdited(rate, name));
+        QVERIFY(!rate);
+        QVERIFY(name);
+    }
+
+    // A save asks first about a rate change: no discards the edits and
+    // leaves the file alone, yes writes them.
+    void aRateChangeIsSavedOnlyWhenConfirmed_data()
+    {
+        QTest::addColumn<bool>("confirmed");
+        QTest::newRow("discarded") << false;
+        QTest::newRow("confirmed") << true;
+    }
+
+    void aRateChangeIsSavedOnlyWhenConfirmed()
+    {
+        QFETCH(bool, confirmed);
+        const QString path = cell(Path);
+        const QByteArray before = TestUtil::readFile(path);
+        const QByteArray audio = audioOf(path);
+        const QString fr = cell(FrameRate) == "25 ND" ? "24 ND" : "25 ND";
+        const QStringList shown = row();
+        state().setFrameRate(fr, cell(SampleRate), cell(StartTC), false);
+        int asked = 0;
+        TakeJobs::Questions q;
+        q.confirmRateChange = [&] { return ++asked, confirmed; };
+        m_session->jobs()->setQuestions(q);
+        QSignalSpy refreshed(m_session.get(), &TakeSession::currentTakeRefreshed);
+        QSignalSpy done(m_session->jobs(), &TakeJobs::finished);
+        QCOMPARE(m_session->saveEdits({0}, false, false), confirmed);
+        QCOMPARE(asked, 1);
+        if (!confirmed) {
+            QCOMPARE(row(), shown);
+            QCOMPARE(m_session->editedFields(), TakeFields());
+            QCOMPARE(refreshed.count(), 1);
+            QCOMPARE(TestUtil::readFile(path), before);
+            return;
+        }
+        QVERIFY(done.wait(30000));
+        QCOMPARE(m_session->editedFields(), TakeFields());
+        AudioFile f;
+        QVERIFY(f.Open(path));
+        QCOMPARE(f.GetFrameRate(), fr);
+        QCOMPARE(audioOf(path), audio);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTakeEditState)
+#include "tst_takeeditstate.moc"
