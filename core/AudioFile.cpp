@@ -280,7 +280,7 @@ void AudioFile::WalkChunks(quint64 remaining, quint64 limit)
         // The body up to its declared size (no pad byte), at most cap bytes.
         auto readBody = [&](quint64 cap) {
             const quint64 want = std::min(size, cap);
-            QByteArray body(qsizetype(want), '\0');
+            QByteArray body(qsizetype(want), Qt::Uninitialized);
             const qint64 got = want ? Read(body.data(), qint64(want)) : 0;
             body.truncate(qsizetype(std::max<qint64>(got, 0)));
             return body;

@@ -138,13 +138,35 @@ const std::vector<Binding>& vocabulary()
     return table;
 }
 
-// The binding of name under node, or null. A few dozen entries: a scan that
-// compares lengths first is cheaper than hashing the name.
+constexpr int kNodeCount = kBext + 1;
+
+// The bindings of each node. A dozen entries at most: a scan that compares
+// lengths and first letters is cheaper than hashing the name.
+struct NodeBindings {
+    std::vector<const Binding*> of[kNodeCount];
+};
+
+const NodeBindings& byNode()
+{
+    static const NodeBindings table = [] {
+        NodeBindings t;
+        for (const Binding& b : vocabulary())
+            t.of[b.node].push_back(&b);
+        return t;
+    }();
+    return table;
+}
+
+// The binding of name under node, or null.
 const Binding* lookUp(int node, QStringView name)
 {
-    for (const Binding& b : vocabulary()) {
-        if (b.node == node && b.name.size() == name.size() && name == b.name)
-            return &b;
+    if (node < 0 || node >= kNodeCount || name.isEmpty())
+        return nullptr;
+    const char16_t first = name.front().unicode();
+    for (const Binding* b : byNode().of[node]) {
+        if (b->name.size() == name.size() && char16_t(uchar(b->name.front().toLatin1())) == first &&
+            name == b->name)
+            return b;
     }
     return nullptr;
 }
@@ -170,7 +192,7 @@ namespace {
 // text when the next element starts or ends; the document ends with its root.
 // piecesStay: the pieces outlive the next event (views into the scanned
 // document), so a text of one piece is handed on without a copy.
-class EventDispatch
+class EventDispatch : public cXmlFastScanner::Sink
 {
 public:
     EventDispatch(cDefaultHandler& handler, bool piecesStay)
@@ -180,7 +202,26 @@ public:
 
     enum class Step { Continue, Done, Failed };
 
-    Step start(QStringView qName, const QVector<cDefaultHandler::Attribute>& attributes)
+    // The scanner's events; once the handler has stopped, the rest is dropped.
+    void start(QStringView name, const cXmlFastScanner::Attribute* attributes,
+               int count) override
+    {
+        if (m_last != Step::Continue)
+            return;
+        m_attributes.clear();
+        for (int i = 0; i < count; ++i)
+            m_attributes.append({attributes[i].name.toString(), attributes[i].value.toString()});
+        m_last = onStart(name, m_attributes);
+    }
+    void end(QStringView name) override
+    {
+        if (m_last == Step::Continue)
+            m_last = onEnd(name);
+    }
+    // True once the root element ended and every callback agreed.
+    bool done() const { return m_last == Step::Done; }
+
+    Step onStart(QStringView qName, const QVector<cDefaultHandler::Attribute>& attributes)
     {
         if (!flush())
             return Step::Failed;
@@ -188,9 +229,9 @@ public:
         return m_handler.startElement(qName, attributes) ? Step::Continue : Step::Failed;
     }
 
-    void text(QStringView piece)
+    void text(QStringView piece) override
     {
-        if (m_depth <= 0)
+        if (m_depth <= 0 || m_last != Step::Continue)
             return;
         if (!m_havePending && m_piecesStay) {
             m_pending = piece;
@@ -205,7 +246,7 @@ public:
         m_havePending = true;
     }
 
-    Step end(QStringView qName)
+    Step onEnd(QStringView qName)
     {
         if (!flush() || !m_handler.endElement(qName))
             return Step::Failed;
@@ -223,8 +264,10 @@ public:
         m_havePending = false;
         const bool ok = m_handler.characters(m_pending);
         m_pending = QStringView();
-        m_buffer.resize(0);
-        m_owned = false;
+        if (m_owned) {
+            m_buffer.clear();
+            m_owned = false;
+        }
         return ok;
     }
 
@@ -236,6 +279,8 @@ private:
     bool m_owned = false; // m_pending is m_buffer
     bool m_havePending = false;
     int m_depth = 0;
+    Step m_last = Step::Continue;
+    QVector<cDefaultHandler::Attribute> m_attributes;
 };
 
 } // namespace
@@ -244,33 +289,16 @@ bool cDefaultHandler::parse(const QString& text, ReaderChoice choice)
 {
     if (choice == ReaderChoice::Any) {
         // Plain documents are scanned without the full reader, which costs
-        // several times more; the callbacks are the same either way.
+        // several times more; the callbacks are the same either way. The
+        // events go to the handler as they are scanned: when the scanner
+        // gives up half-way, the handler starts over with the full reader.
+        if (!startDocument())
+            return false;
+        EventDispatch dispatch(*this, true);
         cXmlFastScanner scanner;
-        if (scanner.scan(text)) {
-            if (!startDocument())
-                return false;
-            EventDispatch dispatch(*this, true);
-            QVector<Attribute> attributes;
-            for (const cXmlFastScanner::Event& e : scanner.events()) {
-                EventDispatch::Step step = EventDispatch::Step::Continue;
-                if (e.kind == cXmlFastScanner::Event::Text) {
-                    dispatch.text(scanner.textOf(e));
-                } else if (e.kind == cXmlFastScanner::Event::Start) {
-                    attributes.clear();
-                    for (int i = 0; i < e.attributeCount; ++i) {
-                        const cXmlFastScanner::Attribute& a =
-                            scanner.attributes().at(e.firstAttribute + i);
-                        attributes.append({a.name.toString(), a.value.toString()});
-                    }
-                    step = dispatch.start(e.name, attributes);
-                } else {
-                    step = dispatch.end(e.name);
-                }
-                if (step != EventDispatch::Step::Continue)
-                    return step == EventDispatch::Step::Done;
-            }
-            return true;
-        }
+        if (scanner.scan(text, &dispatch))
+            return dispatch.done();
+        startOver();
     }
 
     QXmlStreamReader reader(text);
@@ -293,14 +321,14 @@ bool cDefaultHandler::parse(const QString& text, ReaderChoice choice)
             attributes.reserve(attrs.size());
             for (const QXmlStreamAttribute& a : attrs)
                 attributes.append({a.qualifiedName().toString(), a.value().toString()});
-            step = dispatch.start(reader.qualifiedName(), attributes);
+            step = dispatch.onStart(reader.qualifiedName(), attributes);
             break;
         }
         case QXmlStreamReader::Characters:
             dispatch.text(reader.text());
             break;
         case QXmlStreamReader::EndElement:
-            step = dispatch.end(reader.qualifiedName());
+            step = dispatch.onEnd(reader.qualifiedName());
             break;
         case QXmlStreamReader::Invalid:
             return fatalError(reader.lineNumber(), reader.columnNumber(), reader.errorString());
@@ -333,6 +361,27 @@ bool IxmlParser::initParser()
     m_node = kDocument;
     m_binding = nullptr;
     return true;
+}
+
+bool IxmlParser::startDocument()
+{
+    // Copies of implicitly shared texts: a few reference counts.
+    m_atStart = m_info.ixml;
+    m_trackAtStart = m_track;
+    m_syncPointAtStart = m_syncPoint;
+    m_statesAtStart = m_states;
+    m_nodeAtStart = m_node;
+    return true;
+}
+
+void IxmlParser::startOver()
+{
+    m_info.ixml = m_atStart;
+    m_track = m_trackAtStart;
+    m_syncPoint = m_syncPointAtStart;
+    m_states = m_statesAtStart;
+    m_node = m_nodeAtStart;
+    m_binding = nullptr;
 }
 
 bool IxmlParser::endDocument()

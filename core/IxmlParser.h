@@ -21,6 +21,10 @@ public:
     virtual ~cDefaultHandler() = default;
 
     virtual bool startDocument() { return true; }
+    // The fast scanner gave up on a document it had begun to report: what the
+    // callbacks since startDocument() brought is to be forgotten, the full
+    // reader reports the document again from its start.
+    virtual void startOver() {}
     virtual bool endDocument() { return true; }
     // Namespace processing is off: qName is the name as written, prefix included.
     virtual bool startElement(QStringView qName, const QVector<Attribute>& attributes)
@@ -73,6 +77,8 @@ public:
     // resets the walk to the start of a document.
     bool initParser();
 
+    bool startDocument() override;
+    void startOver() override;
     bool endDocument() override;
     bool startElement(QStringView qName, const QVector<Attribute>& attributes) override;
     bool characters(QStringView text) override;
@@ -84,6 +90,12 @@ private:
     SoundDefs::AudioFileInfo& m_info;
     SoundDefs::AudioChannelInfo m_track;
     SoundDefs::AudioSyncPoint m_syncPoint;
+    // The record and the walk as they were at startDocument(), for startOver().
+    SoundDefs::AudioIxmlData m_atStart;
+    SoundDefs::AudioChannelInfo m_trackAtStart;
+    SoundDefs::AudioSyncPoint m_syncPointAtStart;
+    QVarLengthArray<qint16, 32> m_statesAtStart;
+    int m_nodeAtStart = 0;
     // Node states: a node id (>= 1) inside a known node, or one of the
     // negative states of IxmlParser.cpp; the bottom entry is before the root.
     QVarLengthArray<qint16, 32> m_states;

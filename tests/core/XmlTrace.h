@@ -29,6 +29,7 @@ public:
         lines << QStringLiteral("end ") + qName.toString();
         return true;
     }
+    void startOver() override { lines.clear(); }
     bool endDocument() override
     {
         lines << QStringLiteral("enddoc");
