@@ -53,11 +53,11 @@ bool knownId(const char* id)
 
 AudioFile::AudioFile(bool fmtDataOnly) : m_fmtDataOnly(fmtDataOnly)
 {
-    m_info.Clear();
     m_bext.SetHeader(&m_info.bextHeader);
 }
 
-AudioFile::~AudioFile() { Reset(false); }
+// cFile closes the file; the members free themselves.
+AudioFile::~AudioFile() = default;
 
 AudioFile& AudioFile::operator=(const AudioFile& other)
 {
@@ -125,17 +125,19 @@ bool AudioFile::Open(const QString& path)
         m_errorText = QStringLiteral("no path given");
         return false;
     }
-    const QFileInfo fi(path);
-    if (!fi.exists()) {
-        m_errorText = QStringLiteral("no such file");
-        return false;
-    }
-    if (fi.isDir()) {
-        m_errorText = QStringLiteral("is a folder, not a take file");
-        return false;
-    }
+    // The open itself tells a readable take apart (no separate look at the
+    // path first); a path that did not open is then told apart for the message.
     setFileName(path);
-    return ReadContainer();
+    if (ReadContainer())
+        return true;
+    const QFileInfo fi(path);
+    if (!fi.exists() || fi.isDir()) {
+        const bool missing = !fi.exists();
+        Reset(false);
+        m_errorText = missing ? QStringLiteral("no such file")
+                              : QStringLiteral("is a folder, not a take file");
+    }
+    return false;
 }
 
 // Reads the opened path; on failure the record is reset and m_errorText says why.

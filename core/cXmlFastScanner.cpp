@@ -102,18 +102,29 @@ bool cXmlFastScanner::scanComment()
     return true;
 }
 
-bool cXmlFastScanner::scanText(qsizetype end)
+bool cXmlFastScanner::scanText()
 {
+    // One pass up to the next '<': most characters are printable and need
+    // no second look.
+    const char16_t* d = m_doc.utf16();
+    const qsizetype size = m_doc.size();
     bool plain = true;
-    for (qsizetype i = m_pos; i < end; ++i) {
-        const char16_t c = m_doc.at(i).unicode();
+    qsizetype end = m_pos;
+    for (; end < size; ++end) {
+        const char16_t c = d[end];
+        if (c == '<')
+            break;
+        if (c >= 0x20 && c < 0xD800 && c != '&' && c != ']')
+            continue;
         if (needsFullReader(c))
             return false;
         if (c == '&' || c == '\r')
             plain = false;
-        else if (c == ']' && m_doc.mid(i, 3) == QLatin1String("]]>"))
+        else if (c == ']' && m_doc.mid(end, 3) == QLatin1String("]]>"))
             return false;
     }
+    if (end == size)
+        return false; // the root never closes
     if (plain) {
         if (end > m_pos && m_sink)
             m_sink->text(m_doc.mid(m_pos, end - m_pos));
@@ -282,13 +293,7 @@ bool cXmlFastScanner::scan(QStringView doc, Sink* sink)
     }
     while (m_pos < m_doc.size()) {
         if (m_doc.at(m_pos) != QLatin1Char('<')) {
-            // Texts between tags are short: a plain loop beats a library search.
-            qsizetype next = m_pos;
-            while (next < m_doc.size() && m_doc.at(next) != QLatin1Char('<'))
-                ++next;
-            if (next == m_doc.size())
-                return false; // the root never closes
-            if (!scanText(next))
+            if (!scanText())
                 return false;
             continue;
         }

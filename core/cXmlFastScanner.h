@@ -37,7 +37,8 @@ public:
     bool scan(QStringView doc, Sink* sink = nullptr);
 
 private:
-    bool scanText(qsizetype end);
+    // The text from the current position up to the next '<'.
+    bool scanText();
     bool scanStartTag();
     bool scanEndTag();
     bool scanComment();

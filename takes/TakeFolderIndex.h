@@ -69,6 +69,9 @@ public:
     const TakeFileEntry& entry(int i) const { return m_entries.at(i); }
     const QVector<TakeFileEntry>& entries() const { return m_entries; }
     int indexOfName(const QString& fileName) const { return m_byName.value(fileName, -1); }
+    // The entry of the file at path (relative paths against the working
+    // folder), or -1 when it is not listed here.
+    int indexOfPath(const QString& path) const;
     // Positions of the entries whose name stem is stem, in name order.
     QVector<int> withStem(const QString& stem) const { return m_byStem.value(stem); }
     const QHash<QString, QVector<int>>& stems() const { return m_byStem; }
