@@ -65,6 +65,8 @@ AudioFile& AudioFile::operator=(const AudioFile& other)
         return *this;
     Close();
     setFileName(other.fileName());
+    // The record no longer is what this object's own open read.
+    m_statAtOpen = StatAtOpen();
     m_info = other.m_info;
     m_fileDataPos = other.m_fileDataPos;
     m_rebuildIxml = other.m_rebuildIxml;
@@ -92,6 +94,7 @@ void AudioFile::Reset(bool removeFile)
     m_dataDeclaredSize = 0;
     m_walkDamage.clear();
     m_walkEndedAfterData = false;
+    m_statAtOpen = StatAtOpen();
     m_errorText.clear();
     m_bext.Clear();
     m_bext.SetHeader(&m_info.bextHeader);

@@ -35,6 +35,23 @@ public:
     QByteArray m_transferBuffer; // empty until a writer allocates it
     qint64 transferBufferSize() const { return m_transferBuffer.size(); }
 
+    // What the file system said about the file OpenRegularForReading() opened,
+    // taken on the open descriptor before anything was read: whoever keeps
+    // what was read can tell later whether the file changed since. Times in
+    // nanoseconds since the epoch. valid is false until such an open succeeds.
+    struct StatAtOpen {
+        bool valid = false;
+        qint64 size = 0;
+        qint64 mtimeNs = 0;
+        qint64 ctimeNs = 0;
+        quint64 device = 0;
+        quint64 inode = 0;
+    };
+    const StatAtOpen& statAtOpen() const { return m_statAtOpen; }
+
+protected:
+    StatAtOpen m_statAtOpen;
+
 private:
     QString m_nameWhileOpen; // the path of a file opened by descriptor
 };

@@ -163,7 +163,9 @@ void TakeFolderIndex::adopt(const AudioFile& file, const TakeIndexPolicy& policy
     if (i < 0)
         return;
     TakeFileEntry& e = m_entries[i];
-    const TakeFileStamp stamp = TakeFileStamp::of(e.key.path);
+    // The stamp of what the file read, not of the file now: a change since
+    // the open shows at the next look.
+    const TakeFileStamp stamp = TakeFileStamp::ofOpened(file);
     if (!stamp.exists || quint64(stamp.size) != file.m_fileSize)
         return;
     e.key.takeValuesOf(file);

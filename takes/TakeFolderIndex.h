@@ -61,8 +61,10 @@ public:
     void ensureAllCurrent(const TakeIndexPolicy& policy);
 
     // Takes over the values of file, which the caller opened just before the
-    // operation began, instead of opening it again. Ignored when the file is
-    // not listed here or its size on disk differs from what it read.
+    // operation began, instead of opening it again, with the stamp taken when
+    // it was opened (TakeFileStamp::ofOpened). Ignored when the file is not
+    // listed here or, for a record that did not come from its own open, its
+    // size on disk differs from what it read.
     void adopt(const AudioFile& file, const TakeIndexPolicy& policy);
 
     int count() const { return m_entries.size(); }
