@@ -231,15 +231,20 @@ bool cXmlFastScanner::scanStartTag()
 bool cXmlFastScanner::scanEndTag()
 {
     m_pos += 2; // "</"
-    QStringView name;
-    if (!scanName(name))
+    // Only the name of the innermost open element can stand here: compared
+    // as it is, with the character after it ending the name.
+    if (m_open.isEmpty())
         return false;
+    const QStringView name = m_open.last();
+    if (m_doc.mid(m_pos, name.size()) != name)
+        return false;
+    m_pos += name.size();
+    if (m_pos < m_doc.size() && isNameChar(m_doc.at(m_pos).unicode()))
+        return false; // a longer name
     skipSpace();
     if (m_pos >= m_doc.size() || m_doc.at(m_pos) != QLatin1Char('>'))
         return false;
     ++m_pos;
-    if (m_open.isEmpty() || m_open.last() != name)
-        return false;
     m_open.removeLast();
     if (m_sink)
         m_sink->end(name);

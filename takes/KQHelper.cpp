@@ -67,13 +67,44 @@ bool KQHelper::isListedName(const QString& fileName)
     return !fileName.startsWith(QLatin1Char('.')) && hasTakeSuffix(fileName);
 }
 
+namespace
+{
+// True when path is absolute and already clean: no empty, "." or ".."
+// component and no trailing '/' (the form the import's own paths have).
+bool isAbsoluteClean(const QString& path)
+{
+    if (path.size() < 2 || path.at(0) != QLatin1Char('/') || path.endsWith(QLatin1Char('/')))
+        return false;
+    const char16_t* d = QStringView(path).utf16();
+    const qsizetype n = path.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        if (d[i] != '/')
+            continue;
+        // The component after this '/' must be neither empty, "." nor "..".
+        const qsizetype rest = n - i - 1;
+        if (rest == 0 || d[i + 1] == '/')
+            return false;
+        if (d[i + 1] == '.' && (rest == 1 || d[i + 2] == '/' ||
+                                (d[i + 2] == '.' && (rest == 2 || d[i + 3] == '/'))))
+            return false;
+    }
+    return true;
+}
+} // namespace
+
 QString KQHelper::absolutePath(const QString& path)
 {
+    if (isAbsoluteClean(path))
+        return path;
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
 
 QString KQHelper::folderOf(const QString& path)
 {
+    if (isAbsoluteClean(path)) {
+        const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+        return slash == 0 ? QStringLiteral("/") : path.left(slash);
+    }
     return QDir::cleanPath(QFileInfo(path).absolutePath());
 }
 
