@@ -57,6 +57,14 @@ QString folder()
     return env.isEmpty() ? QStringLiteral("/tmp/velmora-bench-takes") : QString::fromLocal8Bit(env);
 }
 
+// The CLI to measure: this build's, or VELMORA_BENCH_CLI (an older build to
+// compare with in the same run of the machine).
+QString cliPath()
+{
+    const QByteArray env = qgetenv("VELMORA_BENCH_CLI");
+    return env.isEmpty() ? QStringLiteral(VELMORA_CLI) : QString::fromLocal8Bit(env);
+}
+
 // Makes the folder once; later runs reuse it.
 bool ensureFolder()
 {
@@ -135,7 +143,7 @@ void BM_CliTakes(benchmark::State& state)
     for (auto _ : state) {
         QProcess cli;
         cli.setStandardOutputFile(QProcess::nullDevice());
-        cli.start(VELMORA_CLI, {"takes", "--json", folder()});
+        cli.start(cliPath(), {"takes", "--json", folder()});
         if (!cli.waitForFinished(-1) || cli.exitCode() != 0)
             state.SkipWithError("velmora-cli takes failed");
     }
