@@ -184,7 +184,8 @@ bool cDefaultHandler::fatalError(qint64 line, qint64 column, const QString& mess
     return false;
 }
 
-namespace {
+namespace
+{
 
 // Turns element events into the handler's callbacks, the same way for both
 // readers: character data of one element may arrive in several pieces
@@ -203,8 +204,7 @@ public:
     enum class Step { Continue, Done, Failed };
 
     // The scanner's events; once the handler has stopped, the rest is dropped.
-    void start(QStringView name, const cXmlFastScanner::Attribute* attributes,
-               int count) override
+    void start(QStringView name, const cXmlFastScanner::Attribute* attributes, int count) override
     {
         if (m_last != Step::Continue)
             return;

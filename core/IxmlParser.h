@@ -99,6 +99,6 @@ private:
     // Node states: a node id (>= 1) inside a known node, or one of the
     // negative states of IxmlParser.cpp; the bottom entry is before the root.
     QVarLengthArray<qint16, 32> m_states;
-    int m_node = 0;                      // the node whose children are looked up
-    const Binding* m_binding = nullptr;  // where the current element's text goes
+    int m_node = 0;                     // the node whose children are looked up
+    const Binding* m_binding = nullptr; // where the current element's text goes
 };

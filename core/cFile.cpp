@@ -33,6 +33,7 @@ bool cFile::OpenRegularForReading(quint64* size, QString* why)
         return false;
     }
     m_nameWhileOpen = path;
+    m_path.clear();
     *size = quint64(st.st_size);
     constexpr qint64 kNsPerSec = 1000000000LL;
     m_statAtOpen.valid = true;

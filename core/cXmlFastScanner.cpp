@@ -1,12 +1,19 @@
 #include "cXmlFastScanner.h"
 
-namespace {
+namespace
+{
 
-bool isSpace(char16_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool isSpace(char16_t c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
 
 // Prefixed names (with ':') are left to the full reader, whose rules for them
 // hold even without namespace processing.
-bool isNameStart(char16_t c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
+bool isNameStart(char16_t c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+}
 
 bool isNameChar(char16_t c)
 {
@@ -232,15 +239,13 @@ bool cXmlFastScanner::scanEndTag()
 {
     m_pos += 2; // "</"
     // Only the name of the innermost open element can stand here: compared
-    // as it is, with the character after it ending the name.
+    // as it is; a longer name fails below, where only blanks and '>' may follow.
     if (m_open.isEmpty())
         return false;
     const QStringView name = m_open.last();
     if (m_doc.mid(m_pos, name.size()) != name)
         return false;
     m_pos += name.size();
-    if (m_pos < m_doc.size() && isNameChar(m_doc.at(m_pos).unicode()))
-        return false; // a longer name
     skipSpace();
     if (m_pos >= m_doc.size() || m_doc.at(m_pos) != QLatin1Char('>'))
         return false;

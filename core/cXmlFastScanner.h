@@ -48,7 +48,7 @@ private:
     QStringView m_doc;
     qsizetype m_pos = 0;
     Sink* m_sink = nullptr;
-    QVector<QStringView> m_open; // names of the open elements
+    QVector<QStringView> m_open;     // names of the open elements
     QVector<Attribute> m_attributes; // of the start tag being scanned
     // Texts with references or line ends, decoded; kept until scan() returns.
     QString m_decodedArena;

@@ -84,8 +84,8 @@ bool isAbsoluteClean(const QString& path)
         const qsizetype rest = n - i - 1;
         if (rest == 0 || d[i + 1] == '/')
             return false;
-        if (d[i + 1] == '.' && (rest == 1 || d[i + 2] == '/' ||
-                                (d[i + 2] == '.' && (rest == 2 || d[i + 3] == '/'))))
+        if (d[i + 1] == '.' &&
+            (rest == 1 || d[i + 2] == '/' || (d[i + 2] == '.' && (rest == 2 || d[i + 3] == '/'))))
             return false;
     }
     return true;
