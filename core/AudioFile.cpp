@@ -34,6 +34,18 @@ bool validId(const char* id)
 
 QString idText(const char* id) { return QString::fromLatin1(id, 4).trimmed(); }
 
+// The id as bytes; the ids every take has refer to constant text instead of
+// taking an allocation each.
+QByteArray chunkId(const char* id)
+{
+    static const char* const common[] = {"fmt ", "bext", "iXML", "data", "JUNK", "LIST"};
+    for (const char* c : common) {
+        if (idIs(id, c))
+            return QByteArray::fromRawData(c, 4);
+    }
+    return QByteArray(id, 4);
+}
+
 // Ids that writers put after the audio. Such a header is a chunk even when
 // its size is wrong (an append cut short); other bytes right after a data
 // chunk whose size does not fit are taken for audio.
@@ -273,7 +285,7 @@ void AudioFile::WalkChunks(quint64 remaining, quint64 limit)
         quint64 consumed = 0;
         bool last = false;
         if (!m_fmtDataOnly)
-            m_info.chunks.append({QByteArray(head, 4), headerPos, bodyPos, size});
+            m_info.chunks.append({chunkId(head), headerPos, bodyPos, size});
         if (!fits(bodyPos, size) && !idIs(head, "data"))
             NoteWalkDamage(QStringLiteral("the %1 chunk at byte %2 declares %3 bytes, the file "
                                           "holds %4")

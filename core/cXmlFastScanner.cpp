@@ -80,17 +80,21 @@ bool decodeReference(QStringView ref, QString& out, qsizetype& len)
 
 void cXmlFastScanner::skipSpace()
 {
-    while (m_pos < m_doc.size() && isSpace(m_doc.at(m_pos).unicode()))
+    const char16_t* d = m_doc.utf16();
+    const qsizetype size = m_doc.size();
+    while (m_pos < size && isSpace(d[m_pos]))
         ++m_pos;
 }
 
 bool cXmlFastScanner::scanName(QStringView& name)
 {
+    const char16_t* d = m_doc.utf16();
+    const qsizetype size = m_doc.size();
     const qsizetype start = m_pos;
-    if (m_pos >= m_doc.size() || !isNameStart(m_doc.at(m_pos).unicode()))
+    if (m_pos >= size || !isNameStart(d[m_pos]))
         return false;
     ++m_pos;
-    while (m_pos < m_doc.size() && isNameChar(m_doc.at(m_pos).unicode()))
+    while (m_pos < size && isNameChar(d[m_pos]))
         ++m_pos;
     name = m_doc.mid(start, m_pos - start);
     return true;
