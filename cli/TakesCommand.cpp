@@ -65,7 +65,7 @@ void printPlain(QTextStream& out, const QVector<StagedTake>& takes)
 
 // The takes as a JSON array: per take its 31 cells keyed by title (as
 // "info --json" shows them), its files in channel order and its side tables.
-QByteArray jsonTakes(const QVector<StagedTake>& takes)
+std::string jsonTakes(const QVector<StagedTake>& takes)
 {
     std::string text;
     JsonWriter w(text);
@@ -90,7 +90,7 @@ QByteArray jsonTakes(const QVector<StagedTake>& takes)
         w.endObject();
     }
     w.endArray();
-    return QByteArray::fromStdString(text);
+    return text;
 }
 
 // The import's own path: folders bring their take files (one level); every
@@ -168,7 +168,10 @@ int runTakesCommand(CliContext& ctx)
     // The JSON text is UTF-8 already: written as bytes, not through the text stream.
     ctx.out.flush();
     QFile out;
-    if (!out.open(stdout, QIODevice::WriteOnly) || out.write(jsonTakes(found.takes)) < 0) {
+    // Written from the text as built, without a copy.
+    const std::string text = jsonTakes(found.takes);
+    if (!out.open(stdout, QIODevice::WriteOnly) ||
+        out.write(text.data(), qint64(text.size())) != qint64(text.size())) {
         ctx.err << "velmora-cli: cannot write the output\n";
         return 1;
     }

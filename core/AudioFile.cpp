@@ -34,6 +34,18 @@ bool validId(const char* id)
 
 QString idText(const char* id) { return QString::fromLatin1(id, 4).trimmed(); }
 
+// The id as bytes; the ids every take has refer to constant text instead of
+// taking an allocation each.
+QByteArray chunkId(const char* id)
+{
+    static const char* const common[] = {"fmt ", "bext", "iXML", "data", "JUNK", "LIST"};
+    for (const char* c : common) {
+        if (idIs(id, c))
+            return QByteArray::fromRawData(c, 4);
+    }
+    return QByteArray(id, 4);
+}
+
 // Ids that writers put after the audio. Such a header is a chunk even when
 // its size is wrong (an append cut short); other bytes right after a data
 // chunk whose size does not fit are taken for audio.
@@ -53,11 +65,11 @@ bool knownId(const char* id)
 
 AudioFile::AudioFile(bool fmtDataOnly) : m_fmtDataOnly(fmtDataOnly)
 {
-    m_info.Clear();
     m_bext.SetHeader(&m_info.bextHeader);
 }
 
-AudioFile::~AudioFile() { Reset(false); }
+// cFile closes the file; the members free themselves.
+AudioFile::~AudioFile() = default;
 
 AudioFile& AudioFile::operator=(const AudioFile& other)
 {
@@ -65,6 +77,8 @@ AudioFile& AudioFile::operator=(const AudioFile& other)
         return *this;
     Close();
     setFileName(other.fileName());
+    // The record no longer is what this object's own open read.
+    m_statAtOpen = StatAtOpen();
     m_info = other.m_info;
     m_fileDataPos = other.m_fileDataPos;
     m_rebuildIxml = other.m_rebuildIxml;
@@ -92,6 +106,7 @@ void AudioFile::Reset(bool removeFile)
     m_dataDeclaredSize = 0;
     m_walkDamage.clear();
     m_walkEndedAfterData = false;
+    m_statAtOpen = StatAtOpen();
     m_errorText.clear();
     m_bext.Clear();
     m_bext.SetHeader(&m_info.bextHeader);
@@ -125,17 +140,19 @@ bool AudioFile::Open(const QString& path)
         m_errorText = QStringLiteral("no path given");
         return false;
     }
-    const QFileInfo fi(path);
-    if (!fi.exists()) {
-        m_errorText = QStringLiteral("no such file");
-        return false;
-    }
-    if (fi.isDir()) {
-        m_errorText = QStringLiteral("is a folder, not a take file");
-        return false;
-    }
+    // The open itself tells a readable take apart (no separate look at the
+    // path first); a path that did not open is then told apart for the message.
     setFileName(path);
-    return ReadContainer();
+    if (ReadContainer())
+        return true;
+    const QFileInfo fi(path);
+    if (!fi.exists() || fi.isDir()) {
+        const bool missing = !fi.exists();
+        Reset(false);
+        m_errorText = missing ? QStringLiteral("no such file")
+                              : QStringLiteral("is a folder, not a take file");
+    }
+    return false;
 }
 
 // Reads the opened path; on failure the record is reset and m_errorText says why.
@@ -268,7 +285,7 @@ void AudioFile::WalkChunks(quint64 remaining, quint64 limit)
         quint64 consumed = 0;
         bool last = false;
         if (!m_fmtDataOnly)
-            m_info.chunks.append({QByteArray(head, 4), headerPos, bodyPos, size});
+            m_info.chunks.append({chunkId(head), headerPos, bodyPos, size});
         if (!fits(bodyPos, size) && !idIs(head, "data"))
             NoteWalkDamage(QStringLiteral("the %1 chunk at byte %2 declares %3 bytes, the file "
                                           "holds %4")
@@ -280,7 +297,7 @@ void AudioFile::WalkChunks(quint64 remaining, quint64 limit)
         // The body up to its declared size (no pad byte), at most cap bytes.
         auto readBody = [&](quint64 cap) {
             const quint64 want = std::min(size, cap);
-            QByteArray body(qsizetype(want), '\0');
+            QByteArray body(qsizetype(want), Qt::Uninitialized);
             const qint64 got = want ? Read(body.data(), qint64(want)) : 0;
             body.truncate(qsizetype(std::max<qint64>(got, 0)));
             return body;

@@ -629,5 +629,5 @@ bool AudioFile::ReNameAudioFile(const QString& newPath)
     Close();
     // The take follows its file only when the rename happened: pointing it at a
     // path that does not exist would let a later Init() create an empty file there.
-    return QFile::rename(newPath);
+    return rename(newPath);
 }

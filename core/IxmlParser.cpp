@@ -4,12 +4,33 @@
 
 #include <QXmlStreamReader>
 
+#include <vector>
+
 using namespace SoundDefs;
 
 namespace
 {
 
-bool isBlank(const QString& text)
+// Walk states besides the node ids (1 .. 9).
+constexpr qint16 kBeforeRoot = -1; // document level: only the root may be recognised
+constexpr qint16 kLeaf = -2;       // inside a leaf or an unknown element
+constexpr qint16 kIgnored = -4;    // inside anything nested in such an element
+
+// Node ids of the vocabulary; 0 is the document level.
+enum Node : qint16 {
+    kDocument = 0,
+    kRoot = 1,
+    kSpeed = 2,
+    kHistory = 3,
+    kTrackList = 4,
+    kTrack = 5,
+    kSyncList = 6,
+    kSync = 7,
+    kFileSet = 8,
+    kBext = 9,
+};
+
+bool isBlank(QStringView text)
 {
     for (const QChar c : text) {
         if (!c.isSpace())
@@ -20,96 +41,214 @@ bool isBlank(const QString& text)
 
 } // namespace
 
+// One element name under one node: a child node, or where its text goes.
+struct IxmlParser::Binding {
+    enum Kind : quint8 { ChildNode, RecordText, TrackText, TrackInt, SyncText };
+    qint16 node = kDocument;
+    QLatin1String name;
+    Kind kind = ChildNode;
+    qint16 child = 0;
+    QString AudioIxmlData::*recordText = nullptr;
+    QString AudioChannelInfo::*trackText = nullptr;
+    qint32 AudioChannelInfo::*trackInt = nullptr;
+    QString AudioSyncPoint::*syncText = nullptr;
+};
+
+namespace
+{
+
+using Binding = IxmlParser::Binding;
+
+// The vocabulary, built once and never changed. TRACK_COUNT and
+// SYNC_POINT_COUNT are not bound: the counts are those of the elements found.
+const std::vector<Binding>& vocabulary()
+{
+    static const std::vector<Binding> table = [] {
+        std::vector<Binding> t;
+        auto child = [&t](qint16 node, const char* name, qint16 id) {
+            Binding b;
+            b.node = node;
+            b.name = QLatin1String(name);
+            b.kind = Binding::ChildNode;
+            b.child = id;
+            t.push_back(b);
+        };
+        child(kDocument, "BWFXML", kRoot);
+        child(kRoot, "SPEED", kSpeed);
+        child(kRoot, "HISTORY", kHistory);
+        child(kRoot, "TRACK_LIST", kTrackList);
+        child(kRoot, "SYNC_POINT_LIST", kSyncList);
+        child(kRoot, "FILE_SET", kFileSet);
+        child(kRoot, "BEXT", kBext);
+        child(kTrackList, "TRACK", kTrack);
+        child(kSyncList, "SYNC_POINT", kSync);
+
+        // Text leaves of BWFXML, SPEED, HISTORY, FILE_SET and BEXT go to the
+        // record field of the same element under the same parent.
+        static const struct {
+            const char* parent;
+            qint16 node;
+        } parents[] = {{"", kRoot},
+                       {"SPEED", kSpeed},
+                       {"HISTORY", kHistory},
+                       {"FILE_SET", kFileSet},
+                       {"BEXT", kBext}};
+        for (const AudioIxmlData::FieldDef& f : AudioIxmlData::Fields()) {
+            for (const auto& p : parents) {
+                if (qstrcmp(f.parent, p.parent) == 0) {
+                    Binding b;
+                    b.node = p.node;
+                    b.name = QLatin1String(f.element);
+                    b.kind = Binding::RecordText;
+                    b.recordText = f.member;
+                    t.push_back(b);
+                    break;
+                }
+            }
+        }
+        auto track = [&t](const char* name, QString AudioChannelInfo::*text,
+                          qint32 AudioChannelInfo::*number) {
+            Binding b;
+            b.node = kTrack;
+            b.name = QLatin1String(name);
+            b.kind = text ? Binding::TrackText : Binding::TrackInt;
+            b.trackText = text;
+            b.trackInt = number;
+            t.push_back(b);
+        };
+        track("CHANNEL_INDEX", nullptr, &AudioChannelInfo::channelIndex);
+        track("INTERLEAVE_INDEX", nullptr, &AudioChannelInfo::interleaveIndex);
+        track("NAME", &AudioChannelInfo::name, nullptr);
+        track("FUNCTION", &AudioChannelInfo::function, nullptr);
+        auto sync = [&t](const char* name, QString AudioSyncPoint::*text) {
+            Binding b;
+            b.node = kSync;
+            b.name = QLatin1String(name);
+            b.kind = Binding::SyncText;
+            b.syncText = text;
+            t.push_back(b);
+        };
+        sync("SYNC_POINT_TYPE", &AudioSyncPoint::type);
+        sync("SYNC_POINT_FUNCTION", &AudioSyncPoint::function);
+        sync("SYNC_POINT_LOW", &AudioSyncPoint::low);
+        sync("SYNC_POINT_HIGH", &AudioSyncPoint::high);
+        sync("SYNC_POINT_EVENT_DURATION", &AudioSyncPoint::eventDuration);
+        return t;
+    }();
+    return table;
+}
+
+constexpr int kNodeCount = kBext + 1;
+
+// The bindings of each node. A dozen entries at most: a scan that compares
+// lengths and first letters is cheaper than hashing the name.
+struct NodeBindings {
+    std::vector<const Binding*> of[kNodeCount];
+};
+
+const NodeBindings& byNode()
+{
+    static const NodeBindings table = [] {
+        NodeBindings t;
+        for (const Binding& b : vocabulary())
+            t.of[b.node].push_back(&b);
+        return t;
+    }();
+    return table;
+}
+
+// The binding of name under node, or null.
+const Binding* lookUp(int node, QStringView name)
+{
+    if (node < 0 || node >= kNodeCount || name.isEmpty())
+        return nullptr;
+    const char16_t first = name.front().unicode();
+    for (const Binding* b : byNode().of[node]) {
+        if (b->name.size() == name.size() && char16_t(uchar(b->name.front().toLatin1())) == first &&
+            name == b->name)
+            return b;
+    }
+    return nullptr;
+}
+
+} // namespace
+
 // ---------------------------------------------------------------------------
 // cDefaultHandler
-
-bool cDefaultHandler::endDocument()
-{
-    m_groups.clear();
-    m_currentGroup = nullptr;
-    return true;
-}
-
-bool cDefaultHandler::startElement(const QString& namespaceUri, const QString& localName,
-                                   const QString& qName, const QVector<Attribute>& attributes)
-{
-    Q_UNUSED(namespaceUri);
-    Q_UNUSED(localName);
-    m_currentElement.clear();
-    if (qName.isEmpty())
-        return true;
-    m_currentElement = qName;
-    startNodeElement(qName);
-    if (!attributes.isEmpty() && nodeAttributeElement(qName, QString(), QString())) {
-        for (const Attribute& a : attributes)
-            nodeAttributeElement(qName, a.name, a.value);
-    }
-    return true;
-}
-
-bool cDefaultHandler::characters(const QString& text)
-{
-    if (!m_currentElement.isEmpty() && !isBlank(text))
-        nodeElement(m_currentElement, text);
-    return true;
-}
-
-bool cDefaultHandler::endElement(const QString& namespaceUri, const QString& localName,
-                                 const QString& qName)
-{
-    Q_UNUSED(namespaceUri);
-    Q_UNUSED(localName);
-    // Text after an element's end belongs to its parent, never to this element.
-    m_currentElement.clear();
-    endNodeElement(qName);
-    return true;
-}
 
 bool cDefaultHandler::fatalError(qint64 line, qint64 column, const QString& message)
 {
     // One arg() call: '%' inside the message is not a placeholder.
-    const QString text = QStringLiteral("SAX Parser: Parse error at line %1, column %2: %3")
-                             .arg(QString::number(line), QString::number(column), message);
-    m_lastError = text;
-    fatalErr(text);
+    m_lastError = QStringLiteral("SAX Parser: Parse error at line %1, column %2: %3")
+                      .arg(QString::number(line), QString::number(column), message);
     return false;
 }
 
-namespace {
+namespace
+{
 
 // Turns element events into the handler's callbacks, the same way for both
 // readers: character data of one element may arrive in several pieces
 // (references, CDATA sections, comments in between) and is reported as one
 // text when the next element starts or ends; the document ends with its root.
-class EventDispatch
+// piecesStay: the pieces outlive the next event (views into the scanned
+// document), so a text of one piece is handed on without a copy.
+class EventDispatch : public cXmlFastScanner::Sink
 {
 public:
-    explicit EventDispatch(cDefaultHandler& handler) : m_handler(handler) {}
+    EventDispatch(cDefaultHandler& handler, bool piecesStay)
+        : m_handler(handler), m_piecesStay(piecesStay)
+    {
+    }
 
     enum class Step { Continue, Done, Failed };
 
-    Step start(const QString& qName, const QVector<cDefaultHandler::Attribute>& attributes)
+    // The scanner's events; once the handler has stopped, the rest is dropped.
+    void start(QStringView name, const cXmlFastScanner::Attribute* attributes, int count) override
+    {
+        if (m_last != Step::Continue)
+            return;
+        m_attributes.clear();
+        for (int i = 0; i < count; ++i)
+            m_attributes.append({attributes[i].name.toString(), attributes[i].value.toString()});
+        m_last = onStart(name, m_attributes);
+    }
+    void end(QStringView name) override
+    {
+        if (m_last == Step::Continue)
+            m_last = onEnd(name);
+    }
+    // True once the root element ended and every callback agreed.
+    bool done() const { return m_last == Step::Done; }
+
+    Step onStart(QStringView qName, const QVector<cDefaultHandler::Attribute>& attributes)
     {
         if (!flush())
             return Step::Failed;
         ++m_depth;
-        // Namespace processing is off: the local name is the qualified name
-        // and there is no namespace.
-        return m_handler.startElement(QString(), qName, qName, attributes) ? Step::Continue
-                                                                           : Step::Failed;
+        return m_handler.startElement(qName, attributes) ? Step::Continue : Step::Failed;
     }
 
-    void text(QStringView piece)
+    void text(QStringView piece) override
     {
-        if (m_depth > 0) {
-            m_pending += piece;
-            m_havePending = true;
+        if (m_depth <= 0 || m_last != Step::Continue)
+            return;
+        if (!m_havePending && m_piecesStay) {
+            m_pending = piece;
+        } else {
+            if (!m_owned) {
+                m_buffer = m_havePending ? m_pending.toString() : QString();
+                m_owned = true;
+            }
+            m_buffer += piece;
+            m_pending = m_buffer;
         }
+        m_havePending = true;
     }
 
-    Step end(const QString& qName)
+    Step onEnd(QStringView qName)
     {
-        if (!flush() || !m_handler.endElement(QString(), qName, qName))
+        if (!flush() || !m_handler.endElement(qName))
             return Step::Failed;
         // Whatever follows the root element (chunk padding, stray content) is
         // not part of the document.
@@ -124,15 +263,24 @@ public:
             return true;
         m_havePending = false;
         const bool ok = m_handler.characters(m_pending);
-        m_pending.clear();
+        m_pending = QStringView();
+        if (m_owned) {
+            m_buffer.clear();
+            m_owned = false;
+        }
         return ok;
     }
 
 private:
     cDefaultHandler& m_handler;
-    QString m_pending;
+    const bool m_piecesStay;
+    QStringView m_pending; // the text so far: a piece, or m_buffer
+    QString m_buffer;
+    bool m_owned = false; // m_pending is m_buffer
     bool m_havePending = false;
     int m_depth = 0;
+    Step m_last = Step::Continue;
+    QVector<cDefaultHandler::Attribute> m_attributes;
 };
 
 } // namespace
@@ -141,40 +289,23 @@ bool cDefaultHandler::parse(const QString& text, ReaderChoice choice)
 {
     if (choice == ReaderChoice::Any) {
         // Plain documents are scanned without the full reader, which costs
-        // several times more; the callbacks are the same either way.
+        // several times more; the callbacks are the same either way. The
+        // events go to the handler as they are scanned: when the scanner
+        // gives up half-way, the handler starts over with the full reader.
+        if (!startDocument())
+            return false;
+        EventDispatch dispatch(*this, true);
         cXmlFastScanner scanner;
-        if (scanner.scan(text)) {
-            if (!startDocument())
-                return false;
-            EventDispatch dispatch(*this);
-            QVector<Attribute> attributes;
-            for (const cXmlFastScanner::Event& e : scanner.events()) {
-                EventDispatch::Step step = EventDispatch::Step::Continue;
-                if (e.kind == cXmlFastScanner::Event::Text) {
-                    dispatch.text(scanner.textOf(e));
-                } else if (e.kind == cXmlFastScanner::Event::Start) {
-                    attributes.clear();
-                    for (int i = 0; i < e.attributeCount; ++i) {
-                        const cXmlFastScanner::Attribute& a =
-                            scanner.attributes().at(e.firstAttribute + i);
-                        attributes.append({a.name.toString(), a.value.toString()});
-                    }
-                    step = dispatch.start(e.name.toString(), attributes);
-                } else {
-                    step = dispatch.end(e.name.toString());
-                }
-                if (step != EventDispatch::Step::Continue)
-                    return step == EventDispatch::Step::Done;
-            }
-            return true;
-        }
+        if (scanner.scan(text, &dispatch))
+            return dispatch.done();
+        startOver();
     }
 
     QXmlStreamReader reader(text);
     // Names are matched as written (prefix included); an undeclared prefix is
     // not an error worth losing the metadata for.
     reader.setNamespaceProcessing(false);
-    EventDispatch dispatch(*this);
+    EventDispatch dispatch(*this, false);
     while (!reader.atEnd()) {
         EventDispatch::Step step = EventDispatch::Step::Continue;
         switch (reader.readNext()) {
@@ -190,14 +321,14 @@ bool cDefaultHandler::parse(const QString& text, ReaderChoice choice)
             attributes.reserve(attrs.size());
             for (const QXmlStreamAttribute& a : attrs)
                 attributes.append({a.qualifiedName().toString(), a.value().toString()});
-            step = dispatch.start(reader.qualifiedName().toString(), attributes);
+            step = dispatch.onStart(reader.qualifiedName(), attributes);
             break;
         }
         case QXmlStreamReader::Characters:
             dispatch.text(reader.text());
             break;
         case QXmlStreamReader::EndElement:
-            step = dispatch.end(reader.qualifiedName().toString());
+            step = dispatch.onEnd(reader.qualifiedName());
             break;
         case QXmlStreamReader::Invalid:
             return fatalError(reader.lineNumber(), reader.columnNumber(), reader.errorString());
@@ -217,7 +348,6 @@ bool cDefaultHandler::parse(const QString& text, ReaderChoice choice)
 
 bool IxmlParser::initParser()
 {
-    InitDataMap(10, 0);
     AudioIxmlData& x = m_info.ixml;
     x.tracks.clear();
     x.syncPoints.clear();
@@ -225,70 +355,115 @@ bool IxmlParser::initParser()
     x.syncPointCount = 0;
     m_track.Clear();
     m_syncPoint.Clear();
-    m_trackCountRead = 0;
-    m_syncPointCountRead = 0;
-    m_currentElement.clear();
     m_lastError.clear();
-
-    TagMapGroup& doc = group(0);
-    doc.nodeMap.insert(QStringLiteral("BWFXML"), 1);
-
-    TagMapGroup& root = group(1);
-    root.nodeMap.insert(QStringLiteral("SPEED"), 2);
-    root.nodeMap.insert(QStringLiteral("HISTORY"), 3);
-    root.nodeMap.insert(QStringLiteral("TRACK_LIST"), 4);
-    root.nodeMap.insert(QStringLiteral("SYNC_POINT_LIST"), 6);
-    root.nodeMap.insert(QStringLiteral("FILE_SET"), 8);
-    root.nodeMap.insert(QStringLiteral("BEXT"), 9);
-
-    // Text leaves of BWFXML, SPEED, HISTORY, FILE_SET and BEXT are bound to the
-    // record field of the same element under the same parent.
-    static const struct {
-        const char* parent;
-        int groupId;
-    } parents[] = {{"", 1}, {"SPEED", 2}, {"HISTORY", 3}, {"FILE_SET", 8}, {"BEXT", 9}};
-    for (const AudioIxmlData::FieldDef& f : AudioIxmlData::Fields()) {
-        for (const auto& p : parents) {
-            if (qstrcmp(f.parent, p.parent) == 0) {
-                group(p.groupId).textMap.insert(QString::fromLatin1(f.element), &(x.*f.member));
-                break;
-            }
-        }
-    }
-
-    TagMapGroup& trackList = group(4);
-    trackList.nodeMap.insert(QStringLiteral("TRACK"), 5);
-    trackList.intMap.insert(QStringLiteral("TRACK_COUNT"), &m_trackCountRead);
-
-    TagMapGroup& track = group(5);
-    track.intMap.insert(QStringLiteral("CHANNEL_INDEX"), &m_track.channelIndex);
-    track.intMap.insert(QStringLiteral("INTERLEAVE_INDEX"), &m_track.interleaveIndex);
-    track.textMap.insert(QStringLiteral("NAME"), &m_track.name);
-    track.textMap.insert(QStringLiteral("FUNCTION"), &m_track.function);
-
-    TagMapGroup& syncList = group(6);
-    syncList.nodeMap.insert(QStringLiteral("SYNC_POINT"), 7);
-    syncList.intMap.insert(QStringLiteral("SYNC_POINT_COUNT"), &m_syncPointCountRead);
-
-    TagMapGroup& sync = group(7);
-    sync.textMap.insert(QStringLiteral("SYNC_POINT_TYPE"), &m_syncPoint.type);
-    sync.textMap.insert(QStringLiteral("SYNC_POINT_FUNCTION"), &m_syncPoint.function);
-    sync.textMap.insert(QStringLiteral("SYNC_POINT_LOW"), &m_syncPoint.low);
-    sync.textMap.insert(QStringLiteral("SYNC_POINT_HIGH"), &m_syncPoint.high);
-    sync.textMap.insert(QStringLiteral("SYNC_POINT_EVENT_DURATION"), &m_syncPoint.eventDuration);
+    m_states.clear();
+    m_states.append(kBeforeRoot);
+    m_node = kDocument;
+    m_binding = nullptr;
     return true;
 }
 
-void IxmlParser::exitParentNode(int id)
+bool IxmlParser::startDocument()
 {
+    // Copies of implicitly shared texts: a few reference counts.
+    m_atStart = m_info.ixml;
+    m_trackAtStart = m_track;
+    m_syncPointAtStart = m_syncPoint;
+    m_statesAtStart = m_states;
+    m_nodeAtStart = m_node;
+    return true;
+}
+
+void IxmlParser::startOver()
+{
+    m_info.ixml = m_atStart;
+    m_track = m_trackAtStart;
+    m_syncPoint = m_syncPointAtStart;
+    m_states = m_statesAtStart;
+    m_node = m_nodeAtStart;
+    m_binding = nullptr;
+}
+
+bool IxmlParser::endDocument()
+{
+    // Nothing after the root is read: the walk stays at document level.
+    m_states.resize(1);
+    m_node = kDocument;
+    m_binding = nullptr;
+    return true;
+}
+
+bool IxmlParser::startElement(QStringView qName, const QVector<Attribute>& attributes)
+{
+    Q_UNUSED(attributes);
+    m_binding = nullptr;
+    qint16 state = m_states.isEmpty() ? kBeforeRoot : m_states.last();
+    if (state == kLeaf)
+        state = kIgnored;
+    if (state != kIgnored) {
+        const Binding* b = lookUp(m_node, qName);
+        if (b && b->kind == Binding::ChildNode) {
+            state = b->child;
+            m_node = b->child;
+            b = lookUp(m_node, qName);
+        } else {
+            state = kLeaf;
+        }
+        if (b && b->kind != Binding::ChildNode)
+            m_binding = b;
+    }
+    m_states.append(state);
+    return true;
+}
+
+bool IxmlParser::characters(QStringView text)
+{
+    if (!m_binding || isBlank(text))
+        return true;
+    switch (m_binding->kind) {
+    case Binding::RecordText:
+        m_info.ixml.*(m_binding->recordText) = text.toString();
+        break;
+    case Binding::TrackText:
+        m_track.*(m_binding->trackText) = text.toString();
+        break;
+    case Binding::TrackInt:
+        m_track.*(m_binding->trackInt) = text.toInt(nullptr, 10); // 0 when not a number
+        break;
+    case Binding::SyncText:
+        m_syncPoint.*(m_binding->syncText) = text.toString();
+        break;
+    case Binding::ChildNode:
+        break;
+    }
+    return true;
+}
+
+bool IxmlParser::endElement(QStringView qName)
+{
+    Q_UNUSED(qName);
+    // Text after an element's end belongs to its parent, never to this element.
+    m_binding = nullptr;
+    // The bottom entry (before the root) is never popped, so a stray end
+    // event cannot empty the walk.
+    if (m_states.size() <= 1)
+        return true;
+    const qint16 popped = m_states.last();
+    m_states.removeLast();
+    const qint16 state = m_states.last();
     AudioIxmlData& x = m_info.ixml;
-    if (id == 5) {
+    if (popped == kTrack) {
         x.tracks.append(m_track);
         ++x.trackCount;
         m_track.Clear();
-    } else if (id == 7) {
+    } else if (popped == kSync) {
         // Not reset: a field missing from the next sync point keeps this value.
         x.syncPoints.append(m_syncPoint);
         ++x.syncPointCount;
     }
+    if (state >= 1)
+        m_node = state;
+    else if (state == kBeforeRoot)
+        m_node = kDocument;
+    return true;
 }

@@ -1,5 +1,6 @@
 #include "cAudioBext.h"
 
+#include <algorithm>
 #include <cstddef>
 
 namespace SoundDefs
@@ -79,6 +80,10 @@ void cAudioBext::Parse(BEXTAudioHdr* hdr)
     // Work on a copy; every index below stays inside these 256 bytes.
     char buf[kDescriptionSize];
     std::memcpy(buf, hdr->Description, kDescriptionSize);
+    // At most one entry per carriage return: the lists are sized once.
+    const auto lines = std::count(buf, buf + kDescriptionSize, '\r');
+    keys.reserve(lines);
+    values.reserve(lines);
 
     int lineStart = 0;
     int equalPos = -1; // first '=' of the current line, -1 when none yet
@@ -121,7 +126,8 @@ void cAudioBext::Parse(BEXTAudioHdr* hdr)
     // Text not closed by a line break (a plain sentence, as some writers
     // store) is no entry, but it is the user's: it is written back as it was.
     if (lineStart < kDescriptionSize)
-        tail = QByteArray(buf + lineStart, int(qstrnlen(buf + lineStart, uint(kDescriptionSize - lineStart))));
+        tail = QByteArray(buf + lineStart,
+                          int(qstrnlen(buf + lineStart, uint(kDescriptionSize - lineStart))));
 }
 
 void cAudioBext::Compile()

@@ -33,7 +33,15 @@ bool cFile::OpenRegularForReading(quint64* size, QString* why)
         return false;
     }
     m_nameWhileOpen = path;
+    m_path.clear();
     *size = quint64(st.st_size);
+    constexpr qint64 kNsPerSec = 1000000000LL;
+    m_statAtOpen.valid = true;
+    m_statAtOpen.size = qint64(st.st_size);
+    m_statAtOpen.mtimeNs = qint64(st.st_mtim.tv_sec) * kNsPerSec + st.st_mtim.tv_nsec;
+    m_statAtOpen.ctimeNs = qint64(st.st_ctim.tv_sec) * kNsPerSec + st.st_ctim.tv_nsec;
+    m_statAtOpen.device = quint64(st.st_dev);
+    m_statAtOpen.inode = quint64(st.st_ino);
     return true;
 }
 
@@ -51,5 +59,10 @@ void cFile::Close()
 bool cFile::Seek(quint64 offset, bool fromStart)
 {
     const quint64 target = fromStart ? offset : quint64(QFile::pos()) + offset;
+    // A reader walking chunks often "seeks" to where it already is; that
+    // costs a system call and drops nothing. A writable file always seeks,
+    // which also flushes what it buffered.
+    if (isOpen() && !isWritable() && qint64(target) == QFile::pos())
+        return true;
     return QFile::seek(qint64(target));
 }

@@ -1,12 +1,19 @@
 #include "cXmlFastScanner.h"
 
-namespace {
+namespace
+{
 
-bool isSpace(char16_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool isSpace(char16_t c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
 
 // Prefixed names (with ':') are left to the full reader, whose rules for them
 // hold even without namespace processing.
-bool isNameStart(char16_t c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
+bool isNameStart(char16_t c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+}
 
 bool isNameChar(char16_t c)
 {
@@ -73,17 +80,21 @@ bool decodeReference(QStringView ref, QString& out, qsizetype& len)
 
 void cXmlFastScanner::skipSpace()
 {
-    while (m_pos < m_doc.size() && isSpace(m_doc.at(m_pos).unicode()))
+    const char16_t* d = m_doc.utf16();
+    const qsizetype size = m_doc.size();
+    while (m_pos < size && isSpace(d[m_pos]))
         ++m_pos;
 }
 
 bool cXmlFastScanner::scanName(QStringView& name)
 {
+    const char16_t* d = m_doc.utf16();
+    const qsizetype size = m_doc.size();
     const qsizetype start = m_pos;
-    if (m_pos >= m_doc.size() || !isNameStart(m_doc.at(m_pos).unicode()))
+    if (m_pos >= size || !isNameStart(d[m_pos]))
         return false;
     ++m_pos;
-    while (m_pos < m_doc.size() && isNameChar(m_doc.at(m_pos).unicode()))
+    while (m_pos < size && isNameChar(d[m_pos]))
         ++m_pos;
     name = m_doc.mid(start, m_pos - start);
     return true;
@@ -102,46 +113,68 @@ bool cXmlFastScanner::scanComment()
     return true;
 }
 
-bool cXmlFastScanner::scanText(qsizetype end)
+bool cXmlFastScanner::scanText()
 {
+    // One pass up to the next '<': most characters are printable and need
+    // no second look.
+    const char16_t* d = m_doc.utf16();
+    const qsizetype size = m_doc.size();
     bool plain = true;
-    for (qsizetype i = m_pos; i < end; ++i) {
-        const char16_t c = m_doc.at(i).unicode();
+    qsizetype end = m_pos;
+    for (; end < size; ++end) {
+        const char16_t c = d[end];
+        if (c == '<')
+            break;
+        if (c >= 0x20 && c < 0xD800 && c != '&' && c != ']')
+            continue;
         if (needsFullReader(c))
             return false;
         if (c == '&' || c == '\r')
             plain = false;
-        else if (c == ']' && m_doc.mid(i, 3) == QLatin1String("]]>"))
+        else if (c == ']' && m_doc.mid(end, 3) == QLatin1String("]]>"))
             return false;
     }
-    Event e;
-    e.kind = Event::Text;
+    if (end == size)
+        return false; // the root never closes
     if (plain) {
-        e.text = m_doc.mid(m_pos, end - m_pos);
+        if (end > m_pos && m_sink)
+            m_sink->text(m_doc.mid(m_pos, end - m_pos));
     } else {
         // Line ends become "\n" as in any XML reader; references are resolved.
-        QString out;
-        out.reserve(end - m_pos);
+        // Decoded texts are appended to one buffer with room for the rest of
+        // the document (decoding never lengthens a text), so it never moves
+        // and the views handed out stay valid.
+        if (m_decodedArena.capacity() - m_decodedArena.size() < end - m_pos) {
+            if (!m_decodedArena.isEmpty())
+                m_decoded.append(m_decodedArena);
+            m_decodedArena = QString();
+            m_decodedArena.reserve(m_doc.size() - m_pos);
+        }
+        QString& out = m_decodedArena;
+        const qsizetype from = out.size();
+        qsizetype run = m_pos; // start of the characters copied as they are
         for (qsizetype i = m_pos; i < end;) {
             const QChar c = m_doc.at(i);
+            if (c != QLatin1Char('\r') && c != QLatin1Char('&')) {
+                ++i;
+                continue;
+            }
+            out.append(m_doc.mid(run, i - run));
             if (c == QLatin1Char('\r')) {
                 out.append(QLatin1Char('\n'));
                 i += (i + 1 < end && m_doc.at(i + 1) == QLatin1Char('\n')) ? 2 : 1;
-            } else if (c == QLatin1Char('&')) {
+            } else {
                 qsizetype len = 0;
                 if (!decodeReference(m_doc.mid(i, end - i), out, len))
                     return false;
                 i += len;
-            } else {
-                out.append(c);
-                ++i;
             }
+            run = i;
         }
-        e.decoded = int(m_decoded.size());
-        m_decoded.append(out);
+        out.append(m_doc.mid(run, end - run));
+        if (m_sink)
+            m_sink->text(QStringView(out).mid(from));
     }
-    if (end > m_pos)
-        m_events.append(e);
     m_pos = end;
     return true;
 }
@@ -149,11 +182,10 @@ bool cXmlFastScanner::scanText(qsizetype end)
 bool cXmlFastScanner::scanStartTag()
 {
     ++m_pos; // '<'
-    Event e;
-    e.kind = Event::Start;
-    if (!scanName(e.name))
+    QStringView name;
+    if (!scanName(name))
         return false;
-    e.firstAttribute = int(m_attributes.size());
+    m_attributes.clear();
     for (;;) {
         const qsizetype before = m_pos;
         skipSpace();
@@ -165,15 +197,12 @@ bool cXmlFastScanner::scanStartTag()
             if (empty && (m_pos + 1 >= m_doc.size() || m_doc.at(m_pos + 1) != QLatin1Char('>')))
                 return false;
             m_pos += empty ? 2 : 1;
-            m_events.append(e);
-            if (empty) {
-                Event end;
-                end.kind = Event::End;
-                end.name = e.name;
-                m_events.append(end);
-            } else {
-                m_open.append(e.name);
-            }
+            if (m_sink)
+                m_sink->start(name, m_attributes.constData(), int(m_attributes.size()));
+            if (!empty)
+                m_open.append(name);
+            else if (m_sink)
+                m_sink->end(name);
             return true;
         }
         if (m_pos == before) // attributes are separated by white space
@@ -201,12 +230,11 @@ bool cXmlFastScanner::scanStartTag()
             if (u == '<' || u == '&' || u < 0x20 || needsFullReader(u))
                 return false;
         }
-        for (int i = e.firstAttribute; i < m_attributes.size(); ++i) {
-            if (m_attributes.at(i).name == a.name)
+        for (const Attribute& earlier : m_attributes) {
+            if (earlier.name == a.name)
                 return false;
         }
         m_attributes.append(a);
-        ++e.attributeCount;
         m_pos = close + 1;
     }
 }
@@ -214,30 +242,33 @@ bool cXmlFastScanner::scanStartTag()
 bool cXmlFastScanner::scanEndTag()
 {
     m_pos += 2; // "</"
-    Event e;
-    e.kind = Event::End;
-    if (!scanName(e.name))
+    // Only the name of the innermost open element can stand here: compared
+    // as it is; a longer name fails below, where only blanks and '>' may follow.
+    if (m_open.isEmpty())
         return false;
+    const QStringView name = m_open.last();
+    if (m_doc.mid(m_pos, name.size()) != name)
+        return false;
+    m_pos += name.size();
     skipSpace();
     if (m_pos >= m_doc.size() || m_doc.at(m_pos) != QLatin1Char('>'))
         return false;
     ++m_pos;
-    if (m_open.isEmpty() || m_open.last() != e.name)
-        return false;
     m_open.removeLast();
-    m_events.append(e);
+    if (m_sink)
+        m_sink->end(name);
     return true;
 }
 
-bool cXmlFastScanner::scan(QStringView doc)
+bool cXmlFastScanner::scan(QStringView doc, Sink* sink)
 {
     m_doc = doc;
     m_pos = 0;
+    m_sink = sink;
     m_open.clear();
-    m_events.clear();
-    m_events.reserve(doc.size() / 16); // about one event per element name and text
     m_attributes.clear();
     m_decoded.clear();
+    m_decodedArena.clear();
 
     // An XML declaration is taken only in its plain forms.
     if (doc.startsWith(QLatin1String("<?"))) {
@@ -276,10 +307,7 @@ bool cXmlFastScanner::scan(QStringView doc)
     }
     while (m_pos < m_doc.size()) {
         if (m_doc.at(m_pos) != QLatin1Char('<')) {
-            qsizetype next = m_doc.indexOf(QLatin1Char('<'), m_pos);
-            if (next < 0)
-                return false; // the root never closes
-            if (!scanText(next))
+            if (!scanText())
                 return false;
             continue;
         }

@@ -11,7 +11,8 @@
 // else (DTD, CDATA, processing instructions, other entities, non-ASCII names,
 // malformed input) it returns false and the caller parses the text with
 // QXmlStreamReader, which stays the reference for every result and every
-// error message. Events refer into the scanned text, which must outlive them.
+// error message. Events go to a sink as they are scanned, so a sink may have
+// seen part of a document that scan() then gives up on.
 class cXmlFastScanner
 {
 public:
@@ -19,29 +20,25 @@ public:
         QStringView name;
         QStringView value;
     };
-    struct Event {
-        enum Kind : quint8 { Start, End, Text };
-        Kind kind = Text;
-        QStringView name;     // Start, End
-        QStringView text;     // Text as written, when no decoding was needed
-        int decoded = -1;     // Text: index into decodedTexts() instead
-        int firstAttribute = 0;
-        int attributeCount = 0;
+    // Receives the events of one scan. Views stay valid until scan() returns:
+    // names and plain texts point into the document, decoded texts into the
+    // scanner.
+    class Sink
+    {
+    public:
+        virtual ~Sink() = default;
+        virtual void start(QStringView name, const Attribute* attributes, int count) = 0;
+        virtual void text(QStringView text) = 0;
+        virtual void end(QStringView name) = 0;
     };
 
-    // Scans doc up to the end of its root element. Returns false when the
-    // document needs the full reader.
-    bool scan(QStringView doc);
-
-    const QVector<Event>& events() const { return m_events; }
-    const QVector<Attribute>& attributes() const { return m_attributes; }
-    QStringView textOf(const Event& e) const
-    {
-        return e.decoded >= 0 ? QStringView(m_decoded.at(e.decoded)) : e.text;
-    }
+    // Scans doc up to the end of its root element, handing each event to sink
+    // (when given). Returns false when the document needs the full reader.
+    bool scan(QStringView doc, Sink* sink = nullptr);
 
 private:
-    bool scanText(qsizetype end);
+    // The text from the current position up to the next '<'.
+    bool scanText();
     bool scanStartTag();
     bool scanEndTag();
     bool scanComment();
@@ -50,8 +47,10 @@ private:
 
     QStringView m_doc;
     qsizetype m_pos = 0;
-    QVector<QStringView> m_open; // names of the open elements
-    QVector<Event> m_events;
-    QVector<Attribute> m_attributes;
-    QVector<QString> m_decoded;
+    Sink* m_sink = nullptr;
+    QVector<QStringView> m_open;     // names of the open elements
+    QVector<Attribute> m_attributes; // of the start tag being scanned
+    // Texts with references or line ends, decoded; kept until scan() returns.
+    QString m_decodedArena;
+    QVector<QString> m_decoded; // earlier arenas
 };

@@ -10,21 +10,14 @@
 
 #include <algorithm>
 
+#include <dirent.h>
+#include <sys/stat.h>
+
 namespace
 {
 // The suffixes of take files, compared without regard to letter case.
 const QLatin1String kTakeSuffixes[] = {QLatin1String("wav"), QLatin1String("bwf")};
 
-const QStringList& nameFilters()
-{
-    static const QStringList filters = [] {
-        QStringList f;
-        for (const QLatin1String& s : kTakeSuffixes)
-            f << QStringLiteral("*.") + QString(s).toUpper() << QStringLiteral("*.") + s;
-        return f;
-    }();
-    return filters;
-}
 } // namespace
 
 QString KQHelper::nameStem(const QString& fileName)
@@ -42,19 +35,45 @@ QString KQHelper::takeName(const QString& fileName, int fileCount)
 
 QStringList KQHelper::takeFileNames(const QString& folder)
 {
-    const QDir dir(folder);
-    if (folder.isEmpty() || !dir.exists())
+    if (folder.isEmpty())
         return QStringList();
-    // Sorted here rather than by QDir so that the order is plain name order
-    // (UTF-16 code units, case-sensitive) whatever the platform's collation.
-    QStringList names = dir.entryList(nameFilters(), QDir::Files, QDir::Unsorted);
+    // Read with readdir rather than QDir: the entry types come with the
+    // names, so only symbolic links (and file systems that give no type)
+    // cost a stat, and no file information object is built per entry.
+    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir)
+        return QStringList();
+    const QByteArray prefix = QFile::encodeName(folder) + '/';
+    QStringList names;
+    while (const struct dirent* e = ::readdir(dir)) {
+        // Hidden names (and "." and "..") are never listed.
+        if (e->d_name[0] == '.')
+            continue;
+        const QString name = QFile::decodeName(e->d_name);
+        if (!hasTakeSuffix(name))
+            continue;
+        bool regular = e->d_type == DT_REG;
+        if (e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) {
+            // A link counts as the file it leads to; a broken one not at all.
+            struct stat st;
+            regular = ::stat((prefix + e->d_name).constData(), &st) == 0 && S_ISREG(st.st_mode);
+        }
+        if (regular)
+            names.append(name);
+    }
+    ::closedir(dir);
+    // Plain name order (UTF-16 code units, case-sensitive) whatever the
+    // platform's collation.
     std::sort(names.begin(), names.end());
     return names;
 }
 
 bool KQHelper::hasTakeSuffix(const QString& path)
 {
-    const QString suffix = QFileInfo(path).suffix();
+    // What follows the last '.' of the bare name.
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    const QStringView suffix = dot > slash ? QStringView(path).mid(dot + 1) : QStringView();
     for (const QLatin1String& s : kTakeSuffixes) {
         if (suffix.compare(s, Qt::CaseInsensitive) == 0)
             return true;
@@ -67,13 +86,44 @@ bool KQHelper::isListedName(const QString& fileName)
     return !fileName.startsWith(QLatin1Char('.')) && hasTakeSuffix(fileName);
 }
 
+namespace
+{
+// True when path is absolute and already clean: no empty, "." or ".."
+// component and no trailing '/' (the form the import's own paths have).
+bool isAbsoluteClean(const QString& path)
+{
+    if (path.size() < 2 || path.at(0) != QLatin1Char('/') || path.endsWith(QLatin1Char('/')))
+        return false;
+    const char16_t* d = QStringView(path).utf16();
+    const qsizetype n = path.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        if (d[i] != '/')
+            continue;
+        // The component after this '/' must be neither empty, "." nor "..".
+        const qsizetype rest = n - i - 1;
+        if (rest == 0 || d[i + 1] == '/')
+            return false;
+        if (d[i + 1] == '.' &&
+            (rest == 1 || d[i + 2] == '/' || (d[i + 2] == '.' && (rest == 2 || d[i + 3] == '/'))))
+            return false;
+    }
+    return true;
+}
+} // namespace
+
 QString KQHelper::absolutePath(const QString& path)
 {
+    if (isAbsoluteClean(path))
+        return path;
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
 
 QString KQHelper::folderOf(const QString& path)
 {
+    if (isAbsoluteClean(path)) {
+        const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+        return slash == 0 ? QStringLiteral("/") : path.left(slash);
+    }
     return QDir::cleanPath(QFileInfo(path).absolutePath());
 }
 

@@ -11,10 +11,15 @@ TakeCandidate TakeCandidate::fromFile(const AudioFile& file)
     c.path = file.fileName();
     c.fileName = QFileInfo(c.path).fileName();
     c.stem = KQHelper::nameStem(c.fileName);
-    c.channels = file.GetChannels();
-    c.totalSamples = file.GetTotalSamples();
-    c.sampleRate = file.GetSampleRate();
-    c.samplesSinceMidnight = file.GetSamplesSinceMidnight();
-    c.channelIndex = file.GetChanelIndex();
+    c.takeValuesOf(file);
     return c;
+}
+
+void TakeCandidate::takeValuesOf(const AudioFile& file)
+{
+    channels = file.GetChannels();
+    totalSamples = file.GetTotalSamples();
+    sampleRate = file.GetSampleRate();
+    samplesSinceMidnight = file.GetSamplesSinceMidnight();
+    channelIndex = file.GetChanelIndex();
 }

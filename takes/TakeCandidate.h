@@ -22,6 +22,8 @@ struct TakeCandidate {
 
     // The values of an open take file; path is the name the file was opened with.
     static TakeCandidate fromFile(const AudioFile& file);
+    // Sets the grouping values (not the names) from an open take file.
+    void takeValuesOf(const AudioFile& file);
 
     // True when this file belongs to the mono take of given: equal stems
     // (case-sensitive), equal lengths, rates and start timestamps, and this

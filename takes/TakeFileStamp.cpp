@@ -1,5 +1,7 @@
 #include "TakeFileStamp.h"
 
+#include "AudioFile.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
@@ -44,6 +46,21 @@ TakeFileStamp TakeFileStamp::of(const QString& path)
     s.mtimeNs = fi.lastModified().toMSecsSinceEpoch() * 1000000LL;
     s.ctimeNs = fi.metadataChangeTime().toMSecsSinceEpoch() * 1000000LL;
 #endif
+    return s;
+}
+
+TakeFileStamp TakeFileStamp::ofOpened(const AudioFile& file)
+{
+    const cFile::StatAtOpen& st = file.statAtOpen();
+    if (!st.valid)
+        return of(file.fileName());
+    TakeFileStamp s;
+    s.exists = true;
+    s.size = st.size;
+    s.mtimeNs = st.mtimeNs;
+    s.ctimeNs = st.ctimeNs;
+    s.device = st.device;
+    s.inode = st.inode;
     return s;
 }
 

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QtGlobal>
 
+class AudioFile;
+
 // What the file system says about one path: enough to tell whether a file's
 // content may have changed since it was last read, without reading it.
 // Times are nanoseconds since the epoch (file-system clock); size in bytes.
@@ -16,6 +18,10 @@ struct TakeFileStamp {
     quint64 inode = 0;
 
     static TakeFileStamp of(const QString& path);
+    // The stamp of what an open take file read: taken on its descriptor when
+    // it was opened, or, for a record that did not come from its own open,
+    // of(file.fileName()) now.
+    static TakeFileStamp ofOpened(const AudioFile& file);
 
     // Wall-clock time now, in the same unit and epoch as the stamps.
     static qint64 nowNs();

@@ -88,15 +88,16 @@ void TakeFolderIndex::readEntry(TakeFileEntry& e)
     e.tracks.clear();
     AudioFile file;
     e.readOk = e.stamp.exists && file.Open(e.key.path);
-    const QString path = e.key.path;
-    const QString name = e.key.fileName;
-    const QString stem = e.key.stem;
-    e.key = e.readOk ? TakeCandidate::fromFile(file) : TakeCandidate();
-    e.key.path = path;
-    e.key.fileName = name;
-    e.key.stem = stem;
-    if (e.readOk)
+    // The names stay; the grouping values are the file's, or none.
+    TakeCandidate values;
+    if (e.readOk) {
+        values.takeValuesOf(file);
         e.tracks = file.GetTracksInfo();
+    }
+    values.path = e.key.path;
+    values.fileName = e.key.fileName;
+    values.stem = e.key.stem;
+    e.key = values;
 }
 
 bool TakeFolderIndex::needsRead(int i, const TakeIndexPolicy& policy)
@@ -139,25 +140,35 @@ void TakeFolderIndex::ensureAllCurrent(const TakeIndexPolicy& policy)
     readEntries(stale, policy);
 }
 
+int TakeFolderIndex::indexOfPath(const QString& path) const
+{
+    // Paths of listed files are the folder, '/' and the name: compared as
+    // they are, without making them absolute again.
+    const qsizetype folderLength = m_folder.size();
+    if (path.size() > folderLength + 1 && path.startsWith(m_folder) &&
+        path.at(folderLength) == QLatin1Char('/')) {
+        const int i = indexOfName(path.mid(folderLength + 1));
+        if (i >= 0 && m_entries.at(i).key.path == path)
+            return i;
+    }
+    const QFileInfo fi(path);
+    if (QDir::cleanPath(fi.absolutePath()) != m_folder)
+        return -1;
+    return indexOfName(fi.fileName());
+}
+
 void TakeFolderIndex::adopt(const AudioFile& file, const TakeIndexPolicy& policy)
 {
-    const QFileInfo fi(file.fileName());
-    if (QDir::cleanPath(fi.absolutePath()) != m_folder)
-        return;
-    const int i = indexOfName(fi.fileName());
+    const int i = indexOfPath(file.fileName());
     if (i < 0)
         return;
     TakeFileEntry& e = m_entries[i];
-    const TakeFileStamp stamp = TakeFileStamp::of(e.key.path);
+    // The stamp of what the file read, not of the file now: a change since
+    // the open shows at the next look.
+    const TakeFileStamp stamp = TakeFileStamp::ofOpened(file);
     if (!stamp.exists || quint64(stamp.size) != file.m_fileSize)
         return;
-    const QString path = e.key.path;
-    const QString stem = e.key.stem;
-    const QString name = e.key.fileName;
-    e.key = TakeCandidate::fromFile(file);
-    e.key.path = path;
-    e.key.fileName = name;
-    e.key.stem = stem;
+    e.key.takeValuesOf(file);
     e.tracks = file.GetTracksInfo();
     e.read = true;
     e.readOk = true;

@@ -61,14 +61,19 @@ public:
     void ensureAllCurrent(const TakeIndexPolicy& policy);
 
     // Takes over the values of file, which the caller opened just before the
-    // operation began, instead of opening it again. Ignored when the file is
-    // not listed here or its size on disk differs from what it read.
+    // operation began, instead of opening it again, with the stamp taken when
+    // it was opened (TakeFileStamp::ofOpened). Ignored when the file is not
+    // listed here or, for a record that did not come from its own open, its
+    // size on disk differs from what it read.
     void adopt(const AudioFile& file, const TakeIndexPolicy& policy);
 
     int count() const { return m_entries.size(); }
     const TakeFileEntry& entry(int i) const { return m_entries.at(i); }
     const QVector<TakeFileEntry>& entries() const { return m_entries; }
     int indexOfName(const QString& fileName) const { return m_byName.value(fileName, -1); }
+    // The entry of the file at path (relative paths against the working
+    // folder), or -1 when it is not listed here.
+    int indexOfPath(const QString& path) const;
     // Positions of the entries whose name stem is stem, in name order.
     QVector<int> withStem(const QString& stem) const { return m_byStem.value(stem); }
     const QHash<QString, QVector<int>>& stems() const { return m_byStem; }

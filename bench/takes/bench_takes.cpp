@@ -7,7 +7,8 @@
 //                       inside every file.
 //   AudioFileOpenAll    AudioFile::Open on every file, one thread: the cost
 //                       of the take-file reader itself.
-//   CliTakes            "velmora-cli takes FOLDER", a whole process.
+//   CliTakes            "velmora-cli takes --json FOLDER", a whole process;
+//                       its peak resident memory is printed with the ratios.
 //   Import              one import of the folder in process, through the
 //                       take list's import (TakeImporter::read, addTo).
 //   GetTakeFilesAll     for every take, open its file and call
@@ -32,6 +33,7 @@
 #include <QProcess>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -53,6 +55,14 @@ QString folder()
 {
     const QByteArray env = qgetenv("VELMORA_BENCH_TAKES_DIR");
     return env.isEmpty() ? QStringLiteral("/tmp/velmora-bench-takes") : QString::fromLocal8Bit(env);
+}
+
+// The CLI to measure: this build's, or VELMORA_BENCH_CLI (an older build to
+// compare with in the same run of the machine).
+QString cliPath()
+{
+    const QByteArray env = qgetenv("VELMORA_BENCH_CLI");
+    return env.isEmpty() ? QStringLiteral(VELMORA_CLI) : QString::fromLocal8Bit(env);
 }
 
 // Makes the folder once; later runs reuse it.
@@ -133,7 +143,7 @@ void BM_CliTakes(benchmark::State& state)
     for (auto _ : state) {
         QProcess cli;
         cli.setStandardOutputFile(QProcess::nullDevice());
-        cli.start(VELMORA_CLI, {"takes", folder()});
+        cli.start(cliPath(), {"takes", "--json", folder()});
         if (!cli.waitForFinished(-1) || cli.exitCode() != 0)
             state.SkipWithError("velmora-cli takes failed");
     }
@@ -284,10 +294,15 @@ int main(int argc, char** argv)
     std::printf("\n%d files, %d takes of %d, in %s\n", kFiles, kTakes, kTracks,
                 qPrintable(folder()));
     printRatio("AudioFile::Open x10000, one thread / minimal", reader, minimal);
-    printRatio("velmora-cli takes / minimal reader", cli, minimal);
+    printRatio("velmora-cli takes --json / minimal reader", cli, minimal);
     printRatio("import in process / minimal reader", import, minimal);
     printRatio("getTakeFiles x1250 after import / import", warm, import);
     printRatio("getTakeFiles x1250 from empty cache / import", cold, import);
+    // The largest child is the CLI (the folder, when it had to be written,
+    // was written by a smaller process).
+    struct rusage children;
+    if (cli > 0 && ::getrusage(RUSAGE_CHILDREN, &children) == 0)
+        std::printf("  velmora-cli takes --json peak memory: %ld MiB\n", children.ru_maxrss / 1024);
     if (plainCall > 0)
         std::printf("  plain getTakeFiles: %.1f ms per call, x%d = %.1f s\n", plainCall, kTakes,
                     plainCall * kTakes / 1000.0);

@@ -11,25 +11,25 @@ class XmlTrace : public cDefaultHandler
 public:
     QStringList lines;
 
-    bool startElement(const QString& ns, const QString& local, const QString& qName,
-                      const QVector<Attribute>& attributes) override
+    bool startElement(QStringView qName, const QVector<Attribute>& attributes) override
     {
-        QString line = QStringLiteral("start %1|%2|%3").arg(ns, local, qName);
+        QString line = QStringLiteral("start ") + qName.toString();
         for (const Attribute& a : attributes)
             line += QStringLiteral(" %1=%2").arg(a.name, a.value);
         lines << line;
         return true;
     }
-    bool characters(const QString& text) override
+    bool characters(QStringView text) override
     {
-        lines << QStringLiteral("text ") + text;
+        lines << QStringLiteral("text ") + text.toString();
         return true;
     }
-    bool endElement(const QString& ns, const QString& local, const QString& qName) override
+    bool endElement(QStringView qName) override
     {
-        lines << QStringLiteral("end %1|%2|%3").arg(ns, local, qName);
+        lines << QStringLiteral("end ") + qName.toString();
         return true;
     }
+    void startOver() override { lines.clear(); }
     bool endDocument() override
     {
         lines << QStringLiteral("enddoc");

@@ -42,9 +42,8 @@ private slots:
     void parseDoesNotLeakOldEntries();
     void prefixDetection_data();
     void prefixDetection();
+    void setValue_data();
     void setValue();
-    void setValueUsesDetectedPrefixAndSkipsDeleted();
-    void setValueWithEmptyKeyChangesNothing();
     void getDescriptionValue_data();
     void getDescriptionValue();
     void getDescriptionValuesAppendsInOrder();
@@ -184,47 +183,48 @@ void TestBext::prefixDetection()
     QCOMPARE(bext.prefix, prefix);
 }
 
+void TestBext::setValue_data()
+{
+    QTest::addColumn<QByteArray>("description");
+    QTest::addColumn<QByteArray>("deletedFirst"); // entries containing it are deleted first
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QStringList>("keys");
+    QTest::addColumn<QStringList>("values");
+    const QByteArray d = "sSCENE=12A\r\nsTAKE=3\r\n";
+    QTest::newRow("matching entry, any letter case")
+        << d << QByteArray() << "take" << true << QStringList{"sSCENE", "sTAKE"}
+        << QStringList{"12A", "v"};
+    QTest::newRow("new entry with the prefix")
+        << d << QByteArray() << "TAPE" << true << QStringList{"sSCENE", "sTAKE", "sTAPE"}
+        << QStringList{"12A", "3", "v"};
+    QTest::newRow("first key containing the name")
+        << d << QByteArray() << "SCE" << true << QStringList{"sSCENE", "sTAKE"}
+        << QStringList{"v", "3"};
+    QTest::newRow("detected prefix, deleted entries skipped")
+        << QByteArray("cTRK1=Boom\r\ncTAKE=3\r\n") << QByteArray("TRK") << "TRK1" << true
+        << QStringList{"", "cTAKE", "cTRK1"} << QStringList{"", "3", "v"};
+    // An empty key would match the first entry of any list.
+    QTest::newRow("empty key") << d << QByteArray() << "" << false << QStringList{"sSCENE", "sTAKE"}
+                               << QStringList{"12A", "3"};
+}
+
 void TestBext::setValue()
 {
-    BEXTAudioHdr hdr = headerWithDescription("sSCENE=12A\r\nsTAKE=3\r\n");
+    QFETCH(QByteArray, description);
+    QFETCH(QByteArray, deletedFirst);
+    QFETCH(QString, key);
+    QFETCH(bool, ok);
+    QFETCH(QStringList, keys);
+    QFETCH(QStringList, values);
+    BEXTAudioHdr hdr = headerWithDescription(description);
     cAudioBext bext;
     bext.Parse(&hdr);
-
-    QVERIFY(bext.SetValue("take", "4"));
-    QCOMPARE(bext.values, (QStringList{"12A", "4"}));
-    QString v = "unchanged";
-    QVERIFY(!bext.GetDescriptionValue("take", v, false));
-    QCOMPARE(v, QStringLiteral("unchanged"));
-
-    QVERIFY(bext.SetValue("TAPE", "R1"));
-    QCOMPARE(bext.keys, (QStringList{"sSCENE", "sTAKE", "sTAPE"}));
-    QCOMPARE(bext.values.last(), QStringLiteral("R1"));
-
-    // Substring match: the first stored key containing the name wins.
-    QVERIFY(bext.SetValue("SCE", "7"));
-    QCOMPARE(bext.values.first(), QStringLiteral("7"));
-    QCOMPARE(bext.keys.size(), 3);
-}
-
-void TestBext::setValueUsesDetectedPrefixAndSkipsDeleted()
-{
-    BEXTAudioHdr hdr = headerWithDescription("cTRK1=Boom\r\ncTAKE=3\r\n");
-    cAudioBext bext;
-    bext.Parse(&hdr);
-    QVERIFY(bext.DeleteEntry("TRK", true));
-    QVERIFY(bext.SetValue("TRK1", "Lav"));
-    QCOMPARE(bext.keys, (QStringList{"", "cTAKE", "cTRK1"}));
-    QCOMPARE(bext.values, (QStringList{"", "3", "Lav"}));
-}
-
-void TestBext::setValueWithEmptyKeyChangesNothing()
-{
-    BEXTAudioHdr hdr = headerWithDescription("sSCENE=12A\r\n");
-    cAudioBext bext;
-    bext.Parse(&hdr);
-    QVERIFY(!bext.SetValue(QString(), "x"));
-    QCOMPARE(bext.keys, QStringList{"sSCENE"});
-    QCOMPARE(bext.values, QStringList{"12A"});
+    if (!deletedFirst.isEmpty())
+        QVERIFY(bext.DeleteEntry(deletedFirst.constData(), true));
+    QCOMPARE(bext.SetValue(key, "v"), ok);
+    QCOMPARE(bext.keys, keys);
+    QCOMPARE(bext.values, values);
 }
 
 void TestBext::getDescriptionValue_data()
@@ -319,8 +319,8 @@ void TestBext::compileRoundTrip_data()
     const QByteArray lines = "sSPEED=029.970-DF\r\nsTAKE=12\r\nsUBITS=00000000\r\n"
                              "sSWVER=1.20\r\nsTRK1=Boom\r\nsTRK2=Lav 1\r\n";
     QTest::newRow("entries") << lines << lines;
-    QTest::newRow("other line endings become CRLF") << QByteArray("sA=1\n\rsB=2\r\r")
-                                                    << QByteArray("sA=1\r\nsB=2\r\n");
+    QTest::newRow("other line endings become CRLF")
+        << QByteArray("sA=1\n\rsB=2\r\r") << QByteArray("sA=1\r\nsB=2\r\n");
     // Other writers keep plain sentences here; a save must not wipe them.
     QTest::newRow("free text without a line break")
         << QByteArray("Test Project output") << QByteArray("Test Project output");
@@ -348,7 +348,8 @@ void TestBext::compileLimit_data()
     QTest::newRow("255 bytes fit") << QList<int>{100, 100, 55} << QList<bool>{true, true, true};
     QTest::newRow("exactly 256 keeps the last")
         << QList<int>{100, 100, 56} << QList<bool>{true, true, true};
-    QTest::newRow("257 loses the last") << QList<int>{100, 100, 57} << QList<bool>{true, true, false};
+    QTest::newRow("257 loses the last")
+        << QList<int>{100, 100, 57} << QList<bool>{true, true, false};
     QTest::newRow("a later shorter entry still fits")
         << QList<int>{100, 100, 60, 20} << QList<bool>{true, true, false, true};
     QTest::newRow("single line of 256") << QList<int>{256} << QList<bool>{true};

@@ -149,14 +149,12 @@ private slots:
     void newFileLayout();
     void floatTakeKeepsItsFormatTag();
     void inPlaceWhenItFits();
-    void tooSmallIsRefusedUntouched();
+    void refusedUpdateLeavesTheFile_data();
+    void refusedUpdateLeavesTheFile();
     void assignmentCarriesTheDescription();
     void appendsChunksToABareFile_data();
     void appendsChunksToABareFile();
     void reservedCharactersRoundTrip();
-    void neverWritesFlac();
-    void shortBextChunkIsNotOverwritten();
-    void replacedFileIsNotPatched();
     void maxDataSizeAndRename();
     void foreignIxmlKept_data();
     void foreignIxmlKept();
@@ -253,16 +251,67 @@ void TestHeaderWriter::inPlaceWhenItFits()
     QCOMPARE(again.GetSceneName(), QString("1"));
 }
 
-void TestHeaderWriter::tooSmallIsRefusedUntouched()
+void TestHeaderWriter::refusedUpdateLeavesTheFile_data()
 {
-    const QString p = writeNew("small.wav", 1);
+    QTest::addColumn<QString>("file");        // the take as it was opened
+    QTest::addColumn<QByteArray>("replaced"); // what another program wrote since, if anything
+    QTest::addColumn<QString>("edit");        // "scene", "note", or "long note and rate"
+    QTest::addColumn<bool>("ixml");
+    QTest::addColumn<QString>("scene"); // as read
+    // The new notes do not fit the iXML chunk, and the new rate (which would
+    // fit) must not be written alone.
+    QTest::newRow("iXML does not fit")
+        << writeNew("small.wav", 1) << QByteArray() << "long note and rate" << true << "1";
+    const QString flac = path("take.flac");
+    QFile::copy(QStringLiteral(VELMORA_TEST_DATA "/extensible-8bit-foreign-metadata.flac"), flac);
+    QFile::setPermissions(flac, QFile::ReadOwner | QFile::WriteOwner);
+    QTest::newRow("FLAC") << flac << QByteArray() << "scene" << true << "SineWaveScene";
+    // A 400-byte bext body: writing the 602-byte header there would run into
+    // the chunk that follows.
+    const QString shortBext = path("shortbext.wav");
+    TestUtil::writeFile(shortBext,
+                        WavBuilder()
+                            .chunk("fmt ", WavBuilder::fmtBody(1, 48000, 16))
+                            .chunk("bext", WavBuilder::bextBody("sSCENE=1\r\n").left(400))
+                            .chunk("data", TestUtil::pcm(50, 1, 16))
+                            .build());
+    QTest::newRow("short bext chunk") << shortBext << QByteArray() << "scene" << false << "1";
+    // Another program replaced the file with a different layout.
+    QTest::newRow("replaced since it was read")
+        << writeNew("stale.wav", 1)
+        << WavBuilder()
+               .chunk("JUNK", QByteArray(100, 'j'))
+               .chunk("fmt ", WavBuilder::fmtBody(1, 48000, 16))
+               .chunk("data", TestUtil::pcm(4000, 1, 16))
+               .build()
+        << "note" << true << "1";
+}
+
+void TestHeaderWriter::refusedUpdateLeavesTheFile()
+{
+    QFETCH(QString, file);
+    QFETCH(QByteArray, replaced);
+    QFETCH(QString, edit);
+    QFETCH(bool, ixml);
+    QFETCH(QString, scene);
     AudioFile f;
-    QVERIFY(f.Open(p));
-    const QByteArray before = TestUtil::readFile(p);
-    f.SetSampleRate("96000"); // must not be written when the rest is refused
-    f.SetNotes(QString(9000, 'n'));
-    QVERIFY(!f.UpdateAudioFile(true, true));
-    QCOMPARE(TestUtil::readFile(p), before);
+    QVERIFY2(f.Open(file), qPrintable(f.errorText()));
+    QCOMPARE(f.GetSceneName(), scene);
+    if (!replaced.isEmpty())
+        QVERIFY(TestUtil::writeFile(file, replaced));
+    const QByteArray before = TestUtil::readFile(file);
+    if (edit == "scene") {
+        f.SetSceneName("changed");
+    } else if (edit == "note") {
+        f.SetNotes("late edit");
+    } else {
+        f.SetSampleRate("96000");
+        f.SetNotes(QString(9000, 'n'));
+    }
+    QVERIFY(!f.UpdateAudioFile(ixml, true));
+    if (f.m_info.fileType == kFileTypeFlac)
+        QVERIFY(!f.WriteRiffHdrs());
+    QCOMPARE(TestUtil::readFile(file), before);
 }
 
 void TestHeaderWriter::assignmentCarriesTheDescription()
@@ -349,57 +398,6 @@ void TestHeaderWriter::reservedCharactersRoundTrip()
     QCOMPARE(again.m_info.ixml.NOTE, note);
     QCOMPARE(again.m_info.ixml.SCENE, QString("A&B"));
     QVERIFY(isWellFormed(chunkBody(TestUtil::readFile(p), again, again.m_ixmlDataPos)));
-}
-
-void TestHeaderWriter::neverWritesFlac()
-{
-    const QString src = QStringLiteral(VELMORA_TEST_DATA "/extensible-8bit-foreign-metadata.flac");
-    const QString p = path("take.flac");
-    QVERIFY(QFile::copy(src, p));
-    QFile::setPermissions(p, QFile::ReadOwner | QFile::WriteOwner);
-    const QByteArray before = TestUtil::readFile(p);
-    AudioFile f;
-    QVERIFY(f.Open(p));
-    f.SetSceneName("changed");
-    QVERIFY(!f.UpdateAudioFile(true, true));
-    QVERIFY(!f.WriteRiffHdrs());
-    QCOMPARE(TestUtil::readFile(p), before);
-}
-
-void TestHeaderWriter::shortBextChunkIsNotOverwritten()
-{
-    // A 400-byte bext body: writing the 602-byte header there would run into
-    // the chunk that follows.
-    const QByteArray file = WavBuilder()
-                                .chunk("fmt ", WavBuilder::fmtBody(1, 48000, 16))
-                                .chunk("bext", WavBuilder::bextBody("sSCENE=1\r\n").left(400))
-                                .chunk("data", TestUtil::pcm(50, 1, 16))
-                                .build();
-    const QString p = path("shortbext.wav");
-    QVERIFY(TestUtil::writeFile(p, file));
-    AudioFile f;
-    QVERIFY(f.Open(p));
-    QCOMPARE(f.GetSceneName(), QString("1"));
-    f.SetSceneName("2");
-    QVERIFY(!f.UpdateAudioFile(false, true));
-    QCOMPARE(TestUtil::readFile(p), file);
-}
-
-void TestHeaderWriter::replacedFileIsNotPatched()
-{
-    const QString p = writeNew("stale.wav", 1);
-    AudioFile f;
-    QVERIFY(f.Open(p));
-    // Another program replaces the file with a different layout.
-    const QByteArray other = WavBuilder()
-                                 .chunk("JUNK", QByteArray(100, 'j'))
-                                 .chunk("fmt ", WavBuilder::fmtBody(1, 48000, 16))
-                                 .chunk("data", TestUtil::pcm(4000, 1, 16))
-                                 .build();
-    QVERIFY(TestUtil::writeFile(p, other));
-    f.SetNotes("late edit");
-    QVERIFY(!f.UpdateAudioFile(true, true));
-    QCOMPARE(TestUtil::readFile(p), other);
 }
 
 void TestHeaderWriter::maxDataSizeAndRename()

@@ -172,6 +172,13 @@ void TestIxmlParser::parse_data()
         QTest::newRow(qPrintable("text " + t.first))
             << wrap("<NOTE>" + t.first + "</NOTE>") << QStringList{"NOTE=" + t.second};
     QTest::newRow("blank entity text") << wrap("<NOTE>&#32;</NOTE>") << nothing;
+    // The fast scanner gives up at the CDATA section after reporting the
+    // track: the full reader starts over, and the track is stored once.
+    QTest::newRow("full reader after a partial scan")
+        << wrap("<SCENE>1</SCENE><TRACK_LIST><TRACK><NAME>Boom</NAME></TRACK></TRACK_LIST>"
+                "<SYNC_POINT_LIST><SYNC_POINT><SYNC_POINT_LOW>5</SYNC_POINT_LOW></SYNC_POINT>"
+                "</SYNC_POINT_LIST><NOTE><![CDATA[x]]></NOTE>")
+        << QStringList{"SCENE=1", "NOTE=x", "track 0/0 Boom|", "sync ||5|||"};
 
     // Malformed XML stops the parse; what came before the error stays.
     const QString head = QStringLiteral("<?xml version=\"1.0\"?>\n<BWFXML>\n<PROJECT>P</PROJECT>\n"

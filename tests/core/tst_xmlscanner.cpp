@@ -41,6 +41,8 @@ void TestXmlScanner::sameCallbacksAsTheFullReader_data()
     QTest::newRow("unknown entity") << "<A>&nbsp;</A>" << false;
     QTest::newRow("bad char ref") << "<A>&#1;</A>" << false;
     QTest::newRow("mismatched tags") << "<A><B>1</A></B>" << false;
+    QTest::newRow("end tag longer than the open name") << "<A><B>1</BC></A>" << false;
+    QTest::newRow("end tag shorter than the open name") << "<A><BC>1</B></BC></A>" << false;
     QTest::newRow("unclosed root") << "<A><B>1</B>" << false;
     QTest::newRow("text before root") << "x<A/>" << false;
     QTest::newRow("duplicate attribute") << "<A k=\"1\" k=\"2\"/>" << false;
@@ -51,8 +53,8 @@ void TestXmlScanner::sameCallbacksAsTheFullReader_data()
     QTest::newRow("non-ascii name") << "<A><É>1</É></A>" << false;
     QTest::newRow("version 1.1") << "<?xml version=\"1.1\"?><A/>" << false;
     QTest::newRow("empty") << "" << false;
-    QTest::newRow("surrogate pair") << QString("<A>") + QString::fromUcs4(U"\U0001F3AC") + "</A>"
-                                    << false;
+    QTest::newRow("surrogate pair")
+        << QString("<A>") + QString::fromUcs4(U"\U0001F3AC") + "</A>" << false;
 }
 
 void TestXmlScanner::sameCallbacksAsTheFullReader()
