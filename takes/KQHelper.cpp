@@ -176,24 +176,32 @@ void KQHelper::includeGiven(const TakeCandidate& given, QVector<TakeCandidate>& 
     candidates.insert(at, given);
 }
 
-// Common start of both groupings: name and given are set from file; a
-// polyphonic file is its own take. Returns whether mono grouping must follow.
-static bool startGrouping(const AudioFile* file, QStringList& takeFiles, QString& name,
+// Common start of both groupings: name and given are set from the file's
+// values (given.path: the name it was opened with); a polyphonic file is its
+// own take. Returns whether mono grouping must follow.
+static bool startGrouping(const TakeCandidate& file, QStringList& takeFiles, QString& name,
                           TakeCandidate& given)
 {
-    if (!file || file->fileName().isEmpty())
+    if (file.path.isEmpty())
         return false;
-    given = TakeCandidate::fromFile(*file);
-    given.path = KQHelper::absolutePath(given.path);
+    given = file;
+    given.path = KQHelper::absolutePath(file.path);
     name = given.fileName;
-    if (file->GetChannels() > 1) {
-        takeFiles.append(file->fileName());
+    if (file.channels > 1) {
+        takeFiles.append(file.path);
         return false;
     }
     return true;
 }
 
 void KQHelper::getTakeFiles2(TakePool& pool, const AudioFile* file, QStringList& takeFiles,
+                             QString& name)
+{
+    if (file && !file->fileName().isEmpty())
+        getTakeFiles2(pool, TakeCandidate::fromFile(*file), takeFiles, name);
+}
+
+void KQHelper::getTakeFiles2(TakePool& pool, const TakeCandidate& file, QStringList& takeFiles,
                              QString& name)
 {
     TakeCandidate given;
@@ -217,7 +225,7 @@ void KQHelper::getTakeFiles(TakeFolderCache& cache, const AudioFile* file, QStri
                             QString& name)
 {
     TakeCandidate given;
-    if (!startGrouping(file, takeFiles, name, given))
+    if (!file || !startGrouping(TakeCandidate::fromFile(*file), takeFiles, name, given))
         return;
     QVector<TakeCandidate> candidates = cache.candidates(folderOf(given.path), given.stem);
     includeGiven(given, candidates);

@@ -55,6 +55,10 @@ public:
     // nothing (name is still set).
     static void getTakeFiles2(TakePool& pool, const AudioFile* file, QStringList& takeFiles,
                               QString& name);
+    // The same from the values of a file read earlier (file.path: the name it
+    // was opened with), so that its record need not be kept open.
+    static void getTakeFiles2(TakePool& pool, const TakeCandidate& file, QStringList& takeFiles,
+                              QString& name);
 
     // Groups file with the files of its folder as they are on disk now.
     // Appends the take's paths to takeFiles and sets name. A null file, or one

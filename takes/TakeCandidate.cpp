@@ -23,3 +23,12 @@ void TakeCandidate::takeValuesOf(const AudioFile& file)
     samplesSinceMidnight = file.GetSamplesSinceMidnight();
     channelIndex = file.GetChanelIndex();
 }
+
+void TakeCandidate::takeValuesOf(const TakeCandidate& other)
+{
+    channels = other.channels;
+    totalSamples = other.totalSamples;
+    sampleRate = other.sampleRate;
+    samplesSinceMidnight = other.samplesSinceMidnight;
+    channelIndex = other.channelIndex;
+}

@@ -24,6 +24,8 @@ struct TakeCandidate {
     static TakeCandidate fromFile(const AudioFile& file);
     // Sets the grouping values (not the names) from an open take file.
     void takeValuesOf(const AudioFile& file);
+    // Sets the grouping values (not the names) from other.
+    void takeValuesOf(const TakeCandidate& other);
 
     // True when this file belongs to the mono take of given: equal stems
     // (case-sensitive), equal lengths, rates and start timestamps, and this

@@ -50,6 +50,17 @@ QVector<TakeCandidate> TakeFolderCache::candidates(const QString& folder, const 
 TakeFolderSnapshot TakeFolderCache::snapshot(const QString& folder, const QList<AudioFile*>& opened,
                                              qint64 opStartNs)
 {
+    QList<TakeFileEntry> read;
+    for (const AudioFile* f : opened) {
+        if (f)
+            read.append(TakeFolderIndex::entryOf(*f));
+    }
+    return snapshot(folder, read, opStartNs);
+}
+
+TakeFolderSnapshot TakeFolderCache::snapshot(const QString& folder,
+                                             const QList<TakeFileEntry>& read, qint64 opStartNs)
+{
     QMutexLocker lock(&m_mutex);
     const TakeIndexPolicy p = policy(opStartNs);
     TakeFolderIndex& index = indexFor(folder);
@@ -57,10 +68,8 @@ TakeFolderSnapshot TakeFolderCache::snapshot(const QString& folder, const QList<
     s.folder = folder;
     if (!index.refreshListing(p))
         return s;
-    for (const AudioFile* f : opened) {
-        if (f)
-            index.adopt(*f, p);
-    }
+    for (const TakeFileEntry& e : read)
+        index.adopt(e, p);
     index.ensureAllCurrent(p);
     s.entries = index.entries();
     s.byStem = index.stems();

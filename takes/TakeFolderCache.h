@@ -45,6 +45,10 @@ public:
     // values are taken over instead of reading them again).
     TakeFolderSnapshot snapshot(const QString& folder, const QList<AudioFile*>& opened,
                                 qint64 opStartNs);
+    // The same from what TakeFolderIndex::entryOf() kept of files opened just
+    // before opStartNs, so that their records need not stay open.
+    TakeFolderSnapshot snapshot(const QString& folder, const QList<TakeFileEntry>& read,
+                                qint64 opStartNs);
 
     void clear();
     void setTrust(TakeIndexPolicy::Trust trust);

@@ -157,22 +157,37 @@ int TakeFolderIndex::indexOfPath(const QString& path) const
     return indexOfName(fi.fileName());
 }
 
+TakeFileEntry TakeFolderIndex::entryOf(const AudioFile& file)
+{
+    TakeFileEntry e;
+    e.key = TakeCandidate::fromFile(file);
+    // The stamp of what the file read, not of the file now: a change since
+    // the open shows at the next look.
+    e.stamp = TakeFileStamp::ofOpened(file);
+    e.tracks = file.GetTracksInfo();
+    e.read = true;
+    e.readOk = e.stamp.exists && quint64(e.stamp.size) == file.m_fileSize;
+    return e;
+}
+
 void TakeFolderIndex::adopt(const AudioFile& file, const TakeIndexPolicy& policy)
 {
-    const int i = indexOfPath(file.fileName());
+    adopt(entryOf(file), policy);
+}
+
+void TakeFolderIndex::adopt(const TakeFileEntry& read, const TakeIndexPolicy& policy)
+{
+    if (!read.readOk)
+        return;
+    const int i = indexOfPath(read.key.path);
     if (i < 0)
         return;
     TakeFileEntry& e = m_entries[i];
-    // The stamp of what the file read, not of the file now: a change since
-    // the open shows at the next look.
-    const TakeFileStamp stamp = TakeFileStamp::ofOpened(file);
-    if (!stamp.exists || quint64(stamp.size) != file.m_fileSize)
-        return;
-    e.key.takeValuesOf(file);
-    e.tracks = file.GetTracksInfo();
+    e.key.takeValuesOf(read.key);
+    e.tracks = read.tracks;
     e.read = true;
     e.readOk = true;
-    e.stamp = stamp;
+    e.stamp = read.stamp;
     // The caller opened the file just before the operation began.
     e.readStartNs = policy.opStartNs;
     e.checkedAtNs = policy.opStartNs;

@@ -66,6 +66,11 @@ public:
     // listed here or, for a record that did not come from its own open, its
     // size on disk differs from what it read.
     void adopt(const AudioFile& file, const TakeIndexPolicy& policy);
+    // The same from what entryOf() kept of such a file; ignored unless readOk.
+    void adopt(const TakeFileEntry& read, const TakeIndexPolicy& policy);
+    // What adopt() takes over from file (key.path: the name it was opened
+    // with); readOk is false when its size on disk differs from what it read.
+    static TakeFileEntry entryOf(const AudioFile& file);
 
     int count() const { return m_entries.size(); }
     const TakeFileEntry& entry(int i) const { return m_entries.at(i); }

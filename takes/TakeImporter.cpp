@@ -4,11 +4,17 @@
 #include "AudioFileModel.h"
 #include "KQHelper.h"
 #include "TakeColumns.h"
+#include "TakeFileStamp.h"
 #include "TakeFolderCache.h"
+#include "TakeFolderIndex.h"
+#include "TakeLabel.h"
 #include "TakeParallel.h"
+#include "TakePool.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
+#include <QSet>
 #include <QThread>
 
 #include <vector>
@@ -111,6 +117,84 @@ QStringList TakeImporter::expand(const Request& request, QVector<ImportRejection
     return files;
 }
 
+namespace
+{
+
+// What an import keeps of one file once its record is closed: the values
+// grouping reads, the row it would bring as the first file of a take, and its
+// side tables: a few KiB of text instead of the whole record (about 16 KiB
+// with its buffers), so that an import holds no open record beyond the few
+// being read.
+struct FileRead {
+    bool opened = false;
+    QString error;       // why it did not open
+    TakeFileEntry entry; // grouping values and tracks (TakeFolderIndex::entryOf)
+    QStringList cells;   // TakeColumns::cells as the take of this file alone
+    QString currentName; // the "current name" value as read
+    QList<QStringList> syncPoints;
+    QStringList fileSet;
+    QStringList history;
+    QString damage; // AudioFile::m_info.damage
+};
+
+FileRead readFile(const QString& path)
+{
+    FileRead r;
+    AudioFile file;
+    if (!file.Open(path)) {
+        r.error = file.errorText();
+        return r;
+    }
+    r.opened = true;
+    r.entry = TakeFolderIndex::entryOf(file);
+    r.cells = TakeColumns::cells(file, QString(), 1);
+    r.currentName = file.GetFileName();
+    r.syncPoints = file.GetSyncPointsInfo();
+    r.fileSet = file.GetFileSetInfo();
+    r.history = file.GetHistoryInfo();
+    r.damage = file.m_info.damage;
+    return r;
+}
+
+// The cells of the take led by r: name, current name and label depend on the
+// take's name and file count, the rest on the file alone.
+QStringList takeCells(const FileRead& r, const QString& name, int fileCount)
+{
+    QStringList c = r.cells;
+    if (c.size() != TakeColumns::Count)
+        return c;
+    const bool mono = r.entry.key.channels == 1;
+    QString current = r.currentName;
+    if (!current.isEmpty() && mono && fileCount > 1 && current.contains(QLatin1Char('_')))
+        current = TakeColumns::groupName(current);
+    c[TakeColumns::FileName] = name;
+    c[TakeColumns::CurrentName] = current;
+    c[TakeColumns::Channels] = TakeLabel{mono ? fileCount : int(r.entry.key.channels),
+                                         mono ? TakeLabel::Kind::Mono : TakeLabel::Kind::Poly}
+                                   .text();
+    return c;
+}
+
+// The damage of the files of a take: the text of a one-file take, else one
+// "name: damage" line per damaged file.
+QString takeDamage(const QHash<QString, QString>& damageOf, const QStringList& takeFiles)
+{
+    if (damageOf.isEmpty())
+        return QString();
+    QStringList lines;
+    for (const QString& path : takeFiles) {
+        const QString damage = damageOf.value(KQHelper::absolutePath(path));
+        if (damage.isEmpty())
+            continue;
+        if (takeFiles.size() == 1)
+            return damage;
+        lines << QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), damage);
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+} // namespace
+
 TakeImporter::Outcome TakeImporter::read(const Request& request, Progress* progress)
 {
     Outcome outcome;
@@ -120,15 +204,13 @@ TakeImporter::Outcome TakeImporter::read(const Request& request, Progress* progr
         progress->total = count;
     auto cancelled = [progress] { return progress && progress->cancel.load(); };
 
-    // Headers are read several at a time; each read is independent.
-    std::vector<std::unique_ptr<AudioFile>> owned(static_cast<size_t>(count));
-    std::vector<char> opened(static_cast<size_t>(count), char(0));
+    // Headers are read several at a time; each read is independent, and each
+    // record is closed as soon as what the import needs is kept.
+    std::vector<FileRead> reads(static_cast<size_t>(count));
     TakeParallel::forEach(count, [&](int i) {
         if (cancelled())
             return;
-        auto file = std::make_unique<AudioFile>();
-        opened[size_t(i)] = file->Open(files.at(i)) ? 1 : 0;
-        owned[size_t(i)] = std::move(file);
+        reads[size_t(i)] = readFile(files.at(i));
         if (progress)
             ++progress->read;
     });
@@ -138,36 +220,87 @@ TakeImporter::Outcome TakeImporter::read(const Request& request, Progress* progr
         return outcome;
     }
 
-    QList<AudioFile*> readable;
+    // The files just read stand for themselves in the folder indexes, by
+    // folder, so that grouping does not read them again.
+    const qint64 opStartNs = TakeFileStamp::nowNs();
+    QHash<QString, QList<TakeFileEntry>> readByFolder;
+    QHash<QString, QString> damageOf; // by absolute path
+    std::vector<int> readable;
+    readable.reserve(size_t(count));
     for (int i = 0; i < count; ++i) {
-        if (opened[size_t(i)]) {
-            readable << owned[size_t(i)].get();
-        } else {
-            outcome.rejected.append({files.at(i), ImportRejection::Reason::NotOpened,
-                                     owned[size_t(i)]->errorText(), 0});
+        const FileRead& r = reads[size_t(i)];
+        if (!r.opened) {
+            outcome.rejected.append({files.at(i), ImportRejection::Reason::NotOpened, r.error, 0});
+            continue;
         }
+        readable.push_back(i);
+        readByFolder[KQHelper::folderOf(files.at(i))].append(r.entry);
+        if (!r.damage.isEmpty())
+            damageOf.insert(KQHelper::absolutePath(files.at(i)), r.damage);
     }
 
-    // The take list's own import on a private model: the same grouping, the
-    // same claiming of mono files and the same duplicate rule.
-    AudioFileModel staging;
-    QList<AudioFileModel::ImportResult> results;
+    // Grouping: a run of files from one folder shares one pool, so that each
+    // take is added once however many of its files were given; a take already
+    // staged (same name and label, any letter case) is not staged again.
     std::shared_ptr<TakeFolderCache> cache = request.cache;
     if (!cache)
         cache = std::make_shared<TakeFolderCache>();
-    staging.setModelData(*cache, readable, &results);
-    QVector<QStringList> filesOfRow(staging.rowCount());
-    for (const AudioFileModel::ImportResult& r : results) {
-        if (r.outcome == AudioFileModel::ImportOutcome::Added) {
-            filesOfRow[r.row] = r.takeFiles;
-        } else if (r.outcome == AudioFileModel::ImportOutcome::NotGrouped) {
-            outcome.rejected.append({r.file->fileName(), ImportRejection::Reason::NotGrouped,
-                                     QString(), r.file->GetChanelIndex()});
+    AudioFileModel staging;
+    QVector<QStringList> filesOfRow;
+    QSet<QString> adoptedFolders;
+    QString lastFolder;
+    TakePool pool;
+    bool havePool = false;
+    for (int i : readable) {
+        FileRead& r = reads[size_t(i)];
+        const QString& path = files.at(i);
+        const QString folder = KQHelper::folderOf(path);
+        if (!havePool || folder != lastFolder) {
+            QList<TakeFileEntry> read;
+            if (!adoptedFolders.contains(folder)) {
+                read = readByFolder.take(folder);
+                adoptedFolders.insert(folder);
+            }
+            pool = TakePool(cache->snapshot(folder, read, opStartNs));
+            lastFolder = folder;
+            havePool = true;
         }
+        const bool claimed = pool.isClaimed(KQHelper::absolutePath(path));
+        QStringList takeFiles;
+        QString name;
+        KQHelper::getTakeFiles2(pool, r.entry.key, takeFiles, name);
+        if (takeFiles.isEmpty()) {
+            if (!claimed)
+                outcome.rejected.append({path, ImportRejection::Reason::NotGrouped, QString(),
+                                         r.entry.key.channelIndex});
+            r = FileRead();
+            continue;
+        }
+        const QStringList cells = takeCells(r, name, int(takeFiles.size()));
+        if (cells.size() == TakeColumns::Count &&
+            staging.isValidToAdd(cells.at(TakeColumns::FileName),
+                                 cells.at(TakeColumns::Channels))) {
+            QList<QStringList> tracks;
+            for (const QString& p : takeFiles) {
+                QList<QStringList> fileTracks;
+                if (pool.tracksOf(p, fileTracks))
+                    tracks.append(fileTracks);
+                else if (KQHelper::absolutePath(p) == KQHelper::absolutePath(path))
+                    tracks.append(r.entry.tracks);
+                else
+                    tracks.append(AudioFileModel::getTracks(QStringList{p}));
+            }
+            const int row = staging.rowCount();
+            staging.insertRow(row, QModelIndex(), cells);
+            staging.setTrackInfo(row, tracks);
+            staging.setHistoryInfo(row, r.history);
+            staging.setFileSetInfo(row, r.fileSet);
+            staging.setSyncPointInfo(row, r.syncPoints);
+            staging.setDamage(row, takeDamage(damageOf, takeFiles));
+            filesOfRow.append(takeFiles);
+        }
+        r = FileRead();
     }
-    // The headers are no longer needed once the rows are built.
-    readable.clear();
-    TakeParallel::forEach(count, [&](int i) { owned[size_t(i)].reset(); });
 
     outcome.takes.reserve(staging.rowCount());
     for (int row = 0; row < staging.rowCount(); ++row) {

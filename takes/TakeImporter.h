@@ -45,9 +45,10 @@ struct ImportRejection {
 // on its own thread by addTo(). One import at a time per importer.
 //
 // Files are only read (AudioFile::Open); a path that does not exist is never
-// created. Takes are built exactly as an import into the take list does
-// (AudioFileModel::setModelData on a private model), so grouping, claiming
-// and duplicate rules are the model's own.
+// created. Each file's record is closed as soon as its grouping values, its
+// row and its side tables are kept. Grouping and claiming go through the same
+// folder pool as AudioFileModel::setModelData, and the duplicate rule is a
+// private model's own (AudioFileModel::isValidToAdd).
 class TakeImporter : public QObject
 {
     Q_OBJECT

@@ -1,6 +1,8 @@
+#include "AudioFile.h"
 #include "AudioFileModel.h"
 #include "TakeColumns.h"
 #include "TakeFileMaker.h"
+#include "TakeFolderCache.h"
 #include "TakeImporter.h"
 
 #include <QDir>
@@ -32,6 +34,8 @@ private:
 private slots:
     void expandListsFoldersOneLevel();
     void takesAreGroupedAsTheModelDoes();
+    void rowsMatchTheModelsImport_data();
+    void rowsMatchTheModelsImport();
     void missingAndForeignFilesAreRejectedNeverCreated();
     void oneImportAtATime();
     void cancelledImportBringsNothing();
@@ -99,6 +103,85 @@ void TestTakeImporter::takesAreGroupedAsTheModelDoes()
         QCOMPARE(direct.trackInfo(r), takes.at(r).tracks);
         QCOMPARE(direct.syncPointInfo(r), takes.at(r).syncPoints);
     }
+}
+
+// The importer keeps only a digest of each file it read; the rows it stages
+// must be those the model builds from the open records: the "_X" rule of the
+// current name, the label, side tables and the damage text of each take.
+void TestTakeImporter::rowsMatchTheModelsImport_data()
+{
+    QTest::addColumn<int>("channels"); // 1: a mono take of `files` files
+    QTest::addColumn<int>("files");
+    QTest::addColumn<QString>("recordedName");
+    QTest::addColumn<int>("chopFirst"); // bytes cut from the first file
+    QTest::addColumn<int>("chopLast");  // bytes cut from the last file
+    QTest::newRow("poly") << 4 << 1 << "S12_T3.WAV" << 0 << 0;
+    QTest::newRow("mono group, recorded name") << 1 << 3 << "S12_T3_1.WAV" << 0 << 0;
+    QTest::newRow("lone mono file") << 1 << 1 << "S12_T3_1.WAV" << 0 << 0;
+    QTest::newRow("mono, name without _") << 1 << 2 << "S12T3.WAV" << 0 << 0;
+    QTest::newRow("mono, two damaged") << 1 << 3 << "" << 100 << 7;
+    QTest::newRow("poly, damaged") << 2 << 1 << "" << 100 << 0;
+}
+
+void TestTakeImporter::rowsMatchTheModelsImport()
+{
+    QFETCH(int, channels);
+    QFETCH(int, files);
+    QFETCH(QString, recordedName);
+    QFETCH(int, chopFirst);
+    QFETCH(int, chopLast);
+    QTemporaryDir dir;
+    TakeShape shape;
+    shape.channels = channels;
+    shape.recordedName = recordedName;
+    QStringList paths;
+    if (channels > 1) {
+        shape.chop = chopFirst;
+        paths << QDir(dir.path()).filePath("T0001.WAV");
+        QVERIFY(TakeFileMaker::write(paths.first(), shape));
+    } else {
+        paths = TakeFileMaker::writeMonoTake(dir.path(), "T0001", files, shape);
+        QCOMPARE(paths.size(), files);
+        for (const auto& [index, chop] :
+             {std::pair{0, chopFirst}, std::pair{files - 1, chopLast}}) {
+            if (!chop)
+                continue;
+            QFile f(paths.at(index));
+            QVERIFY(f.resize(f.size() - chop));
+        }
+    }
+
+    TakeImporter::Request request;
+    request.paths = paths;
+    request.origin = TakeImporter::Origin::Drop;
+    const TakeImporter::Outcome outcome = TakeImporter::read(request);
+
+    std::vector<std::unique_ptr<AudioFile>> opened;
+    QList<AudioFile*> records;
+    for (const QString& p : paths) {
+        opened.push_back(std::make_unique<AudioFile>());
+        QVERIFY(opened.back()->Open(p));
+        records << opened.back().get();
+    }
+    TakeFolderCache cache;
+    AudioFileModel model;
+    model.setModelData(cache, records);
+
+    QCOMPARE(outcome.takes.size(), model.rowCount());
+    QVERIFY(model.rowCount() >= 1);
+    bool damaged = false;
+    for (int r = 0; r < model.rowCount(); ++r) {
+        const StagedTake& t = outcome.takes.at(r);
+        for (int c = 0; c < Count; ++c)
+            QCOMPARE(t.cells.at(c), model.data(model.index(r, c)).toString());
+        QCOMPARE(t.tracks, model.trackInfo(r));
+        QCOMPARE(t.syncPoints, model.syncPointInfo(r));
+        QCOMPARE(t.fileSet, model.fileSetInfo(r));
+        QCOMPARE(t.history, model.historyInfo(r));
+        QCOMPARE(t.damage, model.damage(r));
+        damaged = damaged || !t.damage.isEmpty();
+    }
+    QCOMPARE(damaged, chopFirst != 0 || chopLast != 0);
 }
 
 void TestTakeImporter::missingAndForeignFilesAreRejectedNeverCreated()
