@@ -79,9 +79,9 @@ FileListManagement::FileListManagement(QWidget* parent, TakeSession* session)
     connect(commands, &TakeCommands::enabledChanged, this, &FileListManagement::onControlEnabled);
     for (Control c : {Control::Save, Control::Rename, Control::CopyTo, Control::RateBoxes,
                       Control::EditTimecode, Control::Play, Control::Stop, Control::Reports,
-                      Control::SplitCombine})
+                      Control::SplitCombine, Control::Clear, Control::Delete})
         onControlEnabled(c, commands->isEnabled(c));
-    setButtonsEnabled(false);
+    commands->setTakesListed(false);
 }
 
 EditTC* FileListManagement::timecodeEditor() const
@@ -233,7 +233,7 @@ void FileListManagement::selectViewRow(int viewRow)
 void FileListManagement::updateCurrent()
 {
     const bool playing = m_playingIndex.isValid() && m_playingIndex == m_currentIndex;
-    setPlaybackLock(playing);
+    m_session->commands()->setPlaybackLocked(playing);
     m_pages->show(currentRow());
     m_notesArmed = false;
 }

@@ -165,9 +165,6 @@ private:
     // Controls follow the session's commands (TakeCommands).
     void onControlEnabled(Control control, bool on);
     void setWanted(Control control, bool wanted);
-    void setButtonsEnabled(bool enabled);
-    // Rename, Clear and Delete while a take plays (locked) or not.
-    void setPlaybackLock(bool locked);
 
     // Clear and delete: the selected rows in model coordinates; remove runs
     // the session's removal, then the current take and the pages follow.

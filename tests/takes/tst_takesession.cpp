@@ -53,6 +53,8 @@ private slots:
     void deleteTakes();
     void controlsFollowTheirCommand_data();
     void controlsFollowTheirCommand();
+    void listingAndPlaybackLock_data();
+    void listingAndPlaybackLock();
 };
 
 void TestTakeSession::initTestCase()
@@ -287,6 +289,43 @@ void TestTakeSession::controlsFollowTheirCommand()
     QVERIFY(changed.size() >= 2);
     QCOMPARE(changed.last().at(0).value<TakeCommands::Control>(), control);
     QCOMPARE(changed.last().at(1).toBool(), enabled);
+}
+
+void TestTakeSession::listingAndPlaybackLock_data()
+{
+    using C = TakeCommands::Control;
+    QTest::addColumn<C>("control");
+    QTest::addColumn<bool>("listed");
+    QTest::addColumn<QString>("playback"); // "", "plays" or "stopped" afterwards
+    QTest::addColumn<bool>("enabled");
+    QTest::newRow("clear, empty list") << C::Clear << false << "" << false;
+    QTest::newRow("clear, takes listed") << C::Clear << true << "" << true;
+    QTest::newRow("clear, take plays") << C::Clear << true << "plays" << false;
+    QTest::newRow("delete, take plays") << C::Delete << true << "plays" << false;
+    QTest::newRow("rename, take plays") << C::Rename << true << "plays" << false;
+    QTest::newRow("copy, take plays") << C::CopyTo << true << "plays" << true;
+    QTest::newRow("copy, empty list") << C::CopyTo << false << "" << false;
+    QTest::newRow("save, empty list") << C::Save << false << "" << true;
+    QTest::newRow("delete, stopped") << C::Delete << true << "stopped" << true;
+    // Stopping wants Rename, Clear and Delete again, listed or not.
+    QTest::newRow("rename, stopped, empty") << C::Rename << false << "stopped" << true;
+}
+
+// Listing takes wants the whole-take controls; a playing take locks the
+// ones that would take its file away.
+void TestTakeSession::listingAndPlaybackLock()
+{
+    QFETCH(TakeCommands::Control, control);
+    QFETCH(bool, listed);
+    QFETCH(QString, playback);
+    QFETCH(bool, enabled);
+    TakeSession session;
+    TakeCommands& commands = *session.commands();
+    commands.setAvailable(TakeCommands::commandOf(control), true);
+    commands.setTakesListed(listed);
+    if (!playback.isEmpty())
+        commands.setPlaybackLocked(playback == QLatin1String("plays"));
+    QCOMPARE(commands.isEnabled(control), enabled);
 }
 
 QTEST_GUILESS_MAIN(TestTakeSession)
