@@ -71,7 +71,7 @@ FileListManagement::FileListManagement(QWidget* parent, TakeSession* session)
 
     connectForm();
     m_pages->show(-1);
-    InitModifyFlags();
+    m_session->clearEdits();
 
     // Every take button but Import starts disabled; Save waits only for its
     // command; playback, reports and split/combine until someone provides them.
@@ -144,9 +144,7 @@ void FileListManagement::on_selectionChanged(const QItemSelection&, const QItemS
         return;
     }
 
-    bool rateEdited = false;
-    bool nameEdited = false;
-    if (m_currentIndex.isValid() && IsEdited(rateEdited, nameEdited)) {
+    if (m_currentIndex.isValid() && m_session->editedFields() != TakeFields()) {
         QMessageBox box(QMessageBox::Critical, QCoreApplication::applicationName(),
                         tr("You have made changes to the metadata.\nYou must click 'Save' for "
                            "these changes to be implemented.\n Click button below to discard "
@@ -168,9 +166,7 @@ void FileListManagement::on_selectionChanged(const QItemSelection&, const QItemS
             m_skipNextSelection = false;
             return;
         }
-        restoreCurrent(m_currentIndex);
-        InitModifyFlags();
-        m_notesArmed = false;
+        m_session->discardEdits();
         m_skipNextSelection = false;
     }
 
@@ -219,9 +215,7 @@ void FileListManagement::selectViewRow(int viewRow)
     // The row may have been selected already, which changes no selection and
     // so does not reach on_selectionChanged.
     if (m_currentIndex != QPersistentModelIndex(index)) {
-        bool rateEdited = false;
-        bool nameEdited = false;
-        if (!IsEdited(rateEdited, nameEdited)) {
+        if (m_session->editedFields() == TakeFields()) {
             m_currentIndex = index;
             updateCurrent();
             updateTakeFieldsForSelection();

@@ -59,16 +59,6 @@ void FileListManagement::connectEdits()
     m_rates = new RateControls(m_ui, m_session, this);
 }
 
-void FileListManagement::InitModifyFlags()
-{
-    m_session->clearEdits();
-}
-
-bool FileListManagement::IsEdited(bool& rateEdited, bool& nameEdited) const
-{
-    return m_session->editState().isEdited(rateEdited, nameEdited);
-}
-
 void FileListManagement::on_commitDataTrackName(QWidget* editor)
 {
     const int row = currentRow();
@@ -83,15 +73,4 @@ void FileListManagement::on_commitDataTrackName(QWidget* editor)
     }
     m_session->markEdited(TakeField::Tracks);
     m_session->notifyTracksChanged(currentModelIndex());
-}
-
-void FileListManagement::restoreCurrent(const QModelIndex& index)
-{
-    if (!index.isValid())
-        return;
-    const QModelIndex source =
-        index.model() == m_proxy ? m_proxy->mapToSource(index) : QModelIndex(index);
-    if (m_session->editState().restore(source.row()) && source.row() == currentRow() &&
-        m_session->isEdited(TakeField::Tracks))
-        m_pages->setupTracks();
 }

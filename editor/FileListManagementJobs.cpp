@@ -94,21 +94,6 @@ void FileListManagement::connectJobs()
             &FileListManagement::startCopyAction);
 }
 
-bool FileListManagement::isActionRunning() const
-{
-    return m_session->jobs()->isRunning();
-}
-
-int FileListManagement::actionKind() const
-{
-    return int(m_session->jobs()->kind());
-}
-
-const QHash<QString, TakeEdits>& FileListManagement::writtenFiles() const
-{
-    return m_session->jobs()->writtenFiles();
-}
-
 QProgressDialog* FileListManagement::progressDialog() const
 {
     return m_jobProgress->dialog();
@@ -138,7 +123,7 @@ QStringList FileListManagement::actionFiles(bool all) const
 
 void FileListManagement::startRenameAction()
 {
-    if (isActionRunning() ||
+    if (m_session->jobs()->isRunning() ||
         !askOk(this, tr("Selected Takes will be renamed based on their Scene and Take names.\n "
                         "In some cases it might take a few minutes.\n Continue?")))
         return;
@@ -151,7 +136,7 @@ void FileListManagement::startRenameAction()
 
 void FileListManagement::startCopyAction()
 {
-    if (isActionRunning() || m_model->rowCount() == 0)
+    if (m_session->jobs()->isRunning() || m_model->rowCount() == 0)
         return;
     QString last = QSettings().value(QLatin1String(kCopyDirKey)).toString();
     if (last.isEmpty())
@@ -167,7 +152,7 @@ void FileListManagement::startCopyAction()
 
 void FileListManagement::startCopyTo(const QString& folder, bool all)
 {
-    if (isActionRunning() || m_model->rowCount() == 0 || folder.isEmpty())
+    if (m_session->jobs()->isRunning() || m_model->rowCount() == 0 || folder.isEmpty())
         return;
     const QStringList files = actionFiles(all);
     if (files.isEmpty()) {

@@ -70,11 +70,6 @@ void FileListManagement::setCommandAvailable(Command command, bool available)
     m_session->commands()->setAvailable(command, available);
 }
 
-bool FileListManagement::isCommandAvailable(Command command) const
-{
-    return m_session->commands()->isAvailable(command);
-}
-
 void FileListManagement::setWanted(Control control, bool wanted)
 {
     m_session->commands()->setWanted(control, wanted);
@@ -99,7 +94,7 @@ void FileListManagement::on_pushButton_Stop_clicked()
 void FileListManagement::on_treeView_doubleClicked(const QModelIndex& index)
 {
     // Without playback a double click starts nothing and changes nothing.
-    if (!isCommandAvailable(Command::Play) || !index.isValid())
+    if (!m_session->commands()->isAvailable(Command::Play) || !index.isValid())
         return;
     m_session->commands()->setPlaybackLocked(true);
     m_session->requestPlay(m_proxy->mapToSource(index.siblingAtColumn(0)));
@@ -151,11 +146,6 @@ void FileListManagement::startImportAction()
 void FileListManagement::importPaths(const QStringList& paths, ImportOrigin origin)
 {
     m_session->importPaths(paths, origin);
-}
-
-bool FileListManagement::isImporting() const
-{
-    return m_session->isImporting();
 }
 
 void FileListManagement::on_takesAboutToBeAdded()

@@ -79,6 +79,9 @@ public:
     // No field is edited any more (saved, discarded or reverted): the files
     // a failed save wrote are no longer pending either.
     void clearEdits();
+    // Puts the take file's own values back into the current take's row and
+    // drops its edits; currentTakeRefreshed() follows.
+    void discardEdits();
 
     // --- Saving the edits ---------------------------------------------------
     // Saves the edits of the current take into its files, or (multi) into
@@ -126,7 +129,6 @@ private:
     TakeCommands* m_commands = nullptr; // child
     QList<QPair<QStringList, TakeImporter::Origin>> m_importQueue;
     void onJobFinished(const TakeJobs::Result& result);
-    void discardEdits();
 
     QPersistentModelIndex m_current;
     QList<QPersistentModelIndex> m_saveRows; // a save of several takes
