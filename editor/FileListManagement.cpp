@@ -1,32 +1,19 @@
 #include "FileListManagement.h"
 
-#include "AudioFile.h"
 #include "AudioFileModel.h"
 #include "ImportProgress.h"
 #include "RateControls.h"
 #include "TakeColumns.h"
-#include "TakeCommands.h"
 #include "TakeListView.h"
 #include "TakePages.h"
-#include "ValueLabel.h"
 
-#include <QCheckBox>
 #include <QColor>
-#include <QComboBox>
 #include <QCoreApplication>
-#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
-#include <QSignalBlocker>
 #include <QSortFilterProxyModel>
-#include <QSplitter>
-#include <QStackedWidget>
-#include <QStandardItemModel>
-#include <QTextEdit>
 #include <QTreeView>
 
 using namespace TakeColumns;

@@ -8,17 +8,10 @@
 #include "RateControls.h"
 #include "TakeColumns.h"
 #include "TakeEditState.h"
-#include "TakePages.h"
-#include "ValueLabel.h"
 
 #include <QCheckBox>
-#include <QComboBox>
-#include <QCoreApplication>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPlainTextEdit>
-#include <QPushButton>
-#include <QSignalBlocker>
 #include <QSortFilterProxyModel>
 #include <QTextEdit>
 #include <QTreeView>

@@ -7,7 +7,6 @@
 #include "AudioFileModel.h"
 #include "JobProgress.h"
 #include "SafeFileOps.h"
-#include "TakeColumns.h"
 #include "TakeCopier.h"
 #include "TakeEditState.h"
 #include "TakeListView.h"
@@ -16,13 +15,10 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
 #include <QSortFilterProxyModel>
-
-using namespace TakeColumns;
 
 namespace
 {
