@@ -153,7 +153,6 @@ private:
 
     // Save, rename and copy.
     void connectJobs();
-    QStringList actionFiles(bool all) const;
     void onJobFinished(const TakeJobs::Result& result);
 
 private:

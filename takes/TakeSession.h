@@ -92,6 +92,13 @@ public:
     // failure, kept with the other takes showing their files again.
     bool saveEdits(const QList<int>& rows, bool multi, bool preserveStartTC);
 
+    // Renames the files of the takes of rows after their scene and take, or
+    // copies them into folder, through jobs(). Refuses (false, with the
+    // reason through the jobs' warn question) when rows give no file or a
+    // file would be copied onto itself; false too while a job runs.
+    bool renameTakes(const QList<int>& rows);
+    bool copyTakes(const QList<int>& rows, const QString& folder);
+
     // Asks whoever plays takes to play the take of index (model coordinates).
     void requestPlay(const QModelIndex& index) { emit playRequested(index); }
     // Asks whoever plays takes to stop.

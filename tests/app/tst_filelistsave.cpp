@@ -494,19 +494,6 @@ private slots:
                  df ? QStringLiteral("14:03:22;00") : QStringLiteral("14:03:22:00"));
     }
 
-    void copyIntoTheSourceFolderIsRefused()
-    {
-        importDemo(2);
-        selectRows({0, 1});
-        MessageBoxAnswerer ok(QMessageBox::Ok);
-        QSignalSpy finished(m_editor.get(), &FileListManagement::actionFinished);
-        m_editor->startCopyTo(m_dir);
-        QCOMPARE(ok.texts, QStringList{"Source and Destination are the same.\n Please select a "
-                                       "different Destination."});
-        QCOMPARE(QDir(m_dir).entryList(QDir::Files).size(), 5);
-        QVERIFY(!m_editor->session()->jobs()->isRunning());
-    }
-
     // A damaged take is marked in the list; its save is refused with the
     // write check's message and leaves the file as it was.
     void aDamagedTakeIsMarkedAndNotSaved()

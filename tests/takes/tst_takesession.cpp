@@ -2,6 +2,7 @@
 #include "TakeColumns.h"
 #include "TakeCommands.h"
 #include "TakeFileMaker.h"
+#include "TakeJobs.h"
 #include "TakeSession.h"
 
 #include <QDir>
@@ -55,6 +56,8 @@ private slots:
     void controlsFollowTheirCommand();
     void listingAndPlaybackLock_data();
     void listingAndPlaybackLock();
+    void renameAndCopyRefusals_data();
+    void renameAndCopyRefusals();
 };
 
 void TestTakeSession::initTestCase()
@@ -326,6 +329,58 @@ void TestTakeSession::listingAndPlaybackLock()
     if (!playback.isEmpty())
         commands.setPlaybackLocked(playback == QLatin1String("plays"));
     QCOMPARE(commands.isEnabled(control), enabled);
+}
+
+void TestTakeSession::renameAndCopyRefusals_data()
+{
+    QTest::addColumn<bool>("copy"); // or rename
+    QTest::addColumn<QList<int>>("rows");
+    QTest::addColumn<bool>("intoSource");
+    QTest::addColumn<QString>("warning"); // empty: the job runs
+    QTest::newRow("rename, nothing selected")
+        << false << QList<int>{} << false << "Please select takes to be renamed.";
+    QTest::newRow("copy, nothing selected")
+        << true << QList<int>{} << false << "Please select takes to copy.";
+    QTest::newRow("copy into the takes' own folder")
+        << true << QList<int>{0, 1} << true
+        << "Source and Destination are the same.\n Please select a different Destination.";
+    QTest::newRow("copy elsewhere") << true << QList<int>{1} << false << "";
+}
+
+// Rename and copy refuse before touching a file when no take is chosen or a
+// take would be copied onto itself; otherwise the copies are the takes' bytes.
+void TestTakeSession::renameAndCopyRefusals()
+{
+    QFETCH(bool, copy);
+    QFETCH(QList<int>, rows);
+    QFETCH(bool, intoSource);
+    QFETCH(QString, warning);
+    QTemporaryDir dir;
+    QTemporaryDir out;
+    QCOMPARE(TakeFileMaker::writeDemoTakes(dir.path(), 2, 2).size(), 3);
+    TakeSession session;
+    QVERIFY(importAndWait(session, {dir.path()}));
+    QStringList warned;
+    TakeJobs::Questions questions;
+    questions.warn = [&warned](const QString& text) { warned << text; };
+    session.jobs()->setQuestions(questions);
+    QSignalSpy finished(session.jobs(), &TakeJobs::finished);
+    const QString folder = intoSource ? dir.path() : out.path();
+    const bool started = copy ? session.copyTakes(rows, folder) : session.renameTakes(rows);
+    QCOMPARE(started, warning.isEmpty());
+    QCOMPARE(warned, warning.isEmpty() ? QStringList() : QStringList{warning});
+    if (!started) {
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 3);
+        return;
+    }
+    QVERIFY(finished.wait(60000));
+    const QStringList copies = QDir(out.path()).entryList(QDir::Files);
+    QCOMPARE(copies.size(), 2); // the mono take's two files
+    for (const QString& name : copies) {
+        QFile a(dir.filePath(name)), b(out.filePath(name));
+        QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+        QCOMPARE(b.readAll(), a.readAll());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestTakeSession)
