@@ -3,11 +3,9 @@
 #include "TakeCommands.h"
 #include "TakeEditFlags.h"
 #include "TakeEditorForm.h"
-#include "TakeEdits.h"
 #include "TakeJobs.h"
 #include "TakeSession.h"
 
-#include <QHash>
 #include <QItemSelection>
 #include <QList>
 #include <QModelIndex>
