@@ -230,11 +230,6 @@ int FileListManagement::currentRow() const
     return m_proxy->mapToSource(m_currentIndex).row();
 }
 
-QString FileListManagement::cell(int row, int column) const
-{
-    return m_model->data(m_model->index(row, column)).toString();
-}
-
 // --- Field edits: into the session's edit state; files change on save ----
 
 void FileListManagement::connectEdits()

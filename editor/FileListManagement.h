@@ -137,7 +137,6 @@ private:
 
     // The current row in model coordinates (-1 without one).
     int currentRow() const;
-    QString cell(int row, int column) const;
     void connectEdits();
 
     // Controls follow the session's commands (TakeCommands).
