@@ -1,31 +1,22 @@
 #include "FileListManagement.h"
 
-#include "AudioFile.h"
 #include "AudioFileModel.h"
 #include "ImportProgress.h"
 #include "RateControls.h"
 #include "TakeColumns.h"
-#include "TakeCommands.h"
+#include "TakeEditState.h"
 #include "TakeListView.h"
 #include "TakePages.h"
-#include "ValueLabel.h"
 
 #include <QCheckBox>
 #include <QColor>
-#include <QComboBox>
 #include <QCoreApplication>
-#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
-#include <QSignalBlocker>
 #include <QSortFilterProxyModel>
-#include <QSplitter>
-#include <QStackedWidget>
-#include <QStandardItemModel>
 #include <QTextEdit>
 #include <QTreeView>
 
@@ -71,7 +62,7 @@ FileListManagement::FileListManagement(QWidget* parent, TakeSession* session)
 
     connectForm();
     m_pages->show(-1);
-    InitModifyFlags();
+    m_session->clearEdits();
 
     // Every take button but Import starts disabled; Save waits only for its
     // command; playback, reports and split/combine until someone provides them.
@@ -79,9 +70,9 @@ FileListManagement::FileListManagement(QWidget* parent, TakeSession* session)
     connect(commands, &TakeCommands::enabledChanged, this, &FileListManagement::onControlEnabled);
     for (Control c : {Control::Save, Control::Rename, Control::CopyTo, Control::RateBoxes,
                       Control::EditTimecode, Control::Play, Control::Stop, Control::Reports,
-                      Control::SplitCombine})
+                      Control::SplitCombine, Control::Clear, Control::Delete})
         onControlEnabled(c, commands->isEnabled(c));
-    setButtonsEnabled(false);
+    commands->setTakesListed(false);
 }
 
 EditTC* FileListManagement::timecodeEditor() const
@@ -144,9 +135,7 @@ void FileListManagement::on_selectionChanged(const QItemSelection&, const QItemS
         return;
     }
 
-    bool rateEdited = false;
-    bool nameEdited = false;
-    if (m_currentIndex.isValid() && IsEdited(rateEdited, nameEdited)) {
+    if (m_currentIndex.isValid() && m_session->editedFields() != TakeFields()) {
         QMessageBox box(QMessageBox::Critical, QCoreApplication::applicationName(),
                         tr("You have made changes to the metadata.\nYou must click 'Save' for "
                            "these changes to be implemented.\n Click button below to discard "
@@ -168,9 +157,7 @@ void FileListManagement::on_selectionChanged(const QItemSelection&, const QItemS
             m_skipNextSelection = false;
             return;
         }
-        restoreCurrent(m_currentIndex);
-        InitModifyFlags();
-        m_notesArmed = false;
+        m_session->discardEdits();
         m_skipNextSelection = false;
     }
 
@@ -219,9 +206,7 @@ void FileListManagement::selectViewRow(int viewRow)
     // The row may have been selected already, which changes no selection and
     // so does not reach on_selectionChanged.
     if (m_currentIndex != QPersistentModelIndex(index)) {
-        bool rateEdited = false;
-        bool nameEdited = false;
-        if (!IsEdited(rateEdited, nameEdited)) {
+        if (m_session->editedFields() == TakeFields()) {
             m_currentIndex = index;
             updateCurrent();
             updateTakeFieldsForSelection();
@@ -233,7 +218,7 @@ void FileListManagement::selectViewRow(int viewRow)
 void FileListManagement::updateCurrent()
 {
     const bool playing = m_playingIndex.isValid() && m_playingIndex == m_currentIndex;
-    setPlaybackLock(playing);
+    m_session->commands()->setPlaybackLocked(playing);
     m_pages->show(currentRow());
     m_notesArmed = false;
 }
@@ -245,7 +230,54 @@ int FileListManagement::currentRow() const
     return m_proxy->mapToSource(m_currentIndex).row();
 }
 
-QString FileListManagement::cell(int row, int column) const
+// --- Field edits: into the session's edit state; files change on save ----
+
+void FileListManagement::connectEdits()
 {
-    return m_model->data(m_model->index(row, column)).toString();
+    const TakeEditorForm& f = m_ui;
+    TakeEditState& s = m_session->editState();
+    const auto line = [this, &s](QLineEdit* e, int column, TakeField field) {
+        connect(e, &QLineEdit::textEdited, this,
+                [&s, column, field](const QString& text) { s.edit(column, field, text); });
+    };
+    line(f.Scene, Scene, TakeField::Scene);
+    line(f.Take, Take, TakeField::Take);
+    line(f.Project, Project, TakeField::Project);
+    line(f.Tape, Tape, TakeField::Tape);
+    line(f.UBits, Ubits, TakeField::Ubits);
+    const auto check = [this, &s](QCheckBox* box, int column, TakeField field) {
+        connect(box, &QCheckBox::clicked, this, [&s, column, field](bool on) {
+            s.edit(column, field, on ? QStringLiteral("Y") : QStringLiteral(" "));
+        });
+    };
+    check(f.checkBox_Circled, Circled, TakeField::Circled);
+    check(f.checkBox_WildTrack, Wild, TakeField::Wild);
+    connect(f.Notes, &QPlainTextEdit::textChanged, this, [this, &s] {
+        // Filling the editor from the model is not an edit: only text changed
+        // after the user has put the cursor into the notes counts.
+        if (m_notesArmed)
+            s.edit(Notes, TakeField::Notes, m_ui.Notes->toPlainText());
+    });
+    connect(f.Notes, &QPlainTextEdit::cursorPositionChanged, this, [this] { m_notesArmed = true; });
+    connect(f.UserInfo, &QTextEdit::textChanged, this,
+            [this, &s] { s.edit(User, TakeField::UserInfo, m_ui.UserInfo->toPlainText()); });
+    connect(f.TreeViewTracks->itemDelegate(), &QAbstractItemDelegate::commitData, this,
+            &FileListManagement::on_commitDataTrackName);
+    m_rates = new RateControls(m_ui, m_session, this);
+}
+
+void FileListManagement::on_commitDataTrackName(QWidget* editor)
+{
+    const int row = currentRow();
+    if (!editor || row < 0)
+        return;
+    // The view has stored the editor's text in the track model already: its
+    // own commitData connection was made before this one.
+    for (int r = 0; r < m_trackProxy->rowCount(); ++r) {
+        const int channel = m_trackProxy->index(r, 0).data().toInt();
+        m_model->setTrackName(row, channel, m_trackProxy->index(r, 2).data().toString());
+        m_model->setTrackFunction(row, channel, m_trackProxy->index(r, 3).data().toString());
+    }
+    m_session->markEdited(TakeField::Tracks);
+    m_session->notifyTracksChanged(currentModelIndex());
 }

@@ -3,11 +3,9 @@
 #include "TakeCommands.h"
 #include "TakeEditFlags.h"
 #include "TakeEditorForm.h"
-#include "TakeEdits.h"
 #include "TakeJobs.h"
 #include "TakeSession.h"
 
-#include <QHash>
 #include <QItemSelection>
 #include <QList>
 #include <QModelIndex>
@@ -59,7 +57,6 @@ public:
     ~FileListManagement() override;
 
     void setCommandAvailable(Command command, bool available);
-    bool isCommandAvailable(Command command) const;
 
     // Import by file dialog; remembers the folder as "LastImportDir".
     void startImportAction();
@@ -67,37 +64,18 @@ public:
     // responsive and a progress dialog appears for a long import. Requests
     // made while an import runs are queued. importFinished() follows.
     void importPaths(const QStringList& paths, ImportOrigin origin);
-    bool isImporting() const;
 
     // The selected rows (column 0) in model coordinates.
     void selectedIndexes(QList<QModelIndex>& list) const;
     // The current take in model coordinates (invalid when there is none).
     QModelIndex currentModelIndex() const;
 
-    // The fields of the current take edited since it was chosen or saved.
-    void InitModifyFlags();
-    TakeFields modifyFlags() const { return m_session->editedFields(); }
-    // True when any flag is set; sets (never clears) rateEdited for a frame or
-    // sample rate edit and nameEdited for a scene or take edit.
-    bool IsEdited(bool& rateEdited, bool& nameEdited) const;
-    // Writes the take file's own values back into the row of index (take list
-    // view or model coordinates) for every flagged field. The flags stay.
-    void restoreCurrent(const QModelIndex& index);
-
     // --- Saving edits ---
-    // Action kinds of save, rename and copy (TakeJobs::Kind).
-    enum ActionKind { ActionNone = -1, ActionCopy = 0, ActionRename = 1, ActionUpdate = 2 };
     // Writes the edits of the current take (or of all selected takes) into
     // their files, after the rate-change question and the duplicate check.
     void startSave();
-    // True while a save, rename or copy runs.
-    bool isActionRunning() const;
-    int actionKind() const;
     // The running action's progress dialog (null when none).
     QProgressDialog* progressDialog() const;
-    // Files a failed or cancelled save wrote already, with the edits written:
-    // the next save leaves them out while the edits are the same.
-    const QHash<QString, TakeEdits>& writtenFiles() const;
 
     // --- Rename and copy ---
     void startRenameAction();
@@ -127,7 +105,7 @@ signals:
     // An import ended: rows added, and files that gave no take (not readable
     // as take files, or not placed in any take).
     void importFinished(int takesAdded, int filesRejected);
-    // A save, rename or copy ended (kind: ActionKind); ok: every file done.
+    // A save, rename or copy ended (kind: TakeJobs::Kind); ok: every file done.
     void actionFinished(int kind, bool ok);
 
 protected:
@@ -159,15 +137,11 @@ private:
 
     // The current row in model coordinates (-1 without one).
     int currentRow() const;
-    QString cell(int row, int column) const;
     void connectEdits();
 
     // Controls follow the session's commands (TakeCommands).
     void onControlEnabled(Control control, bool on);
     void setWanted(Control control, bool wanted);
-    void setButtonsEnabled(bool enabled);
-    // Rename, Clear and Delete while a take plays (locked) or not.
-    void setPlaybackLock(bool locked);
 
     // Clear and delete: the selected rows in model coordinates; remove runs
     // the session's removal, then the current take and the pages follow.
@@ -176,7 +150,6 @@ private:
 
     // Save, rename and copy.
     void connectJobs();
-    QStringList actionFiles(bool all) const;
     void onJobFinished(const TakeJobs::Result& result);
 
 private:

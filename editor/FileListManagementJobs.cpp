@@ -6,23 +6,16 @@
 
 #include "AudioFileModel.h"
 #include "JobProgress.h"
-#include "SafeFileOps.h"
-#include "TakeColumns.h"
-#include "TakeCopier.h"
-#include "TakeEditState.h"
 #include "TakeListView.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
 #include <QSortFilterProxyModel>
-
-using namespace TakeColumns;
 
 namespace
 {
@@ -94,21 +87,6 @@ void FileListManagement::connectJobs()
             &FileListManagement::startCopyAction);
 }
 
-bool FileListManagement::isActionRunning() const
-{
-    return m_session->jobs()->isRunning();
-}
-
-int FileListManagement::actionKind() const
-{
-    return int(m_session->jobs()->kind());
-}
-
-const QHash<QString, TakeEdits>& FileListManagement::writtenFiles() const
-{
-    return m_session->jobs()->writtenFiles();
-}
-
 QProgressDialog* FileListManagement::progressDialog() const
 {
     return m_jobProgress->dialog();
@@ -128,30 +106,18 @@ void FileListManagement::startSave()
 
 // --- Rename and copy ----------------------------------------------------------
 
-QStringList FileListManagement::actionFiles(bool all) const
-{
-    QList<int> rows;
-    for (int r = 0; all && r < m_model->rowCount(); ++r)
-        rows << r;
-    return m_session->editState().filesOf(all ? rows : selectedModelRows());
-}
-
 void FileListManagement::startRenameAction()
 {
-    if (isActionRunning() ||
+    if (m_session->jobs()->isRunning() ||
         !askOk(this, tr("Selected Takes will be renamed based on their Scene and Take names.\n "
                         "In some cases it might take a few minutes.\n Continue?")))
         return;
-    const QStringList files = actionFiles(false);
-    if (files.isEmpty())
-        QMessageBox::warning(this, title(), tr("Please select takes to be renamed."));
-    else
-        m_session->jobs()->startRename(files);
+    m_session->renameTakes(selectedModelRows());
 }
 
 void FileListManagement::startCopyAction()
 {
-    if (isActionRunning() || m_model->rowCount() == 0)
+    if (m_session->jobs()->isRunning() || m_model->rowCount() == 0)
         return;
     QString last = QSettings().value(QLatin1String(kCopyDirKey)).toString();
     if (last.isEmpty())
@@ -167,21 +133,12 @@ void FileListManagement::startCopyAction()
 
 void FileListManagement::startCopyTo(const QString& folder, bool all)
 {
-    if (isActionRunning() || m_model->rowCount() == 0 || folder.isEmpty())
+    if (m_session->jobs()->isRunning() || m_model->rowCount() == 0 || folder.isEmpty())
         return;
-    const QStringList files = actionFiles(all);
-    if (files.isEmpty()) {
-        QMessageBox::warning(this, title(), tr("Please select takes to copy."));
-        return;
-    }
-    // Copying a take onto itself is refused before anything is copied.
-    for (const QString& f : files) {
-        if (SafeFileOps::samePath(f, TakeCopier::destinationFor(folder, f))) {
-            QMessageBox::warning(this, title(), AudioThread::kMsgSameSource);
-            return;
-        }
-    }
-    m_session->jobs()->startCopy(files, folder);
+    QList<int> rows;
+    for (int r = 0; all && r < m_model->rowCount(); ++r)
+        rows << r;
+    m_session->copyTakes(all ? rows : selectedModelRows(), folder);
 }
 
 // --- The end of a job -----------------------------------------------------------

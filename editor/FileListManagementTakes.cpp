@@ -55,6 +55,8 @@ void FileListManagement::onControlEnabled(Control control, bool on)
         {Control::Reports, {{f.pushButton_Reports}, &FileListManagement::reportsEnabled}},
         {Control::SplitCombine,
          {{f.pushButton_SpltCombine}, &FileListManagement::spltCombineEnabled}},
+        {Control::Clear, {{f.pushButton_Clear}, nullptr}},
+        {Control::Delete, {{f.pushButton_Delete}, nullptr}},
     };
     const auto& [widgets, signal] = controls.value(control);
     for (QWidget* w : widgets)
@@ -68,44 +70,23 @@ void FileListManagement::setCommandAvailable(Command command, bool available)
     m_session->commands()->setAvailable(command, available);
 }
 
-bool FileListManagement::isCommandAvailable(Command command) const
-{
-    return m_session->commands()->isAvailable(command);
-}
-
 void FileListManagement::setWanted(Control control, bool wanted)
 {
     m_session->commands()->setWanted(control, wanted);
-}
-
-void FileListManagement::setButtonsEnabled(bool enabled)
-{
-    m_ui.pushButton_Delete->setEnabled(enabled);
-    m_ui.pushButton_Clear->setEnabled(enabled);
-    for (Control c :
-         {Control::CopyTo, Control::Play, Control::Rename, Control::Reports, Control::SplitCombine})
-        setWanted(c, enabled);
-}
-
-void FileListManagement::setPlaybackLock(bool locked)
-{
-    m_ui.pushButton_Clear->setEnabled(!locked);
-    m_ui.pushButton_Delete->setEnabled(!locked);
-    setWanted(Control::Rename, !locked);
 }
 
 // --- Playback: requests go through the session ----------------------------
 
 void FileListManagement::on_pushButton_Play_clicked()
 {
-    setPlaybackLock(true);
+    m_session->commands()->setPlaybackLocked(true);
     setWanted(Control::Stop, true);
     m_session->requestPlay(currentModelIndex());
 }
 
 void FileListManagement::on_pushButton_Stop_clicked()
 {
-    setPlaybackLock(false);
+    m_session->commands()->setPlaybackLocked(false);
     m_session->requestStop();
     m_ui.pushButton_Play->setText(tr("Play"));
 }
@@ -113,9 +94,9 @@ void FileListManagement::on_pushButton_Stop_clicked()
 void FileListManagement::on_treeView_doubleClicked(const QModelIndex& index)
 {
     // Without playback a double click starts nothing and changes nothing.
-    if (!isCommandAvailable(Command::Play) || !index.isValid())
+    if (!m_session->commands()->isAvailable(Command::Play) || !index.isValid())
         return;
-    setPlaybackLock(true);
+    m_session->commands()->setPlaybackLocked(true);
     m_session->requestPlay(m_proxy->mapToSource(index.siblingAtColumn(0)));
     setWanted(Control::Stop, true);
 }
@@ -123,13 +104,13 @@ void FileListManagement::on_treeView_doubleClicked(const QModelIndex& index)
 void FileListManagement::on_playStarted(const QModelIndex& index)
 {
     setWanted(Control::Stop, true);
-    setPlaybackLock(true);
+    m_session->commands()->setPlaybackLocked(true);
     m_playingIndex = m_proxy->mapFromSource(index.siblingAtColumn(0));
 }
 
 void FileListManagement::on_playStoped()
 {
-    setPlaybackLock(false);
+    m_session->commands()->setPlaybackLocked(false);
     m_ui.pushButton_Play->setText(tr("Play"));
     setWanted(Control::Stop, false);
     m_playingIndex = QPersistentModelIndex();
@@ -167,11 +148,6 @@ void FileListManagement::importPaths(const QStringList& paths, ImportOrigin orig
     m_session->importPaths(paths, origin);
 }
 
-bool FileListManagement::isImporting() const
-{
-    return m_session->isImporting();
-}
-
 void FileListManagement::on_takesAboutToBeAdded()
 {
     // Rows go in unsorted and are sorted once at the end: sorting after
@@ -195,7 +171,7 @@ void FileListManagement::on_importFinished(int added, int rejected)
     view->sortByColumn(StartTC, Qt::AscendingOrder);
     if (!m_currentIndex.isValid() && m_model->rowCount() > 0)
         selectViewRow(0);
-    setButtonsEnabled(m_model->rowCount() > 0);
+    m_session->commands()->setTakesListed(m_model->rowCount() > 0);
     m_importProgress->finish();
     emit importFinished(added, rejected);
 }
@@ -238,7 +214,7 @@ void FileListManagement::removeTakes(const std::function<void()>& remove)
     m_removingRows = false;
     if (m_model->rowCount() == 0) {
         m_currentIndex = QPersistentModelIndex();
-        setButtonsEnabled(false);
+        m_session->commands()->setTakesListed(false);
         setWanted(Control::EditTimecode, false);
         m_ui.Take->setEnabled(true);
         m_pages->show(-1);

@@ -7,13 +7,14 @@ const TakeCommands::Control kControls[] = {
     TakeCommands::Control::CopyTo,       TakeCommands::Control::RateBoxes,
     TakeCommands::Control::EditTimecode, TakeCommands::Control::Play,
     TakeCommands::Control::Stop,         TakeCommands::Control::Reports,
-    TakeCommands::Control::SplitCombine};
+    TakeCommands::Control::SplitCombine, TakeCommands::Control::Clear,
+    TakeCommands::Control::Delete};
 } // namespace
 
 TakeCommands::TakeCommands(QObject* parent) : QObject(parent)
 {
     for (Command c : {Command::Save, Command::Rename, Command::CopyTo, Command::RateChange,
-                      Command::EditTimecode})
+                      Command::EditTimecode, Command::Remove})
         m_available.insert(c, true);
     m_wanted.insert(Control::Save, true);
     m_wanted.insert(Control::RateBoxes, true);
@@ -37,6 +38,9 @@ TakeCommands::Command TakeCommands::commandOf(Control control)
         return Command::Play;
     case Control::Reports:
         return Command::Reports;
+    case Control::Clear:
+    case Control::Delete:
+        return Command::Remove;
     case Control::SplitCombine:
         break;
     }
@@ -61,4 +65,17 @@ void TakeCommands::setWanted(Control control, bool wanted)
 bool TakeCommands::isEnabled(Control control) const
 {
     return m_wanted.value(control, false) && isAvailable(commandOf(control));
+}
+
+void TakeCommands::setTakesListed(bool listed)
+{
+    for (Control c : {Control::Clear, Control::Delete, Control::CopyTo, Control::Play,
+                      Control::Rename, Control::Reports, Control::SplitCombine})
+        setWanted(c, listed);
+}
+
+void TakeCommands::setPlaybackLocked(bool locked)
+{
+    for (Control c : {Control::Clear, Control::Delete, Control::Rename})
+        setWanted(c, !locked);
 }

@@ -23,6 +23,7 @@ public:
         Play,         // Play, Stop and double click
         Reports,
         SplitCombine,
+        Remove, // Clear and Delete
     };
     enum class Control {
         Save,
@@ -33,20 +34,29 @@ public:
         Play,
         Stop,
         Reports,
-        SplitCombine
+        SplitCombine,
+        Clear,
+        Delete
     };
 
     explicit TakeCommands(QObject* parent = nullptr);
 
     static Command commandOf(Control control);
 
-    // Save, rename, copy, rate changes and the timecode editor are available
+    // Save, rename, copy, rate changes, the timecode editor, clear and delete
+    // are available
     // from the start; the others are not.
     void setAvailable(Command command, bool available);
     bool isAvailable(Command command) const { return m_available.value(command, false); }
     // Save and the rate boxes are wanted from the start; the others are not.
     void setWanted(Control control, bool wanted);
     bool isEnabled(Control control) const;
+    // With takes listed every whole-take control is wanted (Clear, Delete,
+    // Rename, Copy, Play, Reports, Split/Combine); without, none is.
+    void setTakesListed(bool listed);
+    // The take shown plays: Rename, Clear and Delete are locked until it
+    // stops, or until another take is shown; unlocking wants them again.
+    void setPlaybackLocked(bool locked);
 
 signals:
     // After every change of a control's wanted state or of its command's

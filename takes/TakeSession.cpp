@@ -1,8 +1,11 @@
 #include "TakeSession.h"
 
 #include "AudioFileModel.h"
+#include "AudioThread.h"
+#include "SafeFileOps.h"
 #include "TakeColumns.h"
 #include "TakeCommands.h"
+#include "TakeCopier.h"
 #include "TakeEditState.h"
 #include "TakeFolderCache.h"
 #include "TakeJobs.h"
@@ -229,4 +232,31 @@ void TakeSession::setCurrentTake(const QModelIndex& current, const QList<QModelI
 {
     m_current = current;
     emit currentTakeChanged(current, selected);
+}
+
+bool TakeSession::renameTakes(const QList<int>& rows)
+{
+    const QStringList files = m_editState->filesOf(rows);
+    if (files.isEmpty()) {
+        if (m_jobs->questions().warn)
+            m_jobs->questions().warn(tr("Please select takes to be renamed."));
+        return false;
+    }
+    return m_jobs->startRename(files);
+}
+
+bool TakeSession::copyTakes(const QList<int>& rows, const QString& folder)
+{
+    const QStringList files = m_editState->filesOf(rows);
+    QString refusal = files.isEmpty() ? tr("Please select takes to copy.") : QString();
+    // Copying a take onto itself is refused before anything is copied.
+    for (const QString& f : files) {
+        if (SafeFileOps::samePath(f, TakeCopier::destinationFor(folder, f)))
+            refusal = AudioThread::kMsgSameSource;
+    }
+    if (refusal.isEmpty())
+        return m_jobs->startCopy(files, folder);
+    if (m_jobs->questions().warn)
+        m_jobs->questions().warn(refusal);
+    return false;
 }

@@ -79,6 +79,9 @@ public:
     // No field is edited any more (saved, discarded or reverted): the files
     // a failed save wrote are no longer pending either.
     void clearEdits();
+    // Puts the take file's own values back into the current take's row and
+    // drops its edits; currentTakeRefreshed() follows.
+    void discardEdits();
 
     // --- Saving the edits ---------------------------------------------------
     // Saves the edits of the current take into its files, or (multi) into
@@ -88,6 +91,13 @@ public:
     // the save started. After it the edits are gone (saved), or, on a
     // failure, kept with the other takes showing their files again.
     bool saveEdits(const QList<int>& rows, bool multi, bool preserveStartTC);
+
+    // Renames the files of the takes of rows after their scene and take, or
+    // copies them into folder, through jobs(). Refuses (false, with the
+    // reason through the jobs' warn question) when rows give no file or a
+    // file would be copied onto itself; false too while a job runs.
+    bool renameTakes(const QList<int>& rows);
+    bool copyTakes(const QList<int>& rows, const QString& folder);
 
     // Asks whoever plays takes to play the take of index (model coordinates).
     void requestPlay(const QModelIndex& index) { emit playRequested(index); }
@@ -126,7 +136,6 @@ private:
     TakeCommands* m_commands = nullptr; // child
     QList<QPair<QStringList, TakeImporter::Origin>> m_importQueue;
     void onJobFinished(const TakeJobs::Result& result);
-    void discardEdits();
 
     QPersistentModelIndex m_current;
     QList<QPersistentModelIndex> m_saveRows; // a save of several takes

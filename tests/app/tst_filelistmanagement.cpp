@@ -2,6 +2,7 @@
 #include "FileListManagement.h"
 #include "GuiTestUtil.h"
 #include "TakeColumns.h"
+#include "TakeEditState.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -69,11 +70,11 @@ private:
                                           QItemSelectionModel::Rows);
         }
     }
-    bool flag(TakeField f) const { return m_editor->modifyFlags().testFlag(f); }
+    bool flag(TakeField f) const { return m_editor->session()->editedFields().testFlag(f); }
     bool anyFlag() const
     {
         bool rate = false, name = false;
-        return m_editor->IsEdited(rate, name);
+        return m_editor->session()->editState().isEdited(rate, name);
     }
     // The text a field of the pages shows, whatever kind of widget it is.
     static QString shownText(const QWidget* w)
@@ -238,7 +239,7 @@ void TestFileListManagement::importDialogStartsInTheLastImportFolder()
     answerDialog();
     m_editor->startImportAction();
     QCOMPARE(shownFolder, QDir::homePath());
-    QVERIFY(!m_editor->isImporting());
+    QVERIFY(!m_editor->session()->isImporting());
     QCOMPARE(m_model->rowCount(), 0);
 
     // Choosing a file imports it and remembers its folder.
@@ -390,7 +391,7 @@ void TestFileListManagement::editingSceneSetsFlagAndCell()
     QVERIFY(flag(TakeField::Scene));
     QCOMPARE(cell(row, Scene), before + "X");
     bool rate = false, name = false;
-    QVERIFY(m_editor->IsEdited(rate, name));
+    QVERIFY(m_editor->session()->editState().isEdited(rate, name));
     QVERIFY(name);
     QVERIFY(!rate);
     // The other take is untouched.

@@ -4,6 +4,7 @@
 #include "FileListManagement.h"
 #include "GuiTestUtil.h"
 #include "TakeColumns.h"
+#include "TakeEditState.h"
 #include "TestUtil.h"
 
 #include <QCheckBox>
@@ -76,7 +77,7 @@ private:
     bool anyFlag() const
     {
         bool rate = false, name = false;
-        return m_editor->IsEdited(rate, name);
+        return m_editor->session()->editState().isEdited(rate, name);
     }
     QString path(const QString& name) const { return m_dir + "/" + name; }
     static QStringList monoFiles(const QString& dir, int take)
@@ -184,7 +185,7 @@ private slots:
         }
         QVERIFY(!anyFlag());
         QVERIFY(backups().isEmpty());
-        QCOMPARE(m_editor->actionKind(), int(FileListManagement::ActionNone));
+        QCOMPARE(m_editor->session()->jobs()->kind(), TakeJobs::Kind::None);
         // The dialog closes a second after the end.
         QTRY_VERIFY_WITH_TIMEOUT(!m_editor->progressDialog(), 5000);
     }
@@ -298,9 +299,9 @@ private slots:
         QCOMPARE(answer.texts, QStringList{"Error occurred during process."});
         QVERIFY(anyFlag());
         QCOMPARE(cell(rowNamed("T0002_X.WAV"), Project), QStringLiteral("Retry"));
-        QCOMPARE(m_editor->writtenFiles().size(), 2);
+        QCOMPARE(m_editor->session()->jobs()->writtenFiles().size(), 2);
         QVERIFY(!m_editor->progressDialog());
-        QVERIFY(!m_editor->isActionRunning());
+        QVERIFY(!m_editor->session()->jobs()->isRunning());
         for (const QString& f : files)
             QVERIFY(!audioOf(f).isEmpty());
 
@@ -473,7 +474,7 @@ private slots:
         const QString samples = f->GetSamplesSinceMidnight(rate, "29.97 DF", "11:22:33;10");
         QCOMPARE(cell(0, SamplesSinceMidnight), samples);
         QCOMPARE(cell(0, EndTC), f->GetTCEnd(samples, "29.97 DF", rate));
-        QVERIFY(m_editor->modifyFlags().testFlag(TakeField::SamplesSinceMidnight));
+        QVERIFY(m_editor->session()->editedFields().testFlag(TakeField::SamplesSinceMidnight));
         QVERIFY(field<QCheckBox>("checkBox_PreserveStartTC")->isChecked());
     }
 
@@ -491,19 +492,6 @@ private slots:
         const bool df = cell(0, FrameRate).contains("DF");
         QCOMPARE(cell(0, StartTC),
                  df ? QStringLiteral("14:03:22;00") : QStringLiteral("14:03:22:00"));
-    }
-
-    void copyIntoTheSourceFolderIsRefused()
-    {
-        importDemo(2);
-        selectRows({0, 1});
-        MessageBoxAnswerer ok(QMessageBox::Ok);
-        QSignalSpy finished(m_editor.get(), &FileListManagement::actionFinished);
-        m_editor->startCopyTo(m_dir);
-        QCOMPARE(ok.texts, QStringList{"Source and Destination are the same.\n Please select a "
-                                       "different Destination."});
-        QCOMPARE(QDir(m_dir).entryList(QDir::Files).size(), 5);
-        QVERIFY(!m_editor->isActionRunning());
     }
 
     // A damaged take is marked in the list; its save is refused with the

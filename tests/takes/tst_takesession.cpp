@@ -2,6 +2,7 @@
 #include "TakeColumns.h"
 #include "TakeCommands.h"
 #include "TakeFileMaker.h"
+#include "TakeJobs.h"
 #include "TakeSession.h"
 
 #include <QDir>
@@ -53,6 +54,10 @@ private slots:
     void deleteTakes();
     void controlsFollowTheirCommand_data();
     void controlsFollowTheirCommand();
+    void listingAndPlaybackLock_data();
+    void listingAndPlaybackLock();
+    void renameAndCopyRefusals_data();
+    void renameAndCopyRefusals();
 };
 
 void TestTakeSession::initTestCase()
@@ -287,6 +292,95 @@ void TestTakeSession::controlsFollowTheirCommand()
     QVERIFY(changed.size() >= 2);
     QCOMPARE(changed.last().at(0).value<TakeCommands::Control>(), control);
     QCOMPARE(changed.last().at(1).toBool(), enabled);
+}
+
+void TestTakeSession::listingAndPlaybackLock_data()
+{
+    using C = TakeCommands::Control;
+    QTest::addColumn<C>("control");
+    QTest::addColumn<bool>("listed");
+    QTest::addColumn<QString>("playback"); // "", "plays" or "stopped" afterwards
+    QTest::addColumn<bool>("enabled");
+    QTest::newRow("clear, empty list") << C::Clear << false << "" << false;
+    QTest::newRow("clear, takes listed") << C::Clear << true << "" << true;
+    QTest::newRow("clear, take plays") << C::Clear << true << "plays" << false;
+    QTest::newRow("delete, take plays") << C::Delete << true << "plays" << false;
+    QTest::newRow("rename, take plays") << C::Rename << true << "plays" << false;
+    QTest::newRow("copy, take plays") << C::CopyTo << true << "plays" << true;
+    QTest::newRow("copy, empty list") << C::CopyTo << false << "" << false;
+    QTest::newRow("save, empty list") << C::Save << false << "" << true;
+    QTest::newRow("delete, stopped") << C::Delete << true << "stopped" << true;
+    // Stopping wants Rename, Clear and Delete again, listed or not.
+    QTest::newRow("rename, stopped, empty") << C::Rename << false << "stopped" << true;
+}
+
+// Listing takes wants the whole-take controls; a playing take locks the
+// ones that would take its file away.
+void TestTakeSession::listingAndPlaybackLock()
+{
+    QFETCH(TakeCommands::Control, control);
+    QFETCH(bool, listed);
+    QFETCH(QString, playback);
+    QFETCH(bool, enabled);
+    TakeSession session;
+    TakeCommands& commands = *session.commands();
+    commands.setAvailable(TakeCommands::commandOf(control), true);
+    commands.setTakesListed(listed);
+    if (!playback.isEmpty())
+        commands.setPlaybackLocked(playback == QLatin1String("plays"));
+    QCOMPARE(commands.isEnabled(control), enabled);
+}
+
+void TestTakeSession::renameAndCopyRefusals_data()
+{
+    QTest::addColumn<bool>("copy"); // or rename
+    QTest::addColumn<QList<int>>("rows");
+    QTest::addColumn<bool>("intoSource");
+    QTest::addColumn<QString>("warning"); // empty: the job runs
+    QTest::newRow("rename, nothing selected")
+        << false << QList<int>{} << false << "Please select takes to be renamed.";
+    QTest::newRow("copy, nothing selected")
+        << true << QList<int>{} << false << "Please select takes to copy.";
+    QTest::newRow("copy into the takes' own folder")
+        << true << QList<int>{0, 1} << true
+        << "Source and Destination are the same.\n Please select a different Destination.";
+    QTest::newRow("copy elsewhere") << true << QList<int>{1} << false << "";
+}
+
+// Rename and copy refuse before touching a file when no take is chosen or a
+// take would be copied onto itself; otherwise the copies are the takes' bytes.
+void TestTakeSession::renameAndCopyRefusals()
+{
+    QFETCH(bool, copy);
+    QFETCH(QList<int>, rows);
+    QFETCH(bool, intoSource);
+    QFETCH(QString, warning);
+    QTemporaryDir dir;
+    QTemporaryDir out;
+    QCOMPARE(TakeFileMaker::writeDemoTakes(dir.path(), 2, 2).size(), 3);
+    TakeSession session;
+    QVERIFY(importAndWait(session, {dir.path()}));
+    QStringList warned;
+    TakeJobs::Questions questions;
+    questions.warn = [&warned](const QString& text) { warned << text; };
+    session.jobs()->setQuestions(questions);
+    QSignalSpy finished(session.jobs(), &TakeJobs::finished);
+    const QString folder = intoSource ? dir.path() : out.path();
+    const bool started = copy ? session.copyTakes(rows, folder) : session.renameTakes(rows);
+    QCOMPARE(started, warning.isEmpty());
+    QCOMPARE(warned, warning.isEmpty() ? QStringList() : QStringList{warning});
+    if (!started) {
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 3);
+        return;
+    }
+    QVERIFY(finished.wait(60000));
+    const QStringList copies = QDir(out.path()).entryList(QDir::Files);
+    QCOMPARE(copies.size(), 2); // the mono take's two files
+    for (const QString& name : copies) {
+        QFile a(dir.filePath(name)), b(out.filePath(name));
+        QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+        QCOMPARE(b.readAll(), a.readAll());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestTakeSession)
