@@ -35,23 +35,6 @@ bool recordsOfWidth(const QList<QStringList>& records, int width)
     }
     return true;
 }
-// The damage of the files of a take among damageOf: the text of a one-file
-// take, else one "name: damage" line per damaged file.
-QString takeDamage(const QHash<QString, QString>& damageOf, const QStringList& takeFiles)
-{
-    if (damageOf.isEmpty())
-        return QString();
-    QStringList lines;
-    for (const QString& path : takeFiles) {
-        const QString damage = damageOf.value(KQHelper::absolutePath(path));
-        if (damage.isEmpty())
-            continue;
-        if (takeFiles.size() == 1)
-            return damage;
-        lines << QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), damage);
-    }
-    return lines.join(QLatin1Char('\n'));
-}
 } // namespace
 
 AudioFileModel::AudioFileModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -405,7 +388,7 @@ void AudioFileModel::setModelData(TakeFolderCache& cache, const QList<AudioFile*
                     tracks.append(getTracks(QStringList{path}));
             }
             const bool added =
-                addTake(file, takeFiles, name, tracks, takeDamage(damageOf, takeFiles));
+                addTake(file, takeFiles, name, tracks, KQHelper::takeDamage(damageOf, takeFiles));
             result.outcome = added ? ImportOutcome::Added : ImportOutcome::Duplicate;
             result.row = added ? rowCount() - 1 : -1;
             result.takeFiles = takeFiles;

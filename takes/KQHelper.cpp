@@ -234,3 +234,19 @@ void KQHelper::getTakeFiles(TakeFolderCache& cache, const AudioFile* file, QStri
     takeFiles.append(found);
     name = takeName(name, found.size());
 }
+
+QString KQHelper::takeDamage(const QHash<QString, QString>& damageOf, const QStringList& takeFiles)
+{
+    if (damageOf.isEmpty())
+        return QString();
+    QStringList lines;
+    for (const QString& path : takeFiles) {
+        const QString damage = damageOf.value(KQHelper::absolutePath(path));
+        if (damage.isEmpty())
+            continue;
+        if (takeFiles.size() == 1)
+            return damage;
+        lines << QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), damage);
+    }
+    return lines.join(QLatin1Char('\n'));
+}

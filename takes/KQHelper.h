@@ -2,6 +2,8 @@
 
 #include "TakeCandidate.h"
 
+#include <QHash>
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -70,6 +72,11 @@ public:
     static QString folderOf(const QString& path);
     // path made absolute and clean.
     static QString absolutePath(const QString& path);
+    // The damage of the files of a take, from damageOf (keyed by absolute
+    // path): the text of a one-file take, else one "name: damage" line per
+    // damaged file; empty when none is damaged.
+    static QString takeDamage(const QHash<QString, QString>& damageOf,
+                              const QStringList& takeFiles);
 
     // Fills the channel slots from candidates (in the order given) for the
     // take of given and appends the occupied slots' paths to takeFiles in slot

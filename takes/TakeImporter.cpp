@@ -175,23 +175,6 @@ QStringList takeCells(const FileRead& r, const QString& name, int fileCount)
     return c;
 }
 
-// The damage of the files of a take: the text of a one-file take, else one
-// "name: damage" line per damaged file.
-QString takeDamage(const QHash<QString, QString>& damageOf, const QStringList& takeFiles)
-{
-    if (damageOf.isEmpty())
-        return QString();
-    QStringList lines;
-    for (const QString& path : takeFiles) {
-        const QString damage = damageOf.value(KQHelper::absolutePath(path));
-        if (damage.isEmpty())
-            continue;
-        if (takeFiles.size() == 1)
-            return damage;
-        lines << QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), damage);
-    }
-    return lines.join(QLatin1Char('\n'));
-}
 
 } // namespace
 
@@ -296,7 +279,7 @@ TakeImporter::Outcome TakeImporter::read(const Request& request, Progress* progr
             staging.setHistoryInfo(row, r.history);
             staging.setFileSetInfo(row, r.fileSet);
             staging.setSyncPointInfo(row, r.syncPoints);
-            staging.setDamage(row, takeDamage(damageOf, takeFiles));
+            staging.setDamage(row, KQHelper::takeDamage(damageOf, takeFiles));
             filesOfRow.append(takeFiles);
         }
         r = FileRead();
