@@ -3,7 +3,6 @@
 #include "TakeCandidate.h"
 
 #include <QHash>
-
 #include <QList>
 #include <QString>
 #include <QStringList>
