@@ -1,14 +1,7 @@
 #include "AudioFileModel.h"
 
 #include "AudioFile.h"
-#include "KQHelper.h"
 #include "TakeColumns.h"
-#include "TakeFileStamp.h"
-#include "TakePool.h"
-
-#include <QFileInfo>
-#include <QHash>
-#include <QSet>
 
 const QStringList& AudioFileModel::headersList = TakeColumns::headersList();
 const QStringList& AudioFileModel::defaultList = TakeColumns::defaultList();
@@ -293,109 +286,4 @@ QList<QStringList> AudioFileModel::getTracks(const QStringList& files)
             tracks.append(file.GetTracksInfo());
     }
     return tracks;
-}
-
-bool AudioFileModel::addGroupToModel(AudioFile* file, const QStringList& takeFiles,
-                                     const QString& name)
-{
-    if (!file)
-        return false;
-    return addTake(file, takeFiles, name, getTracks(takeFiles), file->m_info.damage);
-}
-
-bool AudioFileModel::addTake(AudioFile* file, const QStringList& takeFiles, const QString& name,
-                             const QList<QStringList>& tracks, const QString& damage)
-{
-    if (!file)
-        return false;
-    const QString label = TakeColumns::takeLabel(*file, int(takeFiles.size()));
-    if (!isValidToAdd(name, label))
-        return false;
-    const QStringList cells = TakeColumns::cells(*file, name, int(takeFiles.size()));
-    if (cells.size() != columnCount())
-        return false;
-    const int row = int(m_rows.size());
-    // The row is inserted complete, with its side tables, so that no view
-    // ever sees a placeholder row.
-    beginInsertRows(QModelIndex(), row, row);
-    m_rows.append(cells);
-    m_trackTable.append(QList<QStringList>());
-    m_syncPointTable.append(QList<QStringList>());
-    m_fileSetTable.append(QStringList());
-    m_historyTable.append(QStringList());
-    m_damageTable.append(damage);
-    addKey(rowKey(row));
-    setTrackInfo(row, tracks);
-    setHistoryInfo(row, file->GetHistoryInfo());
-    setFileSetInfo(row, file->GetFileSetInfo());
-    setSyncPointInfo(row, file->GetSyncPointsInfo());
-    endInsertRows();
-    return true;
-}
-
-void AudioFileModel::setModelData(TakeFolderCache& cache, const QList<AudioFile*>& files,
-                                  QList<ImportResult>* results)
-{
-    const qint64 opStartNs = TakeFileStamp::nowNs();
-    // The caller's open files, by folder: their headers are taken over by the
-    // folder index instead of being read a second time.
-    QHash<QString, QList<AudioFile*>> openedByFolder;
-    // The damage of each file read for this call, by absolute path.
-    QHash<QString, QString> damageOf;
-    for (AudioFile* f : files) {
-        if (f && !f->fileName().isEmpty()) {
-            openedByFolder[KQHelper::folderOf(f->fileName())].append(f);
-            if (!f->m_info.damage.isEmpty())
-                damageOf.insert(KQHelper::absolutePath(f->fileName()), f->m_info.damage);
-        }
-    }
-
-    QSet<QString> adoptedFolders;
-    QString lastFolder;
-    TakePool pool;
-    bool havePool = false;
-    for (AudioFile* file : files) {
-        if (!file)
-            continue;
-        ImportResult result;
-        result.file = file;
-        const QString folder = KQHelper::folderOf(file->fileName());
-        // A run of files from one folder shares one pool; a new run (another
-        // folder, or the same folder again later) starts from a fresh pool.
-        if (!havePool || folder != lastFolder) {
-            QList<AudioFile*> opened;
-            if (!adoptedFolders.contains(folder)) {
-                opened = openedByFolder.value(folder);
-                adoptedFolders.insert(folder);
-            }
-            pool = TakePool(cache.snapshot(folder, opened, opStartNs));
-            lastFolder = folder;
-            havePool = true;
-        }
-        const bool claimed = pool.isClaimed(KQHelper::absolutePath(file->fileName()));
-        QStringList takeFiles;
-        QString name;
-        KQHelper::getTakeFiles2(pool, file, takeFiles, name);
-        if (!takeFiles.isEmpty()) {
-            QList<QStringList> tracks;
-            for (const QString& path : takeFiles) {
-                QList<QStringList> fileTracks;
-                if (pool.tracksOf(path, fileTracks))
-                    tracks.append(fileTracks);
-                else if (KQHelper::absolutePath(path) == KQHelper::absolutePath(file->fileName()))
-                    tracks.append(file->GetTracksInfo());
-                else
-                    tracks.append(getTracks(QStringList{path}));
-            }
-            const bool added =
-                addTake(file, takeFiles, name, tracks, KQHelper::takeDamage(damageOf, takeFiles));
-            result.outcome = added ? ImportOutcome::Added : ImportOutcome::Duplicate;
-            result.row = added ? rowCount() - 1 : -1;
-            result.takeFiles = takeFiles;
-        } else {
-            result.outcome = claimed ? ImportOutcome::Claimed : ImportOutcome::NotGrouped;
-        }
-        if (results)
-            results->append(result);
-    }
 }

@@ -6,9 +6,6 @@
 #include <QString>
 #include <QStringList>
 
-class AudioFile;
-class TakeFolderCache;
-
 // The take list: one row of 31 text cells per take (a polyphonic file, or
 // the mono files of one take) and, beside each row, five side tables: its
 // tracks, sync points, file set, history and damage (where the chunk sizes of
@@ -31,20 +28,6 @@ public:
     static const QStringList& syncPointsHeadersList; // 5 fields per sync point
     static const QStringList& historyHeadersList;    // 3 fields
     static const QStringList& fileSetHeadersList;    // 4 fields
-
-    // What became of each file handed to setModelData.
-    enum class ImportOutcome {
-        Added,     // its take was added as a new row
-        Duplicate, // its take (same name and label, any letter case) is already listed
-        Claimed,   // an earlier file of the same run already brought in its take
-        NotGrouped // no take: its channel index is outside 0..63 or no slot was free
-    };
-    struct ImportResult {
-        const AudioFile* file = nullptr;
-        ImportOutcome outcome = ImportOutcome::NotGrouped;
-        int row = -1;          // the row added (Added)
-        QStringList takeFiles; // the take's files in channel order (Added, Duplicate)
-    };
 
     enum Role {
         // The damage text of the row's take (any column); empty when none.
@@ -98,22 +81,7 @@ public:
     // does not open adds nothing.
     static QList<QStringList> getTracks(const QStringList& files);
 
-    // Adds the takes of opened files (an import): mono files are grouped with
-    // their siblings on disk, takes already listed are skipped, rows are
-    // appended in the order of files. The caller keeps ownership of files and
-    // should have opened them just before the call (their headers are reused
-    // instead of being read again). results, when given, gets one entry per
-    // non-null file. cache: the folder indexes the grouping reads through.
-    void setModelData(TakeFolderCache& cache, const QList<AudioFile*>& files,
-                      QList<ImportResult>* results = nullptr);
-
-    // Adds one take found through file whose files are takeFiles (channel
-    // order) under name. Returns whether a row was added.
-    bool addGroupToModel(AudioFile* file, const QStringList& takeFiles, const QString& name);
-
 private:
-    bool addTake(AudioFile* file, const QStringList& takeFiles, const QString& name,
-                 const QList<QStringList>& tracks, const QString& damage);
     void changeTrackField(int row, int channel, int field, const QString& value);
     bool validRow(int row) const { return row >= 0 && row < m_rows.size(); }
     static QString takeKey(const QString& name, const QString& label);

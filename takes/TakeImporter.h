@@ -46,9 +46,9 @@ struct ImportRejection {
 //
 // Files are only read (AudioFile::Open); a path that does not exist is never
 // created. Each file's record is closed as soon as its grouping values, its
-// row and its side tables are kept. Grouping and claiming go through the same
-// folder pool as AudioFileModel::setModelData, and the duplicate rule is a
-// private model's own (AudioFileModel::isValidToAdd).
+// row and its side tables are kept. Grouping and claiming go through a folder
+// pool (TakePool) per run of files from one folder, and the duplicate rule is
+// a private model's own (AudioFileModel::isValidToAdd).
 class TakeImporter : public QObject
 {
     Q_OBJECT

@@ -1,8 +1,9 @@
 #include "AudioFile.h"
-#include "AudioFileModel.h"
 #include "KQHelper.h"
 #include "TakeFileMaker.h"
+#include "TakeFileStamp.h"
 #include "TakeFolderCache.h"
+#include "TakeImporter.h"
 #include "TestUtil.h"
 
 #include <QDir>
@@ -26,12 +27,20 @@ private:
     QTemporaryDir m_dir;
     QStringList m_all; // every file, name order
 
-    std::unique_ptr<TakeFolderCache> m_cache;
+    std::shared_ptr<TakeFolderCache> m_cache;
 
     TakeFolderCache& cache() const { return *m_cache; }
     QStringList takeOf(const QString& path) const;
     quint64 reads() const { return cache().counters().headerReads; }
     quint64 listings() const { return cache().counters().listings; }
+    // The takes an import of paths stages, through this cache.
+    QVector<StagedTake> import(const QStringList& paths) const
+    {
+        TakeImporter::Request request;
+        request.paths = paths;
+        request.cache = m_cache;
+        return TakeImporter::read(request).takes;
+    }
 
 private slots:
     void initTestCase();
@@ -66,7 +75,7 @@ void TestTakeFolderIndex::initTestCase()
 
 void TestTakeFolderIndex::init()
 {
-    m_cache = std::make_unique<TakeFolderCache>();
+    m_cache = std::make_shared<TakeFolderCache>();
     cache().setTrust(TakeIndexPolicy::Trust::Always);
 }
 
@@ -98,38 +107,22 @@ void TestTakeFolderIndex::everyTakeReadsEachFileOnce()
 
 void TestTakeFolderIndex::importOfOpenedFilesReadsNothingAgain()
 {
-    std::vector<std::unique_ptr<AudioFile>> owned;
-    QList<AudioFile*> files;
-    for (const QString& p : m_all) {
-        owned.push_back(std::make_unique<AudioFile>());
-        QVERIFY(owned.back()->Open(p));
-        files << owned.back().get();
-    }
-    AudioFileModel model;
-    model.setModelData(cache(), files);
-    QCOMPARE(model.rowCount(), kTakes);
+    const QVector<StagedTake> takes = import(m_all);
+    QCOMPARE(takes.size(), kTakes);
     QCOMPARE(reads(), quint64(0));
     // The operations that follow an import reuse what it read.
-    for (int row = 0; row < model.rowCount(); ++row) {
-        const QString path = model.data(model.index(row, 30)).toString();
-        QCOMPARE(takeOf(path), m_all.mid(row * kTracks, kTracks));
-    }
+    for (int t = 0; t < kTakes; ++t)
+        QCOMPARE(takeOf(takes.at(t).cells.at(30)), m_all.mid(t * kTracks, kTracks));
     QCOMPARE(reads(), quint64(0));
     QCOMPARE(listings(), quint64(1));
 }
 
 void TestTakeFolderIndex::importOfOneFileReadsTheRestOnce()
 {
-    auto one = std::make_unique<AudioFile>();
-    QVERIFY(one->Open(m_all.at(9)));
-    AudioFileModel model;
-    model.setModelData(cache(), {one.get()});
-    QCOMPARE(model.rowCount(), 1);
+    QCOMPARE(import({m_all.at(9)}).size(), 1);
     QCOMPARE(reads(), quint64(m_all.size() - 1));
     // A second import of the same folder reads nothing.
-    AudioFileModel again;
-    again.setModelData(cache(), {one.get()});
-    QCOMPARE(again.rowCount(), 1);
+    QCOMPARE(import({m_all.at(9)}).size(), 1);
     QCOMPARE(reads(), quint64(m_all.size() - 1));
 }
 
@@ -253,9 +246,10 @@ void TestTakeFolderIndex::fileChangedAfterItsOpenIsReadAgain()
     moved.trackName = "Track 2";
     moved.recordedName = "A_2.WAV";
     QVERIFY(TakeFileMaker::write(files.at(1), moved));
-    AudioFileModel model;
-    model.setModelData(cache(), {first.get()});
-    QCOMPARE(model.rowCount(), 1);
+    const TakeFolderSnapshot snapshot =
+        cache().snapshot(KQHelper::folderOf(files.at(1)), {TakeFolderIndex::entryOf(*first)},
+                         TakeFileStamp::nowNs());
+    QCOMPARE(snapshot.entries.size(), 2);
     const quint64 before = reads();
     QCOMPARE(takeOf(files.at(0)), files.mid(0, 1));
     QCOMPARE(reads(), before + 1);

@@ -1,9 +1,10 @@
 #include "AudioFile.h"
 #include "KQHelper.h"
 #include "LiteralGrouping.h"
+#include "TakeColumns.h"
 #include "TakeFileMaker.h"
 #include "TakeFolderCache.h"
-#include "TakePool.h"
+#include "TakeImporter.h"
 #include "TestUtil.h"
 
 #include <QDir>
@@ -43,7 +44,8 @@ bool writeFromLine(const QString& folder, const QString& line)
         else if (key == "trk")
             s.bextTracks = QStringList{value};
     }
-    return TakeFileMaker::write(QDir(folder).filePath(parts.at(0)), s);
+    const QString path = QDir(folder).filePath(parts.at(0));
+    return QDir().mkpath(QFileInfo(path).path()) && TakeFileMaker::write(path, s);
 }
 
 QStringList bareNames(const QStringList& paths)
@@ -52,6 +54,21 @@ QStringList bareNames(const QStringList& paths)
     for (const QString& p : paths)
         out << QFileInfo(p).fileName();
     return out;
+}
+
+// The takes an import of paths (in order) stages, as "name=file,file".
+QStringList importedTakes(const QStringList& paths, TakeImporter::Outcome* outcome = nullptr)
+{
+    TakeImporter::Request request;
+    request.paths = paths;
+    request.origin = TakeImporter::Origin::Drop;
+    const TakeImporter::Outcome o = TakeImporter::read(request);
+    QStringList takes;
+    for (const StagedTake& t : o.takes)
+        takes << t.cells.at(TakeColumns::FileName) + "=" + bareNames(t.files).join(',');
+    if (outcome)
+        *outcome = o;
+    return takes;
 }
 
 std::unique_ptr<AudioFile> open(const QString& path)
@@ -157,70 +174,89 @@ void TestTakeGrouping::takeFileNamesFiltersAndSorts()
     QVERIFY(KQHelper::takeFileNames(QString()).isEmpty());
 }
 
+// Each row: the files of a folder ("name key=value ..."), the files an import
+// is given (in order), and the takes it lists ("take name=its files in
+// channel order"). The first file given must find its listed take through
+// the operations' grouping too (save, rename, copy and delete use it).
 void TestTakeGrouping::grouping_data()
 {
     QTest::addColumn<QStringList>("files");
     QTest::addColumn<QString>("given");
-    QTest::addColumn<QStringList>("expected"); // bare names in channel order
-    QTest::addColumn<QString>("name");
+    QTest::addColumn<QStringList>("takes");
 
     QTest::newRow("channel order, not name order")
         << QStringList{"T012_1.wav idx=3", "T012_2.wav idx=1", "T012_3.wav idx=4",
                        "T012_4.wav idx=2"}
-        << "T012_1.wav" << QStringList{"T012_2.wav", "T012_4.wav", "T012_1.wav", "T012_3.wav"}
-        << "T012_X.wav";
+        << "T012_1.wav" << QStringList{"T012_X.wav=T012_2.wav,T012_4.wav,T012_1.wav,T012_3.wav"};
+    QTest::newRow("all files given in reverse: one take, found through the first given")
+        << QStringList{"A_1.wav idx=1", "A_2.wav idx=2", "A_3.wav idx=3"}
+        << "A_3.wav A_2.wav A_1.wav" << QStringList{"A_X.wav=A_1.wav,A_2.wav,A_3.wav"};
     QTest::newRow("no underscore groups by stem")
         << QStringList{"T012.wav idx=1", "T012_2.wav idx=2"} << "T012.wav"
-        << QStringList{"T012.wav", "T012_2.wav"} << "T012.wav";
+        << QStringList{"T012.wav=T012.wav,T012_2.wav"};
     QTest::newRow("no underscore, found from the other")
         << QStringList{"T012.wav idx=1", "T012_2.wav idx=2"} << "T012_2.wav"
-        << QStringList{"T012.wav", "T012_2.wav"} << "T012_X.wav";
+        << QStringList{"T012_X.wav=T012.wav,T012_2.wav"};
     QTest::newRow("different timestamps are two takes")
-        << QStringList{"A_1.wav idx=1 ts=0", "A_2.wav idx=2 ts=48000"} << "A_1.wav"
-        << QStringList{"A_1.wav"} << "A_1.wav";
+        << QStringList{"A_1.wav idx=1 ts=0", "A_2.wav idx=2 ts=48000"} << "A_1.wav A_2.wav"
+        << QStringList{"A_1.wav=A_1.wav", "A_2.wav=A_2.wav"};
     QTest::newRow("different lengths are two takes")
         << QStringList{"A_1.wav idx=1 frames=480", "A_2.wav idx=2 frames=481"} << "A_2.wav"
-        << QStringList{"A_2.wav"} << "A_2.wav";
+        << QStringList{"A_2.wav=A_2.wav"};
     QTest::newRow("different rates are two takes")
         << QStringList{"A_1.wav idx=1 rate=48000", "A_2.wav idx=2 rate=96000"} << "A_1.wav"
-        << QStringList{"A_1.wav"} << "A_1.wav";
+        << QStringList{"A_1.wav=A_1.wav"};
     QTest::newRow("same channel index takes the next free slot")
         << QStringList{"A_1.wav idx=2", "A_2.wav idx=2", "A_3.wav idx=3"} << "A_3.wav"
-        << QStringList{"A_1.wav", "A_2.wav", "A_3.wav"} << "A_X.wav";
+        << QStringList{"A_X.wav=A_1.wav,A_2.wav,A_3.wav"};
     QTest::newRow("claimed slot pushes a later index up")
         << QStringList{"A_1.wav idx=2", "A_2.wav idx=2", "A_3.wav idx=2", "A_4.wav idx=4"}
-        << "A_4.wav" << QStringList{"A_1.wav", "A_2.wav", "A_3.wav", "A_4.wav"} << "A_X.wav";
+        << "A_4.wav" << QStringList{"A_X.wav=A_1.wav,A_2.wav,A_3.wav,A_4.wav"};
     QTest::newRow("channel index 64 is in no take, not even its own")
-        << QStringList{"A_1.wav idx=64"} << "A_1.wav" << QStringList{} << "A_1.wav";
+        << QStringList{"A_1.wav idx=64"} << "A_1.wav" << QStringList{};
+    QTest::newRow("channel index 1000 is in no take")
+        << QStringList{"A_1.wav idx=1000"} << "A_1.wav" << QStringList{};
     QTest::newRow("channel index 64 beside a sibling")
-        << QStringList{"A_1.wav idx=1", "A_2.wav idx=64"} << "A_1.wav" << QStringList{"A_1.wav"}
-        << "A_1.wav";
+        << QStringList{"A_1.wav idx=1", "A_2.wav idx=64"} << "A_1.wav A_2.wav"
+        << QStringList{"A_1.wav=A_1.wav"};
     QTest::newRow("negative channel index is in no take")
-        << QStringList{"A_1.wav idx=-1", "A_2.wav idx=1"} << "A_2.wav" << QStringList{"A_2.wav"}
-        << "A_2.wav";
+        << QStringList{"A_1.wav idx=-1", "A_2.wav idx=1"} << "A_2.wav A_1.wav"
+        << QStringList{"A_2.wav=A_2.wav"};
     QTest::newRow("slot 63 taken, the second 63 is left out")
-        << QStringList{"A_1.wav idx=63", "A_2.wav idx=63"} << "A_1.wav" << QStringList{"A_1.wav"}
-        << "A_1.wav";
+        << QStringList{"A_1.wav idx=63", "A_2.wav idx=63"} << "A_1.wav"
+        << QStringList{"A_1.wav=A_1.wav"};
+    // The left-over file of a full take, given after the take's first file
+    // twice, is a take of its own: never listed under the first file's path.
+    QTest::newRow("file given twice brings no stray take")
+        << QStringList{"A_1.wav idx=62", "A_2.wav idx=62", "A_3.wav idx=62"}
+        << "A_1.wav A_1.wav A_3.wav" << QStringList{"A_X.wav=A_1.wav,A_2.wav", "A_3.wav=A_3.wav"};
     QTest::newRow("channel index 0 is a slot")
         << QStringList{"A_1.wav idx=0", "A_2.wav idx=1"} << "A_2.wav"
-        << QStringList{"A_1.wav", "A_2.wav"} << "A_X.wav";
+        << QStringList{"A_X.wav=A_1.wav,A_2.wav"};
     QTest::newRow("polyphonic file is a take by itself")
-        << QStringList{"P_1.wav ch=8", "P_2.wav idx=2"} << "P_1.wav" << QStringList{"P_1.wav"}
-        << "P_1.wav";
+        << QStringList{"P_1.wav ch=8", "P_2.wav idx=2"} << "P_1.wav P_2.wav"
+        << QStringList{"P_1.wav=P_1.wav", "P_2.wav=P_2.wav"};
     QTest::newRow("polyphonic sibling never joins a mono take")
-        << QStringList{"M_1.wav idx=1", "M_2.wav ch=2"} << "M_1.wav" << QStringList{"M_1.wav"}
-        << "M_1.wav";
+        << QStringList{"M_1.wav idx=1", "M_2.wav ch=2"} << "M_1.wav"
+        << QStringList{"M_1.wav=M_1.wav"};
     QTest::newRow("stems compare with letter case")
-        << QStringList{"t1_1.wav idx=1", "T1_2.wav idx=2"} << "t1_1.wav" << QStringList{"t1_1.wav"}
-        << "t1_1.wav";
-    QTest::newRow("lone mono file")
-        << QStringList{"L_1.wav idx=1"} << "L_1.wav" << QStringList{"L_1.wav"} << "L_1.wav";
+        << QStringList{"t1_1.wav idx=1", "T1_2.wav idx=2"} << "t1_1.wav"
+        << QStringList{"t1_1.wav=t1_1.wav"};
+    QTest::newRow("names differing only in case are listed once")
+        << QStringList{"take_1.wav idx=1", "TAKE_1.WAV idx=1"} << "take_1.wav TAKE_1.WAV"
+        << QStringList{"take_1.wav=take_1.wav"};
+    // Back in the first folder the pool is fresh: its take is found again and
+    // left out as already listed.
+    QTest::newRow("runs of folders start afresh")
+        << QStringList{"a/X_1.wav idx=1", "a/X_2.wav idx=2", "b/Y_1.wav idx=1", "b/Y_2.wav idx=2"}
+        << "a/X_1.wav b/Y_2.wav a/X_2.wav"
+        << QStringList{"X_X.wav=X_1.wav,X_2.wav", "Y_X.wav=Y_1.wav,Y_2.wav"};
     QTest::newRow("name without underscore or extension siblings")
         << QStringList{"Take.wav idx=1", "Take.bwf idx=2"} << "Take.bwf"
-        << QStringList{"Take.wav", "Take.bwf"} << "Take.bwf";
+        << QStringList{"Take.bwf=Take.wav,Take.bwf"};
     QTest::newRow("other suffixes and hidden files are not candidates")
         << QStringList{"A_1.wav idx=1", "A_2.flac idx=2", ".A_3.wav idx=3", "A_4.BWF idx=4"}
-        << "A_1.wav" << QStringList{"A_1.wav", "A_4.BWF"} << "A_X.wav";
+        << "A_1.wav" << QStringList{"A_X.wav=A_1.wav,A_4.BWF"};
     // Tracks of another recorder, named by bext TRK entries only (every file
     // then reports channel index 1), beside a stereo mix of the same take.
     QTest::newRow("tracks by bext only, with a stereo mix")
@@ -229,57 +265,66 @@ void TestTakeGrouping::grouping_data()
                        "Scene_1_2AG-T001_Tr3.WAV notracks trk=Lav2",
                        "Scene_1_2AG-T001.WAV ch=2 notracks"}
         << "Scene_1_2AG-T001_Tr2.WAV"
-        << QStringList{"Scene_1_2AG-T001_Tr1.WAV", "Scene_1_2AG-T001_Tr2.WAV",
-                       "Scene_1_2AG-T001_Tr3.WAV"}
-        << "Scene_1_2AG-T001_X.WAV";
+        << QStringList{"Scene_1_2AG-T001_X.WAV=Scene_1_2AG-T001_Tr1.WAV,Scene_1_2AG-T001_Tr2.WAV,"
+                       "Scene_1_2AG-T001_Tr3.WAV"};
     QTest::newRow("no iXML, no track entries")
         << QStringList{"Sr001-2C-01_01.WAV noixml", "Sr001-2C-01_02.WAV noixml",
-                       "Sr001-2C-01_03.WAV noixml", "Sr001-2C-01_04.WAV noixml",
-                       "Sr001-2C-01_05.WAV noixml"}
+                       "Sr001-2C-01_03.WAV noixml"}
         << "Sr001-2C-01_03.WAV"
-        << QStringList{"Sr001-2C-01_01.WAV", "Sr001-2C-01_02.WAV", "Sr001-2C-01_03.WAV",
-                       "Sr001-2C-01_04.WAV", "Sr001-2C-01_05.WAV"}
-        << "Sr001-2C-01_X.WAV";
+        << QStringList{
+               "Sr001-2C-01_X.WAV=Sr001-2C-01_01.WAV,Sr001-2C-01_02.WAV,Sr001-2C-01_03.WAV"};
 }
 
 void TestTakeGrouping::grouping()
 {
     QFETCH(QStringList, files);
     QFETCH(QString, given);
-    QFETCH(QStringList, expected);
-    QFETCH(QString, name);
+    QFETCH(QStringList, takes);
 
     QTemporaryDir dir;
     for (const QString& line : files)
         QVERIFY(writeFromLine(dir.path(), line));
-    auto file = open(dir.filePath(given));
-    QVERIFY(file);
+    QStringList paths;
+    for (const QString& name : given.split(' '))
+        paths << dir.filePath(name);
 
-    // As an operation finds the take (fresh cache, then warm cache).
+    TakeImporter::Outcome outcome;
+    QCOMPARE(importedTakes(paths, &outcome), takes);
+    // Each take is listed under the first file given of it.
+    for (const StagedTake& t : outcome.takes) {
+        const QStringList absolute = [&] {
+            QStringList a;
+            for (const QString& f : t.files)
+                a << KQHelper::absolutePath(f);
+            return a;
+        }();
+        const auto first = std::find_if(paths.begin(), paths.end(), [&](const QString& p) {
+            return absolute.contains(KQHelper::absolutePath(p));
+        });
+        QVERIFY(first != paths.end());
+        QCOMPARE(t.cells.at(TakeColumns::Path), KQHelper::absolutePath(*first));
+    }
+    if (takes.isEmpty()) {
+        QCOMPARE(outcome.rejected.size(), paths.size());
+        QCOMPARE(outcome.rejected.at(0).reason, ImportRejection::Reason::NotGrouped);
+    }
+
+    // As an operation finds the first file's take (fresh cache, then warm).
+    auto file = open(paths.at(0));
+    QVERIFY(file);
+    const QString listed = takes.value(0);
+    const bool own = listed.section('=', 1).split(',').contains(QFileInfo(paths.at(0)).fileName());
     for (int pass = 0; pass < 2; ++pass) {
         QStringList takeFiles;
         QString takeName;
         KQHelper::getTakeFiles(*m_cache, file.get(), takeFiles, takeName);
-        QCOMPARE(bareNames(takeFiles), expected);
-        QCOMPARE(takeName, name);
         for (const QString& p : takeFiles)
             QVERIFY2(QFileInfo(p).isAbsolute(), qPrintable(p));
+        if (own)
+            QCOMPARE(takeName + "=" + bareNames(takeFiles).join(','), listed);
+        else
+            QVERIFY(takeFiles.isEmpty());
     }
-
-    // As an import finds it.
-    TakePool pool;
-    KQHelper::getFilesInDirectory(*m_cache, dir.path(), pool);
-    QStringList takeFiles;
-    QString takeName;
-    KQHelper::getTakeFiles2(pool, file.get(), takeFiles, takeName);
-    QCOMPARE(bareNames(takeFiles), expected);
-    QCOMPARE(takeName, name);
-
-    // And as the second grouping finds it.
-    QStringList refFiles;
-    QString refName;
-    LiteralGrouping::takeFiles(file.get(), refFiles, refName);
-    QCOMPARE(bareNames(refFiles), expected);
 }
 
 void TestTakeGrouping::nullAndPathlessFilesYieldNothing()
@@ -289,9 +334,6 @@ void TestTakeGrouping::nullAndPathlessFilesYieldNothing()
     KQHelper::getTakeFiles(*m_cache, nullptr, takeFiles, name);
     AudioFile empty;
     KQHelper::getTakeFiles(*m_cache, &empty, takeFiles, name);
-    TakePool pool;
-    KQHelper::getTakeFiles2(pool, nullptr, takeFiles, name);
-    KQHelper::getTakeFiles2(pool, &empty, takeFiles, name);
     QCOMPARE(takeFiles, QStringList{"keep"});
     QCOMPARE(name, QString("keep"));
 }
@@ -322,15 +364,14 @@ void TestTakeGrouping::symbolicLinksAreGroupedAlikeEverywhere()
     auto file = open(dir.filePath("S_1.wav"));
     QVERIFY(file);
 
-    TakePool pool;
-    KQHelper::getFilesInDirectory(*m_cache, dir.path(), pool);
-    QStringList imported;
-    QString name;
-    KQHelper::getTakeFiles2(pool, file.get(), imported, name);
+    TakeImporter::Outcome outcome;
+    importedTakes({file->fileName()}, &outcome);
+    QCOMPARE(outcome.takes.size(), 1);
     QStringList found;
+    QString name;
     KQHelper::getTakeFiles(*m_cache, file.get(), found, name);
     // Save, rename, copy and delete must reach the files the import grouped.
-    QCOMPARE(found, imported);
+    QCOMPARE(found, outcome.takes.at(0).files);
     QCOMPARE(bareNames(found), (QStringList{"S_1.wav", "S_2.wav"}));
 }
 
@@ -395,42 +436,27 @@ void TestTakeGrouping::matchesTheSecondGroupingOnGeneratedFolders()
         order.swapItemsAt(i, int(rng.bounded(i + 1)));
     std::vector<std::unique_ptr<AudioFile>> owned;
     QList<AudioFile*> given;
+    QStringList paths;
     for (const QString& n : order) {
         owned.push_back(open(dir.filePath(n)));
         QVERIFY(owned.back());
         given << owned.back().get();
+        paths << owned.back()->fileName();
     }
     const QList<LiteralGrouping::Take> expected = LiteralGrouping::importTakes(given);
-
-    m_cache->clear();
-    TakePool pool;
-    KQHelper::getFilesInDirectory(*m_cache, dir.path(), pool, given);
-    QList<LiteralGrouping::Take> actual;
-    for (AudioFile* f : given) {
-        QStringList files;
-        QString name;
-        KQHelper::getTakeFiles2(pool, f, files, name);
-        if (files.isEmpty())
-            continue;
-        const QString label = f->GetChannels() == 1 ? QString("%1(MONO)").arg(files.size())
-                                                    : QString("%1(POLY)").arg(f->GetChannels());
-        bool listed = false;
-        for (const auto& t : actual)
-            listed = listed || (t.name.compare(name, Qt::CaseInsensitive) == 0 &&
-                                t.label.compare(label, Qt::CaseInsensitive) == 0);
-        if (!listed)
-            actual << LiteralGrouping::Take{name, label, f->fileName(), files};
-    }
-    QCOMPARE(actual.size(), expected.size());
+    TakeImporter::Outcome outcome;
+    importedTakes(paths, &outcome);
+    QCOMPARE(outcome.takes.size(), expected.size());
     int groups = 0;
     for (const auto& t : expected)
         groups += t.files.size() > 1 ? 1 : 0;
     QVERIFY(groups >= 3); // the folder must exercise grouping, not only lone files
-    for (int i = 0; i < actual.size(); ++i) {
-        QCOMPARE(actual.at(i).name, expected.at(i).name);
-        QCOMPARE(actual.at(i).label, expected.at(i).label);
-        QCOMPARE(actual.at(i).path, expected.at(i).path);
-        QCOMPARE(actual.at(i).files, expected.at(i).files);
+    for (int i = 0; i < expected.size(); ++i) {
+        const StagedTake& t = outcome.takes.at(i);
+        QCOMPARE(t.cells.at(TakeColumns::FileName), expected.at(i).name);
+        QCOMPARE(t.cells.at(TakeColumns::Channels), expected.at(i).label);
+        QCOMPARE(t.cells.at(TakeColumns::Path), expected.at(i).path);
+        QCOMPARE(t.files, expected.at(i).files);
     }
 
     // Every file, as the operations find its take.

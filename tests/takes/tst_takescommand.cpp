@@ -31,7 +31,6 @@ private slots:
     void jsonListing();
     void jsonColumnsMatchInfo();
     void fileAndItsFolderListTheTakeOnce();
-    void largeFolder();
     void failures_data();
     void failures();
     void usageErrors_data();
@@ -134,34 +133,6 @@ void TestTakesCommand::fileAndItsFolderListTheTakeOnce()
     // Found through the file named first.
     QCOMPARE(takes.at(0).toObject().value("columns").toObject().value("Path").toString(),
              m_mono.at(2));
-}
-
-void TestTakesCommand::largeFolder()
-{
-    // Enough files to be opened several at a time; the order stays the name order.
-    QTemporaryDir dir;
-    QStringList all;
-    for (int t = 1; t <= 12; ++t) {
-        TakeShape s;
-        s.timestamp = quint64(t) * 48000;
-        all << TakeFileMaker::writeMonoTake(dir.path(), QString("T%1").arg(t, 4, 10, QChar('0')), 8,
-                                            s);
-    }
-    QCOMPARE(all.size(), 96);
-    QByteArray out;
-    QCOMPARE(cli({"takes", "--json", dir.path()}, &out), 0);
-    const QJsonArray takes = QJsonDocument::fromJson(out).array();
-    QCOMPARE(takes.size(), 12);
-    for (int t = 0; t < 12; ++t) {
-        const QJsonObject o = takes.at(t).toObject();
-        QCOMPARE(o.value("columns").toObject().value("File Name").toString(),
-                 QString("T%1_X.WAV").arg(t + 1, 4, 10, QChar('0')));
-        QStringList files;
-        for (const QJsonValue& v : o.value("files").toArray())
-            files << v.toString();
-        QCOMPARE(files, all.mid(t * 8, 8));
-        QCOMPARE(o.value("tracks").toArray().size(), 8);
-    }
 }
 
 void TestTakesCommand::failures_data()
