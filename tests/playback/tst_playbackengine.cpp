@@ -102,9 +102,6 @@ private slots:
     void init();
     void playsTake_data();
     void playsTake();
-    void seekToHalf();
-    void pauseAndResumeLoseNothing();
-    void monoGroup();
     void refused_data();
     void refused();
     void overviewPeaks_data();
@@ -171,138 +168,94 @@ void TestPlaybackEngine::compare(const QList<QPair<float, float>>& got, int from
 }
 
 // Each take format at the right level; mixer commands sent before the start
-// hold from the first frame.
+// hold from the first frame; a seek to 50 % starts at whole hundredths of the
+// take (frame (frames / 100) × 50); a pause loses nothing; the mono files of
+// one take are interleaved in list order (file 1 left, file 2 right).
 void TestPlaybackEngine::playsTake_data()
 {
     QTest::addColumn<int>("tag");
     QTest::addColumn<int>("bits");
+    QTest::addColumn<int>("frames");
     QTest::addColumn<int>("claimedFrames");
-    QTest::addColumn<bool>("mixed"); // ch0 at −6 dB to both sides, ch1 muted
+    QTest::addColumn<QString>("how"); // mixed: ch0 at −6 dB to both sides, ch1 muted
 
-    QTest::newRow("24-bit") << 1 << 24 << -1 << false;
-    QTest::newRow("16-bit, mixer settings") << 1 << 16 << -1 << true;
-    QTest::newRow("32-bit integer") << 1 << 32 << -1 << false;
-    QTest::newRow("8-bit") << 1 << 8 << -1 << false;
-    QTest::newRow("32-bit float") << 3 << 32 << -1 << false;
-    QTest::newRow("64-bit float, mixer settings") << 3 << 64 << -1 << true;
-    QTest::newRow("data shorter than the header says") << 1 << 24 << 3 * kRate << false;
+    const int f = kRate + 123;
+    QTest::newRow("24-bit") << 1 << 24 << f << -1 << "";
+    QTest::newRow("16-bit, mixer settings") << 1 << 16 << f << -1 << "mixed";
+    QTest::newRow("32-bit integer") << 1 << 32 << f << -1 << "";
+    QTest::newRow("8-bit") << 1 << 8 << f << -1 << "";
+    QTest::newRow("32-bit float") << 3 << 32 << f << -1 << "";
+    QTest::newRow("64-bit float, mixer settings") << 3 << 64 << f << -1 << "mixed";
+    QTest::newRow("data shorter than the header says") << 1 << 24 << f << 3 * kRate << "";
+    QTest::newRow("seek to 50 %") << 1 << 16 << 1000050 << -1 << "seek";
+    QTest::newRow("pause and resume") << 1 << 16 << 40 * kRate << -1 << "pause";
+    QTest::newRow("mono group") << 1 << 24 << kRate << -1 << "mono";
 }
 
 void TestPlaybackEngine::playsTake()
 {
     QFETCH(int, tag);
     QFETCH(int, bits);
+    QFETCH(int, frames);
     QFETCH(int, claimedFrames);
-    QFETCH(bool, mixed);
-
-    Take take;
-    take.tag = tag;
-    take.bits = bits;
-    take.frames = kRate + 123;
-    take.claimedFrames = claimedFrames;
-    const QString path = m_dir.filePath(QStringLiteral("take.wav"));
-    QVERIFY(!writeTake(path, take).isEmpty());
+    QFETCH(QString, how);
 
     PlaybackThread t;
     QList<int> states;
     record(t, states);
-    QVERIFY(t.InitPlayBack(path, 0));
+    if (how == "mono") {
+        QStringList paths;
+        for (int c = 0; c < 2; ++c) {
+            QByteArray data;
+            for (int i = 0; i < frames; ++i)
+                put(data, tag, bits, sampleValue(i, c));
+            WavBuilder w;
+            w.chunk("fmt ", WavBuilder::fmtBody(1, kRate, bits));
+            w.chunk("data", data);
+            paths << m_dir.filePath(QStringLiteral("T0001_%1.WAV").arg(c + 1));
+            QVERIFY(w.writeTo(paths.last()));
+        }
+        QVERIFY(t.InitPlayBack(paths, 0));
+        QCOMPARE(t.channels(), 2);
+    } else {
+        Take take;
+        take.tag = tag;
+        take.bits = bits;
+        take.frames = frames;
+        take.claimedFrames = claimedFrames;
+        const QString path = m_dir.filePath(QStringLiteral("take.wav"));
+        QVERIFY(!writeTake(path, take).isEmpty());
+        QVERIFY(t.InitPlayBack(path, 0));
+    }
     QCOMPARE(t.outChannels(), 2);
     const float g = std::pow(10.0f, -6.0f / 20.0f);
-    if (mixed) {
+    if (how == "mixed") {
         QVERIFY(t.PlayBack(PlaybackThread::PLAY_GAIN, 0, 42));
         QVERIFY(t.PlayBack(PlaybackThread::PLAY_ROUTE, 0, 3));
         QVERIFY(t.PlayBack(PlaybackThread::PLAY_MUTE, 1, 1));
     }
-    QVERIFY(t.PlayBack(PlaybackThread::PLAY_SEEK, 0));
+    const int seek = how == "seek" ? 50 : 0;
+    QVERIFY(t.PlayBack(PlaybackThread::PLAY_SEEK, seek));
     QVERIFY(t.PlayBack(PlaybackThread::PLAY_START));
+    if (how == "pause") {
+        QTRY_VERIFY(t.m_playPos.load() > 0);
+        QVERIFY(t.PlayBack(PlaybackThread::PLAY_STOP));
+        const quint32 pausedAt = t.m_playPos.load();
+        QVERIFY(pausedAt < quint32(frames));
+        QCOMPARE(t.playState(), int(PlayBackInfo::StatePaused));
+        QTest::qWait(100);
+        QCOMPARE(t.m_playPos.load(), pausedAt);
+        QVERIFY(t.PlayBack(PlaybackThread::PLAY_RESUME));
+    }
     QCOMPARE(playToEnd(t, states), 1);
     QCOMPARE(t.operation(), AudioThread::OP_NONE);
 
-    compare(captured(m_capture), 0, take.frames, [&](int f) {
-        const float a = decoded(bits, sampleValue(f, 0));
-        const float b = decoded(bits, sampleValue(f, 1));
-        if (mixed)
+    compare(captured(m_capture), frames / 100 * seek, frames, [&](int i) {
+        const float a = decoded(bits, sampleValue(i, 0));
+        const float b = decoded(bits, sampleValue(i, 1));
+        if (how == "mixed")
             return qMakePair(clamp1(0.99f * clamp1(a * g)), clamp1(0.99f * clamp1(a * g)));
         return qMakePair(0.99f * a, 0.99f * b);
-    });
-}
-
-// A seek to 50 % starts at whole hundredths of the take: frame
-// (frames / 100) × 50, here 500,000 of 1,000,050.
-void TestPlaybackEngine::seekToHalf()
-{
-    Take take;
-    take.bits = 16;
-    take.frames = 1000050;
-    const QString path = m_dir.filePath(QStringLiteral("long.wav"));
-    QVERIFY(!writeTake(path, take).isEmpty());
-    PlaybackThread t;
-    QList<int> states;
-    record(t, states);
-    QVERIFY(t.InitPlayBack(path, 0));
-    QVERIFY(t.PlayBack(PlaybackThread::PLAY_SEEK, 50));
-    QVERIFY(t.PlayBack(PlaybackThread::PLAY_START));
-    QCOMPARE(playToEnd(t, states), 1);
-    compare(captured(m_capture), 500000, take.frames, [](int f) {
-        return qMakePair(0.99f * float(sampleValue(f, 0) / 32768.0),
-                         0.99f * float(sampleValue(f, 1) / 32768.0));
-    });
-}
-
-void TestPlaybackEngine::pauseAndResumeLoseNothing()
-{
-    Take take;
-    take.bits = 16;
-    take.frames = 40 * kRate;
-    const QString path = m_dir.filePath(QStringLiteral("pause.wav"));
-    QVERIFY(!writeTake(path, take).isEmpty());
-    PlaybackThread t;
-    QList<int> states;
-    record(t, states);
-    QVERIFY(t.InitPlayBack(path, 0));
-    QVERIFY(t.PlayBack(PlaybackThread::PLAY_SEEK, 0));
-    QVERIFY(t.PlayBack(PlaybackThread::PLAY_START));
-    QTRY_VERIFY(t.m_playPos.load() > 0);
-    QVERIFY(t.PlayBack(PlaybackThread::PLAY_STOP));
-    const quint32 pausedAt = t.m_playPos.load();
-    QVERIFY(pausedAt < quint32(take.frames));
-    QCOMPARE(t.playState(), int(PlayBackInfo::StatePaused));
-    QTest::qWait(100);
-    QCOMPARE(t.m_playPos.load(), pausedAt);
-    QVERIFY(t.PlayBack(PlaybackThread::PLAY_RESUME));
-    QCOMPARE(playToEnd(t, states), 1);
-    compare(captured(m_capture), 0, take.frames, [](int f) {
-        return qMakePair(0.99f * float(sampleValue(f, 0) / 32768.0),
-                         0.99f * float(sampleValue(f, 1) / 32768.0));
-    });
-}
-
-// Mono files of one take are interleaved in list order: file 1 left, file 2 right.
-void TestPlaybackEngine::monoGroup()
-{
-    QStringList paths;
-    for (int c = 0; c < 2; ++c) {
-        QByteArray data;
-        for (int f = 0; f < kRate; ++f)
-            put(data, 1, 24, sampleValue(f, c));
-        WavBuilder w;
-        w.chunk("fmt ", WavBuilder::fmtBody(1, kRate, 24));
-        w.chunk("data", data);
-        paths << m_dir.filePath(QStringLiteral("T0001_%1.WAV").arg(c + 1));
-        QVERIFY(w.writeTo(paths.last()));
-    }
-    PlaybackThread t;
-    QList<int> states;
-    record(t, states);
-    QVERIFY(t.InitPlayBack(paths, 0));
-    QCOMPARE(t.channels(), 2);
-    QVERIFY(t.PlayBack(PlaybackThread::PLAY_SEEK, 0));
-    QVERIFY(t.PlayBack(PlaybackThread::PLAY_START));
-    QCOMPARE(playToEnd(t, states), 1);
-    compare(captured(m_capture), 0, kRate, [](int f) {
-        return qMakePair(0.99f * float(sampleValue(f, 0) / 32768.0),
-                         0.99f * float(sampleValue(f, 1) / 32768.0));
     });
 }
 
