@@ -177,10 +177,8 @@ void TestControlApp::recorderAcceptedAtStartUpOrOnPlug_data()
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<bool>("ourVendor");
     QTest::addColumn<bool>("accepted");
-    QTest::newRow("firmware 3.0") << QStringList{"--firmware", "3.0"} << true << true;
     QTest::newRow("firmware 2.9") << QStringList{"--firmware", "2.9"} << true << true;
     QTest::newRow("firmware 2.8") << QStringList{"--firmware", "2.8"} << true << false;
-    QTest::newRow("device kind 4") << QStringList{"--kind", "4"} << true << false;
     QTest::newRow("another vendor's port") << QStringList() << false << false;
 }
 

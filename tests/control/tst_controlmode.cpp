@@ -371,9 +371,6 @@ void tst_ControlMode::request_data()
                                           dataReply(0x38, le32(1005) + le32(1004) + le32(1003)),
                                           bytes({0x38}) + le32(1) + bytes({255}),
                                           "56 0  [1005 1004 1003]"};
-    QTest::newRow("take list busy")
-        << Request{[](controlModeR9K& w) { w.on_getTakeList(1, 3); }, statusAck(3, "Busy"),
-                   bytes({0x38}) + le32(1) + bytes({3}), "56 773 Busy []"};
 
     // The value text by parameter id.
     const auto read = [](const char* name, int id, const QByteArray& payload, const char* text) {
@@ -423,8 +420,6 @@ void tst_ControlMode::request_data()
         statusAck(5, "Only the last recorded take can be false"), bytes({0x3B}) + le32(1003),
         "59 1285 Only the last recorded take can be false [1003]"};
     const auto changes = [](controlModeR9K& w) { w.on_getTakeListChanges(); };
-    QTest::newRow("changes") << Request{changes, dataReply(0x4E, bytes({2}) + le32(1005)),
-                                        bytes({0x4E}), "78 0  [2 1005]"};
     QTest::newRow("changes unanswered") << Request{changes, {}, bytes({0x4E}), "78 3  [0 0]"};
 }
 
