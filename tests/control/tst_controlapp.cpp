@@ -90,10 +90,10 @@ private slots:
     void unplugAtAnAwkwardMomentEndsInEditMode();
 
 private:
-    // A window watching a made-up port list; the start-up scan has run.
-    std::unique_ptr<Velmora> makeWindow(const QList<cPortEntry>& ports);
-    // A window given the simulator's terminal as its recorder port.
-    std::unique_ptr<Velmora> makeWindow(const QString& recorderPort);
+    // A window watching a made-up port list (or given recorderPort as its
+    // recorder's port); the start-up scan has run.
+    std::unique_ptr<Velmora> makeWindow(const QList<cPortEntry>& ports,
+                                        const QString& recorderPort = QString());
     static QAction* action(const Velmora& w, const char* name)
     {
         return w.findChild<QAction*>(QLatin1String(name));
@@ -122,24 +122,16 @@ void TestControlApp::cleanup()
     m_ports->clear();
 }
 
-std::unique_ptr<Velmora> TestControlApp::makeWindow(const QList<cPortEntry>& ports)
+std::unique_ptr<Velmora> TestControlApp::makeWindow(const QList<cPortEntry>& ports,
+                                                    const QString& recorderPort)
 {
     *m_ports = ports;
     auto w = std::make_unique<Velmora>();
     w->setPortEnumerator(std::make_unique<FakeEnumerator>(m_ports));
+    if (!recorderPort.isEmpty())
+        w->setRecorderPort(recorderPort);
     w->show();
     // The start-up scan is queued behind the construction.
-    QCoreApplication::processEvents();
-    QCoreApplication::processEvents();
-    return w;
-}
-
-std::unique_ptr<Velmora> TestControlApp::makeWindow(const QString& recorderPort)
-{
-    auto w = std::make_unique<Velmora>();
-    w->setPortEnumerator(std::make_unique<FakeEnumerator>(m_ports));
-    w->setRecorderPort(recorderPort);
-    w->show();
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
     return w;
@@ -274,7 +266,7 @@ void TestControlApp::unplugAtAnAwkwardMomentEndsInEditMode()
     QFETCH(int, during);
     SimProcess sim(options);
     QVERIFY2(sim.start(), qPrintable(sim.errorText()));
-    auto w = makeWindow(sim.path());
+    auto w = makeWindow({}, sim.path());
     enterControlMode(*w);
     std::unique_ptr<PlugPuller> puller;
     if (during == 1)

@@ -158,12 +158,9 @@ void tst_RecorderCli::takesAndEdits()
     const QString current =
         lines[2].section(' ', 1, -1, QString::SectionSkipEmpty).section(' ', 0, 0);
 
-    r = cli({"--port", sim.path(), "set-take", current, "scene", "20C"});
-    QCOMPARE(r.code, 0);
-    r = cli({"--port", sim.path(), "set-take", current, "circled", "yes"});
-    QCOMPARE(r.code, 0);
-    r = cli({"--port", sim.path(), "set-take", current, "notes", "boom in shot"});
-    QCOMPARE(r.code, 0);
+    for (const QStringList& edit :
+         {QStringList{"scene", "20C"}, {"circled", "yes"}, {"notes", "boom in shot"}})
+        QCOMPARE(cli(QStringList{"--port", sim.path(), "set-take", current} + edit).code, 0);
     r = cli({"--port", sim.path(), "takes", "--count", "2"});
     lines = r.out.split('\n', Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 3);

@@ -40,7 +40,6 @@ private slots:
     void oneImportAtATime();
     void cancelledImportBringsNothing();
     void addToSkipsListedAndVanishedTakes();
-    void sideTablesStayAlignedOverManyTakes();
 };
 
 void TestTakeImporter::expandListsFoldersOneLevel()
@@ -228,30 +227,6 @@ void TestTakeImporter::addToSkipsListedAndVanishedTakes()
     QCOMPARE(TakeImporter::addTo(model, takes), 2);
     QCOMPARE(TakeImporter::addTo(model, takes), 0);
     QCOMPARE(model.rowCount(), 2);
-}
-
-void TestTakeImporter::sideTablesStayAlignedOverManyTakes()
-{
-    QTemporaryDir dir;
-    TakeFileMaker::writeDemoTakes(dir.path(), 40, 3);
-    TakeImporter importer;
-    const QVector<StagedTake> takes = runImport(importer, {dir.path()}, TakeImporter::Origin::Drop);
-    QCOMPARE(takes.size(), 40);
-    AudioFileModel model;
-    // Some takes are listed already and are skipped; the others follow in order.
-    QCOMPARE(TakeImporter::addTo(model, takes.mid(10, 5)), 5);
-    QCOMPARE(TakeImporter::addTo(model, takes), 35);
-    QCOMPARE(model.rowCount(), 40);
-    for (int r = 0; r < model.rowCount(); ++r) {
-        const QString label = model.data(model.index(r, Channels)).toString();
-        // Each row's tracks belong to it: three per take, poly or mono.
-        QCOMPARE(model.trackInfo(r).size(), 3);
-        QCOMPARE(label.left(1), QStringLiteral("3"));
-        QCOMPARE(model.fileSetInfo(r).size(), 4);
-        const QString family = model.fileSetInfo(r).at(2);
-        const QString name = model.data(model.index(r, FileName)).toString();
-        QVERIFY2(name.startsWith(family), qPrintable(name + " / " + family));
-    }
 }
 
 QTEST_GUILESS_MAIN(TestTakeImporter)
