@@ -234,12 +234,7 @@ void tst_ControlMode::poll_data()
     QTest::newRow("hidden: sample rate") << Poll{false, -1, 0, 0x0A, 0, rate, settings, 1, "48k"};
     QTest::newRow("hidden: meters") << Poll{false, -1, 0, 0x3E, -1, meters, {}, 0, "0"};
     QTest::newRow("hidden: ballistics") << Poll{false, -1, 0, 0x0A, 8, ballistics, {}, 0, "0"};
-    // Codes outside the display tables are never used as an index; the peak
-    // hold is sent in ms and saturates at 16 bits.
-    QTest::newRow("rate past table") << Poll{true, 0, 13, 0x0A, 0, rate, settings, 1, "?13"};
-    QTest::newRow("depth past table") << Poll{true, 1, 3, 0x0A, 1, depth, settings, 1, "?3"};
-    QTest::newRow("frames past table")
-        << Poll{true, 51, 200, 0x0A, 51, frames, settings, 1, "?200"};
+    // The peak hold is sent in ms and saturates at 16 bits.
     QTest::newRow("hold largest exact")
         << Poll{true, 234, 655, 0x0A, 234, hold, meterSettings, 1, "65500"};
     QTest::newRow("hold saturates")

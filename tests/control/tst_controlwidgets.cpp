@@ -168,17 +168,14 @@ void TestControlWidgets::takeListUnderRecorderFaults_data()
     QTest::addColumn<int>("preference"); // 2: the last 10 takes
     QTest::addColumn<int>("columns");
     QTest::addColumn<QString>("message");
-    QTest::newRow("three shown") << QStringList{"--takes", "4"} << 0 << 3 << QString();
     QTest::newRow("last 10, 4 on the recorder")
         << QStringList{"--takes", "3"} << 2 << 4 << QString();
     QTest::newRow("last 10, 12 on the recorder")
         << QStringList{"--takes", "12"} << 2 << 10 << QString();
     QTest::newRow("unchecked preference") << QStringList{"--takes", "12"} << 1 << 3 << QString();
     QTest::newRow("busy") << QStringList{"--busy-every", "4"} << 0 << 3 << QString();
-    QTest::newRow("garbage") << QStringList{"--garbage"} << 0 << 3 << QString();
     QTest::newRow("recorder error")
         << QStringList{"--error-every", "5"} << 0 << 3 << "Simulated recorder error";
-    QTest::newRow("drops") << QStringList{"--drop-every", "9"} << 0 << 3 << QString();
     QTest::newRow("corruption") << QStringList{"--corrupt-every", "7"} << 0 << 3 << QString();
 }
 
