@@ -56,9 +56,9 @@ private slots:
     void cleanup();
     void setDataCellAndRow();
     void setDataRefusals();
-    void insertRowsKeepsSideTablesAligned();
-    void removeRowsWithSideTables_data();
-    void removeRowsWithSideTables();
+    void sideTablesStayWithTheirRows_data();
+    void sideTablesStayWithTheirRows();
+    void insertRowPadsAShortList();
     void refusedRowChanges_data();
     void refusedRowChanges();
     void sideTableShapes_data();
@@ -145,59 +145,61 @@ void TestAudioFileModel::setDataRefusals()
     QCOMPARE(m_model->data(i).toString(), QString("ra c4"));
 }
 
-void TestAudioFileModel::insertRowsKeepsSideTablesAligned()
+// Rows inserted or removed among five tagged rows: the rows left, in order
+// ("-" a new empty row), each with its own side tables.
+void TestAudioFileModel::sideTablesStayWithTheirRows_data()
 {
-    addRow("a");
-    addRow("b");
-    QVERIFY(m_model->insertRows(1, 2));
-    QVERIFY(m_model->insertRow(3, QModelIndex(), QStringList{"T1.wav", "cur", "1(MONO)"}));
-    QCOMPARE(m_model->rowCount(), 5);
-    for (int r : {1, 2, 3}) {
-        for (int c = 3; c < 31; ++c) // a short list is padded from the defaults
-            QCOMPARE(m_model->data(m_model->index(r, c)).toString(),
-                     AudioFileModel::defaultList.at(c));
-        QVERIFY(m_model->trackInfo(r).isEmpty());
-        QVERIFY(m_model->syncPointInfo(r).isEmpty());
-        QVERIFY(m_model->fileSetInfo(r).isEmpty());
-        QVERIFY(m_model->historyInfo(r).isEmpty());
-        QVERIFY(m_model->damage(r).isEmpty());
-    }
-    checkRow(0, "a");
-    checkRow(4, "b");
-    QVERIFY(!m_model->isValidToAdd("t1.WAV", "1(mono)"));
-    // Filling a placeholder row fills its own entry.
-    m_model->setTrackInfo(2, tracks("new"));
-    QCOMPARE(m_model->trackInfo(2), tracks("new"));
-    checkRow(4, "b");
-}
-
-void TestAudioFileModel::removeRowsWithSideTables_data()
-{
+    QTest::addColumn<bool>("insert");
     QTest::addColumn<int>("row");
     QTest::addColumn<int>("count");
-    QTest::addColumn<QString>("left"); // tags of the rows that stay
-    QTest::newRow("three in the middle") << 1 << 3 << "ae";
-    QTest::newRow("first two") << 0 << 2 << "cde";
-    QTest::newRow("last two") << 3 << 2 << "abc";
-    QTest::newRow("all") << 0 << 5 << "";
+    QTest::addColumn<QString>("left");
+    QTest::newRow("insert two in the middle") << true << 1 << 2 << "a--bcde";
+    QTest::newRow("insert at the end") << true << 5 << 1 << "abcde-";
+    QTest::newRow("remove three in the middle") << false << 1 << 3 << "ae";
+    QTest::newRow("remove the first two") << false << 0 << 2 << "cde";
+    QTest::newRow("remove the last two") << false << 3 << 2 << "abc";
+    QTest::newRow("remove all") << false << 0 << 5 << "";
 }
 
-void TestAudioFileModel::removeRowsWithSideTables()
+void TestAudioFileModel::sideTablesStayWithTheirRows()
 {
+    QFETCH(bool, insert);
     QFETCH(int, row);
     QFETCH(int, count);
     QFETCH(QString, left);
     for (const char* tag : {"a", "b", "c", "d", "e"})
         addRow(tag);
-    QSignalSpy removed(m_model.get(), &QAbstractItemModel::rowsRemoved);
-    QVERIFY(m_model->removeRows(row, count));
-    QCOMPARE(removed.size(), 1);
-    QCOMPARE(removed.at(0).at(1).toInt(), row);
-    QCOMPARE(removed.at(0).at(2).toInt(), row + count - 1);
+    QSignalSpy changed(m_model.get(), insert ? &QAbstractItemModel::rowsInserted
+                                             : &QAbstractItemModel::rowsRemoved);
+    QVERIFY(insert ? m_model->insertRows(row, count) : m_model->removeRows(row, count));
+    QCOMPARE(changed.size(), 1);
+    QCOMPARE(changed.at(0).at(1).toInt(), row);
+    QCOMPARE(changed.at(0).at(2).toInt(), row + count - 1);
     QCOMPARE(m_model->rowCount(), left.size());
-    for (int r = 0; r < left.size(); ++r)
-        checkRow(r, left.at(r));
+    for (int r = 0; r < left.size(); ++r) {
+        if (left.at(r) != '-') {
+            checkRow(r, left.at(r));
+            continue;
+        }
+        for (int c = 0; c < 31; ++c)
+            QCOMPARE(m_model->data(m_model->index(r, c)).toString(),
+                     AudioFileModel::defaultList.at(c));
+        QVERIFY(m_model->trackInfo(r).isEmpty() && m_model->syncPointInfo(r).isEmpty());
+        QVERIFY(m_model->fileSetInfo(r).isEmpty() && m_model->historyInfo(r).isEmpty());
+        QVERIFY(m_model->damage(r).isEmpty());
+        // Filling a new row fills its own entry.
+        m_model->setTrackInfo(r, tracks("new"));
+        QCOMPARE(m_model->trackInfo(r), tracks("new"));
+    }
     QVERIFY(m_model->trackInfo(left.size()).isEmpty());
+}
+
+void TestAudioFileModel::insertRowPadsAShortList()
+{
+    QVERIFY(m_model->insertRow(0, QModelIndex(), QStringList{"T1.wav", "cur", "1(MONO)"}));
+    for (int c = 3; c < 31; ++c)
+        QCOMPARE(m_model->data(m_model->index(0, c)).toString(), AudioFileModel::defaultList.at(c));
+    QVERIFY(!m_model->isValidToAdd("t1.WAV", "1(mono)"));
 }
 
 void TestAudioFileModel::refusedRowChanges_data()
