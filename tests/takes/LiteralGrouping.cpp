@@ -5,13 +5,16 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <memory>
+#include <vector>
+
 namespace LiteralGrouping
 {
 
 namespace
 {
 
-const QStringList kFilters{"*.WAV", "*.wav", "*.bwf", "*.BWF"};
+using Listing = std::vector<std::unique_ptr<AudioFile>>;
 
 QString stemOf(const QString& name)
 {
@@ -35,6 +38,19 @@ QString xName(const QString& name)
     return n;
 }
 
+// The folder's take files (QDir name filters, QDir::Name order), each opened.
+Listing filesInDirectory(const QString& folder)
+{
+    Listing out;
+    const QStringList filters{"*.WAV", "*.wav", "*.bwf", "*.BWF"};
+    for (const QFileInfo& fi : QDir(folder).entryInfoList(filters, QDir::Files, QDir::Name)) {
+        auto f = std::make_unique<AudioFile>();
+        if (f->Open(fi.absoluteFilePath()))
+            out.push_back(std::move(f));
+    }
+    return out;
+}
+
 bool joins(const AudioFile& c, const AudioFile& given)
 {
     return stemOf(QFileInfo(c.fileName()).fileName()) ==
@@ -44,112 +60,73 @@ bool joins(const AudioFile& c, const AudioFile& given)
            c.GetSamplesSinceMidnight() == given.GetSamplesSinceMidnight() && c.GetChannels() == 1;
 }
 
-// Places candidates into the 64 slots; returns which were placed.
-QList<int> place(const QList<const AudioFile*>& candidates, const AudioFile& given,
-                 QStringList& takeFiles)
+// Places the unclaimed files of list that join given into the 64 slots and
+// claims them; returns the take's files in slot order.
+QStringList place(const Listing& list, std::vector<bool>& claimed, const AudioFile& given)
 {
     QString slot[64];
-    QList<int> placed;
-    for (int i = 0; i < candidates.size(); ++i) {
-        const AudioFile* c = candidates.at(i);
-        if (!joins(*c, given))
-            continue;
-        int k = c->GetChanelIndex();
-        if (k > 63 || k < 0)
+    for (size_t i = 0; i < list.size(); ++i) {
+        int k = list[i]->GetChanelIndex();
+        if (claimed[i] || !joins(*list[i], given) || k > 63 || k < 0)
             continue;
         while (k < 64 && !slot[k].isEmpty())
             ++k;
         if (k == 64)
             continue;
-        slot[k] = c->fileName();
-        placed << i;
+        slot[k] = list[i]->fileName();
+        claimed[i] = true;
     }
+    QStringList files;
     for (const QString& s : slot) {
         if (!s.isEmpty())
-            takeFiles << s;
+            files << s;
     }
-    return placed;
+    return files;
+}
+
+// file's take among list; nothing when file's own entry is claimed already.
+QStringList group(const Listing& list, std::vector<bool>& claimed, const AudioFile& file,
+                  bool ownMustBeFree, QString& name)
+{
+    name = QFileInfo(file.fileName()).fileName();
+    if (file.GetChannels() > 1)
+        return {file.fileName()};
+    const QString own = QFileInfo(file.fileName()).absoluteFilePath();
+    bool ownFree = !ownMustBeFree;
+    for (size_t i = 0; i < list.size(); ++i)
+        ownFree = ownFree || (!claimed[i] && list[i]->fileName() == own);
+    if (!ownFree)
+        return {};
+    const QStringList found = place(list, claimed, file);
+    if (found.size() > 1)
+        name = xName(name);
+    return found;
 }
 
 } // namespace
 
-QList<AudioFile*> filesInDirectory(const QString& folder)
-{
-    QList<AudioFile*> out;
-    QDir dir(folder);
-    if (!dir.exists())
-        return out;
-    for (const QFileInfo& fi : dir.entryInfoList(kFilters, QDir::Files, QDir::Name)) {
-        auto* f = new AudioFile;
-        if (f->Open(fi.absoluteFilePath()))
-            out << f;
-        else
-            delete f;
-    }
-    return out;
-}
-
-void takeFiles2(QList<AudioFile*>& list, const AudioFile* file, QStringList& takeFiles,
-                QString& name)
-{
-    name = QFileInfo(file->fileName()).fileName();
-    if (file->GetChannels() > 1) {
-        takeFiles << file->fileName();
-        return;
-    }
-    const QString own = QFileInfo(file->fileName()).absoluteFilePath();
-    bool ownListed = false;
-    QList<const AudioFile*> candidates;
-    QList<int> positions;
-    for (int i = 0; i < list.size(); ++i) {
-        if (!list.at(i))
-            continue;
-        ownListed = ownListed || list.at(i)->fileName() == own;
-        candidates << list.at(i);
-        positions << i;
-    }
-    if (!ownListed)
-        return; // claimed by an earlier take
-    QStringList found;
-    for (int i : place(candidates, *file, found)) {
-        delete list[positions.at(i)];
-        list[positions.at(i)] = nullptr;
-    }
-    takeFiles << found;
-    if (takeFiles.size() > 1)
-        name = xName(name);
-}
-
 void takeFiles(const AudioFile* file, QStringList& takeFiles, QString& name)
 {
-    QList<AudioFile*> list = filesInDirectory(QFileInfo(file->fileName()).absolutePath());
-    name = QFileInfo(file->fileName()).fileName();
-    if (file->GetChannels() > 1) {
-        takeFiles << file->fileName();
-    } else {
-        QList<const AudioFile*> candidates(list.begin(), list.end());
-        place(candidates, *file, takeFiles);
-        if (takeFiles.size() > 1)
-            name = xName(name);
-    }
-    qDeleteAll(list);
+    const Listing list = filesInDirectory(QFileInfo(file->fileName()).absolutePath());
+    std::vector<bool> claimed(list.size(), false);
+    takeFiles << group(list, claimed, *file, false, name);
 }
 
 QList<Take> importTakes(const QList<AudioFile*>& files)
 {
     QList<Take> takes;
     QString lastFolder;
-    QList<AudioFile*> list;
+    Listing list;
+    std::vector<bool> claimed;
     for (const AudioFile* f : files) {
         const QString folder = QFileInfo(f->fileName()).absolutePath();
         if (folder != lastFolder) {
-            qDeleteAll(list);
             list = filesInDirectory(folder);
+            claimed.assign(list.size(), false);
             lastFolder = folder;
         }
-        QStringList found;
         QString name;
-        takeFiles2(list, f, found, name);
+        const QStringList found = group(list, claimed, *f, true, name);
         if (found.isEmpty())
             continue;
         const QString label = f->GetChannels() == 1 ? QString("%1(MONO)").arg(found.size())
@@ -162,7 +139,6 @@ QList<Take> importTakes(const QList<AudioFile*>& files)
         if (!listed)
             takes << Take{name, label, f->fileName(), found};
     }
-    qDeleteAll(list);
     return takes;
 }
 

@@ -19,20 +19,12 @@ struct Take {
     QStringList files;
 };
 
-// The folder's take files (QDir name filters, QDir::Name order), each opened.
-// The caller owns the result (qDeleteAll).
-QList<AudioFile*> filesInDirectory(const QString& folder);
-
-// Groups file with the non-null entries of list, consuming those that join.
-// A file whose own entry was consumed already yields nothing.
-void takeFiles2(QList<AudioFile*>& list, const AudioFile* file, QStringList& takeFiles,
-                QString& name);
-
-// Groups file with its folder as listed afresh.
-void takeFiles(const AudioFile* file, QStringList& takeFiles, QString& name);
-
 // The takes an import of files adds, in order (duplicates by case-insensitive
-// name and label skipped), each with its take files.
+// name and label skipped), each with its take files. A run of files from one
+// folder shares one listing, whose files join one take at most.
 QList<Take> importTakes(const QList<AudioFile*>& files);
+
+// Groups file with its folder as listed afresh (as the operations do).
+void takeFiles(const AudioFile* file, QStringList& takeFiles, QString& name);
 
 } // namespace LiteralGrouping
