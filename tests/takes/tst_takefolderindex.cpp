@@ -4,7 +4,6 @@
 #include "TakeFileStamp.h"
 #include "TakeFolderCache.h"
 #include "TakeImporter.h"
-#include "TestUtil.h"
 
 #include <QDir>
 #include <QFile>
@@ -55,7 +54,6 @@ private slots:
     void leastRecentlyUsedFolderIsDropped();
     void concurrentCallersAgree();
     void fileChangedAfterItsOpenIsReadAgain();
-    void listingFollowsLinksToFilesOnly();
     void pathsAreMadeAbsoluteAndClean_data();
     void pathsAreMadeAbsoluteAndClean();
 };
@@ -253,17 +251,6 @@ void TestTakeFolderIndex::fileChangedAfterItsOpenIsReadAgain()
     const quint64 before = reads();
     QCOMPARE(takeOf(files.at(0)), files.mid(0, 1));
     QCOMPARE(reads(), before + 1);
-}
-
-void TestTakeFolderIndex::listingFollowsLinksToFilesOnly()
-{
-    QTemporaryDir dir;
-    QVERIFY(TestUtil::writeFile(dir.filePath("file.txt"), "x"));
-    QVERIFY(QDir(dir.path()).mkdir("folder"));
-    QVERIFY(QFile::link(dir.filePath("file.txt"), dir.filePath("to_file.wav")));
-    QVERIFY(QFile::link(dir.filePath("folder"), dir.filePath("to_folder.wav")));
-    QVERIFY(QFile::link(dir.filePath("gone.txt"), dir.filePath("broken.wav")));
-    QCOMPARE(KQHelper::takeFileNames(dir.path()), QStringList{"to_file.wav"});
 }
 
 void TestTakeFolderIndex::pathsAreMadeAbsoluteAndClean_data()

@@ -168,8 +168,12 @@ void TestTakeGrouping::takeFileNamesFiltersAndSorts()
          {"b_1.wav", "B_2.WAV", "a.bwf", "c.BWF", "d.Wav", "e.flac", ".hidden_1.wav", "notes.txt"})
         QVERIFY(TestUtil::writeFile(dir.filePath(n), "x"));
     QVERIFY(QDir(dir.path()).mkdir("sub.wav"));
+    // Links are followed to files only.
+    QVERIFY(QFile::link(dir.filePath("notes.txt"), dir.filePath("to_file.wav")));
+    QVERIFY(QFile::link(dir.filePath("sub.wav"), dir.filePath("to_folder.wav")));
+    QVERIFY(QFile::link(dir.filePath("gone.txt"), dir.filePath("broken.wav")));
     QCOMPARE(KQHelper::takeFileNames(dir.path()),
-             (QStringList{"B_2.WAV", "a.bwf", "b_1.wav", "c.BWF", "d.Wav"}));
+             (QStringList{"B_2.WAV", "a.bwf", "b_1.wav", "c.BWF", "d.Wav", "to_file.wav"}));
     QVERIFY(KQHelper::takeFileNames(dir.filePath("missing")).isEmpty());
     QVERIFY(KQHelper::takeFileNames(QString()).isEmpty());
 }
