@@ -1,5 +1,4 @@
 #include "AudioFile.h"
-#include "OpsTestKit.h"
 #include "TakeRepair.h"
 #include "TestUtil.h"
 
@@ -73,10 +72,10 @@ void TestTakeRepair::repairs()
     QFETCH(bool, dataChanges);
     QFETCH(bool, riffChanges);
     const QString p = path("T001.WAV");
-    OpsTake take;
+    TestTake take;
     take.channels = 2;
     take.bits = 24; // 6-byte frames
-    const QByteArray audio = OpsTestKit::write(p, take);
+    const QByteArray audio = TestUtil::writeTake(p, take);
     QVERIFY(!audio.isEmpty());
     AudioFile sound;
     QVERIFY(sound.Open(p));
@@ -149,7 +148,7 @@ void TestTakeRepair::repairs()
     QVERIFY(back.Open(p));
     if (verdict != int(TakeRepair::Verdict::NotRepairable)) {
         QCOMPARE(back.m_info.damage, QString());
-        QCOMPARE(OpsTestKit::audioOf(p), held.left(int(wholeFrames)));
+        QCOMPARE(TestUtil::audioOf(p), held.left(int(wholeFrames)));
     } else {
         QVERIFY(!back.m_info.damage.isEmpty());
     }

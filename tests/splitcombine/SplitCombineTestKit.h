@@ -51,9 +51,9 @@ inline bool holdsChannels(const QString& path, const QList<QByteArray>& sources,
         qWarning() << path << "reads back as" << info;
         return false;
     }
-    const QByteArray audio = OpsTestKit::audioOf(path);
+    const QByteArray audio = TestUtil::audioOf(path);
     for (int k = 0; k < channels; ++k) {
-        if (OpsTestKit::channelOf(audio, channels, bytesPerSample, k) != sources.at(k)) {
+        if (TestUtil::channelOf(audio, channels, bytesPerSample, k) != sources.at(k)) {
             qWarning() << path << "track" << k + 1 << "does not hold its source's samples";
             return false;
         }
@@ -68,13 +68,13 @@ inline QList<QByteArray> writeMono(const QString& folder, const QString& stem,
 {
     QList<QByteArray> audio;
     for (int i = 0; i < bits.size(); ++i) {
-        OpsTake t;
+        TestTake t;
         t.channels = 1;
         t.bits = bits.at(i);
         t.frames = frames;
         t.firstChannel = i + 1;
         t.seed = 10 * (i + 1) + stem.size();
-        audio << OpsTestKit::write(QStringLiteral("%1/%2_%3.WAV").arg(folder, stem).arg(i + 1), t);
+        audio << TestUtil::writeTake(QStringLiteral("%1/%2_%3.WAV").arg(folder, stem).arg(i + 1), t);
     }
     return audio;
 }

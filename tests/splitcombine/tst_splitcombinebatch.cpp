@@ -238,10 +238,10 @@ private slots:
         QFETCH(QString, message);
         QFETCH(bool, replaced);
         QFETCH(bool, othersWritten);
-        OpsTake t;
-        const QByteArray p = OpsTestKit::write(m_in + "/P.wav", t);
+        TestTake t;
+        const QByteArray p = TestUtil::writeTake(m_in + "/P.wav", t);
         t.seed = 7;
-        const QByteArray q = OpsTestKit::write(m_in + "/Q.wav", t);
+        const QByteArray q = TestUtil::writeTake(m_in + "/Q.wav", t);
         const QByteArray earlier = "RIFF earlier file of the user";
         QVERIFY(TestUtil::writeFile(m_out + "/P_1.wav", earlier));
         QVERIFY(TestUtil::writeFile(m_out + "/Q_1.wav", earlier));
@@ -257,13 +257,13 @@ private slots:
         for (const auto& [name, audio] : {std::pair{"P", p}, std::pair{"Q", q}}) {
             const QString one = m_out + "/" + name + "_1.wav";
             if (replaced)
-                QVERIFY(holdsChannels(one, {OpsTestKit::channelOf(audio, 2, 3, 0)}, 3));
+                QVERIFY(holdsChannels(one, {TestUtil::channelOf(audio, 2, 3, 0)}, 3));
             else
                 QCOMPARE(TestUtil::readFile(one), earlier);
             const QString two = m_out + "/" + name + "_2.wav";
             QCOMPARE(QFileInfo::exists(two), othersWritten);
             if (othersWritten)
-                QVERIFY(holdsChannels(two, {OpsTestKit::channelOf(audio, 2, 3, 1)}, 3));
+                QVERIFY(holdsChannels(two, {TestUtil::channelOf(audio, 2, 3, 1)}, 3));
         }
         QCOMPARE(outFiles().size(), othersWritten ? 4 : 2);
     }
@@ -279,13 +279,13 @@ private slots:
     {
         QFETCH(int, channels);
         QFETCH(int, frames);
-        OpsTake t;
-        OpsTestKit::write(m_in + "/P.wav", t);
-        const QByteArray q = OpsTestKit::write(m_in + "/Q.wav", t);
+        TestTake t;
+        TestUtil::writeTake(m_in + "/P.wav", t);
+        const QByteArray q = TestUtil::writeTake(m_in + "/Q.wav", t);
         QVERIFY(importAll(*m_session, {m_in + "/P.wav", m_in + "/Q.wav"}));
         t.channels = channels;
         t.frames = frames;
-        const QByteArray now = OpsTestKit::write(m_in + "/P.wav", t);
+        const QByteArray now = TestUtil::writeTake(m_in + "/P.wav", t);
 
         QCOMPARE(run([&] {
                      return m_batch->startSplit(m_out, {{0, 0}});
@@ -293,18 +293,18 @@ private slots:
                  "Done.\n\nSkipped:\nP.wav: its files changed on disk since it was imported; "
                  "import it again");
         QCOMPARE(outFiles(), QStringList{"Q_1.wav"});
-        QCOMPARE(OpsTestKit::audioOf(m_in + "/P.wav"), now);
+        QCOMPARE(TestUtil::audioOf(m_in + "/P.wav"), now);
     }
 
     // Cancel stops the batch in the take being written: its partial file goes,
     // the earlier take's outputs stay whole, and a new run starts cleanly.
     void cancelMidBatch()
     {
-        OpsTake big;
+        TestTake big;
         big.frames = 3000000;
         QList<QByteArray> audio;
         for (const char* name : {"A", "B", "C"}) {
-            audio << OpsTestKit::write(m_in + "/" + name + ".wav", big);
+            audio << TestUtil::writeTake(m_in + "/" + name + ".wav", big);
             ++big.seed;
         }
         QVERIFY(importAll(*m_session, {m_in}));
@@ -318,8 +318,8 @@ private slots:
         QCOMPARE(run([&] { return m_batch->startSplit(m_out, {{0, 0}, {1, 0}}); }), "Cancelled.");
         QCOMPARE(outFiles(), QStringList{"A_1_2.wav"});
         QVERIFY(holdsChannels(m_out + "/A_1_2.wav",
-                              {OpsTestKit::channelOf(audio.at(0), 2, 3, 0),
-                               OpsTestKit::channelOf(audio.at(0), 2, 3, 1)},
+                              {TestUtil::channelOf(audio.at(0), 2, 3, 0),
+                               TestUtil::channelOf(audio.at(0), 2, 3, 1)},
                               3));
 
         QFile::remove(m_out + "/A_1_2.wav");
@@ -327,7 +327,7 @@ private slots:
         QCOMPARE(run([&] { return m_batch->startSplit(m_out, {{1, 0}}); }), "Done.");
         QCOMPARE(outFiles(), (QStringList{"A_2.wav", "B_2.wav", "C_2.wav"}));
         QVERIFY(
-            holdsChannels(m_out + "/C_2.wav", {OpsTestKit::channelOf(audio.at(2), 2, 3, 1)}, 3));
+            holdsChannels(m_out + "/C_2.wav", {TestUtil::channelOf(audio.at(2), 2, 3, 1)}, 3));
     }
 };
 
