@@ -11,7 +11,8 @@
 
 #include <csignal>
 
-namespace {
+namespace
+{
 void put16(QByteArray& b, quint16 v)
 {
     char c[2];
@@ -79,7 +80,8 @@ bool WavBuilder::writeTo(const QString& path, qint64 riffSize) const
     return TestUtil::writeFile(path, build(riffSize));
 }
 
-namespace TestUtil {
+namespace TestUtil
+{
 
 QByteArray readFile(const QString& path)
 {

@@ -30,7 +30,8 @@ private:
     QByteArray m_chunks;
 };
 
-namespace TestUtil {
+namespace TestUtil
+{
 QByteArray readFile(const QString& path);
 bool writeFile(const QString& path, const QByteArray& data);
 // Interleaved little-endian PCM of the given frames, every sample = value(frame, ch).
@@ -56,7 +57,8 @@ struct TestTake {
     int seed = 1; // picks the sample values
 };
 
-namespace TestUtil {
+namespace TestUtil
+{
 // Writes the take; returns its audio bytes (empty on failure).
 QByteArray writeTake(const QString& path, const TestTake& t);
 // The audio data of the take at path as its header describes it (empty when

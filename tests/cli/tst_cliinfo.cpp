@@ -61,9 +61,9 @@ void TestCliInfo::initTestCase()
 void TestCliInfo::jsonShape()
 {
     const QJsonObject o = infoJson({QDir(m_demo).filePath("T0001.WAV")}).at(0).toObject();
-    QCOMPARE(o.keys(), (QStringList{"bext", "chunks", "columns", "container", "damaged",
-                                    "fileSet", "format", "history", "ixml", "ok", "path",
-                                    "syncPoints", "tracks"}));
+    QCOMPARE(o.keys(),
+             (QStringList{"bext", "chunks", "columns", "container", "damaged", "fileSet", "format",
+                          "history", "ixml", "ok", "path", "syncPoints", "tracks"}));
     QVERIFY(o["damaged"].isNull());
     QCOMPARE(o["columns"].toObject()["Scene"].toString(), QString("12A"));
     QCOMPARE(o["tracks"].toArray().size(), 4);
@@ -172,8 +172,8 @@ void TestCliInfo::damagedTakeIsShown()
     int rc = -1;
     const QJsonObject o = infoJson({p}, &rc).at(0).toObject();
     QCOMPARE(rc, 0);
-    QVERIFY2(o["damaged"].toString().contains(QRegularExpression(
-                 "^the data chunk at byte \\d+ declares 0 bytes, \\d+ follow$")),
+    QVERIFY2(o["damaged"].toString().contains(
+                 QRegularExpression("^the data chunk at byte \\d+ declares 0 bytes, \\d+ follow$")),
              qPrintable(o["damaged"].toString()));
     QCOMPARE(o["format"].toObject()["totalSamples"].toInt(), 24000); // the audio still plays
     QByteArray out;
@@ -210,9 +210,9 @@ void TestCliInfo::repairCommand()
     const QString p = damagedCopy(QDir(m_demo).filePath("T0001.WAV"), "T.WAV", damage);
     const QByteArray before = TestUtil::readFile(p);
     QByteArray out, err;
-    QCOMPARE(cli(dryRun ? QStringList{"repair", "--dry-run", p} : QStringList{"repair", p}, &out,
-                 &err),
-             rc);
+    QCOMPARE(
+        cli(dryRun ? QStringList{"repair", "--dry-run", p} : QStringList{"repair", p}, &out, &err),
+        rc);
     QVERIFY2((rc ? err : out).contains(says.toUtf8()), (out + err).constData());
     // Which bytes a repair changes is tested with the repair itself.
     QCOMPARE(TestUtil::readFile(p) != before, changes);

@@ -37,7 +37,6 @@ private slots:
     void circledFlag_data();
     void circledFlag();
     void tracksInfo();
-    void tableGettersWithoutIxml();
     void creatingMetadataForABareTake();
     void sampleRateSetterRefusesNonsense();
 };
@@ -201,15 +200,6 @@ void TestAccessors::tracksInfo()
     QCOMPARE(f.GetChanelIndex(), 1);
     // The iXML TRACK elements follow the channel list.
     QVERIFY(f.RenderIxml().contains("<NAME>Boom</NAME>"));
-}
-
-void TestAccessors::tableGettersWithoutIxml()
-{
-    AudioFile f;
-    QVERIFY(open(f, "sSCENE=1\r\n", QByteArray()));
-    QCOMPARE(f.GetSyncPointsInfo(), (QList<QStringList>{QStringList(5, QString())}));
-    QCOMPARE(f.GetHistoryInfo(), QStringList(3, QString()));
-    QCOMPARE(f.GetFileSetInfo(), QStringList(4, QString()));
 }
 
 void TestAccessors::creatingMetadataForABareTake()

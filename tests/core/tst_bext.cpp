@@ -48,15 +48,14 @@ private slots:
     void getDescriptionValue();
     void getDescriptionValuesAppendsInOrder();
     void deleteEntry();
-    void compileWritesLines();
     void compileRoundTrip_data();
     void compileRoundTrip();
     void compileLimit_data();
     void compileLimit();
     void compileKeepsLineBreaksOutOfValues();
     void withoutHeaderNothingHappens();
-    void getTextFields();
-    void getNumericFields();
+    void getFields_data();
+    void getFields();
     void setTextFields_data();
     void setTextFields();
     void setVersion_data();
@@ -74,9 +73,7 @@ void TestBext::parseLines_data()
     const QStringList twoValues{"12A", "3"};
     QTest::newRow("crlf") << QByteArray("sSCENE=12A\r\nsTAKE=3\r\n") << twoKeys << twoValues;
     QTest::newRow("lfcr") << QByteArray("sSCENE=12A\n\rsTAKE=3\n\r") << twoKeys << twoValues;
-    QTest::newRow("crcr") << QByteArray("sSCENE=12A\r\rsTAKE=3\r\r") << twoKeys << twoValues;
     QTest::newRow("lone cr") << QByteArray("sSCENE=12A\rsTAKE=3\r") << twoKeys << twoValues;
-    QTest::newRow("mixed endings") << QByteArray("sSCENE=12A\rsTAKE=3\n\r") << twoKeys << twoValues;
     QTest::newRow("lone lf is not a line end")
         << QByteArray("sSCENE=12A\nsTAKE=3\r\n") << QStringList{"sSCENE"}
         << QStringList{"12A\nsTAKE=3"};
@@ -87,8 +84,6 @@ void TestBext::parseLines_data()
     QTest::newRow("empty") << QByteArray() << QStringList{} << QStringList{};
     QTest::newRow("value keeps further equal signs")
         << QByteArray("sNOTE=a=b==\r\n") << QStringList{"sNOTE"} << QStringList{"a=b=="};
-    QTest::newRow("empty value") << QByteArray("sNOTE=\r\n") << QStringList{"sNOTE"}
-                                 << QStringList{""};
     QTest::newRow("line without equal sign is all key")
         << QByteArray("HELLO\r\nsTAKE=3\r\n") << QStringList{"HELLO", "sTAKE"}
         << QStringList{"", "3"};
@@ -101,8 +96,6 @@ void TestBext::parseLines_data()
         << QStringList{"12A", "", "3"};
     QTest::newRow("latin-1 bytes") << QByteArray("sNOTE=caf\xe9\r\n") << QStringList{"sNOTE"}
                                    << QStringList{QString::fromUtf8("caf\xc3\xa9")};
-    QTest::newRow("unprefixed keys") << QByteArray("SCENE=4\r\nTAKE=1\r\n")
-                                     << QStringList{"SCENE", "TAKE"} << QStringList{"4", "1"};
 }
 
 void TestBext::parseLines()
@@ -159,7 +152,6 @@ void TestBext::prefixDetection_data()
     QTest::addColumn<QByteArray>("description");
     QTest::addColumn<QString>("prefix");
 
-    QTest::newRow("s keys") << QByteArray("sSCENE=1\r\nsTAKE=2\r\n") << "s";
     QTest::newRow("c keys") << QByteArray("cSCENE=1\r\ncTAKE=2\r\n") << "c";
     QTest::newRow("later key decides when earlier are s")
         << QByteArray("sSCENE=1\r\neTAKE=2\r\n") << "e";
@@ -169,7 +161,6 @@ void TestBext::prefixDetection_data()
     QTest::newRow("a not a prefix") << QByteArray("aA=1\r\n") << "s";
     QTest::newRow("z not a prefix") << QByteArray("zA=1\r\n") << "s";
     QTest::newRow("upper case not a prefix") << QByteArray("SCENE=1\r\n") << "s";
-    QTest::newRow("digit not a prefix") << QByteArray("1A=1\r\n") << "s";
     QTest::newRow("unclosed line does not count") << QByteArray("sA=1\r\ncB=2") << "s";
 }
 
@@ -295,22 +286,6 @@ void TestBext::deleteEntry()
     QVERIFY(!bext.GetDescriptionValue("", out, true)); // a deleted entry is never found
 }
 
-void TestBext::compileWritesLines()
-{
-    BEXTAudioHdr hdr;
-    std::memset(&hdr, 0xAB, sizeof(hdr));
-    cAudioBext bext;
-    bext.Parse(&hdr); // nothing parseable: 0xAB bytes hold no carriage return
-    QVERIFY(bext.keys.isEmpty());
-    bext.SetValue("SCENE", "12A");
-    bext.SetValue("TAKE", "3");
-    bext.Compile();
-    QCOMPARE(descriptionBytes(hdr),
-             QByteArray("sSCENE=12A\r\nsTAKE=3\r\n").leftJustified(256, '\0'));
-    // Only the Description is written.
-    QCOMPARE(quint8(hdr.Originator[0]), quint8(0xAB));
-}
-
 void TestBext::compileRoundTrip_data()
 {
     QTest::addColumn<QByteArray>("description");
@@ -414,61 +389,42 @@ void TestBext::withoutHeaderNothingHappens()
     bext.SetBextField(cAudioBext::TimeReferenceLow, 5u);
 }
 
-void TestBext::getTextFields()
+void TestBext::getFields_data()
 {
-    BEXTAudioHdr hdr = headerWithDescription("sTAKE=1\r\n");
-    std::memcpy(hdr.Originator, "Quorlan: VL20", 13);
-    std::memset(hdr.OriginatorReference, 'R', 32); // full width, no NUL
-    std::memcpy(hdr.OriginationDate, "2024-05-06", 10);
-    std::memcpy(hdr.OriginationTime, "12:34:56", 8);
-    hdr.Reserved[0] = char(0xE9);
-    cAudioBext bext;
-    bext.Parse(&hdr);
-
-    QString out;
-    bext.GetBextField(cAudioBext::Description, out);
-    QCOMPARE(out, QStringLiteral("sTAKE=1\r\n"));
-    bext.GetBextField(cAudioBext::Originator, out);
-    QCOMPARE(out, QStringLiteral("Quorlan: VL20"));
-    bext.GetBextField(cAudioBext::OriginatorReference, out);
-    QCOMPARE(out, QString(32, 'R'));
-    bext.GetBextField(cAudioBext::OriginationDate, out);
-    QCOMPARE(out, QStringLiteral("2024-05-06")); // field full, next field not read
-    bext.GetBextField(cAudioBext::OriginationTime, out);
-    QCOMPARE(out, QStringLiteral("12:34:56"));
-    bext.GetBextField(cAudioBext::Reserved, out);
-    QCOMPARE(out, QString(QChar(0xE9)));
-
-    std::memset(hdr.Originator, 0, sizeof(hdr.Originator));
-    out = "kept";
-    bext.GetBextField(cAudioBext::Originator, out);
-    QCOMPARE(out, QStringLiteral("kept"));
-    bext.GetBextField(static_cast<cAudioBext::BEXT_HDR_FIELD>(9), out);
-    QCOMPARE(out, QStringLiteral("kept"));
+    QTest::addColumn<int>("field");
+    QTest::addColumn<QString>("text"); // "kept": the output is left alone
+    QTest::newRow("description") << int(cAudioBext::Description) << "sTAKE=1\r\n";
+    QTest::newRow("originator") << int(cAudioBext::Originator) << "Quorlan: VL20";
+    QTest::newRow("reference, full width, no NUL")
+        << int(cAudioBext::OriginatorReference) << QString(32, 'R');
+    QTest::newRow("date, full field, next not read")
+        << int(cAudioBext::OriginationDate) << "2024-05-06";
+    QTest::newRow("reserved, latin-1") << int(cAudioBext::Reserved) << QString(QChar(0xE9));
+    QTest::newRow("empty field") << int(cAudioBext::OriginationTime) << "kept";
+    QTest::newRow("no such field") << 9 << "kept";
+    QTest::newRow("time reference low") << int(cAudioBext::TimeReferenceLow) << "4294967295";
+    QTest::newRow("time reference high") << int(cAudioBext::TimeReferenceHigh) << "513";
+    QTest::newRow("version") << int(cAudioBext::Version) << "2255";
 }
 
-void TestBext::getNumericFields()
+void TestBext::getFields()
 {
-    BEXTAudioHdr hdr = headerWithDescription(QByteArray());
-    const quint8 low[4] = {0xFF, 0xFF, 0xFF, 0xFF};
-    const quint8 high[4] = {0x01, 0x02, 0x00, 0x00};
-    std::memcpy(&hdr.TimeReferenceLow, low, 4);
-    std::memcpy(&hdr.TimeReferenceHigh, high, 4);
-    hdr.Version[0] = 1;
-    hdr.Version[1] = 0;
+    QFETCH(int, field);
+    QFETCH(QString, text);
+    BEXTAudioHdr hdr = headerWithDescription("sTAKE=1\r\n");
+    std::memcpy(hdr.Originator, "Quorlan: VL20", 13);
+    std::memset(hdr.OriginatorReference, 'R', 32);
+    std::memcpy(hdr.OriginationDate, "2024-05-06", 10);
+    hdr.Reserved[0] = char(0xE9);
+    const quint8 numbers[10] = {0xFF, 0xFF, 0xFF, 0xFF, 0x01, 0x02, 0x00, 0x00, 2, 255};
+    std::memcpy(&hdr.TimeReferenceLow, numbers, 4);
+    std::memcpy(&hdr.TimeReferenceHigh, numbers + 4, 4);
+    std::memcpy(hdr.Version, numbers + 8, 2);
     cAudioBext bext;
     bext.Parse(&hdr);
-    QString out;
-    bext.GetBextField(cAudioBext::TimeReferenceLow, out);
-    QCOMPARE(out, QStringLiteral("4294967295"));
-    bext.GetBextField(cAudioBext::TimeReferenceHigh, out);
-    QCOMPARE(out, QStringLiteral("513"));
-    bext.GetBextField(cAudioBext::Version, out);
-    QCOMPARE(out, QStringLiteral("10"));
-    hdr.Version[0] = 2;
-    hdr.Version[1] = 255;
-    bext.GetBextField(cAudioBext::Version, out);
-    QCOMPARE(out, QStringLiteral("2255"));
+    QString out = "kept";
+    bext.GetBextField(static_cast<cAudioBext::BEXT_HDR_FIELD>(field), out);
+    QCOMPARE(out, text);
 }
 
 void TestBext::setTextFields_data()

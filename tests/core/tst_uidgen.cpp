@@ -25,10 +25,6 @@ private slots:
     void setUidRejects_data();
     void setUidRejects();
     void presetSerialIsShared();
-    void getRandom_data();
-    void getRandom();
-    void getPart_data();
-    void getPart();
     void tightLoopDiffers();
 };
 
@@ -108,47 +104,6 @@ void TestUidGen::presetSerialIsShared()
     const QString file = gen.GetFileUID(1);
     QCOMPARE(file.mid(5, 12), gen.serial);
     QVERIFY(kUidPattern.match(file.left(30)).hasMatch());
-}
-
-void TestUidGen::getRandom_data()
-{
-    QTest::addColumn<int>("digits");
-    QTest::addColumn<int>("length");
-    QTest::newRow("-3") << -3 << 0;
-    QTest::newRow("1") << 1 << 0;
-    QTest::newRow("2") << 2 << 2;
-    QTest::newRow("5") << 5 << 4;
-    QTest::newRow("12") << 12 << 12;
-}
-
-void TestUidGen::getRandom()
-{
-    QFETCH(int, digits);
-    QFETCH(int, length);
-    cUidGen gen;
-    QVERIFY(QRegularExpression(QStringLiteral("^\\d{%1}$").arg(length))
-                .match(gen.GetRandom(digits))
-                .hasMatch());
-}
-
-void TestUidGen::getPart_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("start");
-    QTest::addColumn<int>("length");
-    QTest::addColumn<QString>("part");
-    QTest::newRow("middle") << "abcdefgh" << 2 << 3 << "cde";
-    QTest::newRow("past the end") << "abcdefgh" << 6 << 4 << "efgh";
-    QTest::newRow("short text") << "abc" << 5 << 12 << "abc";
-}
-
-void TestUidGen::getPart()
-{
-    QFETCH(QString, text);
-    QFETCH(int, start);
-    QFETCH(int, length);
-    QFETCH(QString, part);
-    QCOMPARE(cUidGen::GetPart(text, start, length), part);
 }
 
 // Made back to back within the same millisecond, identifiers still differ.

@@ -30,20 +30,6 @@ AudioFileInfo reparse(const QString& doc, bool* ok = nullptr)
     return back;
 }
 
-// The tag sequence of a document: "<X>" for an opening line, "</X>" for a
-// closing line and "X" for an element with text.
-QStringList tagSequence(const QString& doc)
-{
-    QStringList out;
-    const QStringList lines = doc.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
-    static const QRegularExpression leaf(QStringLiteral("^<([A-Z_]+)>.*</\\1>$"));
-    for (const QString& line : lines.mid(1)) {
-        const QRegularExpressionMatch m = leaf.match(line);
-        out << (m.hasMatch() ? m.captured(1) : line);
-    }
-    return out;
-}
-
 AudioChannelInfo channel(int index, const QString& name)
 {
     AudioChannelInfo c;
@@ -61,52 +47,17 @@ class TestXmlWriter : public QObject
     Q_OBJECT
 
 private slots:
-    void documentOrder();
     void exactLines();
     void trackListFromChannelList();
     void noListsWithoutCounts();
     void roundTripEveryField();
     void escapingRoundTrip_data();
     void escapingRoundTrip();
-    void escapeForm();
-    void nodeHelpers();
     void mergeChangesOnlyWhatDiffers_data();
     void mergeChangesOnlyWhatDiffers();
     void mergeTracks_data();
     void mergeTracks();
 };
-
-void TestXmlWriter::documentOrder()
-{
-    AudioFileInfo info;
-    info.ixml.trackCount = 1;
-    info.channelList << channel(1, "Boom");
-    info.ixml.syncPointCount = 1;
-    info.ixml.syncPoints.resize(1);
-
-    // clang-format off
-    const QStringList expected = {
-        "<BWFXML>", "IXML_VERSION", "PROJECT", "SCENE", "TAKE", "TAPE", "FILE_UID", "UBITS",
-        "NOTE", "CIRCLED", "USER", "WILD_TRACK",
-        "<SPEED>", "NOTE", "MASTER_SPEED", "CURRENT_SPEED", "TIMECODE_FLAG", "TIMECODE_RATE",
-        "AUDIO_BIT_DEPTH", "DIGITIZER_SAMPLE_RATE", "FILE_SAMPLE_RATE", "TIMESTAMP_SAMPLE_RATE",
-        "TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_HI", "TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO", "</SPEED>",
-        "<HISTORY>", "ORIGINAL_FILENAME", "CURRENT_FILENAME", "PARENT_FILENAME", "PARENT_UID",
-        "</HISTORY>",
-        "<BEXT>", "BWF_DESCRIPTION", "BWF_ORIGINATOR", "BWF_ORIGINATOR_REFERENCE",
-        "BWF_ORIGINATION_DATE", "BWF_ORIGINATION_TIME", "BWF_TIME_REFERENCE_LOW",
-        "BWF_TIME_REFERENCE_HIGH", "BWF_VERSION", "BWF_UMID", "BWF_RESERVED",
-        "BWF_CODING_HISTORY", "</BEXT>",
-        "<FILE_SET>", "TOTAL_FILES", "FAMILY_UID", "FAMILY_NAME", "FILE_SET_INDEX", "</FILE_SET>",
-        "<TRACK_LIST>", "TRACK_COUNT", "<TRACK>", "CHANNEL_INDEX", "INTERLEAVE_INDEX", "NAME",
-        "FUNCTION", "</TRACK>", "</TRACK_LIST>",
-        "<SYNC_POINT_LIST>", "SYNC_POINT_COUNT", "<SYNC_POINT>", "SYNC_POINT_TYPE",
-        "SYNC_POINT_FUNCTION", "SYNC_POINT_LOW", "SYNC_POINT_HIGH", "SYNC_POINT_EVENT_DURATION",
-        "</SYNC_POINT>", "</SYNC_POINT_LIST>",
-        "</BWFXML>"};
-    // clang-format on
-    QCOMPARE(tagSequence(render(info)), expected);
-}
 
 void TestXmlWriter::exactLines()
 {
@@ -239,46 +190,6 @@ void TestXmlWriter::escapingRoundTrip()
     QCOMPARE(back.ixml.NOTE, readBack);
     QCOMPARE(back.ixml.TAKE, QStringLiteral("after"));
     QCOMPARE(back.ixml.tracks.value(0).name, readBack);
-}
-
-void TestXmlWriter::escapeForm()
-{
-    QCOMPARE(cXmlWriter::Escape("a&b<c>d\"e'f\r\n"),
-             QStringLiteral("a&amp;b&lt;c&gt;d\"e'f&#13;\n"));
-    QCOMPARE(cXmlWriter::Escape(QString()), QString());
-}
-
-void TestXmlWriter::nodeHelpers()
-{
-    struct Writer : cXmlWriter {
-        using cXmlWriter::cXmlWriter;
-        void WriteXmlData() override
-        {
-            OpenNode("A");
-            OpenNode("B");
-            CreateNode("N", -42);
-            CreateNode("T", QStringLiteral("%1"));
-            EndElement();
-            EndElement();
-            EndElement(); // nothing left open: no effect
-        }
-    };
-    QString result = "old";
-    Writer w(&result);
-    w.startDoc();
-    w.WriteXmlData();
-    QCOMPARE(result, QStringLiteral("old"));
-    w.Publish();
-    QCOMPARE(result, QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<A>\r\n<B>\r\n"
-                                    "<N>-42</N>\r\n<T>%1</T>\r\n</B>\r\n</A>\r\n"));
-    QCOMPARE(w.document(), result);
-
-    // startDoc begins a new document.
-    w.startDoc();
-    QCOMPARE(w.document(), QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"));
-    Writer noResult;
-    noResult.startDoc();
-    noResult.Publish();
 }
 
 // A document as another recorder or program writes it: comments, CDATA,

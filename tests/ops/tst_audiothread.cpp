@@ -42,8 +42,8 @@ class TestAudioThread : public QObject
             f.SetSampleRate("96000");
         f.SetNotes(QString(noteLength, QLatin1Char('n')));
         m_target = renameTo.isEmpty() ? f.fileName() : path(renameTo);
-        m_backup = renameTo.isEmpty() ? QString(m_target).replace(".WAV", "_updatebackup.WAV")
-                                      : m_take;
+        m_backup =
+            renameTo.isEmpty() ? QString(m_target).replace(".WAV", "_updatebackup.WAV") : m_take;
         QSignalSpy spy(m_thread.get(), &AudioThread::progressUpdate);
         if (!m_thread->Update(m_target, m_backup, &f))
             return -1;
@@ -146,12 +146,16 @@ private slots:
         QTest::newRow("backup, rewrite") << "backup" << 10000 << "" << backup;
         QTest::newRow("backup, rename in place") << "backup" << 10 << "12AT3.WAV" << backup;
         QTest::newRow("backup, rename by rewrite") << "backup" << 10000 << "12AT3.WAV" << backup;
-        QTest::newRow("rename onto a file") << "target" << 10 << "12AT3.WAV" << "12AT3.WAV";
-        QTest::newRow("read-only file, fits") << "ro file" << 10 << "" << "read-only";
-        QTest::newRow("read-only file, rewrite") << "ro file" << 10000 << "" << "read-only";
-        QTest::newRow("read-only folder, rewrite") << "ro folder" << 10000 << "" << "not writable";
-        QTest::newRow("file-size limit in the rewrite")
-            << "size limit" << 10000 << "" << "File too large";
+        QTest::newRow("rename onto a file") << "target" << 10 << "12AT3.WAV"
+                                            << "12AT3.WAV";
+        QTest::newRow("read-only file, fits") << "ro file" << 10 << ""
+                                              << "read-only";
+        QTest::newRow("read-only file, rewrite") << "ro file" << 10000 << ""
+                                                 << "read-only";
+        QTest::newRow("read-only folder, rewrite") << "ro folder" << 10000 << ""
+                                                   << "not writable";
+        QTest::newRow("file-size limit in the rewrite") << "size limit" << 10000 << ""
+                                                        << "File too large";
         QTest::newRow("hard link, rewrite")
             << "hard link" << 10000 << ""
             << "T001.WAV has 2 names (hard links); a full rewrite would split them. Shorten the "
@@ -202,9 +206,9 @@ private slots:
         QFETCH(bool, hardLink);
         const QString other = path("H.WAV");
         if (hardLink)
-            QCOMPARE(::link(QFile::encodeName(m_take).constData(),
-                            QFile::encodeName(other).constData()),
-                     0);
+            QCOMPARE(
+                ::link(QFile::encodeName(m_take).constData(), QFile::encodeName(other).constData()),
+                0);
         else
             lock(m_tmp.path());
         const int state = update(10);
@@ -331,15 +335,20 @@ private slots:
         QTest::addColumn<QString>("setup");
         QTest::addColumn<QString>("dst");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("its own source") << "" << "./T001.WAV" << AudioThread::kMsgSameSource;
-        QTest::newRow("file-size limit over an existing file")
-            << "size limit" << "copy.WAV"
-            << "write failed";
-        QTest::newRow("file-size limit from another file system")
-            << "shm" << "copy.WAV"
-            << "File too large";
-        QTest::newRow("read-only folder") << "ro folder" << "dst/T001.WAV" << "";
-        QTest::newRow("read-only destination") << "ro file" << "dst/T001.WAV" << "";
+        QTest::newRow("its own source") << ""
+                                        << "./T001.WAV" << AudioThread::kMsgSameSource;
+        QTest::newRow("file-size limit over an existing file") << "size limit"
+                                                               << "copy.WAV"
+                                                               << "write failed";
+        QTest::newRow("file-size limit from another file system") << "shm"
+                                                                  << "copy.WAV"
+                                                                  << "File too large";
+        QTest::newRow("read-only folder") << "ro folder"
+                                          << "dst/T001.WAV"
+                                          << "";
+        QTest::newRow("read-only destination") << "ro file"
+                                               << "dst/T001.WAV"
+                                               << "";
     }
 
     void failedCopyChangesNothing()
@@ -433,7 +442,8 @@ private slots:
         QTest::newRow("rewrite") << false << ixml;
         QTest::newRow("copy") << true << ixml;
         QTest::newRow("copy, iXML that does not parse")
-            << true << QByteArray("<BWFXML><NOTE>Tom & Jerry</NOTE><LOCATION>Pier</LOCATION></BWFXML>");
+            << true
+            << QByteArray("<BWFXML><NOTE>Tom & Jerry</NOTE><LOCATION>Pier</LOCATION></BWFXML>");
     }
 
     void rewriteAndCopyCarryOtherChunks()

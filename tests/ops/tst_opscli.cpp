@@ -124,9 +124,9 @@ private slots:
         QTest::newRow("set, track outside a mono take")
             << "" << QStringList{"set", "--track", "9=Nine:BOOM", "T0002_1.WAV"} << "T0002_1.WAV"
             << "T0002_1.WAV: track 9 is outside the take's 4 tracks\n";
-        QTest::newRow("copy, damaged") << "damaged T0001.WAV"
-                                       << QStringList{"copy", "--to", "OUT", "T0001.WAV"}
-                                       << "T0001.WAV" << damaged;
+        QTest::newRow("copy, damaged")
+            << "damaged T0001.WAV" << QStringList{"copy", "--to", "OUT", "T0001.WAV"} << "T0001.WAV"
+            << damaged;
         QTest::newRow("copy --overwrite, damaged")
             << "damaged T0001.WAV" << QStringList{"copy", "--overwrite", "--to", "OUT", "T0001.WAV"}
             << "T0001.WAV" << damaged;
@@ -144,9 +144,9 @@ private slots:
         QTest::newRow("copy into its own folder")
             << "" << QStringList{"copy", "--to", "DIR", "T0001.WAV"} << ""
             << "Source and Destination are the same.\n Please select a different Destination.";
-        QTest::newRow("copy, read-only folder") << "read-only folder"
-                                                << QStringList{"copy", "--to", "OUT", "T0001.WAV"}
-                                                << "T0001.WAV" << "";
+        QTest::newRow("copy, read-only folder")
+            << "read-only folder" << QStringList{"copy", "--to", "OUT", "T0001.WAV"} << "T0001.WAV"
+            << "";
         QTest::newRow("split, read-only folder")
             << "read-only folder"
             << QStringList{"split", "--to", "OUT", "--output", "1", "T0001.WAV"} << "T0001_1.WAV"
@@ -157,9 +157,11 @@ private slots:
         QTest::newRow("combine, read-only folder")
             << "read-only folder"
             << QStringList{"combine", "--output", "OUT/c.WAV", "T0002_1.WAV", "T0002_2.WAV"}
-            << "c.WAV" << "";
+            << "c.WAV"
+            << "";
         QTest::newRow("rename, name too long")
-            << "long scene" << QStringList{"rename", "T0001.WAV"} << "T0001.WAV" << "";
+            << "long scene" << QStringList{"rename", "T0001.WAV"} << "T0001.WAV"
+            << "";
     }
 
     void failuresSayWhy()
@@ -186,8 +188,8 @@ private slots:
         if (setup == "read-only folder")
             QVERIFY(QFile::setPermissions(m_out, QFile::ReadOwner | QFile::ExeOwner));
         QByteArray out, err;
-        const int rc = cli(resolved(args).replaceInStrings(QRegularExpression("^DIR$"), m_dir),
-                           &out, &err);
+        const int rc =
+            cli(resolved(args).replaceInStrings(QRegularExpression("^DIR$"), m_dir), &out, &err);
         QFile::setPermissions(m_out, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QCOMPARE(rc, 1);
         QVERIFY2(err.startsWith("velmora-cli: ") && err.contains(says.toUtf8()), err.constData());
@@ -265,9 +267,9 @@ private slots:
             QSKIP("prlimit is not installed");
         const QMap<QString, QByteArray> before = TestUtil::snapshot(m_tmp.path());
         QByteArray err;
-        QCOMPARE(TestUtil::run("prlimit", QStringList{"--fsize=150000", VELMORA_CLI} +
-                                              resolved(args),
-                               nullptr, &err),
+        QCOMPARE(TestUtil::run("prlimit",
+                               QStringList{"--fsize=150000", VELMORA_CLI} + resolved(args), nullptr,
+                               &err),
                  1);
         QVERIFY2(err.contains("File too large"), err.constData());
         QCOMPARE(TestUtil::snapshot(m_tmp.path()), before);

@@ -312,7 +312,8 @@ private slots:
             QCOMPARE(TestUtil::snapshot(m_tmp.path()), before);
             return;
         }
-        QCOMPARE(TestUtil::snapshot(m_tmp.path()).keys(), (QStringList{"T003.WAV", "o1.WAV", "o2.WAV", "o3.WAV"}));
+        QCOMPARE(TestUtil::snapshot(m_tmp.path()).keys(),
+                 (QStringList{"T003.WAV", "o1.WAV", "o2.WAV", "o3.WAV"}));
         for (int k = 1; k <= 3; ++k)
             QCOMPARE(TestUtil::audioOf(path(QStringLiteral("o%1.WAV").arg(k))), audio.at(k - 1));
     }

@@ -41,7 +41,10 @@ quint32 le32(const QByteArray& b, qint64 at)
 {
     return qFromLittleEndian<quint32>(b.constData() + at);
 }
-void put32(QByteArray& b, qint64 at, quint32 v) { qToLittleEndian(v, b.data() + at); }
+void put32(QByteArray& b, qint64 at, quint32 v)
+{
+    qToLittleEndian(v, b.data() + at);
+}
 } // namespace
 
 void TestTakeRepair::repairs_data()
@@ -56,8 +59,8 @@ void TestTakeRepair::repairs_data()
     QTest::newRow("data size 0xFFFFFFFF")
         << int(Cut::DataAllOnes) << int(V::Repairable) << true << false;
     QTest::newRow("RIFF short") << int(Cut::RiffShort) << int(V::Repairable) << false << true;
-    QTest::newRow("data 0, RIFF 36") << int(Cut::DataZeroRiff36) << int(V::Repairable) << true
-                                     << true;
+    QTest::newRow("data 0, RIFF 36")
+        << int(Cut::DataZeroRiff36) << int(V::Repairable) << true << true;
     QTest::newRow("cut mid-frame") << int(Cut::MidFrame) << int(V::Repairable) << true << true;
     QTest::newRow("chunk runs into the data")
         << int(Cut::Overrun) << int(V::NotRepairable) << false << false;

@@ -73,12 +73,12 @@ private slots:
         AudioFile f;
         QVERIFY(f.Open(take));
         QCOMPARE(f.GetSampleRate(), 96000u);
-        QCOMPARE((QStringList{f.GetFrameRate(), f.GetTimeStampSampleRate(),
-                              f.GetSamplesSinceMidnight(), f.GetProjectName(), f.GetSceneName(),
-                              f.GetTapeName(), f.GetTakeName(), f.GetUBITs(), f.GetNotes(),
-                              f.GetUserInfo(), f.GetCircled(), f.GetWild()}),
-                 (QStringList{"29.97 DF", "96000", "123456789", "Film", "44B", "DAY02", "07",
-                              "11223344", "plane", "mixer", "Y", "Y"}));
+        QCOMPARE(
+            (QStringList{f.GetFrameRate(), f.GetTimeStampSampleRate(), f.GetSamplesSinceMidnight(),
+                         f.GetProjectName(), f.GetSceneName(), f.GetTapeName(), f.GetTakeName(),
+                         f.GetUBITs(), f.GetNotes(), f.GetUserInfo(), f.GetCircled(), f.GetWild()}),
+            (QStringList{"29.97 DF", "96000", "123456789", "Film", "44B", "DAY02", "07", "11223344",
+                         "plane", "mixer", "Y", "Y"}));
         QCOMPARE(f.GetTracksInfo(), (QList<QStringList>{{"1", "1", "Trk1", "BOOM"},
                                                         {"2", "2", "Lav A", "LAV"},
                                                         {"3", "3", "Plant", ""}}));
@@ -241,7 +241,8 @@ private slots:
                                 << "not a regular file";
         QTest::newRow("data past the end") << "damaged" << path("T1.WAV is damaged: ");
         QTest::newRow("damaged with a bad iXML") << "damaged bad" << path("T1.WAV is damaged: ");
-        QTest::newRow("iXML does not parse") << "bad" << "";
+        QTest::newRow("iXML does not parse") << "bad"
+                                             << "";
     }
 
     void refusedTakesAreLeftAsTheyAre()

@@ -74,7 +74,8 @@ inline QList<QByteArray> writeMono(const QString& folder, const QString& stem,
         t.frames = frames;
         t.firstChannel = i + 1;
         t.seed = 10 * (i + 1) + stem.size();
-        audio << TestUtil::writeTake(QStringLiteral("%1/%2_%3.WAV").arg(folder, stem).arg(i + 1), t);
+        audio << TestUtil::writeTake(QStringLiteral("%1/%2_%3.WAV").arg(folder, stem).arg(i + 1),
+                                     t);
     }
     return audio;
 }

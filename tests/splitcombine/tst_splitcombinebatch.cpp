@@ -317,17 +317,16 @@ private slots:
         });
         QCOMPARE(run([&] { return m_batch->startSplit(m_out, {{0, 0}, {1, 0}}); }), "Cancelled.");
         QCOMPARE(outFiles(), QStringList{"A_1_2.wav"});
-        QVERIFY(holdsChannels(m_out + "/A_1_2.wav",
-                              {TestUtil::channelOf(audio.at(0), 2, 3, 0),
-                               TestUtil::channelOf(audio.at(0), 2, 3, 1)},
-                              3));
+        QVERIFY(holdsChannels(
+            m_out + "/A_1_2.wav",
+            {TestUtil::channelOf(audio.at(0), 2, 3, 0), TestUtil::channelOf(audio.at(0), 2, 3, 1)},
+            3));
 
         QFile::remove(m_out + "/A_1_2.wav");
         cancelled = true;
         QCOMPARE(run([&] { return m_batch->startSplit(m_out, {{1, 0}}); }), "Done.");
         QCOMPARE(outFiles(), (QStringList{"A_2.wav", "B_2.wav", "C_2.wav"}));
-        QVERIFY(
-            holdsChannels(m_out + "/C_2.wav", {TestUtil::channelOf(audio.at(2), 2, 3, 1)}, 3));
+        QVERIFY(holdsChannels(m_out + "/C_2.wav", {TestUtil::channelOf(audio.at(2), 2, 3, 1)}, 3));
     }
 };
 
