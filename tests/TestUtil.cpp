@@ -134,7 +134,7 @@ QByteArray writeTake(const QString& path, const TestTake& t)
     const QByteArray audio = pcm(t.frames, t.channels, t.bits, t.seed);
     if (!t.metadata) {
         WavBuilder b;
-        b.chunk("fmt ", WavBuilder::fmtBody(t.channels, 48000, t.bits, t.formatTag));
+        b.chunk("fmt ", WavBuilder::fmtBody(t.channels, t.sampleRate, t.bits, t.formatTag));
         if (!t.ixml.isEmpty())
             b.chunk("iXML", t.ixml);
         b.chunk("data", audio);
@@ -146,7 +146,7 @@ QByteArray writeTake(const QString& path, const TestTake& t)
     AudioFileInfo& i = f.m_info;
     i.fileType = kFileTypeWave;
     i.formatTag = quint16(t.formatTag);
-    i.sampleRate = 48000;
+    i.sampleRate = quint32(t.sampleRate);
     i.channels = quint16(t.channels);
     i.bitsPerSample = quint16(t.bits);
     i.blockAlign = quint16(t.bits / 8 * t.channels);

@@ -48,6 +48,7 @@ struct TestTake {
     int channels = 2;
     int bits = 24;
     int frames = 1000;
+    int sampleRate = 48000;
     int formatTag = 1;    // 3: IEEE float (32 bits)
     bool metadata = true; // bext and iXML; false: only fmt and data (and ixml below)
     QByteArray ixml;      // metadata false: an iXML chunk of exactly this body

@@ -58,9 +58,6 @@ private slots:
     void getFields();
     void setTextFields_data();
     void setTextFields();
-    void setVersion_data();
-    void setVersion();
-    void setTimeReference();
 };
 
 void TestBext::parseLines_data()
@@ -473,56 +470,6 @@ void TestBext::setTextFields()
     const QByteArray afterSet = all;
     bext.SetBextField(cAudioBext::BEXT_HDR_FIELD(field), QString());
     QCOMPARE(QByteArray(reinterpret_cast<const char*>(&hdr), sizeof(hdr)), afterSet);
-}
-
-void TestBext::setVersion_data()
-{
-    QTest::addColumn<QString>("value");
-    QTest::addColumn<int>("byte0");
-    QTest::addColumn<int>("byte1");
-
-    QTest::newRow("10") << "10" << 1 << 0;
-    QTest::newRow("02") << "02" << 0 << 2;
-    QTest::newRow("one digit") << "1" << 1 << 255;
-    QTest::newRow("non-digit") << "x5" << 255 << 5;
-    QTest::newRow("extra ignored") << "123" << 1 << 2;
-}
-
-void TestBext::setVersion()
-{
-    QFETCH(QString, value);
-    QFETCH(int, byte0);
-    QFETCH(int, byte1);
-    BEXTAudioHdr hdr = headerWithDescription(QByteArray());
-    cAudioBext bext;
-    bext.Parse(&hdr);
-    bext.SetBextField(cAudioBext::Version, value);
-    QCOMPARE(int(hdr.Version[0]), byte0);
-    QCOMPARE(int(hdr.Version[1]), byte1);
-    if (byte0 != 255 && byte1 != 255) {
-        QString out;
-        bext.GetBextField(cAudioBext::Version, out);
-        QCOMPARE(out, value.left(2));
-    }
-}
-
-void TestBext::setTimeReference()
-{
-    BEXTAudioHdr hdr = headerWithDescription(QByteArray());
-    cAudioBext bext;
-    bext.Parse(&hdr);
-    bext.SetBextField(cAudioBext::TimeReferenceLow, 0x04030201u);
-    bext.SetBextField(cAudioBext::TimeReferenceHigh, 7u);
-    bext.SetBextField(cAudioBext::Originator, 9u); // ignored
-    const auto* raw = reinterpret_cast<const quint8*>(&hdr);
-    QCOMPARE(QByteArray(reinterpret_cast<const char*>(raw + 338), 8),
-             QByteArray("\x01\x02\x03\x04\x07\x00\x00\x00", 8));
-    QCOMPARE(hdr.Originator[0], '\0');
-    // The text form does not set the numeric fields.
-    bext.SetBextField(cAudioBext::TimeReferenceLow, QStringLiteral("5"));
-    QString out;
-    bext.GetBextField(cAudioBext::TimeReferenceLow, out);
-    QCOMPARE(out, QString::number(0x04030201u));
 }
 
 QTEST_GUILESS_MAIN(TestBext)

@@ -2,7 +2,6 @@
 #include "OpsTestKit.h"
 #include "PartialOutput.h"
 #include "SafeFileOps.h"
-#include "SampleInterleaver.h"
 #include "TestUtil.h"
 
 #include <QFile>
@@ -412,36 +411,6 @@ private slots:
                  int(AudioThread::STATE_ERROR));
         QCOMPARE(error, AudioThread::kMsgSizeLimit);
         QCOMPARE(QDir(m_tmp.path()).entryList(QDir::Files), (QStringList{"a.WAV", "b.WAV"}));
-    }
-
-    void interleaverRoundTrips_data()
-    {
-        QTest::addColumn<int>("bytesPerSample");
-        for (int b : {1, 2, 3, 4, 5, 8})
-            QTest::newRow(qPrintable(QStringLiteral("%1 bytes").arg(b))) << b;
-    }
-
-    void interleaverRoundTrips()
-    {
-        QFETCH(int, bytesPerSample);
-        const int channels = 3, frames = 257;
-        const QByteArray src = TestUtil::pcm(frames, channels, bytesPerSample * 8, 7);
-        QVector<QByteArray> mono(channels, QByteArray(frames * bytesPerSample, '\0'));
-        for (int c = 0; c < channels; ++c) {
-            SampleInterleaver::extract(src.constData(), channels * bytesPerSample, bytesPerSample,
-                                       &c, 1, frames, mono[c].data());
-            QCOMPARE(mono[c], TestUtil::channelOf(src, channels, bytesPerSample, c));
-        }
-        const char* parts[] = {mono[0].constData(), mono[1].constData(), mono[2].constData()};
-        QByteArray back(src.size(), '\0');
-        SampleInterleaver::interleave(parts, channels, bytesPerSample, frames, back.data());
-        QCOMPARE(back, src);
-        const int pick[] = {2, 0};
-        QByteArray two(frames * 2 * bytesPerSample, '\0');
-        SampleInterleaver::extract(src.constData(), channels * bytesPerSample, bytesPerSample, pick,
-                                   2, frames, two.data());
-        QCOMPARE(TestUtil::channelOf(two, 2, bytesPerSample, 0), mono[2]);
-        QCOMPARE(TestUtil::channelOf(two, 2, bytesPerSample, 1), mono[0]);
     }
 };
 

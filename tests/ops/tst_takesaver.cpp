@@ -29,23 +29,6 @@ private slots:
         QDir().mkpath(m_tmp.path());
     }
 
-    void backupName_data()
-    {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("backup");
-        QTest::newRow("dots") << "/d.x/T.1.WAV"
-                              << "/d.x/T.1_updatebackup.WAV";
-        QTest::newRow("no extension") << "/d.x/T012"
-                                      << "/d.x/T012_updatebackup";
-    }
-
-    void backupName()
-    {
-        QFETCH(QString, path);
-        QFETCH(QString, backup);
-        QCOMPARE(TakeSaver::backupPathFor(path), backup);
-    }
-
     void everyFieldReachesTheFile()
     {
         TestTake shape;

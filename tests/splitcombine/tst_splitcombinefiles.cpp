@@ -102,15 +102,6 @@ private slots:
         QVERIFY(holdsChannels(m_out + "/A_3.wav", {ch(2)}, 3));
     }
 
-    void defaultBatchRule()
-    {
-        const QList<QByteArray> t = writeMono(m_in, "T", {24, 24, 24, 24});
-        QVERIFY(importAll(*m_session, {m_in}));
-        QCOMPARE(process(), "Done.");
-        QCOMPARE(outFiles(), QStringList{"T_1_2_3_4.WAV"});
-        QVERIFY(holdsChannels(m_out + "/T_1_2_3_4.WAV", t, 3));
-    }
-
     void combineGridOneCellPerRowAndColumn_data()
     {
         QTest::addColumn<QList<QPoint>>("clicks");
