@@ -31,12 +31,9 @@ private slots:
     void startAndEndAtEveryRate();
     void dropFrameFrameCounts_data();
     void dropFrameFrameCounts();
-    void userRateForms();
     void timecodeToSamples_data();
     void timecodeToSamples();
     void roundTripAtEveryRate();
-    void parseTC_data();
-    void parseTC();
     void rateLookupFromBext_data();
     void rateLookupFromBext();
     void durationsAndPositions();
@@ -98,18 +95,6 @@ void TestTimecode::dropFrameFrameCounts()
     QCOMPARE(f.GetTCStart(), tc);
 }
 
-void TestTimecode::userRateForms()
-{
-    AudioFile f;
-    makeTake(f, 5, 48000, 48000);
-    QCOMPARE(f.GetTCStart(QString("25 ND")), QString("00:00:01:00"));
-    QCOMPARE(f.GetTCStart(QString("26 ND")), QString());
-    QCOMPARE(f.GetTCStart(QString("25 ND"), 96000), QString("00:00:00:12"));
-    QCOMPARE(f.GetTCEnd(QString("25 ND"), 48000), QString("00:00:02:00"));
-    QCOMPARE(f.GetTCEnd(QString("96000"), QString("25 ND"), 48000), QString("00:00:03:00"));
-    QCOMPARE(f.GetTCEnd(48000u), QString("00:00:02:00"));
-}
-
 void TestTimecode::timecodeToSamples_data()
 {
     QTest::addColumn<QString>("rate");
@@ -153,28 +138,6 @@ void TestTimecode::roundTripAtEveryRate()
             QCOMPARE(f.GetTCStart(rate), tc);
         }
     }
-}
-
-void TestTimecode::parseTC_data()
-{
-    QTest::addColumn<QString>("tc");
-    QTest::addColumn<bool>("ok");
-    QTest::addColumn<QList<int>>("parts");
-    QTest::newRow("drop-frame") << "10:20:30;15" << true << QList<int>{10, 20, 30, 15};
-    QTest::newRow("non-drop") << "10:20:30:15" << true << QList<int>{10, 20, 30, 15};
-    QTest::newRow("play position") << "01:02:03.4" << true << QList<int>{1, 2, 3, 0};
-    QTest::newRow("too short") << "10:20" << false << QList<int>{10, 20, -1, -1};
-    QTest::newRow("empty") << "" << false << QList<int>{-1, -1, -1, -1};
-}
-
-void TestTimecode::parseTC()
-{
-    QFETCH(QString, tc);
-    QFETCH(bool, ok);
-    QFETCH(QList<int>, parts);
-    int h = -1, m = -1, s = -1, f = -1;
-    QCOMPARE(AudioFile::parseTC(tc, h, m, s, f), ok);
-    QCOMPARE((QList<int>{h, m, s, f}), parts);
 }
 
 void TestTimecode::rateLookupFromBext_data()

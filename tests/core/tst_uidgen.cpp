@@ -18,8 +18,6 @@ class TestUidGen : public QObject
     Q_OBJECT
 
 private slots:
-    void fileUid_data();
-    void fileUid();
     void familyAdoption_data();
     void familyAdoption();
     void setUidRejects_data();
@@ -27,28 +25,6 @@ private slots:
     void presetSerialIsShared();
     void tightLoopDiffers();
 };
-
-void TestUidGen::fileUid_data()
-{
-    QTest::addColumn<int>("number");
-    QTest::addColumn<QString>("suffix");
-    QTest::newRow("0") << 0 << "00";
-    QTest::newRow("3") << 3 << "03";
-    QTest::newRow("42") << 42 << "42";
-}
-
-void TestUidGen::fileUid()
-{
-    QFETCH(int, number);
-    QFETCH(QString, suffix);
-    cUidGen gen;
-    QVERIFY2(kUidPattern.match(gen.uid).hasMatch(), qPrintable(gen.uid));
-    const QString id = gen.GetFileUID(number);
-    QCOMPARE(id.size(), 32);
-    QCOMPARE(id.right(2), suffix);
-    QCOMPARE(id.left(30), gen.uid);
-    QVERIFY2(kUidPattern.match(gen.uid).hasMatch(), qPrintable(id));
-}
 
 void TestUidGen::familyAdoption_data()
 {

@@ -245,19 +245,16 @@ private slots:
         }
     }
 
-    // The child may write 150 kB per file: every operation fails part-way
-    // and leaves the takes as they were, with nothing half-written.
+    // The child may write 150 kB per file and gets SIGXFSZ past it: the
+    // command fails part-way and leaves the takes as they were, with nothing
+    // half-written. (Each operation's rollback is tested in process.)
     void fileSizeLimitInAChild_data()
     {
         QTest::addColumn<QStringList>("args");
         QTest::newRow("set, rewrite")
             << QStringList{"set", "--note", QString(10000, 'n'), "T0001.WAV"};
-        QTest::newRow("copy") << QStringList{"copy", "--to", "OUT", "T0001.WAV"};
         QTest::newRow("split") << QStringList{"split", "--to",     "OUT", "--output",
                                               "1,2,3", "--output", "4",   "T0001.WAV"};
-        QTest::newRow("combine") << QStringList{"combine",     "--output",    "OUT/c.WAV",
-                                                "T0002_1.WAV", "T0002_2.WAV", "T0002_3.WAV",
-                                                "T0002_4.WAV"};
     }
 
     void fileSizeLimitInAChild()
