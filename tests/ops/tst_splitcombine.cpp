@@ -1,7 +1,5 @@
 #include "AudioThread.h"
 #include "OpsTestKit.h"
-#include "PartialOutput.h"
-#include "SafeFileOps.h"
 #include "TestUtil.h"
 
 #include <QFile>
@@ -266,55 +264,6 @@ private slots:
         QCOMPARE(TestUtil::snapshot(m_tmp.path()), before);
         if (folder)
             QCOMPARE(TestUtil::readFile(outs.at(failing - 1) + "/inside.txt"), QByteArray("kept"));
-    }
-
-    // The moves into place are undone when one fails: a partial file that
-    // vanished before its turn stands for a rename refused by the disk.
-    void outputsAreCommittedTogether_data()
-    {
-        QTest::addColumn<int>("vanishing"); // 1-based; 0: none
-        QTest::newRow("all in place") << 0;
-        QTest::newRow("first fails") << 1;
-        QTest::newRow("replacing one fails") << 2;
-        QTest::newRow("last fails") << 3;
-    }
-
-    void outputsAreCommittedTogether()
-    {
-        QFETCH(int, vanishing);
-        const QString src = path("T003.WAV");
-        QVERIFY(!TestUtil::writeTake(src, TestTake()).isEmpty());
-        AudioFile record;
-        QVERIFY(record.Open(src));
-        QVERIFY(TestUtil::writeFile(path("o2.WAV"), "an earlier take"));
-        const QMap<QString, QByteArray> before = TestUtil::snapshot(m_tmp.path());
-        std::vector<std::unique_ptr<PartialOutput>> outs;
-        std::vector<PartialOutput*> all;
-        QList<QByteArray> audio;
-        for (int k = 1; k <= 3; ++k) {
-            outs.push_back(std::make_unique<PartialOutput>(path(QStringLiteral("o%1.WAV").arg(k))));
-            outs.back()->adopt(record);
-            QString why;
-            QVERIFY2(outs.back()->begin(&why), qPrintable(why));
-            audio << TestUtil::pcm(1000, 2, 24, k + 10);
-            QVERIFY(outs.back()->write(audio.last().constData(), audio.last().size(), &why));
-            all.push_back(outs.back().get());
-        }
-        if (vanishing > 0)
-            QVERIFY(QFile::remove(
-                SafeFileOps::partialPathFor(path(QStringLiteral("o%1.WAV").arg(vanishing)))));
-        QString error;
-        QCOMPARE(PartialOutput::commitAll(all, &error), vanishing == 0);
-        outs.clear(); // removes what is left partial
-        if (vanishing > 0) {
-            QVERIFY2(error.contains(QStringLiteral("o%1.WAV").arg(vanishing)), qPrintable(error));
-            QCOMPARE(TestUtil::snapshot(m_tmp.path()), before);
-            return;
-        }
-        QCOMPARE(TestUtil::snapshot(m_tmp.path()).keys(),
-                 (QStringList{"T003.WAV", "o1.WAV", "o2.WAV", "o3.WAV"}));
-        for (int k = 1; k <= 3; ++k)
-            QCOMPARE(TestUtil::audioOf(path(QStringLiteral("o%1.WAV").arg(k))), audio.at(k - 1));
     }
 
     void combineInterleavesExactly()
