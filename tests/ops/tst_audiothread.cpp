@@ -116,20 +116,6 @@ private slots:
         QCOMPARE(scene, QStringLiteral("12A"));
     }
 
-    // A full rewrite writes under a partial name, named so in target, and
-    // leaves the take at its old name: the caller renames and deletes.
-    void renameMovesTheTake_data() { updateKeepsTheAudio_data(); }
-
-    void renameMovesTheTake()
-    {
-        QFETCH(int, noteLength);
-        QCOMPARE(update(noteLength, "12AT3.WAV"), int(AudioThread::STATE_DONE));
-        const bool rewritten = noteLength > 8192;
-        QCOMPARE(m_target, rewritten ? path("12AT3.WAV.velmora-partial") : path("12AT3.WAV"));
-        QCOMPARE(TestUtil::audioOf(m_target), m_audio);
-        QCOMPARE(QFile::exists(m_take), rewritten);
-    }
-
     // Every update that cannot or must not go ahead leaves every file of the
     // folder byte for byte as it was, with no backup or partial file.
     void refusedUpdateChangesNothing_data()
