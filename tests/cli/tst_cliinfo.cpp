@@ -93,21 +93,6 @@ private slots:
         QVERIFY(!QFileInfo::exists(missing));
     }
 
-    void infoChangesNothing()
-    {
-        const QString p = QDir(m_demo).filePath("T0003.WAV");
-        QVERIFY(
-            QFile::copy(QStringLiteral(VELMORA_TEST_DATA "/daw-stereo-ixml.wav"), p + ".daw.wav"));
-        for (const QString& f : {p, p + ".daw.wav"}) {
-            const QByteArray before = TestUtil::readFile(f);
-            const QDateTime mtime = QFileInfo(f).lastModified();
-            QCOMPARE(cli({"info", "--json", f}), 0);
-            QCOMPARE(cli({"info", f}), 0);
-            QCOMPARE(TestUtil::readFile(f), before);
-            QCOMPARE(QFileInfo(f).lastModified(), mtime);
-        }
-    }
-
     void plainOutput()
     {
         QByteArray out;
