@@ -1,10 +1,18 @@
 #include "TestUtil.h"
 
+#include "AudioFile.h"
+
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <QXmlStreamReader>
 #include <QtEndian>
 
-namespace {
+#include <csignal>
+
+namespace
+{
 void put16(QByteArray& b, quint16 v)
 {
     char c[2];
@@ -72,7 +80,8 @@ bool WavBuilder::writeTo(const QString& path, qint64 riffSize) const
     return TestUtil::writeFile(path, build(riffSize));
 }
 
-namespace TestUtil {
+namespace TestUtil
+{
 
 QByteArray readFile(const QString& path)
 {
@@ -119,4 +128,137 @@ int run(const QString& program, const QStringList& args, QByteArray* out, QByteA
     return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
 }
 
+QByteArray writeTake(const QString& path, const TestTake& t)
+{
+    using namespace SoundDefs;
+    const QByteArray audio = pcm(t.frames, t.channels, t.bits, t.seed);
+    if (!t.metadata) {
+        WavBuilder b;
+        b.chunk("fmt ", WavBuilder::fmtBody(t.channels, t.sampleRate, t.bits, t.formatTag));
+        if (!t.ixml.isEmpty())
+            b.chunk("iXML", t.ixml);
+        b.chunk("data", audio);
+        return b.writeTo(path) ? audio : QByteArray();
+    }
+    AudioFile f;
+    if (!f.Init(path, true))
+        return QByteArray();
+    AudioFileInfo& i = f.m_info;
+    i.fileType = kFileTypeWave;
+    i.formatTag = quint16(t.formatTag);
+    i.sampleRate = quint32(t.sampleRate);
+    i.channels = quint16(t.channels);
+    i.bitsPerSample = quint16(t.bits);
+    i.blockAlign = quint16(t.bits / 8 * t.channels);
+    i.dataSize = quint64(audio.size());
+    i.totalSamples = quint64(t.frames);
+    i.timeReference = t.timeReference;
+    for (int c = 0; c < t.channels; ++c) {
+        AudioChannelInfo ch;
+        ch.name = QStringLiteral("Trk%1").arg(t.firstChannel + c);
+        ch.function = c == 0 ? QStringLiteral("BOOM") : QString();
+        ch.channelIndex = t.firstChannel + c;
+        ch.interleaveIndex = c + 1;
+        i.channelList.append(ch);
+    }
+    f.SetFileName(QFileInfo(path).fileName());
+    f.SetSceneName(QStringLiteral("12A"));
+    f.SetTakeName(QStringLiteral("3"));
+    f.SetSamplesSinceMidnight(QString::number(t.timeReference));
+    if (!t.family.isEmpty())
+        i.ixml.FAMILY_UID = t.family;
+    if (!f.WriteRiffHdrs() || f.Write(audio.constData(), audio.size()) != audio.size())
+        return QByteArray();
+    if (audio.size() & 1)
+        f.Write("\0", 1);
+    f.Close();
+    return audio;
+}
+
+QByteArray audioOf(const QString& path)
+{
+    AudioFile f;
+    if (!f.Open(path) || !f.cFile::Open(QIODevice::ReadOnly) || !f.Seek(f.m_fileDataPos, true))
+        return QByteArray();
+    return f.read(qint64(f.m_info.dataSize));
+}
+
+QByteArray channelOf(const QByteArray& audio, int channels, int bytesPerSample, int ch)
+{
+    QByteArray out;
+    const int align = channels * bytesPerSample;
+    for (int pos = ch * bytesPerSample; pos + bytesPerSample <= audio.size(); pos += align)
+        out.append(audio.constData() + pos, bytesPerSample);
+    return out;
+}
+
+bool ixmlIsWellFormed(const QString& path)
+{
+    AudioFile f;
+    if (!f.Open(path) || f.m_ixmlDataPos == 0 || !f.cFile::Open(QIODevice::ReadOnly) ||
+        !f.Seek(f.m_ixmlDataPos, true))
+        return false;
+    QXmlStreamReader xml(f.read(f.m_ixmlChunkSize).trimmed());
+    bool root = false;
+    while (!xml.atEnd()) {
+        if (xml.readNext() == QXmlStreamReader::StartElement && !root)
+            root = xml.name() == QLatin1String("BWFXML");
+    }
+    return root && !xml.hasError();
+}
+
+QByteArray chunkOf(const QByteArray& file, const QByteArray& id)
+{
+    qsizetype pos = 12;
+    while (pos + 8 <= file.size()) {
+        const quint32 size = qFromLittleEndian<quint32>(file.constData() + pos + 4);
+        const qsizetype whole = 8 + qsizetype(size) + (size & 1);
+        if (file.mid(pos, 4) == id)
+            return file.mid(pos, whole);
+        pos += whole;
+    }
+    return QByteArray();
+}
+
+QStringList filesContaining(const QString& folder, const QString& part)
+{
+    QStringList out;
+    for (const QString& n : QDir(folder).entryList(QDir::Files | QDir::Hidden))
+        if (n.contains(part))
+            out << n;
+    return out;
+}
+
+QMap<QString, QByteArray> snapshot(const QString& folder)
+{
+    QMap<QString, QByteArray> out;
+    const QDir dir(folder);
+    for (const QFileInfo& fi :
+         dir.entryInfoList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        if (fi.isDir() && !fi.isSymLink()) {
+            out.insert(fi.fileName(), "<folder>");
+            const auto inner = snapshot(fi.filePath());
+            for (auto i = inner.begin(); i != inner.end(); ++i)
+                out.insert(fi.fileName() + '/' + i.key(), i.value());
+        } else {
+            out.insert(fi.fileName(), readFile(fi.filePath()));
+        }
+    }
+    return out;
+}
+
 } // namespace TestUtil
+
+FileSizeLimit::FileSizeLimit(quint64 bytes)
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+    getrlimit(RLIMIT_FSIZE, &m_saved);
+    struct rlimit l = m_saved;
+    l.rlim_cur = rlim_t(bytes);
+    setrlimit(RLIMIT_FSIZE, &l);
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    setrlimit(RLIMIT_FSIZE, &m_saved);
+}

@@ -12,7 +12,26 @@
 
 #include <sys/stat.h>
 
-// End-to-end tests of "velmora-cli info" and "velmora-cli demo".
+// "velmora-cli info" and "repair" end to end, and the usage errors and exit
+// codes of every command.
+namespace
+{
+// A copy of a demo take, damaged as `how` says ("size 0": the data size
+// field 0; "overrun": the iXML size 8 bytes too large); returns its path.
+QString damagedCopy(const QString& demoTake, const QString& to, const QByteArray& how)
+{
+    QByteArray b = TestUtil::readFile(demoTake);
+    const qsizetype data = b.indexOf("data", 36);
+    const qsizetype ixml = b.indexOf("iXML", 12);
+    if (how == "size 0")
+        qToLittleEndian(quint32(0), b.data() + data + 4);
+    else if (how == "overrun")
+        qToLittleEndian(qFromLittleEndian<quint32>(b.constData() + ixml + 4) + 8,
+                        b.data() + ixml + 4);
+    return TestUtil::writeFile(to, b) ? to : QString();
+}
+} // namespace
+
 class TestCliInfo : public QObject
 {
     Q_OBJECT
@@ -35,298 +54,179 @@ class TestCliInfo : public QObject
     }
 
 private slots:
-    void initTestCase();
-    void demoTakesReadBackExactly_data();
-    void demoTakesReadBackExactly();
-    void jsonHasTheDocumentedShape();
-    void errorsAreReportedPerPath();
-    void infoChangesNothing();
-    void plainOutput();
-    void usageErrors_data();
-    void usageErrors();
-    void damagedTakeIsShown();
-    void repairCommand_data();
-    void repairCommand();
-    void nonRegularFilesAreNotWaitedFor_data();
-    void nonRegularFilesAreNotWaitedFor();
+    void initTestCase()
+    {
+        m_demo = m_dir.filePath("demo");
+        QByteArray out, err;
+        QCOMPARE(cli({"demo", m_demo, "--takes", "3", "--seconds", "0.5"}, &out, &err), 0);
+        QCOMPARE(QDir(m_demo).entryList(QDir::Files).size(), 2 * 1 + 1 * 4);
+    }
+
+    void jsonShape()
+    {
+        const QJsonObject o = infoJson({QDir(m_demo).filePath("T0001.WAV")}).at(0).toObject();
+        QCOMPARE(o.keys(),
+                 (QStringList{"bext", "chunks", "columns", "container", "damaged", "fileSet",
+                              "format", "history", "ixml", "ok", "path", "syncPoints", "tracks"}));
+        QVERIFY(o["damaged"].isNull());
+        QCOMPARE(o["columns"].toObject()["Scene"].toString(), QString("12A"));
+        QCOMPARE(o["tracks"].toArray().size(), 4);
+    }
+
+    void errorsAreReportedPerPath()
+    {
+        const QString notTake = m_dir.filePath("notes.txt");
+        QVERIFY(TestUtil::writeFile(notTake, "not audio"));
+        const QString missing = m_dir.filePath("missing.wav");
+        const QString good = QDir(m_demo).filePath("T0003.WAV");
+        QByteArray out, err;
+        const int rc = cli({"info", "--json", missing, m_demo, notTake, good}, &out, &err);
+        QCOMPARE(rc, 1);
+        const QJsonArray all = QJsonDocument::fromJson(out).array();
+        QCOMPARE(all.size(), 4);
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(all.at(i).toObject()["ok"].toBool(), false);
+            QVERIFY(!all.at(i).toObject()["error"].toString().isEmpty());
+            QVERIFY(err.contains(all.at(i).toObject()["path"].toString().toUtf8()));
+        }
+        QVERIFY(all.at(3).toObject()["ok"].toBool());
+        QVERIFY(!QFileInfo::exists(missing));
+    }
+
+    void plainOutput()
+    {
+        QByteArray out;
+        QCOMPARE(cli({"info", QDir(m_demo).filePath("T0003.WAV")}, &out), 0);
+        QVERIFY(out.contains("Scene: 14\n"));
+        QVERIFY(out.contains("Track 2: Lav Anna\n"));
+    }
+
+    void usageErrors_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("no command") << QStringList{};
+        QTest::newRow("unknown command") << QStringList{"frobnicate"};
+        QTest::newRow("info without paths") << QStringList{"info", "--json"};
+        QTest::newRow("info unknown option") << QStringList{"info", "--xml", "a.wav"};
+        QTest::newRow("demo without folder") << QStringList{"demo"};
+        QTest::newRow("demo bad number") << QStringList{"demo", "x", "--takes", "many"};
+        QTest::newRow("repair without files") << QStringList{"repair", "--dry-run"};
+        QTest::newRow("repair unknown option") << QStringList{"repair", "--force", "a.wav"};
+        QTest::newRow("set, nothing") << QStringList{"set"};
+        QTest::newRow("set, no field") << QStringList{"set", "x.wav"};
+        QTest::newRow("set, no value") << QStringList{"set", "x.wav", "--scene"};
+        QTest::newRow("set, circled") << QStringList{"set", "--circled", "maybe", "x.wav"};
+        QTest::newRow("set, frame rate") << QStringList{"set", "--frame-rate", "31", "x.wav"};
+        QTest::newRow("set, sample rate") << QStringList{"set", "--sample-rate", "12", "x.wav"};
+        QTest::newRow("set, track") << QStringList{"set", "--track", "Boom", "x.wav"};
+        QTest::newRow("set, option") << QStringList{"set", "--bogus", "1", "x.wav"};
+        QTest::newRow("copy, no folder") << QStringList{"copy", "x.wav"};
+        QTest::newRow("split, no output") << QStringList{"split", "--to", "d", "x.wav"};
+        QTest::newRow("split, track 0")
+            << QStringList{"split", "--to", "d", "--output", "0,1", "x.wav"};
+        QTest::newRow("combine, one file") << QStringList{"combine", "--output", "o", "a"};
+        QTest::newRow("rename, no file") << QStringList{"rename"};
+    }
+
+    void usageErrors()
+    {
+        QFETCH(QStringList, args);
+        QByteArray err;
+        QCOMPARE(cli(args, nullptr, &err), 2);
+        QVERIFY(err.contains("usage"));
+    }
+
+    void damagedTakeIsShown()
+    {
+        const QString p =
+            damagedCopy(QDir(m_demo).filePath("T0003.WAV"), m_dir.filePath("cut.wav"), "size 0");
+        const QByteArray before = TestUtil::readFile(p);
+        int rc = -1;
+        const QJsonObject o = infoJson({p}, &rc).at(0).toObject();
+        QCOMPARE(rc, 0);
+        QVERIFY2(o["damaged"].toString().contains(QRegularExpression(
+                     "^the data chunk at byte \\d+ declares 0 bytes, \\d+ follow$")),
+                 qPrintable(o["damaged"].toString()));
+        QCOMPARE(o["format"].toObject()["totalSamples"].toInt(), 24000); // the audio still plays
+        QByteArray out;
+        QCOMPARE(cli({"info", p}, &out), 0);
+        QVERIFY(out.contains("\ndamaged: " + o["damaged"].toString().toUtf8() + "\n"));
+        QCOMPARE(TestUtil::readFile(p), before);
+    }
+
+    void repairCommand_data()
+    {
+        QTest::addColumn<QByteArray>("damage");
+        QTest::addColumn<bool>("dryRun");
+        QTest::addColumn<int>("rc");
+        QTest::addColumn<QString>("says"); // on stdout, or stderr when rc is 1
+        QTest::addColumn<bool>("changes");
+        const QString planned = "T.WAV: data size 0 -> 288000"; // 4 tracks, 24 bits, 0.5 s
+        QTest::newRow("repair") << QByteArray("size 0") << false << 0 << planned << true;
+        QTest::newRow("dry run") << QByteArray("size 0") << true << 0 << planned + " (dry run)"
+                                 << false;
+        QTest::newRow("undamaged")
+            << QByteArray() << false << 0 << "T.WAV: nothing to repair" << false;
+        QTest::newRow("not safely repairable")
+            << QByteArray("overrun") << false << 1
+            << "T.WAV: cannot be repaired safely, left unchanged" << false;
+    }
+
+    void repairCommand()
+    {
+        QFETCH(QByteArray, damage);
+        QFETCH(bool, dryRun);
+        QFETCH(int, rc);
+        QFETCH(QString, says);
+        QFETCH(bool, changes);
+        QDir::setCurrent(m_dir.path());
+        const QString p = damagedCopy(QDir(m_demo).filePath("T0001.WAV"), "T.WAV", damage);
+        const QByteArray before = TestUtil::readFile(p);
+        QByteArray out, err;
+        QCOMPARE(cli(dryRun ? QStringList{"repair", "--dry-run", p} : QStringList{"repair", p},
+                     &out, &err),
+                 rc);
+        QVERIFY2((rc ? err : out).contains(says.toUtf8()), (out + err).constData());
+        // Which bytes a repair changes is tested with the repair itself.
+        QCOMPARE(TestUtil::readFile(p) != before, changes);
+    }
+
+    void nonRegularFilesAreNotWaitedFor_data()
+    {
+        QTest::addColumn<QStringList>("args"); // GOOD and FIFO stand for the two paths
+        QTest::addColumn<int>("rc");
+        QTest::addColumn<bool>("reported");
+        QTest::newRow("info") << QStringList{"info", "GOOD", "FIFO"} << 1 << true;
+        QTest::newRow("info --json") << QStringList{"info", "--json", "FIFO", "GOOD"} << 1 << true;
+        QTest::newRow("takes by name") << QStringList{"takes", "FIFO", "GOOD"} << 1 << true;
+        QTest::newRow("takes of the folder") << QStringList{"takes", "FOLDER"} << 0 << false;
+        QTest::newRow("repair") << QStringList{"repair", "FIFO", "GOOD"} << 1 << true;
+    }
+
+    void nonRegularFilesAreNotWaitedFor()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, rc);
+        QFETCH(bool, reported);
+        const QString folder = m_dir.filePath("fifo");
+        QVERIFY(QDir().mkpath(folder));
+        const QString fifo = QDir(folder).filePath("FIFO.WAV");
+        const QString good = QDir(folder).filePath("GOOD.WAV");
+        if (!QFileInfo::exists(fifo))
+            QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        if (!QFileInfo::exists(good))
+            QVERIFY(QFile::copy(QDir(m_demo).filePath("T0001.WAV"), good));
+        args.replaceInStrings(QRegularExpression("^FIFO$"), fifo);
+        args.replaceInStrings(QRegularExpression("^GOOD$"), good);
+        args.replaceInStrings(QRegularExpression("^FOLDER$"), folder);
+        QByteArray out, err;
+        // A reader that opens the FIFO waits for a writer forever: the guard
+        // turns that into a failure.
+        QCOMPARE(TestUtil::run(QStringLiteral(VELMORA_CLI), args, &out, &err, 10000), rc);
+        QCOMPARE(err.contains("FIFO.WAV: not a regular file"), reported);
+        QVERIFY2(out.contains("GOOD.WAV") || out.contains("T0001.WAV"), out.constData());
+    }
 };
-
-void TestCliInfo::initTestCase()
-{
-    m_demo = m_dir.filePath("demo");
-    QByteArray out, err;
-    QCOMPARE(cli({"demo", m_demo, "--takes", "7", "--seconds", "0.5"}, &out, &err), 0);
-    QCOMPARE(QDir(m_demo).entryList(QDir::Files).size(), 4 * 1 + 3 * 4);
-}
-
-void TestCliInfo::demoTakesReadBackExactly_data()
-{
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<QString>("scene");
-    QTest::addColumn<QString>("take");
-    QTest::addColumn<QString>("frameRate");
-    QTest::addColumn<QString>("startTC");
-    QTest::addColumn<QString>("circled");
-    QTest::addColumn<QString>("wild");
-    QTest::addColumn<QString>("channels");
-    QTest::newRow("poly 25 ND") << "T0001.WAV" << "12A" << "01" << "25 ND" << "10:00:00:00"
-                                << " " << " " << "4(POLY)";
-    QTest::newRow("mono 29.97 DF") << "T0002_2.WAV" << "12B" << "02" << "29.97 DF"
-                                   << "10:01:36;29" << " " << " " << "1(MONO)";
-    QTest::newRow("circled 23.97") << "T0003.WAV" << "14" << "03" << "23.97 ND" << "10:02:37:20"
-                                   << "Y" << " " << "4(POLY)";
-    QTest::newRow("wild 30 ND") << "T0004_1.WAV" << "7C" << "4w" << "30 ND" << "10:04:51:00"
-                                << " " << "Y" << "1(MONO)";
-    QTest::newRow("30 DF") << "T0007.WAV" << "12A" << "07" << "30 DF" << "10:10:18;18" << " "
-                           << " " << "4(POLY)";
-}
-
-void TestCliInfo::demoTakesReadBackExactly()
-{
-    QFETCH(QString, file);
-    QFETCH(QString, scene);
-    QFETCH(QString, take);
-    QFETCH(QString, frameRate);
-    QFETCH(QString, startTC);
-    QFETCH(QString, circled);
-    QFETCH(QString, wild);
-    QFETCH(QString, channels);
-    int rc = -1;
-    const QJsonArray all = infoJson({QDir(m_demo).filePath(file)}, &rc);
-    QCOMPARE(rc, 0);
-    QCOMPARE(all.size(), 1);
-    const QJsonObject o = all.at(0).toObject();
-    const QJsonObject c = o["columns"].toObject();
-    QCOMPARE(c["Scene"].toString(), scene);
-    QCOMPARE(c["Take"].toString(), take);
-    QCOMPARE(c["Frame Rate"].toString(), frameRate);
-    QCOMPARE(c["Master Speed"].toString(), frameRate);
-    QCOMPARE(c["Start TC"].toString(), startTC);
-    QCOMPARE(c["Circled"].toString(), circled);
-    QCOMPARE(c["Wild"].toString(), wild);
-    QCOMPARE(c["Channels"].toString(), channels);
-    QCOMPARE(c["Tape"].toString(), QString("DAY01"));
-    QCOMPARE(c["Project"].toString(), QString("Velmora Demo"));
-    QCOMPARE(c["File Name"].toString(), file);
-    QCOMPARE(c["Path"].toString(), QFileInfo(QDir(m_demo).filePath(file)).absoluteFilePath());
-    QCOMPARE(c["Sample Rate"].toString(), QString("48000"));
-    QCOMPARE(c["Bit Depth"].toString(), QString("24"));
-    QCOMPARE(c["Length"].toString(), QString("00:00:00"));
-    const QJsonObject fmt = o["format"].toObject();
-    QCOMPARE(fmt["totalSamples"].toInt(), 24000);
-    QCOMPARE(fmt["durationMs"].toInt(), 500);
-    const QJsonObject fields = o["ixml"].toObject()["fields"].toObject();
-    QCOMPARE(fields["SCENE"].toString(), scene);
-    QCOMPARE(fields["SPEED/TIMESTAMP_SAMPLE_RATE"].toString(), QString("48000"));
-    const QJsonArray tracks = o["tracks"].toArray();
-    QCOMPARE(tracks.size(), channels.startsWith("4") ? 4 : 1);
-    if (file.contains('_')) {
-        // A mono group member carries its own channel index and the family's count.
-        const int index = file.mid(6, 1).toInt();
-        QCOMPARE(tracks.at(0).toObject()["Channel"].toString(), QString::number(index));
-        QCOMPARE(o["fileSet"].toObject()["File Count"].toString(), QString("4"));
-        QCOMPARE(o["fileSet"].toObject()["File Set Index"].toString(), QString::number(index));
-    }
-}
-
-void TestCliInfo::jsonHasTheDocumentedShape()
-{
-    const QJsonObject o = infoJson({QDir(m_demo).filePath("T0001.WAV")}).at(0).toObject();
-    QCOMPARE(o.keys(), (QStringList{"bext", "chunks", "columns", "container", "damaged",
-                                    "fileSet", "format", "history", "ixml", "ok", "path",
-                                    "syncPoints", "tracks"}));
-    QVERIFY(o["damaged"].isNull());
-    QCOMPARE(o["columns"].toObject().size(), 31);
-    QCOMPARE(o["ixml"].toObject()["fields"].toObject().size(), 41);
-    QCOMPARE(o["format"].toObject().keys(),
-             (QStringList{"bitsPerSample", "blockAlign", "channels", "dataSize", "durationMs",
-                          "formatTag", "sampleRate", "timeReference", "totalSamples"}));
-    QCOMPARE(o["chunks"].toObject().keys(),
-             (QStringList{"bext", "data", "fileSize", "fmt", "iXML", "iXMLSize", "riffSize"}));
-    QCOMPARE(o["history"].toObject().keys(),
-             (QStringList{"Original Name", "Parent Name", "Parent UID"}));
-    QCOMPARE(o["syncPoints"].toArray().at(0).toObject()["Type"].toString(), QString("RELATIVE"));
-    const QJsonObject bext = o["bext"].toObject();
-    QVERIFY(bext["present"].toBool());
-    QCOMPARE(bext["OriginationDate"].toString(), QString("2026-12-06"));
-    QCOMPARE(bext["TimeReference"].toString(), QString::number(36000ull * 48000));
-    const QJsonArray first = bext["description"].toArray().at(0).toArray();
-    QCOMPARE(first.size(), 2);
-    QVERIFY(first.at(0).toString().startsWith("s"));
-}
-
-void TestCliInfo::errorsAreReportedPerPath()
-{
-    const QString notTake = m_dir.filePath("notes.txt");
-    QVERIFY(TestUtil::writeFile(notTake, "not audio"));
-    const QString missing = m_dir.filePath("missing.wav");
-    const QString good = QDir(m_demo).filePath("T0003.WAV");
-    QByteArray out, err;
-    const int rc = cli({"info", "--json", missing, m_demo, notTake, good}, &out, &err);
-    QCOMPARE(rc, 1);
-    const QJsonArray all = QJsonDocument::fromJson(out).array();
-    QCOMPARE(all.size(), 4);
-    for (int i = 0; i < 3; ++i) {
-        QCOMPARE(all.at(i).toObject()["ok"].toBool(), false);
-        QVERIFY(!all.at(i).toObject()["error"].toString().isEmpty());
-        QVERIFY(err.contains(all.at(i).toObject()["path"].toString().toUtf8()));
-    }
-    QVERIFY(all.at(3).toObject()["ok"].toBool());
-    QVERIFY(!QFileInfo::exists(missing));
-}
-
-void TestCliInfo::infoChangesNothing()
-{
-    const QString p = QDir(m_demo).filePath("T0005.WAV");
-    QVERIFY(QFile::copy(QStringLiteral(VELMORA_TEST_DATA "/daw-stereo-ixml.wav"), p + ".daw.wav"));
-    for (const QString& f : {p, p + ".daw.wav"}) {
-        const QByteArray before = TestUtil::readFile(f);
-        const QDateTime mtime = QFileInfo(f).lastModified();
-        QCOMPARE(cli({"info", "--json", f}), 0);
-        QCOMPARE(cli({"info", f}), 0);
-        QCOMPARE(TestUtil::readFile(f), before);
-        QCOMPARE(QFileInfo(f).lastModified(), mtime);
-    }
-}
-
-void TestCliInfo::plainOutput()
-{
-    QByteArray out;
-    QCOMPARE(cli({"info", QDir(m_demo).filePath("T0003.WAV")}, &out), 0);
-    QVERIFY(out.contains("Scene: 14\n"));
-    QVERIFY(out.contains("Circled: Y\n"));
-    QVERIFY(out.contains("Frame Rate: 23.97 ND\n"));
-    QVERIFY(out.contains("Track 2: Lav Anna\n"));
-}
-
-void TestCliInfo::usageErrors_data()
-{
-    QTest::addColumn<QStringList>("args");
-    QTest::newRow("no command") << QStringList{};
-    QTest::newRow("unknown command") << QStringList{"frobnicate"};
-    QTest::newRow("info without paths") << QStringList{"info", "--json"};
-    QTest::newRow("info unknown option") << QStringList{"info", "--xml", "a.wav"};
-    QTest::newRow("demo without folder") << QStringList{"demo"};
-    QTest::newRow("demo bad number") << QStringList{"demo", "x", "--takes", "many"};
-    QTest::newRow("repair without files") << QStringList{"repair", "--dry-run"};
-    QTest::newRow("repair unknown option") << QStringList{"repair", "--force", "a.wav"};
-}
-
-void TestCliInfo::usageErrors()
-{
-    QFETCH(QStringList, args);
-    QByteArray err;
-    QCOMPARE(cli(args, nullptr, &err), 2);
-    QVERIFY(err.contains("usage"));
-}
-
-namespace
-{
-// A copy of a demo take, damaged as `how` says ("size 0": the data size
-// field 0; "overrun": the iXML size 8 bytes too large); returns its path.
-QString damagedCopy(const QString& demoTake, const QString& to, const QByteArray& how)
-{
-    QByteArray b = TestUtil::readFile(demoTake);
-    const qsizetype data = b.indexOf("data", 36);
-    const qsizetype ixml = b.indexOf("iXML", 12);
-    if (how == "size 0")
-        qToLittleEndian(quint32(0), b.data() + data + 4);
-    else if (how == "overrun")
-        qToLittleEndian(qFromLittleEndian<quint32>(b.constData() + ixml + 4) + 8,
-                        b.data() + ixml + 4);
-    return TestUtil::writeFile(to, b) ? to : QString();
-}
-} // namespace
-
-void TestCliInfo::damagedTakeIsShown()
-{
-    const QString p =
-        damagedCopy(QDir(m_demo).filePath("T0003.WAV"), m_dir.filePath("cut.wav"), "size 0");
-    const QByteArray before = TestUtil::readFile(p);
-    int rc = -1;
-    const QJsonObject o = infoJson({p}, &rc).at(0).toObject();
-    QCOMPARE(rc, 0);
-    QVERIFY2(o["damaged"].toString().contains(QRegularExpression(
-                 "^the data chunk at byte \\d+ declares 0 bytes, \\d+ follow$")),
-             qPrintable(o["damaged"].toString()));
-    QCOMPARE(o["format"].toObject()["totalSamples"].toInt(), 24000); // the audio still plays
-    QByteArray out;
-    QCOMPARE(cli({"info", p}, &out), 0);
-    QVERIFY(out.contains("\ndamaged: " + o["damaged"].toString().toUtf8() + "\n"));
-    QCOMPARE(TestUtil::readFile(p), before);
-}
-
-void TestCliInfo::repairCommand_data()
-{
-    QTest::addColumn<QByteArray>("damage");
-    QTest::addColumn<bool>("dryRun");
-    QTest::addColumn<int>("rc");
-    QTest::addColumn<QString>("says"); // on stdout, or stderr when rc is 1
-    QTest::addColumn<bool>("changes");
-    const QString planned = "T.WAV: data size 0 -> 288000"; // 4 tracks, 24 bits, 0.5 s
-    QTest::newRow("repair") << QByteArray("size 0") << false << 0 << planned << true;
-    QTest::newRow("dry run") << QByteArray("size 0") << true << 0 << planned + " (dry run)"
-                             << false;
-    QTest::newRow("undamaged") << QByteArray() << false << 0 << "T.WAV: nothing to repair" << false;
-    QTest::newRow("not safely repairable")
-        << QByteArray("overrun") << false << 1 << "T.WAV: cannot be repaired safely, left unchanged"
-        << false;
-}
-
-void TestCliInfo::repairCommand()
-{
-    QFETCH(QByteArray, damage);
-    QFETCH(bool, dryRun);
-    QFETCH(int, rc);
-    QFETCH(QString, says);
-    QFETCH(bool, changes);
-    QDir::setCurrent(m_dir.path());
-    const QString p = damagedCopy(QDir(m_demo).filePath("T0001.WAV"), "T.WAV", damage);
-    const QByteArray before = TestUtil::readFile(p);
-    QByteArray out, err;
-    QCOMPARE(cli(dryRun ? QStringList{"repair", "--dry-run", p} : QStringList{"repair", p}, &out,
-                 &err),
-             rc);
-    QVERIFY2((rc ? err : out).contains(says.toUtf8()), (out + err).constData());
-    // Which bytes a repair changes is tested with the repair itself.
-    QCOMPARE(TestUtil::readFile(p) != before, changes);
-}
-
-void TestCliInfo::nonRegularFilesAreNotWaitedFor_data()
-{
-    QTest::addColumn<QStringList>("args"); // GOOD and FIFO stand for the two paths
-    QTest::addColumn<int>("rc");
-    QTest::addColumn<bool>("reported");
-    QTest::newRow("info") << QStringList{"info", "GOOD", "FIFO"} << 1 << true;
-    QTest::newRow("info --json") << QStringList{"info", "--json", "FIFO", "GOOD"} << 1 << true;
-    QTest::newRow("takes by name") << QStringList{"takes", "FIFO", "GOOD"} << 1 << true;
-    QTest::newRow("takes of the folder") << QStringList{"takes", "FOLDER"} << 0 << false;
-    QTest::newRow("repair") << QStringList{"repair", "FIFO", "GOOD"} << 1 << true;
-}
-
-void TestCliInfo::nonRegularFilesAreNotWaitedFor()
-{
-    QFETCH(QStringList, args);
-    QFETCH(int, rc);
-    QFETCH(bool, reported);
-    const QString folder = m_dir.filePath("fifo");
-    QVERIFY(QDir().mkpath(folder));
-    const QString fifo = QDir(folder).filePath("FIFO.WAV");
-    const QString good = QDir(folder).filePath("GOOD.WAV");
-    if (!QFileInfo::exists(fifo))
-        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    if (!QFileInfo::exists(good))
-        QVERIFY(QFile::copy(QDir(m_demo).filePath("T0001.WAV"), good));
-    args.replaceInStrings(QRegularExpression("^FIFO$"), fifo);
-    args.replaceInStrings(QRegularExpression("^GOOD$"), good);
-    args.replaceInStrings(QRegularExpression("^FOLDER$"), folder);
-    QByteArray out, err;
-    // A reader that opens the FIFO waits for a writer forever: the guard
-    // turns that into a failure.
-    QCOMPARE(TestUtil::run(QStringLiteral(VELMORA_CLI), args, &out, &err, 10000), rc);
-    QCOMPARE(err.contains("FIFO.WAV: not a regular file"), reported);
-    QVERIFY2(out.contains("GOOD.WAV") || out.contains("T0001.WAV"), out.constData());
-}
 
 QTEST_GUILESS_MAIN(TestCliInfo)
 #include "tst_cliinfo.moc"

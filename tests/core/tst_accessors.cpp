@@ -29,224 +29,203 @@ class TestAccessors : public QObject
     }
 
 private slots:
-    void priorities_data();
-    void priorities();
-    void settersUpdateBothCopies();
-    void wildIsWorkedOutFromTheTake_data();
-    void wildIsWorkedOutFromTheTake();
-    void circledFlag_data();
-    void circledFlag();
-    void tracksInfo();
-    void tableGettersWithoutIxml();
-    void creatingMetadataForABareTake();
-    void sampleRateSetterRefusesNonsense();
-};
+    void priorities_data()
+    {
+        QTest::addColumn<QByteArray>("description");
+        QTest::addColumn<QByteArray>("ixml");
+        QTest::addColumn<QString>("getter");
+        QTest::addColumn<QString>("expected");
+        const QByteArray none; // null: chunk absent
+        const auto row = [](const char* name, const QByteArray& description, const QByteArray& ixml,
+                            const char* getter, const char* expected) {
+            QTest::newRow(name) << description << ixml << QString(getter) << QString(expected);
+        };
+        row("scene: iXML first", "sSCENE=12\r\n", "<SCENE>14</SCENE>", "scene", "14");
+        row("scene: empty iXML falls back", "sSCENE=12\r\n", "<SCENE></SCENE>", "scene", "12");
+        row("project: bext first", "sPROJECT=A\r\n", "<PROJECT>B</PROJECT>", "project", "A");
+        row("project: iXML when no entry", "sSCENE=1\r\n", "<PROJECT>B</PROJECT>", "project", "B");
+        row("take 7 shown as 07", none, "<TAKE>7</TAKE>", "take", "07");
+        row("take 10 unchanged", none, "<TAKE>10</TAKE>", "take", "10");
+        row("take 7A unchanged", "sTAKE=7A\r\n", none, "take", "7A");
+        row("take 0 unchanged", none, "<TAKE>0</TAKE>", "take", "0");
+        row("note on one line", none, "<NOTE>a\nb</NOTE>", "notes", "a b");
+        row("ubits: bext first", "sUBITS=11\r\n", "<UBITS>22</UBITS>", "ubits", "11");
+        row("file name: description only", "sFILENAME=T1.WAV\r\n",
+            "<HISTORY><CURRENT_FILENAME>X</CURRENT_FILENAME></HISTORY>", "filename", "T1.WAV");
+        row("master speed: FRAMERATE when no SPEED", "sFRAMERATE=25ND\r\n",
+            "<SPEED><MASTER_SPEED>25/1</MASTER_SPEED></SPEED>", "masterspeed", "25ND");
+        row("master speed: iXML last", "sSCENE=1\r\n",
+            "<SPEED><MASTER_SPEED>25/1</MASTER_SPEED></SPEED>", "masterspeed", "25/1");
+        row("user: iXML only", "sUSER=x\r\n", none, "user", "");
+        row("version: SWVER", "sSWVER=2.10\r\n", none, "version", "2.10");
+        row("originator from header", "sSCENE=1\r\n", none, "originator", "Orig");
+        row("originator without bext", none, "<SCENE>1</SCENE>", "originator", "");
+    }
 
-void TestAccessors::priorities_data()
-{
-    QTest::addColumn<QByteArray>("description");
-    QTest::addColumn<QByteArray>("ixml");
-    QTest::addColumn<QString>("getter");
-    QTest::addColumn<QString>("expected");
-    const QByteArray none; // null: chunk absent
-    const auto row = [](const char* name, const QByteArray& description, const QByteArray& ixml,
-                        const char* getter, const char* expected) {
-        QTest::newRow(name) << description << ixml << QString(getter) << QString(expected);
-    };
-    row("scene: iXML first", "sSCENE=12\r\n", "<SCENE>14</SCENE>", "scene", "14");
-    row("scene: empty iXML falls back", "sSCENE=12\r\n", "<SCENE></SCENE>", "scene", "12");
-    row("project: bext first", "sPROJECT=A\r\n", "<PROJECT>B</PROJECT>", "project", "A");
-    row("project: iXML when no entry", "sSCENE=1\r\n", "<PROJECT>B</PROJECT>", "project", "B");
-    row("take 7 shown as 07", none, "<TAKE>7</TAKE>", "take", "07");
-    row("take 10 unchanged", none, "<TAKE>10</TAKE>", "take", "10");
-    row("take 7A unchanged", "sTAKE=7A\r\n", none, "take", "7A");
-    row("take 0 unchanged", none, "<TAKE>0</TAKE>", "take", "0");
-    row("note on one line", none, "<NOTE>a\nb</NOTE>", "notes", "a b");
-    row("ubits: bext first", "sUBITS=11\r\n", "<UBITS>22</UBITS>", "ubits", "11");
-    row("file name: description only", "sFILENAME=T1.WAV\r\n",
-        "<HISTORY><CURRENT_FILENAME>X</CURRENT_FILENAME></HISTORY>", "filename", "T1.WAV");
-    row("master speed: FRAMERATE when no SPEED", "sFRAMERATE=25ND\r\n",
-        "<SPEED><MASTER_SPEED>25/1</MASTER_SPEED></SPEED>", "masterspeed", "25ND");
-    row("master speed: iXML last", "sSCENE=1\r\n",
-        "<SPEED><MASTER_SPEED>25/1</MASTER_SPEED></SPEED>", "masterspeed", "25/1");
-    row("user: iXML only", "sUSER=x\r\n", none, "user", "");
-    row("version: SWVER", "sSWVER=2.10\r\n", none, "version", "2.10");
-    row("originator from header", "sSCENE=1\r\n", none, "originator", "Orig");
-    row("originator without bext", none, "<SCENE>1</SCENE>", "originator", "");
-}
+    void priorities()
+    {
+        QFETCH(QByteArray, description);
+        QFETCH(QByteArray, ixml);
+        QFETCH(QString, getter);
+        QFETCH(QString, expected);
+        AudioFile f;
+        QVERIFY(open(f, description, ixml));
+        const QHash<QString, std::function<QString()>> getters = {
+            {"scene", [&] { return f.GetSceneName(); }},
+            {"project", [&] { return f.GetProjectName(); }},
+            {"take", [&] { return f.GetTakeName(); }},
+            {"notes", [&] { return f.GetNotes(); }},
+            {"ubits", [&] { return f.GetUBITs(); }},
+            {"filename", [&] { return f.GetFileName(); }},
+            {"masterspeed", [&] { return f.GetMasterSpeed(); }},
+            {"user", [&] { return f.GetUserInfo(); }},
+            {"version", [&] { return f.GetVersion(); }},
+            {"originator", [&] { return f.GetOriginatorName(); }},
+        };
+        QCOMPARE(getters.value(getter)(), expected);
+    }
 
-void TestAccessors::priorities()
-{
-    QFETCH(QByteArray, description);
-    QFETCH(QByteArray, ixml);
-    QFETCH(QString, getter);
-    QFETCH(QString, expected);
-    AudioFile f;
-    QVERIFY(open(f, description, ixml));
-    const QHash<QString, std::function<QString()>> getters = {
-        {"scene", [&] { return f.GetSceneName(); }},
-        {"project", [&] { return f.GetProjectName(); }},
-        {"take", [&] { return f.GetTakeName(); }},
-        {"notes", [&] { return f.GetNotes(); }},
-        {"ubits", [&] { return f.GetUBITs(); }},
-        {"filename", [&] { return f.GetFileName(); }},
-        {"masterspeed", [&] { return f.GetMasterSpeed(); }},
-        {"user", [&] { return f.GetUserInfo(); }},
-        {"version", [&] { return f.GetVersion(); }},
-        {"originator", [&] { return f.GetOriginatorName(); }},
-    };
-    QCOMPARE(getters.value(getter)(), expected);
-}
+    void settersUpdateBothCopies()
+    {
+        AudioFile f;
+        QVERIFY(open(f, "sSCENE=12\r\nsTAKE=3\r\n", "<SCENE></SCENE>"));
+        f.SetSceneName("15B");
+        f.SetTapeName("R2");
+        QCOMPARE(f.m_info.ixml.SCENE, QString("15B"));
+        QString v;
+        QVERIFY(f.m_bext.GetDescriptionValue("SCENE", v, false));
+        QCOMPARE(v, QString("15B"));
+        QVERIFY(f.m_bext.GetDescriptionValue("sTAPE", v, true)); // appended with the prefix
+        QCOMPARE(v, QString("R2"));
+        QCOMPARE(f.GetSceneName(), QString("15B"));
 
-void TestAccessors::settersUpdateBothCopies()
-{
-    AudioFile f;
-    QVERIFY(open(f, "sSCENE=12\r\nsTAKE=3\r\n", "<SCENE></SCENE>"));
-    f.SetSceneName("15B");
-    f.SetTapeName("R2");
-    QCOMPARE(f.m_info.ixml.SCENE, QString("15B"));
-    QString v;
-    QVERIFY(f.m_bext.GetDescriptionValue("SCENE", v, false));
-    QCOMPARE(v, QString("15B"));
-    QVERIFY(f.m_bext.GetDescriptionValue("sTAPE", v, true)); // appended with the prefix
-    QCOMPARE(v, QString("R2"));
-    QCOMPARE(f.GetSceneName(), QString("15B"));
+        f.SetFrameRate("29.97 DF");
+        QCOMPARE(f.m_info.ixml.TIMECODE_RATE, QString("30000/1001"));
+        QCOMPARE(f.m_info.ixml.TIMECODE_FLAG, QString("DF"));
+        QVERIFY(f.m_bext.GetDescriptionValue("SPEED", v, false));
+        QCOMPARE(v, QString("029.970-DF"));
+        QCOMPARE(f.GetFrameRate(), QString("29.97 DF"));
+        f.SetFrameRate("31 ND"); // not a rate: nothing changes
+        QCOMPARE(f.GetFrameRate(), QString("29.97 DF"));
 
-    f.SetFrameRate("29.97 DF");
-    QCOMPARE(f.m_info.ixml.TIMECODE_RATE, QString("30000/1001"));
-    QCOMPARE(f.m_info.ixml.TIMECODE_FLAG, QString("DF"));
-    QVERIFY(f.m_bext.GetDescriptionValue("SPEED", v, false));
-    QCOMPARE(v, QString("029.970-DF"));
-    QCOMPARE(f.GetFrameRate(), QString("29.97 DF"));
-    f.SetFrameRate("31 ND"); // not a rate: nothing changes
-    QCOMPARE(f.GetFrameRate(), QString("29.97 DF"));
+        f.SetOriginatorReference("REF-1");
+        QCOMPARE(f.GetOriginatorReference(), QString("REF-1"));
+        QCOMPARE(f.m_info.ixml.BWF_ORIGINATOR_REFERENCE, QString("REF-1"));
+    }
 
-    f.SetOriginatorReference("REF-1");
-    QCOMPARE(f.GetOriginatorReference(), QString("REF-1"));
-    QCOMPARE(f.m_info.ixml.BWF_ORIGINATOR_REFERENCE, QString("REF-1"));
-}
+    void wildIsWorkedOutFromTheTake_data()
+    {
+        QTest::addColumn<QByteArray>("ixml");
+        QTest::addColumn<QString>("wild");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("12w") << QByteArray("<TAKE>12w</TAKE>") << "Y"
+                             << "TRUE";
+        QTest::newRow("12W") << QByteArray("<TAKE>12W</TAKE>") << "Y"
+                             << "TRUE";
+        QTest::newRow("12") << QByteArray("<TAKE>12</TAKE>") << " "
+                            << "FALSE";
+        QTest::newRow("flag wins")
+            << QByteArray("<TAKE>12w</TAKE><WILD_TRACK>FALSE</WILD_TRACK>") << " "
+            << "FALSE";
+    }
 
-void TestAccessors::wildIsWorkedOutFromTheTake_data()
-{
-    QTest::addColumn<QByteArray>("ixml");
-    QTest::addColumn<QString>("wild");
-    QTest::addColumn<QString>("stored");
-    QTest::newRow("12w") << QByteArray("<TAKE>12w</TAKE>") << "Y"
-                         << "TRUE";
-    QTest::newRow("12W") << QByteArray("<TAKE>12W</TAKE>") << "Y"
-                         << "TRUE";
-    QTest::newRow("12") << QByteArray("<TAKE>12</TAKE>") << " "
-                        << "FALSE";
-    QTest::newRow("flag wins") << QByteArray("<TAKE>12w</TAKE><WILD_TRACK>FALSE</WILD_TRACK>")
-                               << " "
+    void wildIsWorkedOutFromTheTake()
+    {
+        QFETCH(QByteArray, ixml);
+        QFETCH(QString, wild);
+        QFETCH(QString, stored);
+        AudioFile f;
+        QVERIFY(open(f, QByteArray(), ixml));
+        QCOMPARE(f.GetWild(), wild);
+        QCOMPARE(f.m_info.ixml.WILD_TRACK, stored);
+    }
+
+    void circledFlag_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("Y") << "Y"
+                           << "TRUE";
+        QTest::newRow("y is not Y") << "y"
+                                    << "FALSE";
+        QTest::newRow("space") << " "
                                << "FALSE";
-}
+    }
 
-void TestAccessors::wildIsWorkedOutFromTheTake()
-{
-    QFETCH(QByteArray, ixml);
-    QFETCH(QString, wild);
-    QFETCH(QString, stored);
-    AudioFile f;
-    QVERIFY(open(f, QByteArray(), ixml));
-    QCOMPARE(f.GetWild(), wild);
-    QCOMPARE(f.m_info.ixml.WILD_TRACK, stored);
-}
+    void circledFlag()
+    {
+        QFETCH(QString, value);
+        QFETCH(QString, stored);
+        AudioFile f;
+        QVERIFY(open(f, "sSCENE=1\r\n", "<CIRCLED>TRUE</CIRCLED>"));
+        QCOMPARE(f.GetCircled(), QString("Y"));
+        f.SetCircled(value);
+        QCOMPARE(f.m_info.ixml.CIRCLED, stored);
+        QString v;
+        QVERIFY(f.m_bext.GetDescriptionValue("CIRCLED", v, false));
+        QCOMPARE(v, stored);
+        QCOMPARE(f.GetCircled(), stored == "TRUE" ? QString("Y") : QString(" "));
+    }
 
-void TestAccessors::circledFlag_data()
-{
-    QTest::addColumn<QString>("value");
-    QTest::addColumn<QString>("stored");
-    QTest::newRow("Y") << "Y"
-                       << "TRUE";
-    QTest::newRow("y is not Y") << "y"
-                                << "FALSE";
-    QTest::newRow("space") << " "
-                           << "FALSE";
-}
+    void tracksInfo()
+    {
+        AudioFile f;
+        QVERIFY(open(f, "sTRK1=a\r\nsTRK2=b\r\nsTRK3=c\r\n", QByteArray(), 3));
+        QList<QStringList> rows = f.GetTracksInfo();
+        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows.at(2), (QStringList{"3", "1", "c", ""}));
+        rows[0] = QStringList{"1", "1", "Boom", "BOOM"};
+        rows[1] = QStringList{"2", "1", "three items"};   // wrong size: unchanged
+        rows.append(QStringList{"4", "4", "beyond", ""}); // beyond the channels: ignored
+        f.SetTracksInfo(rows);
+        QCOMPARE(f.m_info.channelList.at(0).name, QString("Boom"));
+        QCOMPARE(f.m_info.channelList.at(0).function, QString("BOOM"));
+        QCOMPARE(f.m_info.channelList.at(1).name, QString("b"));
+        QCOMPARE(f.m_info.channelList.size(), 3);
+        QStringList keys, values;
+        QVERIFY(f.m_bext.GetDescriptionValues("TRK", keys, values));
+        QCOMPARE(values, (QStringList{"Boom", "b", "c"}));
+        QCOMPARE(f.GetChanelIndex(), 1);
+        // The iXML TRACK elements follow the channel list.
+        QVERIFY(f.RenderIxml().contains("<NAME>Boom</NAME>"));
+    }
 
-void TestAccessors::circledFlag()
-{
-    QFETCH(QString, value);
-    QFETCH(QString, stored);
-    AudioFile f;
-    QVERIFY(open(f, "sSCENE=1\r\n", "<CIRCLED>TRUE</CIRCLED>"));
-    QCOMPARE(f.GetCircled(), QString("Y"));
-    f.SetCircled(value);
-    QCOMPARE(f.m_info.ixml.CIRCLED, stored);
-    QString v;
-    QVERIFY(f.m_bext.GetDescriptionValue("CIRCLED", v, false));
-    QCOMPARE(v, stored);
-    QCOMPARE(f.GetCircled(), stored == "TRUE" ? QString("Y") : QString(" "));
-}
+    void creatingMetadataForABareTake()
+    {
+        // A take with neither bext nor iXML gets both on its first edit.
+        AudioFile f;
+        QVERIFY(open(f, QByteArray(), QByteArray(), 3));
+        f.SetSceneName("4");
+        QVERIFY(f.m_info.hasBext);
+        QVERIFY(f.m_info.hasIxml);
+        QCOMPARE(f.m_info.ixml.IXML_VERSION, QString("1.5"));
+        QCOMPARE(f.m_info.ixml.CURRENT_FILENAME, QString("t.wav"));
+        QCOMPARE(f.m_info.ixml.trackCount, 3);
+        QVERIFY(f.GetOriginatorName().startsWith("Quorlan: VL20 S#"));
+        QCOMPARE(f.GetOriginatorName().mid(16), f.GetOriginatorReference().mid(7));
+        QCOMPARE(f.m_info.ixml.BWF_ORIGINATOR, f.GetOriginatorName());
+        QCOMPARE(f.m_info.ixml.FAMILY_UID.size(), 32);
+        QVERIFY(f.m_info.ixml.FAMILY_UID.endsWith("00"));
+        QVERIFY(f.m_info.ixml.FILE_UID.endsWith("01"));
+        QCOMPARE(f.GetFileName(), QString("t.wav"));
+        QCOMPARE(f.GetSceneName(), QString("4"));
+        const QString doc = f.RenderIxml();
+        QCOMPARE(doc.count("<TRACK>"), 3);
+        QVERIFY(doc.contains("<TRACK_COUNT>3</TRACK_COUNT>"));
+        QVERIFY(!doc.contains("SYNC_POINT_LIST"));
+    }
 
-void TestAccessors::tracksInfo()
-{
-    AudioFile f;
-    QVERIFY(open(f, "sTRK1=a\r\nsTRK2=b\r\nsTRK3=c\r\n", QByteArray(), 3));
-    QList<QStringList> rows = f.GetTracksInfo();
-    QCOMPARE(rows.size(), 3);
-    QCOMPARE(rows.at(2), (QStringList{"3", "1", "c", ""}));
-    rows[0] = QStringList{"1", "1", "Boom", "BOOM"};
-    rows[1] = QStringList{"2", "1", "three items"};   // wrong size: unchanged
-    rows.append(QStringList{"4", "4", "beyond", ""}); // beyond the channels: ignored
-    f.SetTracksInfo(rows);
-    QCOMPARE(f.m_info.channelList.at(0).name, QString("Boom"));
-    QCOMPARE(f.m_info.channelList.at(0).function, QString("BOOM"));
-    QCOMPARE(f.m_info.channelList.at(1).name, QString("b"));
-    QCOMPARE(f.m_info.channelList.size(), 3);
-    QStringList keys, values;
-    QVERIFY(f.m_bext.GetDescriptionValues("TRK", keys, values));
-    QCOMPARE(values, (QStringList{"Boom", "b", "c"}));
-    QCOMPARE(f.GetChanelIndex(), 1);
-    // The iXML TRACK elements follow the channel list.
-    QVERIFY(f.RenderIxml().contains("<NAME>Boom</NAME>"));
-}
-
-void TestAccessors::tableGettersWithoutIxml()
-{
-    AudioFile f;
-    QVERIFY(open(f, "sSCENE=1\r\n", QByteArray()));
-    QCOMPARE(f.GetSyncPointsInfo(), (QList<QStringList>{QStringList(5, QString())}));
-    QCOMPARE(f.GetHistoryInfo(), QStringList(3, QString()));
-    QCOMPARE(f.GetFileSetInfo(), QStringList(4, QString()));
-}
-
-void TestAccessors::creatingMetadataForABareTake()
-{
-    // A take with neither bext nor iXML gets both on its first edit.
-    AudioFile f;
-    QVERIFY(open(f, QByteArray(), QByteArray(), 3));
-    f.SetSceneName("4");
-    QVERIFY(f.m_info.hasBext);
-    QVERIFY(f.m_info.hasIxml);
-    QCOMPARE(f.m_info.ixml.IXML_VERSION, QString("1.5"));
-    QCOMPARE(f.m_info.ixml.CURRENT_FILENAME, QString("t.wav"));
-    QCOMPARE(f.m_info.ixml.trackCount, 3);
-    QVERIFY(f.GetOriginatorName().startsWith("Quorlan: VL20 S#"));
-    QCOMPARE(f.GetOriginatorName().mid(16), f.GetOriginatorReference().mid(7));
-    QCOMPARE(f.m_info.ixml.BWF_ORIGINATOR, f.GetOriginatorName());
-    QCOMPARE(f.m_info.ixml.FAMILY_UID.size(), 32);
-    QVERIFY(f.m_info.ixml.FAMILY_UID.endsWith("00"));
-    QVERIFY(f.m_info.ixml.FILE_UID.endsWith("01"));
-    QCOMPARE(f.GetFileName(), QString("t.wav"));
-    QCOMPARE(f.GetSceneName(), QString("4"));
-    const QString doc = f.RenderIxml();
-    QCOMPARE(doc.count("<TRACK>"), 3);
-    QVERIFY(doc.contains("<TRACK_COUNT>3</TRACK_COUNT>"));
-    QVERIFY(!doc.contains("SYNC_POINT_LIST"));
-}
-
-void TestAccessors::sampleRateSetterRefusesNonsense()
-{
-    AudioFile f;
-    QVERIFY(open(f, "sSCENE=1\r\n", "<SCENE>1</SCENE>"));
-    f.SetSampleRate("0");
-    f.SetSampleRate("fast");
-    QCOMPARE(f.GetSampleRate(), 48000u);
-    f.SetSampleRate("48048");
-    QCOMPARE(f.GetSampleRate(), 48048u);
-}
+    void sampleRateSetterRefusesNonsense()
+    {
+        AudioFile f;
+        QVERIFY(open(f, "sSCENE=1\r\n", "<SCENE>1</SCENE>"));
+        f.SetSampleRate("0");
+        f.SetSampleRate("fast");
+        QCOMPARE(f.GetSampleRate(), 48000u);
+        f.SetSampleRate("48048");
+        QCOMPARE(f.GetSampleRate(), 48048u);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestAccessors)
 #include "tst_accessors.moc"

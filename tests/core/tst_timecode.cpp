@@ -27,247 +27,220 @@ class TestTimecode : public QObject
     Q_OBJECT
 
 private slots:
-    void startAndEndAtEveryRate_data();
-    void startAndEndAtEveryRate();
-    void dropFrameFrameCounts_data();
-    void dropFrameFrameCounts();
-    void userRateForms();
-    void timecodeToSamples_data();
-    void timecodeToSamples();
-    void roundTripAtEveryRate();
-    void parseTC_data();
-    void parseTC();
-    void rateLookupFromBext_data();
-    void rateLookupFromBext();
-    void durationsAndPositions();
-    void setSamplesSinceMidnightWritesAllCopies();
-    void zeroSampleRateGivesEmptyText();
-};
+    void startAndEndAtEveryRate_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<quint64>("start");
+        QTest::addColumn<quint64>("length");
+        QTest::addColumn<QString>("startTC");
+        QTest::addColumn<QString>("endTC");
+        const quint64 hour = 3600ull * 48000;
+        QTest::newRow("23.97 ND") << 0 << hour << 48000ull << "00:59:56:09"
+                                  << "00:59:57:09";
+        QTest::newRow("24 ND") << 1 << hour << 24000ull << "01:00:00:00"
+                               << "01:00:00:12";
+        QTest::newRow("25 ND") << 2 << hour + 48000 << 1920ull << "01:00:01:00"
+                               << "01:00:01:01";
+        QTest::newRow("29.97 ND") << 3 << hour << 0ull << "00:59:56:12"
+                                  << "00:59:56:12";
+        QTest::newRow("29.97 DF") << 4 << hour << 48000ull * 60 << "01:00:00;00"
+                                  << "01:01:00;00";
+        QTest::newRow("30 ND") << 5 << hour << 1600ull << "01:00:00:00"
+                               << "01:00:00:01";
+        QTest::newRow("30 DF") << 6 << 10ull * hour << 0ull << "10:00:36;00"
+                               << "10:00:36;00";
+        QTest::newRow("past 24 h") << 5 << 25 * hour << 0ull << "25:00:00:00"
+                                   << "25:00:00:00";
+    }
 
-void TestTimecode::startAndEndAtEveryRate_data()
-{
-    QTest::addColumn<int>("index");
-    QTest::addColumn<quint64>("start");
-    QTest::addColumn<quint64>("length");
-    QTest::addColumn<QString>("startTC");
-    QTest::addColumn<QString>("endTC");
-    const quint64 hour = 3600ull * 48000;
-    QTest::newRow("23.97 ND") << 0 << hour << 48000ull << "00:59:56:09" << "00:59:57:09";
-    QTest::newRow("24 ND") << 1 << hour << 24000ull << "01:00:00:00" << "01:00:00:12";
-    QTest::newRow("25 ND") << 2 << hour + 48000 << 1920ull << "01:00:01:00" << "01:00:01:01";
-    QTest::newRow("29.97 ND") << 3 << hour << 0ull << "00:59:56:12" << "00:59:56:12";
-    QTest::newRow("29.97 DF") << 4 << hour << 48000ull * 60 << "01:00:00;00" << "01:01:00;00";
-    QTest::newRow("30 ND") << 5 << hour << 1600ull << "01:00:00:00" << "01:00:00:01";
-    QTest::newRow("30 DF") << 6 << 10ull * hour << 0ull << "10:00:36;00" << "10:00:36;00";
-    QTest::newRow("past 24 h") << 5 << 25 * hour << 0ull << "25:00:00:00" << "25:00:00:00";
-}
+    void startAndEndAtEveryRate()
+    {
+        QFETCH(int, index);
+        QFETCH(quint64, start);
+        QFETCH(quint64, length);
+        QFETCH(QString, startTC);
+        QFETCH(QString, endTC);
+        AudioFile f;
+        makeTake(f, index, start, length);
+        QCOMPARE(f.getTCConstantsIndex(), index);
+        QCOMPARE(f.GetFrameRate(), AudioFile::m_userPresentation.at(index));
+        QCOMPARE(f.GetTCStart(), startTC);
+        QCOMPARE(f.GetTCEnd(), endTC);
+    }
 
-void TestTimecode::startAndEndAtEveryRate()
-{
-    QFETCH(int, index);
-    QFETCH(quint64, start);
-    QFETCH(quint64, length);
-    QFETCH(QString, startTC);
-    QFETCH(QString, endTC);
-    AudioFile f;
-    makeTake(f, index, start, length);
-    QCOMPARE(f.getTCConstantsIndex(), index);
-    QCOMPARE(f.GetFrameRate(), AudioFile::m_userPresentation.at(index));
-    QCOMPARE(f.GetTCStart(), startTC);
-    QCOMPARE(f.GetTCEnd(), endTC);
-}
+    void dropFrameFrameCounts_data()
+    {
+        QTest::addColumn<quint64>("frames");
+        QTest::addColumn<QString>("tc");
+        QTest::newRow("one minute") << 1798ull << "00:01:00;00";
+        QTest::newRow("ten minutes") << 17982ull << "00:10:00;00";
+        QTest::newRow("one hour") << 107892ull << "01:00:00;00";
+        QTest::newRow("just before minute 1") << 1799ull << "00:01:00;01";
+        QTest::newRow("frame 29") << 29ull << "00:00:00;29";
+    }
 
-void TestTimecode::dropFrameFrameCounts_data()
-{
-    QTest::addColumn<quint64>("frames");
-    QTest::addColumn<QString>("tc");
-    QTest::newRow("one minute") << 1798ull << "00:01:00;00";
-    QTest::newRow("ten minutes") << 17982ull << "00:10:00;00";
-    QTest::newRow("one hour") << 107892ull << "01:00:00;00";
-    QTest::newRow("just before minute 1") << 1799ull << "00:01:00;01";
-    QTest::newRow("frame 29") << 29ull << "00:00:00;29";
-}
+    void dropFrameFrameCounts()
+    {
+        QFETCH(quint64, frames);
+        QFETCH(QString, tc);
+        // Row 6 (30 DF) at 30 kHz: one sample per 1/1000 s, so frames = samples * 30 / 30000.
+        AudioFile f;
+        makeTake(f, 6, frames * 1000, 0, 30000);
+        QCOMPARE(f.GetTCStart(), tc);
+    }
 
-void TestTimecode::dropFrameFrameCounts()
-{
-    QFETCH(quint64, frames);
-    QFETCH(QString, tc);
-    // Row 6 (30 DF) at 30 kHz: one sample per 1/1000 s, so frames = samples * 30 / 30000.
-    AudioFile f;
-    makeTake(f, 6, frames * 1000, 0, 30000);
-    QCOMPARE(f.GetTCStart(), tc);
-}
+    void timecodeToSamples_data()
+    {
+        QTest::addColumn<QString>("rate");
+        QTest::addColumn<QString>("tc");
+        QTest::addColumn<QString>("samples");
+        QTest::newRow("25 ND one second") << "25 ND"
+                                          << "00:00:01:00"
+                                          << "48000";
+        QTest::newRow("30 ND one hour") << "30 ND"
+                                        << "01:00:00:00"
+                                        << "172800000";
+        QTest::newRow("24 ND ten hours") << "24 ND"
+                                         << "10:00:00:00"
+                                         << "1728000000";
+        QTest::newRow("29.97 DF one hour") << "29.97 DF"
+                                           << "01:00:00;00"
+                                           << "172800000";
+        // 1601.6 samples a frame: the first whole sample inside the frame.
+        QTest::newRow("29.97 ND one frame") << "29.97 ND"
+                                            << "00:00:00:01"
+                                            << "1602";
+        QTest::newRow("unknown rate") << "31 ND"
+                                      << "01:00:00:00"
+                                      << "";
+        QTest::newRow("bad tc") << "25 ND"
+                                << "01:00"
+                                << "";
+    }
 
-void TestTimecode::userRateForms()
-{
-    AudioFile f;
-    makeTake(f, 5, 48000, 48000);
-    QCOMPARE(f.GetTCStart(QString("25 ND")), QString("00:00:01:00"));
-    QCOMPARE(f.GetTCStart(QString("26 ND")), QString());
-    QCOMPARE(f.GetTCStart(QString("25 ND"), 96000), QString("00:00:00:12"));
-    QCOMPARE(f.GetTCEnd(QString("25 ND"), 48000), QString("00:00:02:00"));
-    QCOMPARE(f.GetTCEnd(QString("96000"), QString("25 ND"), 48000), QString("00:00:03:00"));
-    QCOMPARE(f.GetTCEnd(48000u), QString("00:00:02:00"));
-}
+    void timecodeToSamples()
+    {
+        QFETCH(QString, rate);
+        QFETCH(QString, tc);
+        QFETCH(QString, samples);
+        AudioFile f;
+        makeTake(f, 5, 0, 0);
+        QCOMPARE(f.GetSamplesSinceMidnight(rate, tc), samples);
+    }
 
-void TestTimecode::timecodeToSamples_data()
-{
-    QTest::addColumn<QString>("rate");
-    QTest::addColumn<QString>("tc");
-    QTest::addColumn<QString>("samples");
-    QTest::newRow("25 ND one second") << "25 ND" << "00:00:01:00" << "48000";
-    QTest::newRow("30 ND one hour") << "30 ND" << "01:00:00:00" << "172800000";
-    QTest::newRow("24 ND ten hours") << "24 ND" << "10:00:00:00" << "1728000000";
-    QTest::newRow("29.97 DF one hour") << "29.97 DF" << "01:00:00;00" << "172800000";
-    // 1601.6 samples a frame: the first whole sample inside the frame.
-    QTest::newRow("29.97 ND one frame") << "29.97 ND" << "00:00:00:01" << "1602";
-    QTest::newRow("unknown rate") << "31 ND" << "01:00:00:00" << "";
-    QTest::newRow("bad tc") << "25 ND" << "01:00" << "";
-}
-
-void TestTimecode::timecodeToSamples()
-{
-    QFETCH(QString, rate);
-    QFETCH(QString, tc);
-    QFETCH(QString, samples);
-    AudioFile f;
-    makeTake(f, 5, 0, 0);
-    QCOMPARE(f.GetSamplesSinceMidnight(rate, tc), samples);
-}
-
-void TestTimecode::roundTripAtEveryRate()
-{
-    // Timecode -> samples -> timecode gives the same text at every rate.
-    const QStringList tcs = {"00:00:00:00", "00:01:00:02", "09:59:59:23", "10:00:00:00",
-                             "13:07:42:11", "23:10:00:00"};
-    for (int i = 0; i < 7; ++i) {
-        const QString rate = AudioFile::m_userPresentation.at(i);
-        for (QString tc : tcs) {
-            if (rate.contains("DF"))
-                tc[8] = ';';
-            AudioFile f;
-            makeTake(f, i, 0, 0);
-            const QString samples = f.GetSamplesSinceMidnight(rate, tc);
-            QVERIFY(!samples.isEmpty());
-            f.m_info.timeReference = samples.toULongLong();
-            QCOMPARE(f.GetTCStart(rate), tc);
+    void roundTripAtEveryRate()
+    {
+        // Timecode -> samples -> timecode gives the same text at every rate.
+        const QStringList tcs = {"00:00:00:00", "00:01:00:02", "09:59:59:23",
+                                 "10:00:00:00", "13:07:42:11", "23:10:00:00"};
+        for (int i = 0; i < 7; ++i) {
+            const QString rate = AudioFile::m_userPresentation.at(i);
+            for (QString tc : tcs) {
+                if (rate.contains("DF"))
+                    tc[8] = ';';
+                AudioFile f;
+                makeTake(f, i, 0, 0);
+                const QString samples = f.GetSamplesSinceMidnight(rate, tc);
+                QVERIFY(!samples.isEmpty());
+                f.m_info.timeReference = samples.toULongLong();
+                QCOMPARE(f.GetTCStart(rate), tc);
+            }
         }
     }
-}
 
-void TestTimecode::parseTC_data()
-{
-    QTest::addColumn<QString>("tc");
-    QTest::addColumn<bool>("ok");
-    QTest::addColumn<QList<int>>("parts");
-    QTest::newRow("drop-frame") << "10:20:30;15" << true << QList<int>{10, 20, 30, 15};
-    QTest::newRow("non-drop") << "10:20:30:15" << true << QList<int>{10, 20, 30, 15};
-    QTest::newRow("play position") << "01:02:03.4" << true << QList<int>{1, 2, 3, 0};
-    QTest::newRow("too short") << "10:20" << false << QList<int>{10, 20, -1, -1};
-    QTest::newRow("empty") << "" << false << QList<int>{-1, -1, -1, -1};
-}
+    void rateLookupFromBext_data()
+    {
+        QTest::addColumn<QByteArray>("description");
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("flag");
+        QTest::newRow("SPEED") << QByteArray("sSPEED=029.970-DF\r\n") << 4 << "DF";
+        QTest::newRow("SPEED unknown") << QByteArray("sSPEED=031.000-ND\r\n") << -1 << "ND";
+        QTest::newRow("FRAMERATE 25ND") << QByteArray("sFRAMERATE=25ND\r\n") << 2 << "ND";
+        QTest::newRow("FRAMERATE 29.97DF") << QByteArray("sFRAMERATE=29.97DF\r\n") << 4 << "DF";
+        QTest::newRow("FRAMERATE 23.976NDF") << QByteArray("sFRAMERATE=23.976NDF\r\n") << 0 << "ND";
+        QTest::newRow("FRAMERATE 30DF") << QByteArray("sFRAMERATE=30DF\r\n") << 6 << "DF";
+        QTest::newRow("nothing") << QByteArray("sSCENE=1\r\n") << -1 << "ND";
+    }
 
-void TestTimecode::parseTC()
-{
-    QFETCH(QString, tc);
-    QFETCH(bool, ok);
-    QFETCH(QList<int>, parts);
-    int h = -1, m = -1, s = -1, f = -1;
-    QCOMPARE(AudioFile::parseTC(tc, h, m, s, f), ok);
-    QCOMPARE((QList<int>{h, m, s, f}), parts);
-}
+    void rateLookupFromBext()
+    {
+        QFETCH(QByteArray, description);
+        QFETCH(int, index);
+        QFETCH(QString, flag);
+        QTemporaryDir dir;
+        const QString p = dir.filePath("b.wav");
+        QVERIFY(WavBuilder()
+                    .chunk("fmt ", WavBuilder::fmtBody(1, 48000, 16))
+                    .chunk("bext", WavBuilder::bextBody(description, 3600ull * 48000))
+                    .chunk("data", "ab")
+                    .writeTo(p));
+        AudioFile f;
+        QVERIFY(f.Open(p));
+        QCOMPARE(f.getTCConstantsIndex(), index);
+        QCOMPARE(f.GetTCFlag(), flag);
+        if (index < 0) // falls back to 30 frames, with the flag found
+            QCOMPARE(f.GetTCStart(),
+                     flag == "DF" ? QString("01:00:00;00") : QString("01:00:00:00"));
+    }
 
-void TestTimecode::rateLookupFromBext_data()
-{
-    QTest::addColumn<QByteArray>("description");
-    QTest::addColumn<int>("index");
-    QTest::addColumn<QString>("flag");
-    QTest::newRow("SPEED") << QByteArray("sSPEED=029.970-DF\r\n") << 4 << "DF";
-    QTest::newRow("SPEED unknown") << QByteArray("sSPEED=031.000-ND\r\n") << -1 << "ND";
-    QTest::newRow("FRAMERATE 25ND") << QByteArray("sFRAMERATE=25ND\r\n") << 2 << "ND";
-    QTest::newRow("FRAMERATE 29.97DF") << QByteArray("sFRAMERATE=29.97DF\r\n") << 4 << "DF";
-    QTest::newRow("FRAMERATE 23.976NDF") << QByteArray("sFRAMERATE=23.976NDF\r\n") << 0 << "ND";
-    QTest::newRow("FRAMERATE 30DF") << QByteArray("sFRAMERATE=30DF\r\n") << 6 << "DF";
-    QTest::newRow("nothing") << QByteArray("sSCENE=1\r\n") << -1 << "ND";
-}
+    void durationsAndPositions()
+    {
+        AudioFile f;
+        makeTake(f, 5, 0, 48000ull * 3723 + 24000); // 1:02:03.5
+        QCOMPARE(f.GetDuration(), QString("01:02:03"));
+        QCOMPARE(f.GetDuration(96000), QString("00:31:01"));
+        QCOMPARE(f.GetSample2Time(48000 * 61 + 4800), QString("00:01:01.1"));
+        QCOMPARE(f.GetSample2TimeLeft(48000 * 3724), QString("-00:00:00.0")); // beyond the end
+        QCOMPARE(f.GetSample2TimeLeft(48000 * 3722), QString("-00:00:01.5"));
 
-void TestTimecode::rateLookupFromBext()
-{
-    QFETCH(QByteArray, description);
-    QFETCH(int, index);
-    QFETCH(QString, flag);
-    QTemporaryDir dir;
-    const QString p = dir.filePath("b.wav");
-    QVERIFY(WavBuilder()
-                .chunk("fmt ", WavBuilder::fmtBody(1, 48000, 16))
-                .chunk("bext", WavBuilder::bextBody(description, 3600ull * 48000))
-                .chunk("data", "ab")
-                .writeTo(p));
-    AudioFile f;
-    QVERIFY(f.Open(p));
-    QCOMPARE(f.getTCConstantsIndex(), index);
-    QCOMPARE(f.GetTCFlag(), flag);
-    if (index < 0) // falls back to 30 frames, with the flag found
-        QCOMPARE(f.GetTCStart(), flag == "DF" ? QString("01:00:00;00") : QString("01:00:00:00"));
-}
+        f.m_info.ixml.syncPoints.append(AudioSyncPoint());
+        f.m_info.ixml.syncPoints[0].low = QString::number(3600u * 48000u);
+        f.m_info.ixml.syncPoints[0].high = "0";
+        f.m_info.ixml.syncPoints[0].eventDuration = QString::number(48000 * 75);
+        f.m_info.ixml.syncPointCount = 1;
+        QCOMPARE(f.GetSyncPointTC(0), QString("01:00:00:00"));
+        QCOMPARE(f.GetSyncPointDuration(0), QString("00:01:15"));
+        QCOMPARE(f.GetSyncPointTC(1), QString());
+        f.m_info.hasIxml = false;
+        QCOMPARE(f.GetSyncPointTC(0), QString());
+        QCOMPARE(f.getTCConstantsIndex(), -1);
+        QCOMPARE(f.GetFrameRate(), QString());
+        QCOMPARE(f.GetTCStart(), QString("00:00:00:00")); // row 5
+    }
 
-void TestTimecode::durationsAndPositions()
-{
-    AudioFile f;
-    makeTake(f, 5, 0, 48000ull * 3723 + 24000); // 1:02:03.5
-    QCOMPARE(f.GetDuration(), QString("01:02:03"));
-    QCOMPARE(f.GetDuration(96000), QString("00:31:01"));
-    QCOMPARE(f.GetSample2Time(48000 * 61 + 4800), QString("00:01:01.1"));
-    QCOMPARE(f.GetSample2TimeLeft(48000 * 3724), QString("-00:00:00.0")); // beyond the end
-    QCOMPARE(f.GetSample2TimeLeft(48000 * 3722), QString("-00:00:01.5"));
+    void setSamplesSinceMidnightWritesAllCopies()
+    {
+        QTemporaryDir dir;
+        const QString p = dir.filePath("s.wav");
+        QVERIFY(WavBuilder()
+                    .chunk("fmt ", WavBuilder::fmtBody(1, 48000, 16))
+                    .chunk("bext", WavBuilder::bextBody("sSCENE=1\r\n"))
+                    .chunk("data", "ab")
+                    .writeTo(p));
+        AudioFile f;
+        QVERIFY(f.Open(p));
+        const quint64 v = (quint64(3) << 32) + 17;
+        f.SetSamplesSinceMidnight(QString::number(v));
+        QCOMPARE(f.m_info.timeReference, v);
+        QCOMPARE(f.m_info.ixml.TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_HI, QString("3"));
+        QCOMPARE(f.m_info.ixml.TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO, QString("17"));
+        QCOMPARE(f.m_info.ixml.BWF_TIME_REFERENCE_HIGH, QString("3"));
+        QCOMPARE(f.m_info.ixml.BWF_TIME_REFERENCE_LOW, QString("17"));
+        QCOMPARE(qFromLittleEndian(f.m_info.bextHeader.TimeReferenceHigh), 3u);
+        QCOMPARE(qFromLittleEndian(f.m_info.bextHeader.TimeReferenceLow), 17u);
+        QCOMPARE(f.GetSamplesSinceMidnight(), QString::number(v));
+    }
 
-    f.m_info.ixml.syncPoints.append(AudioSyncPoint());
-    f.m_info.ixml.syncPoints[0].low = QString::number(3600u * 48000u);
-    f.m_info.ixml.syncPoints[0].high = "0";
-    f.m_info.ixml.syncPoints[0].eventDuration = QString::number(48000 * 75);
-    f.m_info.ixml.syncPointCount = 1;
-    QCOMPARE(f.GetSyncPointTC(0), QString("01:00:00:00"));
-    QCOMPARE(f.GetSyncPointDuration(0), QString("00:01:15"));
-    QCOMPARE(f.GetSyncPointTC(1), QString());
-    f.m_info.hasIxml = false;
-    QCOMPARE(f.GetSyncPointTC(0), QString());
-    QCOMPARE(f.getTCConstantsIndex(), -1);
-    QCOMPARE(f.GetFrameRate(), QString());
-    QCOMPARE(f.GetTCStart(), QString("00:00:00:00")); // row 5
-}
-
-void TestTimecode::setSamplesSinceMidnightWritesAllCopies()
-{
-    QTemporaryDir dir;
-    const QString p = dir.filePath("s.wav");
-    QVERIFY(WavBuilder()
-                .chunk("fmt ", WavBuilder::fmtBody(1, 48000, 16))
-                .chunk("bext", WavBuilder::bextBody("sSCENE=1\r\n"))
-                .chunk("data", "ab")
-                .writeTo(p));
-    AudioFile f;
-    QVERIFY(f.Open(p));
-    const quint64 v = (quint64(3) << 32) + 17;
-    f.SetSamplesSinceMidnight(QString::number(v));
-    QCOMPARE(f.m_info.timeReference, v);
-    QCOMPARE(f.m_info.ixml.TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_HI, QString("3"));
-    QCOMPARE(f.m_info.ixml.TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO, QString("17"));
-    QCOMPARE(f.m_info.ixml.BWF_TIME_REFERENCE_HIGH, QString("3"));
-    QCOMPARE(f.m_info.ixml.BWF_TIME_REFERENCE_LOW, QString("17"));
-    QCOMPARE(qFromLittleEndian(f.m_info.bextHeader.TimeReferenceHigh), 3u);
-    QCOMPARE(qFromLittleEndian(f.m_info.bextHeader.TimeReferenceLow), 17u);
-    QCOMPARE(f.GetSamplesSinceMidnight(), QString::number(v));
-}
-
-void TestTimecode::zeroSampleRateGivesEmptyText()
-{
-    AudioFile f;
-    makeTake(f, 5, 48000, 48000, 0);
-    QCOMPARE(f.GetTCStart(), QString());
-    QCOMPARE(f.GetDuration(), QString());
-    QCOMPARE(f.GetSample2Time(10), QString());
-    QCOMPARE(f.GetSamplesSinceMidnight("25 ND", "00:00:01:00"), QString());
-}
+    void zeroSampleRateGivesEmptyText()
+    {
+        AudioFile f;
+        makeTake(f, 5, 48000, 48000, 0);
+        QCOMPARE(f.GetTCStart(), QString());
+        QCOMPARE(f.GetDuration(), QString());
+        QCOMPARE(f.GetSample2Time(10), QString());
+        QCOMPARE(f.GetSamplesSinceMidnight("25 ND", "00:00:01:00"), QString());
+    }
+};
 
 QTEST_GUILESS_MAIN(TestTimecode)
 #include "tst_timecode.moc"

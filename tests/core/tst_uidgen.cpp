@@ -18,150 +18,74 @@ class TestUidGen : public QObject
     Q_OBJECT
 
 private slots:
-    void fileUid_data();
-    void fileUid();
-    void familyAdoption_data();
-    void familyAdoption();
-    void setUidRejects_data();
-    void setUidRejects();
-    void presetSerialIsShared();
-    void getRandom_data();
-    void getRandom();
-    void getPart_data();
-    void getPart();
-    void tightLoopDiffers();
-};
-
-void TestUidGen::fileUid_data()
-{
-    QTest::addColumn<int>("number");
-    QTest::addColumn<QString>("suffix");
-    QTest::newRow("0") << 0 << "00";
-    QTest::newRow("3") << 3 << "03";
-    QTest::newRow("42") << 42 << "42";
-}
-
-void TestUidGen::fileUid()
-{
-    QFETCH(int, number);
-    QFETCH(QString, suffix);
-    cUidGen gen;
-    QVERIFY2(kUidPattern.match(gen.uid).hasMatch(), qPrintable(gen.uid));
-    const QString id = gen.GetFileUID(number);
-    QCOMPARE(id.size(), 32);
-    QCOMPARE(id.right(2), suffix);
-    QCOMPARE(id.left(30), gen.uid);
-    QVERIFY2(kUidPattern.match(gen.uid).hasMatch(), qPrintable(id));
-}
-
-void TestUidGen::familyAdoption_data()
-{
-    QTest::addColumn<QString>("source");
-    QTest::newRow("family id") << "USQRX123456789012235959012345600";
-    QTest::newRow("file id") << "USQRX000000000001000000099999907";
-    QTest::newRow("lower-case prefix") << "usqrx123456789012101010012340001";
-    QTest::newRow("longer text") << "USQRX123456789012101010012349901extra";
-}
-
-void TestUidGen::familyAdoption()
-{
-    QFETCH(QString, source);
-    cUidGen gen;
-    QVERIFY(gen.SetUid(source));
-    for (int n = 1; n <= 3; ++n) {
-        const QString id = gen.GetFileUID(n);
-        QCOMPARE(id.size(), 32);
-        QCOMPARE(id.left(5), QStringLiteral("USQRX"));
-        QCOMPARE(id.mid(5, 23), source.mid(5, 23)); // characters 5..27 adopted
-        QVERIFY(QRegularExpression("^\\d\\d0" + QString::number(n) + "$")
-                    .match(id.right(4))
-                    .hasMatch());
+    void familyAdoption_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::newRow("family id") << "USQRX123456789012235959012345600";
+        QTest::newRow("file id") << "USQRX000000000001000000099999907";
+        QTest::newRow("lower-case prefix") << "usqrx123456789012101010012340001";
+        QTest::newRow("longer text") << "USQRX123456789012101010012349901extra";
     }
-}
 
-void TestUidGen::setUidRejects_data()
-{
-    QTest::addColumn<QString>("existing");
-    QTest::newRow("31 characters") << "USQRX12345678901223595901234560";
-    QTest::newRow("no prefix") << "ABCDE123456789012235959012345600";
-    QTest::newRow("prefix not at the start") << "xxUSQRX1234567890122359590123456";
-    QTest::newRow("empty") << "";
-}
-
-void TestUidGen::setUidRejects()
-{
-    QFETCH(QString, existing);
-    cUidGen gen;
-    QVERIFY(!gen.SetUid(existing));
-    QVERIFY(gen.serial.isEmpty() && gen.timeText.isEmpty() && gen.recNum.isEmpty());
-    QVERIFY2(kUidPattern.match(gen.uid).hasMatch(), qPrintable(gen.uid));
-    if (existing.size() >= 17)
-        QVERIFY(gen.uid.mid(5, 12) != existing.mid(5, 12) &&
-                gen.uid.mid(5, 12) != existing.mid(7, 12));
-}
-
-void TestUidGen::presetSerialIsShared()
-{
-    cUidGen gen;
-    gen.serial = QStringLiteral("000000000042");
-    QCOMPARE(gen.GetFileUID(0).mid(5, 12), gen.serial);
-    const QString file = gen.GetFileUID(1);
-    QCOMPARE(file.mid(5, 12), gen.serial);
-    QVERIFY(kUidPattern.match(file.left(30)).hasMatch());
-}
-
-void TestUidGen::getRandom_data()
-{
-    QTest::addColumn<int>("digits");
-    QTest::addColumn<int>("length");
-    QTest::newRow("-3") << -3 << 0;
-    QTest::newRow("1") << 1 << 0;
-    QTest::newRow("2") << 2 << 2;
-    QTest::newRow("5") << 5 << 4;
-    QTest::newRow("12") << 12 << 12;
-}
-
-void TestUidGen::getRandom()
-{
-    QFETCH(int, digits);
-    QFETCH(int, length);
-    cUidGen gen;
-    QVERIFY(QRegularExpression(QStringLiteral("^\\d{%1}$").arg(length))
-                .match(gen.GetRandom(digits))
-                .hasMatch());
-}
-
-void TestUidGen::getPart_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("start");
-    QTest::addColumn<int>("length");
-    QTest::addColumn<QString>("part");
-    QTest::newRow("middle") << "abcdefgh" << 2 << 3 << "cde";
-    QTest::newRow("past the end") << "abcdefgh" << 6 << 4 << "efgh";
-    QTest::newRow("short text") << "abc" << 5 << 12 << "abc";
-}
-
-void TestUidGen::getPart()
-{
-    QFETCH(QString, text);
-    QFETCH(int, start);
-    QFETCH(int, length);
-    QFETCH(QString, part);
-    QCOMPARE(cUidGen::GetPart(text, start, length), part);
-}
-
-// Made back to back within the same millisecond, identifiers still differ.
-void TestUidGen::tightLoopDiffers()
-{
-    QSet<QString> seen;
-    for (int i = 0; i < 2000; ++i) {
+    void familyAdoption()
+    {
+        QFETCH(QString, source);
         cUidGen gen;
-        seen.insert(gen.uid);
-        seen.insert(gen.GetFileUID(1));
+        QVERIFY(gen.SetUid(source));
+        for (int n = 1; n <= 3; ++n) {
+            const QString id = gen.GetFileUID(n);
+            QCOMPARE(id.size(), 32);
+            QCOMPARE(id.left(5), QStringLiteral("USQRX"));
+            QCOMPARE(id.mid(5, 23), source.mid(5, 23)); // characters 5..27 adopted
+            QVERIFY(QRegularExpression("^\\d\\d0" + QString::number(n) + "$")
+                        .match(id.right(4))
+                        .hasMatch());
+        }
     }
-    QCOMPARE(seen.size(), 4000);
-}
+
+    void setUidRejects_data()
+    {
+        QTest::addColumn<QString>("existing");
+        QTest::newRow("31 characters") << "USQRX12345678901223595901234560";
+        QTest::newRow("no prefix") << "ABCDE123456789012235959012345600";
+        QTest::newRow("prefix not at the start") << "xxUSQRX1234567890122359590123456";
+        QTest::newRow("empty") << "";
+    }
+
+    void setUidRejects()
+    {
+        QFETCH(QString, existing);
+        cUidGen gen;
+        QVERIFY(!gen.SetUid(existing));
+        QVERIFY(gen.serial.isEmpty() && gen.timeText.isEmpty() && gen.recNum.isEmpty());
+        QVERIFY2(kUidPattern.match(gen.uid).hasMatch(), qPrintable(gen.uid));
+        if (existing.size() >= 17)
+            QVERIFY(gen.uid.mid(5, 12) != existing.mid(5, 12) &&
+                    gen.uid.mid(5, 12) != existing.mid(7, 12));
+    }
+
+    void presetSerialIsShared()
+    {
+        cUidGen gen;
+        gen.serial = QStringLiteral("000000000042");
+        QCOMPARE(gen.GetFileUID(0).mid(5, 12), gen.serial);
+        const QString file = gen.GetFileUID(1);
+        QCOMPARE(file.mid(5, 12), gen.serial);
+        QVERIFY(kUidPattern.match(file.left(30)).hasMatch());
+    }
+
+    // Made back to back within the same millisecond, identifiers still differ.
+    void tightLoopDiffers()
+    {
+        QSet<QString> seen;
+        for (int i = 0; i < 2000; ++i) {
+            cUidGen gen;
+            seen.insert(gen.uid);
+            seen.insert(gen.GetFileUID(1));
+        }
+        QCOMPARE(seen.size(), 4000);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestUidGen)
 #include "tst_uidgen.moc"

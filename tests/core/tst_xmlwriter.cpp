@@ -30,20 +30,6 @@ AudioFileInfo reparse(const QString& doc, bool* ok = nullptr)
     return back;
 }
 
-// The tag sequence of a document: "<X>" for an opening line, "</X>" for a
-// closing line and "X" for an element with text.
-QStringList tagSequence(const QString& doc)
-{
-    QStringList out;
-    const QStringList lines = doc.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
-    static const QRegularExpression leaf(QStringLiteral("^<([A-Z_]+)>.*</\\1>$"));
-    for (const QString& line : lines.mid(1)) {
-        const QRegularExpressionMatch m = leaf.match(line);
-        out << (m.hasMatch() ? m.captured(1) : line);
-    }
-    return out;
-}
-
 AudioChannelInfo channel(int index, const QString& name)
 {
     AudioChannelInfo c;
@@ -55,231 +41,6 @@ AudioChannelInfo channel(int index, const QString& name)
 }
 
 } // namespace
-
-class TestXmlWriter : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void documentOrder();
-    void exactLines();
-    void trackListFromChannelList();
-    void noListsWithoutCounts();
-    void roundTripEveryField();
-    void escapingRoundTrip_data();
-    void escapingRoundTrip();
-    void escapeForm();
-    void nodeHelpers();
-    void mergeChangesOnlyWhatDiffers_data();
-    void mergeChangesOnlyWhatDiffers();
-    void mergeTracks_data();
-    void mergeTracks();
-};
-
-void TestXmlWriter::documentOrder()
-{
-    AudioFileInfo info;
-    info.ixml.trackCount = 1;
-    info.channelList << channel(1, "Boom");
-    info.ixml.syncPointCount = 1;
-    info.ixml.syncPoints.resize(1);
-
-    // clang-format off
-    const QStringList expected = {
-        "<BWFXML>", "IXML_VERSION", "PROJECT", "SCENE", "TAKE", "TAPE", "FILE_UID", "UBITS",
-        "NOTE", "CIRCLED", "USER", "WILD_TRACK",
-        "<SPEED>", "NOTE", "MASTER_SPEED", "CURRENT_SPEED", "TIMECODE_FLAG", "TIMECODE_RATE",
-        "AUDIO_BIT_DEPTH", "DIGITIZER_SAMPLE_RATE", "FILE_SAMPLE_RATE", "TIMESTAMP_SAMPLE_RATE",
-        "TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_HI", "TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO", "</SPEED>",
-        "<HISTORY>", "ORIGINAL_FILENAME", "CURRENT_FILENAME", "PARENT_FILENAME", "PARENT_UID",
-        "</HISTORY>",
-        "<BEXT>", "BWF_DESCRIPTION", "BWF_ORIGINATOR", "BWF_ORIGINATOR_REFERENCE",
-        "BWF_ORIGINATION_DATE", "BWF_ORIGINATION_TIME", "BWF_TIME_REFERENCE_LOW",
-        "BWF_TIME_REFERENCE_HIGH", "BWF_VERSION", "BWF_UMID", "BWF_RESERVED",
-        "BWF_CODING_HISTORY", "</BEXT>",
-        "<FILE_SET>", "TOTAL_FILES", "FAMILY_UID", "FAMILY_NAME", "FILE_SET_INDEX", "</FILE_SET>",
-        "<TRACK_LIST>", "TRACK_COUNT", "<TRACK>", "CHANNEL_INDEX", "INTERLEAVE_INDEX", "NAME",
-        "FUNCTION", "</TRACK>", "</TRACK_LIST>",
-        "<SYNC_POINT_LIST>", "SYNC_POINT_COUNT", "<SYNC_POINT>", "SYNC_POINT_TYPE",
-        "SYNC_POINT_FUNCTION", "SYNC_POINT_LOW", "SYNC_POINT_HIGH", "SYNC_POINT_EVENT_DURATION",
-        "</SYNC_POINT>", "</SYNC_POINT_LIST>",
-        "</BWFXML>"};
-    // clang-format on
-    QCOMPARE(tagSequence(render(info)), expected);
-}
-
-void TestXmlWriter::exactLines()
-{
-    AudioFileInfo info;
-    info.ixml.SCENE = "12A";
-    info.ixml.trackCount = 2;
-    info.channelList << channel(1, "Boom");
-    const QString doc = render(info);
-
-    QVERIFY(doc.startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<BWFXML>\r\n"
-                           "<IXML_VERSION></IXML_VERSION>\r\n<PROJECT></PROJECT>\r\n"
-                           "<SCENE>12A</SCENE>\r\n"));
-    QVERIFY(
-        doc.contains("<TRACK_LIST>\r\n<TRACK_COUNT>2</TRACK_COUNT>\r\n<TRACK>\r\n"
-                     "<CHANNEL_INDEX>1</CHANNEL_INDEX>\r\n<INTERLEAVE_INDEX>1</INTERLEAVE_INDEX>"
-                     "\r\n<NAME>Boom</NAME>\r\n<FUNCTION>F1</FUNCTION>\r\n</TRACK>\r\n"
-                     "</TRACK_LIST>\r\n</BWFXML>\r\n"));
-    QVERIFY(doc.endsWith("</BWFXML>\r\n"));
-    // Every line break is "\r\n"; there is no indentation.
-    QCOMPARE(doc.count(QLatin1Char('\n')), doc.count(QStringLiteral("\r\n")));
-    QCOMPARE(doc.count(QLatin1Char('\r')), doc.count(QStringLiteral("\r\n")));
-    QVERIFY(!doc.contains(QStringLiteral("\n ")));
-    QVERIFY(!doc.contains(QStringLiteral("\n\t")));
-}
-
-void TestXmlWriter::trackListFromChannelList()
-{
-    AudioFileInfo info;
-    info.ixml.trackCount = 3;
-    info.channelList << channel(1, "Boom") << channel(2, "Lav 1") << channel(3, "Lav 2");
-    info.ixml.tracks << channel(9, "stale");
-    bool ok = false;
-    const AudioFileInfo back = reparse(render(info), &ok);
-    QVERIFY(ok);
-    QCOMPARE(back.ixml.trackCount, 3);
-    QCOMPARE(back.ixml.tracks.size(), 3);
-    for (int i = 0; i < 3; ++i) {
-        QCOMPARE(back.ixml.tracks[i].name, info.channelList[i].name);
-        QCOMPARE(back.ixml.tracks[i].function, info.channelList[i].function);
-        QCOMPARE(back.ixml.tracks[i].channelIndex, i + 1);
-        QCOMPARE(back.ixml.tracks[i].interleaveIndex, i + 1);
-    }
-}
-
-void TestXmlWriter::noListsWithoutCounts()
-{
-    AudioFileInfo info;
-    info.channelList << channel(1, "Boom");
-    info.ixml.tracks << channel(1, "Boom");
-    info.ixml.syncPoints.resize(2);
-    const QString doc = render(info);
-    QVERIFY(!doc.contains("TRACK_LIST"));
-    QVERIFY(!doc.contains("<TRACK>"));
-    QVERIFY(!doc.contains("SYNC_POINT"));
-}
-
-void TestXmlWriter::roundTripEveryField()
-{
-    AudioFileInfo info;
-    for (int i = 0; i < AudioIxmlData::kTextFieldCount; ++i)
-        info.ixml.Text(i) = QStringLiteral("value %1 <&> of ").arg(i) +
-                            QString::fromLatin1(AudioIxmlData::Fields()[i].path);
-    AudioSyncPoint sp;
-    sp.type = "RELATIVE";
-    sp.function = "SLATE_GENERIC";
-    sp.low = "4294967295";
-    sp.high = "1";
-    sp.eventDuration = "4800";
-    info.ixml.syncPoints << sp << sp;
-    info.ixml.syncPointCount = 2;
-
-    bool ok = false;
-    const AudioFileInfo back = reparse(render(info), &ok);
-    QVERIFY(ok);
-    for (int i = 0; i < AudioIxmlData::kTextFieldCount; ++i)
-        QCOMPARE(back.ixml.Text(i), info.ixml.Text(i));
-    QCOMPARE(back.ixml.syncPointCount, 2);
-    QCOMPARE(back.ixml.syncPoints[1].low, sp.low);
-    QCOMPARE(back.ixml.syncPoints[1].eventDuration, sp.eventDuration);
-}
-
-void TestXmlWriter::escapingRoundTrip_data()
-{
-    QTest::addColumn<QString>("value");
-    QTest::addColumn<QString>("readBack");
-
-    QTest::newRow("ampersand") << "Tom & Jerry"
-                               << "Tom & Jerry";
-    QTest::newRow("entity-like text") << "&amp; stays &lt;"
-                                      << "&amp; stays &lt;";
-    QTest::newRow("markup") << "<NOTE>x</NOTE>"
-                            << "<NOTE>x</NOTE>";
-    QTest::newRow("cdata end") << "a]]>b"
-                               << "a]]>b";
-    QTest::newRow("percent placeholders") << "100% %1 %2 %L1"
-                                          << "100% %1 %2 %L1";
-    QTest::newRow("crlf") << "line1\r\nline2\rline3\n"
-                          << "line1\r\nline2\rline3\n";
-    QTest::newRow("blanks") << " lead\ttab trail "
-                            << " lead\ttab trail ";
-    QTest::newRow("quotes") << "\"q\" 'a'"
-                            << "\"q\" 'a'";
-    QTest::newRow("unicode") << QString::fromUtf8("Caf\xc3\xa9 \xe2\x98\x85 \xf0\x9f\x8e\xac")
-                             << QString::fromUtf8("Caf\xc3\xa9 \xe2\x98\x85 \xf0\x9f\x8e\xac");
-    QTest::newRow("control characters left out") << QString::fromLatin1("a\x01"
-                                                                        "b\x1f"
-                                                                        "c\x0b"
-                                                                        "d",
-                                                                        7)
-                                                 << "abcd";
-    QTest::newRow("nul left out") << QString::fromLatin1("a\0b", 3) << "ab";
-    QTest::newRow("lone surrogate left out")
-        << (QStringLiteral("a") + QChar(0xD800) + QStringLiteral("b")) << "ab";
-    QTest::newRow("non-characters left out")
-        << (QStringLiteral("a") + QChar(0xFFFE) + QChar(0xFFFF) + QStringLiteral("b")) << "ab";
-}
-
-void TestXmlWriter::escapingRoundTrip()
-{
-    QFETCH(QString, value);
-    QFETCH(QString, readBack);
-    AudioFileInfo info;
-    info.ixml.NOTE = value;
-    info.ixml.TAKE = "after"; // must survive whatever NOTE holds
-    info.ixml.trackCount = 1;
-    info.channelList << channel(1, value);
-    bool ok = false;
-    const AudioFileInfo back = reparse(render(info), &ok);
-    QVERIFY(ok);
-    QCOMPARE(back.ixml.NOTE, readBack);
-    QCOMPARE(back.ixml.TAKE, QStringLiteral("after"));
-    QCOMPARE(back.ixml.tracks.value(0).name, readBack);
-}
-
-void TestXmlWriter::escapeForm()
-{
-    QCOMPARE(cXmlWriter::Escape("a&b<c>d\"e'f\r\n"),
-             QStringLiteral("a&amp;b&lt;c&gt;d\"e'f&#13;\n"));
-    QCOMPARE(cXmlWriter::Escape(QString()), QString());
-}
-
-void TestXmlWriter::nodeHelpers()
-{
-    struct Writer : cXmlWriter {
-        using cXmlWriter::cXmlWriter;
-        void WriteXmlData() override
-        {
-            OpenNode("A");
-            OpenNode("B");
-            CreateNode("N", -42);
-            CreateNode("T", QStringLiteral("%1"));
-            EndElement();
-            EndElement();
-            EndElement(); // nothing left open: no effect
-        }
-    };
-    QString result = "old";
-    Writer w(&result);
-    w.startDoc();
-    w.WriteXmlData();
-    QCOMPARE(result, QStringLiteral("old"));
-    w.Publish();
-    QCOMPARE(result, QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<A>\r\n<B>\r\n"
-                                    "<N>-42</N>\r\n<T>%1</T>\r\n</B>\r\n</A>\r\n"));
-    QCOMPARE(w.document(), result);
-
-    // startDoc begins a new document.
-    w.startDoc();
-    QCOMPARE(w.document(), QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"));
-    Writer noResult;
-    noResult.startDoc();
-    noResult.Publish();
-}
 
 // A document as another recorder or program writes it: comments, CDATA,
 // entities, attributes, self-closing elements and elements of its own.
@@ -299,74 +60,6 @@ static const char* const kForeignDoc =
     "\t<AUX_DATA type=\"x\">keep</AUX_DATA>\n"
     "</BWFXML>";
 
-void TestXmlWriter::mergeChangesOnlyWhatDiffers_data()
-{
-    QTest::addColumn<QString>("field"); // a record field path; empty: no edit
-    QTest::addColumn<QString>("value");
-    QTest::addColumn<QString>("from"); // replaced in the document by `to`
-    QTest::addColumn<QString>("to");
-
-    QTest::newRow("no edit: every byte kept") << ""
-                                              << ""
-                                              << ""
-                                              << "";
-    QTest::newRow("text replaced, attribute kept") << "PROJECT"
-                                                   << "New"
-                                                   << "<PROJECT lang=\"en\">Old<"
-                                                   << "<PROJECT lang=\"en\">New<";
-    QTest::newRow("self-closing element filled") << "SCENE"
-                                                 << "12A"
-                                                 << "<SCENE/>"
-                                                 << "<SCENE>12A</SCENE>";
-    QTest::newRow("new text escaped") << "NOTE"
-                                      << "a < b & c"
-                                      << "Tom &amp; Jerry <![CDATA[<raw>]]>"
-                                      << "a &lt; b &amp; c";
-    QTest::newRow("vendor child of SPEED kept") << "SPEED/MASTER_SPEED"
-                                                << "25/1"
-                                                << "24/1"
-                                                << "25/1";
-    QTest::newRow("missing element added at the end of its parent")
-        << "TAPE"
-        << "R7"
-        << "</AUX_DATA>\n"
-        << "</AUX_DATA>\n\t<TAPE>R7</TAPE>\n";
-    QTest::newRow("missing container added")
-        << "HISTORY/PARENT_FILENAME"
-        << "A.WAV"
-        << "</AUX_DATA>\n"
-        << "</AUX_DATA>\n\t<HISTORY>\n\t<PARENT_FILENAME>A.WAV</PARENT_FILENAME>\n"
-           "\t</HISTORY>\n";
-}
-
-void TestXmlWriter::mergeChangesOnlyWhatDiffers()
-{
-    QFETCH(QString, field);
-    QFETCH(QString, value);
-    QFETCH(QString, from);
-    QFETCH(QString, to);
-    const QString doc = QString::fromUtf8(kForeignDoc);
-    bool ok = false;
-    AudioFileInfo info = reparse(doc, &ok);
-    QVERIFY(ok);
-    QCOMPARE(info.ixml.NOTE, QStringLiteral("Tom & Jerry <raw>"));
-    for (const AudioIxmlData::FieldDef& f : AudioIxmlData::Fields()) {
-        if (field == QLatin1String(f.path))
-            info.ixml.*(f.member) = value;
-    }
-    QString merged;
-    QVERIFY(IxmlMerger::merge(doc, info, merged));
-    QString expected = doc;
-    expected.replace(from, to);
-    QCOMPARE(merged, expected);
-    if (!field.isEmpty()) {
-        const AudioFileInfo back = reparse(merged, &ok);
-        QVERIFY(ok);
-        QCOMPARE(back.ixml.PROJECT, info.ixml.PROJECT);
-        QCOMPARE(back.ixml.NOTE, info.ixml.NOTE);
-    }
-}
-
 // One TRACK element as the tests write it, with a vendor child.
 static QString trackElement(int index, const QString& name, int gain)
 {
@@ -377,46 +70,246 @@ static QString trackElement(int index, const QString& name, int gain)
         .arg(gain);
 }
 
-void TestXmlWriter::mergeTracks_data()
+class TestXmlWriter : public QObject
 {
-    QTest::addColumn<QString>("channels"); // "index:name" per channel, in order
-    QTest::addColumn<QString>("expected"); // the TRACK_LIST content after TRACK_COUNT
+    Q_OBJECT
 
-    QTest::newRow("name changed, vendor child kept")
-        << "1:Boom,2:Lav" << trackElement(1, "Boom", -3) + trackElement(2, "Lav", -6);
-    QTest::newRow("split keeps the children of the channel kept")
-        << "3:C" << trackElement(3, "C", -9);
-    QTest::newRow("track added after the last")
-        << "1:A,2:B,3:C,4:D"
-        << trackElement(1, "A", -3) + trackElement(2, "B", -6) + trackElement(3, "C", -9) +
-               "\r\n<TRACK>\r\n<CHANNEL_INDEX>4</CHANNEL_INDEX>\r\n<INTERLEAVE_INDEX>4"
-               "</INTERLEAVE_INDEX>\r\n<NAME>D</NAME>\r\n<FUNCTION></FUNCTION>\r\n</TRACK>";
-}
+private slots:
+    void exactLines()
+    {
+        AudioFileInfo info;
+        info.ixml.SCENE = "12A";
+        info.ixml.trackCount = 2;
+        info.channelList << channel(1, "Boom");
+        const QString doc = render(info);
 
-void TestXmlWriter::mergeTracks()
-{
-    QFETCH(QString, channels);
-    QFETCH(QString, expected);
-    const QString doc = "<BWFXML><TRACK_LIST><TRACK_COUNT>3</TRACK_COUNT>" +
-                        trackElement(1, "A", -3) + trackElement(2, "B", -6) +
-                        trackElement(3, "C", -9) + "</TRACK_LIST><LOCATION>x</LOCATION></BWFXML>";
-    AudioFileInfo info = reparse(doc);
-    info.channelList.clear();
-    for (const QString& c : channels.split(QLatin1Char(','))) {
-        AudioChannelInfo ch;
-        ch.channelIndex = c.section(QLatin1Char(':'), 0, 0).toInt();
-        ch.interleaveIndex = ch.channelIndex;
-        ch.name = c.section(QLatin1Char(':'), 1);
-        info.channelList.append(ch);
+        QVERIFY(doc.startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<BWFXML>\r\n"
+                               "<IXML_VERSION></IXML_VERSION>\r\n<PROJECT></PROJECT>\r\n"
+                               "<SCENE>12A</SCENE>\r\n"));
+        QVERIFY(doc.contains(
+            "<TRACK_LIST>\r\n<TRACK_COUNT>2</TRACK_COUNT>\r\n<TRACK>\r\n"
+            "<CHANNEL_INDEX>1</CHANNEL_INDEX>\r\n<INTERLEAVE_INDEX>1</INTERLEAVE_INDEX>"
+            "\r\n<NAME>Boom</NAME>\r\n<FUNCTION>F1</FUNCTION>\r\n</TRACK>\r\n"
+            "</TRACK_LIST>\r\n</BWFXML>\r\n"));
+        QVERIFY(doc.endsWith("</BWFXML>\r\n"));
+        // Every line break is "\r\n"; there is no indentation.
+        QCOMPARE(doc.count(QLatin1Char('\n')), doc.count(QStringLiteral("\r\n")));
+        QCOMPARE(doc.count(QLatin1Char('\r')), doc.count(QStringLiteral("\r\n")));
+        QVERIFY(!doc.contains(QStringLiteral("\n ")));
+        QVERIFY(!doc.contains(QStringLiteral("\n\t")));
     }
-    info.ixml.trackCount = int(info.channelList.size());
-    QString merged;
-    QVERIFY(IxmlMerger::merge(doc, info, merged));
-    const QString count = QString::number(info.channelList.size());
-    QCOMPARE(merged, QStringLiteral("<BWFXML><TRACK_LIST><TRACK_COUNT>") + count +
-                         "</TRACK_COUNT>" + expected +
-                         "</TRACK_LIST><LOCATION>x</LOCATION></BWFXML>");
-}
+
+    void trackListFromChannelList()
+    {
+        AudioFileInfo info;
+        info.ixml.trackCount = 3;
+        info.channelList << channel(1, "Boom") << channel(2, "Lav 1") << channel(3, "Lav 2");
+        info.ixml.tracks << channel(9, "stale");
+        bool ok = false;
+        const AudioFileInfo back = reparse(render(info), &ok);
+        QVERIFY(ok);
+        QCOMPARE(back.ixml.trackCount, 3);
+        QCOMPARE(back.ixml.tracks.size(), 3);
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(back.ixml.tracks[i].name, info.channelList[i].name);
+            QCOMPARE(back.ixml.tracks[i].function, info.channelList[i].function);
+            QCOMPARE(back.ixml.tracks[i].channelIndex, i + 1);
+            QCOMPARE(back.ixml.tracks[i].interleaveIndex, i + 1);
+        }
+    }
+
+    void noListsWithoutCounts()
+    {
+        AudioFileInfo info;
+        info.channelList << channel(1, "Boom");
+        info.ixml.tracks << channel(1, "Boom");
+        info.ixml.syncPoints.resize(2);
+        const QString doc = render(info);
+        QVERIFY(!doc.contains("TRACK_LIST"));
+        QVERIFY(!doc.contains("<TRACK>"));
+        QVERIFY(!doc.contains("SYNC_POINT"));
+    }
+
+    void roundTripEveryField()
+    {
+        AudioFileInfo info;
+        for (int i = 0; i < AudioIxmlData::kTextFieldCount; ++i)
+            info.ixml.Text(i) = QStringLiteral("value %1 <&> of ").arg(i) +
+                                QString::fromLatin1(AudioIxmlData::Fields()[i].path);
+        AudioSyncPoint sp;
+        sp.type = "RELATIVE";
+        sp.function = "SLATE_GENERIC";
+        sp.low = "4294967295";
+        sp.high = "1";
+        sp.eventDuration = "4800";
+        info.ixml.syncPoints << sp << sp;
+        info.ixml.syncPointCount = 2;
+
+        bool ok = false;
+        const AudioFileInfo back = reparse(render(info), &ok);
+        QVERIFY(ok);
+        for (int i = 0; i < AudioIxmlData::kTextFieldCount; ++i)
+            QCOMPARE(back.ixml.Text(i), info.ixml.Text(i));
+        QCOMPARE(back.ixml.syncPointCount, 2);
+        QCOMPARE(back.ixml.syncPoints[1].low, sp.low);
+        QCOMPARE(back.ixml.syncPoints[1].eventDuration, sp.eventDuration);
+    }
+
+    void escapingRoundTrip_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("readBack");
+
+        QTest::newRow("ampersand") << "Tom & Jerry"
+                                   << "Tom & Jerry";
+        QTest::newRow("entity-like text") << "&amp; stays &lt;"
+                                          << "&amp; stays &lt;";
+        QTest::newRow("markup") << "<NOTE>x</NOTE>"
+                                << "<NOTE>x</NOTE>";
+        QTest::newRow("crlf") << "line1\r\nline2\rline3\n"
+                              << "line1\r\nline2\rline3\n";
+        QTest::newRow("unicode") << QString::fromUtf8("Caf\xc3\xa9 \xe2\x98\x85 \xf0\x9f\x8e\xac")
+                                 << QString::fromUtf8("Caf\xc3\xa9 \xe2\x98\x85 \xf0\x9f\x8e\xac");
+        QTest::newRow("control characters left out") << QString::fromLatin1("a\x01"
+                                                                            "b\x1f"
+                                                                            "c\x0b"
+                                                                            "d",
+                                                                            7)
+                                                     << "abcd";
+        QTest::newRow("nul left out") << QString::fromLatin1("a\0b", 3) << "ab";
+        QTest::newRow("lone surrogate left out")
+            << (QStringLiteral("a") + QChar(0xD800) + QStringLiteral("b")) << "ab";
+        QTest::newRow("non-characters left out")
+            << (QStringLiteral("a") + QChar(0xFFFE) + QChar(0xFFFF) + QStringLiteral("b")) << "ab";
+    }
+
+    void escapingRoundTrip()
+    {
+        QFETCH(QString, value);
+        QFETCH(QString, readBack);
+        AudioFileInfo info;
+        info.ixml.NOTE = value;
+        info.ixml.TAKE = "after"; // must survive whatever NOTE holds
+        info.ixml.trackCount = 1;
+        info.channelList << channel(1, value);
+        bool ok = false;
+        const AudioFileInfo back = reparse(render(info), &ok);
+        QVERIFY(ok);
+        QCOMPARE(back.ixml.NOTE, readBack);
+        QCOMPARE(back.ixml.TAKE, QStringLiteral("after"));
+        QCOMPARE(back.ixml.tracks.value(0).name, readBack);
+    }
+
+    void mergeChangesOnlyWhatDiffers_data()
+    {
+        QTest::addColumn<QString>("field"); // a record field path; empty: no edit
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("from"); // replaced in the document by `to`
+        QTest::addColumn<QString>("to");
+
+        QTest::newRow("no edit: every byte kept") << ""
+                                                  << ""
+                                                  << ""
+                                                  << "";
+        QTest::newRow("text replaced, attribute kept") << "PROJECT"
+                                                       << "New"
+                                                       << "<PROJECT lang=\"en\">Old<"
+                                                       << "<PROJECT lang=\"en\">New<";
+        QTest::newRow("self-closing element filled") << "SCENE"
+                                                     << "12A"
+                                                     << "<SCENE/>"
+                                                     << "<SCENE>12A</SCENE>";
+        QTest::newRow("new text escaped") << "NOTE"
+                                          << "a < b & c"
+                                          << "Tom &amp; Jerry <![CDATA[<raw>]]>"
+                                          << "a &lt; b &amp; c";
+        QTest::newRow("vendor child of SPEED kept") << "SPEED/MASTER_SPEED"
+                                                    << "25/1"
+                                                    << "24/1"
+                                                    << "25/1";
+        QTest::newRow("missing element added at the end of its parent")
+            << "TAPE"
+            << "R7"
+            << "</AUX_DATA>\n"
+            << "</AUX_DATA>\n\t<TAPE>R7</TAPE>\n";
+        QTest::newRow("missing container added")
+            << "HISTORY/PARENT_FILENAME"
+            << "A.WAV"
+            << "</AUX_DATA>\n"
+            << "</AUX_DATA>\n\t<HISTORY>\n\t<PARENT_FILENAME>A.WAV</PARENT_FILENAME>\n"
+               "\t</HISTORY>\n";
+    }
+
+    void mergeChangesOnlyWhatDiffers()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, value);
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        const QString doc = QString::fromUtf8(kForeignDoc);
+        bool ok = false;
+        AudioFileInfo info = reparse(doc, &ok);
+        QVERIFY(ok);
+        QCOMPARE(info.ixml.NOTE, QStringLiteral("Tom & Jerry <raw>"));
+        for (const AudioIxmlData::FieldDef& f : AudioIxmlData::Fields()) {
+            if (field == QLatin1String(f.path))
+                info.ixml.*(f.member) = value;
+        }
+        QString merged;
+        QVERIFY(IxmlMerger::merge(doc, info, merged));
+        QString expected = doc;
+        expected.replace(from, to);
+        QCOMPARE(merged, expected);
+        if (!field.isEmpty()) {
+            const AudioFileInfo back = reparse(merged, &ok);
+            QVERIFY(ok);
+            QCOMPARE(back.ixml.PROJECT, info.ixml.PROJECT);
+            QCOMPARE(back.ixml.NOTE, info.ixml.NOTE);
+        }
+    }
+
+    void mergeTracks_data()
+    {
+        QTest::addColumn<QString>("channels"); // "index:name" per channel, in order
+        QTest::addColumn<QString>("expected"); // the TRACK_LIST content after TRACK_COUNT
+
+        QTest::newRow("name changed, vendor child kept")
+            << "1:Boom,2:Lav" << trackElement(1, "Boom", -3) + trackElement(2, "Lav", -6);
+        QTest::newRow("split keeps the children of the channel kept")
+            << "3:C" << trackElement(3, "C", -9);
+        QTest::newRow("track added after the last")
+            << "1:A,2:B,3:C,4:D"
+            << trackElement(1, "A", -3) + trackElement(2, "B", -6) + trackElement(3, "C", -9) +
+                   "\r\n<TRACK>\r\n<CHANNEL_INDEX>4</CHANNEL_INDEX>\r\n<INTERLEAVE_INDEX>4"
+                   "</INTERLEAVE_INDEX>\r\n<NAME>D</NAME>\r\n<FUNCTION></FUNCTION>\r\n</TRACK>";
+    }
+
+    void mergeTracks()
+    {
+        QFETCH(QString, channels);
+        QFETCH(QString, expected);
+        const QString doc = "<BWFXML><TRACK_LIST><TRACK_COUNT>3</TRACK_COUNT>" +
+                            trackElement(1, "A", -3) + trackElement(2, "B", -6) +
+                            trackElement(3, "C", -9) +
+                            "</TRACK_LIST><LOCATION>x</LOCATION></BWFXML>";
+        AudioFileInfo info = reparse(doc);
+        info.channelList.clear();
+        for (const QString& c : channels.split(QLatin1Char(','))) {
+            AudioChannelInfo ch;
+            ch.channelIndex = c.section(QLatin1Char(':'), 0, 0).toInt();
+            ch.interleaveIndex = ch.channelIndex;
+            ch.name = c.section(QLatin1Char(':'), 1);
+            info.channelList.append(ch);
+        }
+        info.ixml.trackCount = int(info.channelList.size());
+        QString merged;
+        QVERIFY(IxmlMerger::merge(doc, info, merged));
+        const QString count = QString::number(info.channelList.size());
+        QCOMPARE(merged, QStringLiteral("<BWFXML><TRACK_LIST><TRACK_COUNT>") + count +
+                             "</TRACK_COUNT>" + expected +
+                             "</TRACK_LIST><LOCATION>x</LOCATION></BWFXML>");
+    }
+};
 
 QTEST_GUILESS_MAIN(TestXmlWriter)
 #include "tst_xmlwriter.moc"

@@ -1,4 +1,3 @@
-#include "OpsTestKit.h"
 #include "SafeFileOps.h"
 #include "TakeLock.h"
 #include "TakeSaver.h"
@@ -14,7 +13,7 @@
 using namespace SoundDefs;
 
 // The save service: edits reach the file through the setters, the take is
-// updated in place or rewritten, and only the backups the run made go.
+// locked, updated in place or rewritten, and only the backups the run made go.
 class TestTakeSaver : public QObject
 {
     Q_OBJECT
@@ -30,31 +29,12 @@ private slots:
         QDir().mkpath(m_tmp.path());
     }
 
-    void backupName_data()
-    {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("backup");
-        QTest::newRow("mono") << "/d/T012_3.wav"
-                              << "/d/T012_3_updatebackup.wav";
-        QTest::newRow("dots") << "/d.x/T.1.WAV"
-                              << "/d.x/T.1_updatebackup.WAV";
-        QTest::newRow("no extension") << "/d.x/T012"
-                                      << "/d.x/T012_updatebackup";
-    }
-
-    void backupName()
-    {
-        QFETCH(QString, path);
-        QFETCH(QString, backup);
-        QCOMPARE(TakeSaver::backupPathFor(path), backup);
-    }
-
     void everyFieldReachesTheFile()
     {
-        OpsTake shape;
+        TestTake shape;
         shape.channels = 3;
         const QString take = path("T1.WAV");
-        const QByteArray audio = OpsTestKit::write(take, shape);
+        const QByteArray audio = TestUtil::writeTake(take, shape);
         TakeEdits e;
         e.frameRate = "29.97 DF";
         e.sampleRate = "96000";
@@ -69,46 +49,44 @@ private slots:
         e.circled = "Y";
         e.wild = "Y";
         e.tracks = {{2, "Lav A", QString("LAV")}, {3, "Plant", std::nullopt}, {9, "none", {}}};
-        TakeSaver saver;
-        const auto results = saver.run({take}, e);
+        const auto results = TakeSaver().run({take}, e);
         QCOMPARE(results.size(), 1);
         QCOMPARE(results.at(0).outcome, TakeBatch::Outcome::Done);
         QVERIFY(results.at(0).inPlace);
         AudioFile f;
         QVERIFY(f.Open(take));
-        QCOMPARE(f.GetFrameRate(), QStringLiteral("29.97 DF"));
         QCOMPARE(f.GetSampleRate(), 96000u);
-        QCOMPARE(f.GetTimeStampSampleRate(), QStringLiteral("96000"));
-        QCOMPARE(f.GetSamplesSinceMidnight(), QStringLiteral("123456789"));
-        QCOMPARE(f.GetProjectName(), QStringLiteral("Film"));
-        QCOMPARE(f.GetSceneName(), QStringLiteral("44B"));
-        QCOMPARE(f.GetTapeName(), QStringLiteral("DAY02"));
-        QCOMPARE(f.GetTakeName(), QStringLiteral("07"));
-        QCOMPARE(f.GetUBITs(), QStringLiteral("11223344"));
-        QCOMPARE(f.GetNotes(), QStringLiteral("plane"));
-        QCOMPARE(f.GetUserInfo(), QStringLiteral("mixer"));
-        QCOMPARE(f.GetCircled(), QStringLiteral("Y"));
-        QCOMPARE(f.GetWild(), QStringLiteral("Y"));
-        const QList<QStringList> tracks = f.GetTracksInfo();
-        QCOMPARE(tracks.at(0), (QStringList{"1", "1", "Trk1", "BOOM"}));
-        QCOMPARE(tracks.at(1), (QStringList{"2", "2", "Lav A", "LAV"}));
-        QCOMPARE(tracks.at(2), (QStringList{"3", "3", "Plant", ""}));
-        QCOMPARE(OpsTestKit::audioOf(take), audio);
+        QCOMPARE(
+            (QStringList{f.GetFrameRate(), f.GetTimeStampSampleRate(), f.GetSamplesSinceMidnight(),
+                         f.GetProjectName(), f.GetSceneName(), f.GetTapeName(), f.GetTakeName(),
+                         f.GetUBITs(), f.GetNotes(), f.GetUserInfo(), f.GetCircled(), f.GetWild()}),
+            (QStringList{"29.97 DF", "96000", "123456789", "Film", "44B", "DAY02", "07", "11223344",
+                         "plane", "mixer", "Y", "Y"}));
+        QCOMPARE(f.GetTracksInfo(), (QList<QStringList>{{"1", "1", "Trk1", "BOOM"},
+                                                        {"2", "2", "Lav A", "LAV"},
+                                                        {"3", "3", "Plant", ""}}));
+        QCOMPARE(TestUtil::audioOf(take), audio);
     }
 
-    void severalTakesNeverGetTheTakeName()
+    // Each job of a run carries its own edits; a save of several takes never
+    // writes the take name.
+    void saveJobsCarryTheirOwnEdits()
     {
-        const QString take = path("T1.WAV");
-        QVERIFY(!OpsTestKit::write(take, OpsTake()).isEmpty());
-        TakeEdits e;
-        e.take = "99";
-        e.scene = "5";
+        QVERIFY(!TestUtil::writeTake(path("T1.WAV"), TestTake()).isEmpty());
+        QVERIFY(!TestUtil::writeTake(path("T2.WAV"), TestTake()).isEmpty());
+        TakeEdits a, b;
+        a.samplesSinceMidnight = "1000";
+        b.samplesSinceMidnight = "2000";
+        a.take = b.take = "9";
         TakeSaver saver;
-        saver.run({take}, e, true);
-        AudioFile f;
-        QVERIFY(f.Open(take));
-        QCOMPARE(f.GetSceneName(), QStringLiteral("5"));
-        QCOMPARE(f.GetTakeName(), QStringLiteral("03"));
+        QSignalSpy finished(&saver, &TakeBatch::finished);
+        QVERIFY(saver.start({{path("T1.WAV"), a}, {path("T2.WAV"), b}}, true));
+        QVERIFY(finished.wait(10000));
+        AudioFile f1, f2;
+        QVERIFY(f1.Open(path("T1.WAV")) && f2.Open(path("T2.WAV")));
+        QCOMPARE(f1.GetSamplesSinceMidnight(), QStringLiteral("1000"));
+        QCOMPARE(f2.GetSamplesSinceMidnight(), QStringLiteral("2000"));
+        QCOMPARE(f1.GetTakeName(), QStringLiteral("03"));
     }
 
     void aMonoFileTakesItsOwnTrackOnly_data()
@@ -123,18 +101,48 @@ private slots:
     {
         QFETCH(int, channel);
         QFETCH(QString, name);
-        OpsTake shape;
+        TestTake shape;
         shape.channels = 1;
         shape.firstChannel = 3;
         const QString take = path("T1_3.WAV");
-        QVERIFY(!OpsTestKit::write(take, shape).isEmpty());
+        QVERIFY(!TestUtil::writeTake(take, shape).isEmpty());
         TakeEdits e;
         e.tracks = {{channel, "Lav C", {}}};
-        TakeSaver saver;
-        saver.run({take}, e);
+        TakeSaver().run({take}, e);
         AudioFile f;
         QVERIFY(f.Open(take));
         QCOMPARE(f.GetTracksInfo().at(0).at(2), name);
+    }
+
+    // --rebuild-ixml reaches the writer only for a document that did not
+    // parse: one that parsed keeps what this program does not know.
+    void rebuildIxmlReachesOnlyAnUnparsableDocument_data()
+    {
+        QTest::addColumn<bool>("broken");
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<bool>("rebuilt");
+        QTest::newRow("broken, asked") << true << true << true;
+        QTest::newRow("broken, not asked") << true << false << false;
+        QTest::newRow("parses, asked") << false << true << false;
+    }
+
+    void rebuildIxmlReachesOnlyAnUnparsableDocument()
+    {
+        QFETCH(bool, broken);
+        QFETCH(bool, asked);
+        QFETCH(bool, rebuilt);
+        TestTake shape;
+        shape.metadata = false;
+        shape.ixml = broken ? "<BWFXML><SCENE>1&A</SCENE></BWFXML>" : "<BWFXML/>";
+        QVERIFY(!TestUtil::writeTake(path("T1.WAV"), shape).isEmpty());
+        AudioFile f;
+        QVERIFY(f.Open(path("T1.WAV")));
+        QCOMPARE(f.m_info.ixmlError.isEmpty(), !broken);
+        TakeEdits e;
+        e.rebuildIxml = asked;
+        QCOMPARE(e.isEmpty(), !asked);
+        e.applyTo(f, false);
+        QCOMPARE(f.m_rebuildIxml, rebuilt);
     }
 
     // One take rewritten (its note outgrows the iXML chunk), one bare take
@@ -143,10 +151,10 @@ private slots:
     void onlyItsOwnBackupsAreRemoved()
     {
         const QString rich = path("T1.WAV"), bare = path("T2.WAV");
-        const QByteArray richAudio = OpsTestKit::write(rich, OpsTake());
-        OpsTake b;
+        const QByteArray richAudio = TestUtil::writeTake(rich, TestTake());
+        TestTake b;
         b.metadata = false;
-        const QByteArray bareAudio = OpsTestKit::write(bare, b);
+        const QByteArray bareAudio = TestUtil::writeTake(bare, b);
         QVERIFY(TestUtil::writeFile(path("T9_updatebackup.WAV"), "stale of T9"));
         TakeEdits e;
         e.notes = QString(10000, QLatin1Char('x'));
@@ -162,9 +170,9 @@ private slots:
         QCOMPARE(done.size(), 2);
         QCOMPARE(finished.size(), 1);
         QCOMPARE(finished.at(0).at(0).toBool(), true);
-        QCOMPARE(OpsTestKit::audioOf(rich), richAudio);
-        QCOMPARE(OpsTestKit::audioOf(bare), bareAudio);
-        QCOMPARE(OpsTestKit::filesContaining(m_tmp.path(), "_updatebackup"),
+        QCOMPARE(TestUtil::audioOf(rich), richAudio);
+        QCOMPARE(TestUtil::audioOf(bare), bareAudio);
+        QCOMPARE(TestUtil::filesContaining(m_tmp.path(), "_updatebackup"),
                  QStringList{"T9_updatebackup.WAV"});
         QCOMPARE(TestUtil::readFile(path("T9_updatebackup.WAV")), QByteArray("stale of T9"));
     }
@@ -182,7 +190,7 @@ private slots:
         QFETCH(bool, stopOnError);
         QFETCH(int, handled);
         const QString take = path("T1.WAV");
-        QVERIFY(!OpsTestKit::write(take, OpsTake()).isEmpty());
+        QVERIFY(!TestUtil::writeTake(take, TestTake()).isEmpty());
         TakeEdits e;
         e.scene = "9";
         TakeSaver saver;
@@ -198,12 +206,13 @@ private slots:
     }
 
     // A take is locked before it is read; one that another saver has, or
-    // whose last save did not finish, or that is no file to write, is
-    // refused at once with the reason and left as it is.
-    void aTakeThatCannotBeLockedIsRefused_data()
+    // whose last save did not finish, or that is no file to write, or that
+    // must not be written (damaged size fields, an iXML that did not parse)
+    // is refused with what a caller needs to answer it, and left as it is.
+    void refusedTakesAreLeftAsTheyAre_data()
     {
         QTest::addColumn<QString>("situation");
-        QTest::addColumn<QString>("error");
+        QTest::addColumn<QString>("error"); // the reason starts with it
         const QString busy = QStringLiteral("T1.WAV is being saved by another process");
         QTest::newRow("another saver has it") << "locked" << busy;
         QTest::newRow("another saver moved it to its backup name") << "backup locked" << busy;
@@ -213,9 +222,13 @@ private slots:
                "and remove or restore it";
         QTest::newRow("a FIFO") << "fifo"
                                 << "not a regular file";
+        QTest::newRow("data past the end") << "damaged" << path("T1.WAV is damaged: ");
+        QTest::newRow("damaged with a bad iXML") << "damaged bad" << path("T1.WAV is damaged: ");
+        QTest::newRow("iXML does not parse") << "bad"
+                                             << "";
     }
 
-    void aTakeThatCannotBeLockedIsRefused()
+    void refusedTakesAreLeftAsTheyAre()
     {
         QFETCH(QString, situation);
         QFETCH(QString, error);
@@ -224,7 +237,14 @@ private slots:
         if (situation == "fifo") {
             QCOMPARE(::mkfifo(QFile::encodeName(take).constData(), 0644), 0);
         } else {
-            QVERIFY(!OpsTestKit::write(take, OpsTake()).isEmpty());
+            TestTake shape;
+            shape.metadata = false;
+            shape.ixml = situation.contains("bad")
+                             ? "<BWFXML><NOTE>fish & chips</NOTE><SCENE>5</SCENE></BWFXML>"
+                             : "<BWFXML><SCENE>5</SCENE></BWFXML>";
+            QVERIFY(!TestUtil::writeTake(take, shape).isEmpty());
+            if (situation.startsWith("damaged")) // the data chunk still claims the full size
+                QVERIFY(QFile::resize(take, QFileInfo(take).size() - 1000));
             if (situation.startsWith("backup"))
                 QVERIFY(TestUtil::writeFile(backup, "the take, moved by a saver"));
             if (situation == "locked")
@@ -232,70 +252,22 @@ private slots:
             if (situation == "backup locked")
                 QVERIFY(other.acquire(backup));
         }
-        const QByteArray before = situation == "fifo" ? QByteArray() : TestUtil::readFile(take);
+        const QMap<QString, QByteArray> before =
+            situation == "fifo" ? QMap<QString, QByteArray>() : TestUtil::snapshot(m_tmp.path());
         TakeEdits e;
         e.scene = "9";
         e.notes = QString(10000, QLatin1Char('x'));
-        TakeSaver saver;
-        const auto results = saver.run({take}, e);
-        QCOMPARE(results.size(), 1);
-        QCOMPARE(results.at(0).outcome, TakeBatch::Outcome::Failed);
-        QCOMPARE(results.at(0).reason, error);
-        if (situation != "fifo")
-            QCOMPARE(TestUtil::readFile(take), before);
-        if (situation.startsWith("backup"))
-            QCOMPARE(TestUtil::readFile(backup), QByteArray("the take, moved by a saver"));
-    }
-
-    // A take that must not be written fails with what a caller needs to
-    // answer it: damaged size fields, or an iXML that did not parse (which
-    // the caller may have rebuilt); the file stays byte for byte as it was.
-    void refusalsSayWhy_data()
-    {
-        QTest::addColumn<QByteArray>("ixml");
-        QTest::addColumn<int>("chop");
-        QTest::addColumn<bool>("damaged");
-        QTest::addColumn<bool>("unparsable");
-        const QByteArray good("<BWFXML><SCENE>5</SCENE></BWFXML>");
-        const QByteArray bad("<BWFXML><NOTE>fish & chips</NOTE><SCENE>5</SCENE></BWFXML>");
-        QTest::newRow("data past the end") << good << 1000 << true << false;
-        QTest::newRow("damaged with a bad iXML") << bad << 1000 << true << false;
-        QTest::newRow("iXML does not parse") << bad << 0 << false << true;
-    }
-
-    void refusalsSayWhy()
-    {
-        QFETCH(QByteArray, ixml);
-        QFETCH(int, chop);
-        QFETCH(bool, damaged);
-        QFETCH(bool, unparsable);
-        OpsTake shape;
-        shape.metadata = false;
-        shape.ixml = ixml;
-        const QString take = path("T1.WAV");
-        QVERIFY(!OpsTestKit::write(take, shape).isEmpty());
-        QByteArray before = TestUtil::readFile(take);
-        before.chop(chop);
-        QVERIFY(TestUtil::writeFile(take, before));
-        TakeEdits e;
-        e.notes = QString(10000, QLatin1Char('n'));
         const auto results = TakeSaver().run({take}, e);
         QCOMPARE(results.size(), 1);
-        QCOMPARE(results.at(0).outcome, TakeBatch::Outcome::Failed);
-        QCOMPARE(results.at(0).damaged, damaged);
-        QCOMPARE(results.at(0).ixmlError.isEmpty(), !unparsable);
-        if (unparsable)
-            QVERIFY(results.at(0).reason.contains(results.at(0).ixmlError));
-        QCOMPARE(TestUtil::readFile(take), before);
-        if (!unparsable)
-            return;
-        const QByteArray audio = OpsTestKit::audioOf(take);
-        e.rebuildIxml = true;
-        const auto rebuilt = TakeSaver().run({take}, e);
-        QCOMPARE(rebuilt.at(0).outcome, TakeBatch::Outcome::Done);
-        QVERIFY(rebuilt.at(0).ixmlError.isEmpty());
-        QVERIFY(OpsTestKit::ixmlIsWellFormed(take));
-        QCOMPARE(OpsTestKit::audioOf(take), audio);
+        const TakeBatch::ItemResult& r = results.at(0);
+        QCOMPARE(r.outcome, TakeBatch::Outcome::Failed);
+        QVERIFY2(r.reason.startsWith(error), qPrintable(r.reason));
+        QCOMPARE(r.damaged, situation.startsWith("damaged"));
+        QCOMPARE(!r.ixmlError.isEmpty(), situation == "bad");
+        if (situation == "bad")
+            QVERIFY(r.reason.contains(r.ixmlError));
+        if (situation != "fifo")
+            QCOMPARE(TestUtil::snapshot(m_tmp.path()), before);
     }
 
     // The write check of takes handed to the worker without a lock.
@@ -326,11 +298,11 @@ private slots:
     // backup is left behind.
     void abortLeavesTheTakeWhole()
     {
-        OpsTake big;
+        TestTake big;
         big.channels = 8;
         big.frames = 200000;
         const QString take = path("T1.WAV");
-        const QByteArray audio = OpsTestKit::write(take, big);
+        const QByteArray audio = TestUtil::writeTake(take, big);
         const QByteArray before = TestUtil::readFile(take);
         TakeEdits e;
         e.notes = QString(10000, QLatin1Char('x'));
@@ -344,15 +316,14 @@ private slots:
         QVERIFY(finished.wait(60000));
         QVERIFY(saver.results().size() == 1);
         const TakeBatch::ItemResult& r0 = saver.results().at(0);
-        const TakeBatch::Outcome o = r0.outcome;
-        if (o == TakeBatch::Outcome::Cancelled) {
+        if (r0.outcome == TakeBatch::Outcome::Cancelled) {
             QCOMPARE(TestUtil::readFile(take), before);
         } else {
-            QCOMPARE(o, TakeBatch::Outcome::Done);
+            QCOMPARE(r0.outcome, TakeBatch::Outcome::Done);
             QVERIFY(!r0.inPlace);
         }
-        QCOMPARE(OpsTestKit::audioOf(take), audio);
-        QVERIFY(OpsTestKit::filesContaining(m_tmp.path(), "_updatebackup").isEmpty());
+        QCOMPARE(TestUtil::audioOf(take), audio);
+        QVERIFY(TestUtil::filesContaining(m_tmp.path(), "_updatebackup").isEmpty());
     }
 };
 

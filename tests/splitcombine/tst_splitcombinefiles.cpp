@@ -88,27 +88,18 @@ private slots:
 
     void splitThroughWindow()
     {
-        OpsTake t;
+        TestTake t;
         t.channels = 4;
-        const QByteArray a = OpsTestKit::write(m_in + "/A.wav", t);
+        const QByteArray a = TestUtil::writeTake(m_in + "/A.wav", t);
         QVERIFY(importAll(*m_session, {m_in}));
         child<QTabWidget>("tabWidget")->setCurrentIndex(SplitCombineFiles::SplitTab);
         select(grid("tableWidgetSplitRules"), {{0, 0}, {1, 0}, {2, 1}});
 
         QCOMPARE(process(), "Done.");
         QCOMPARE(outFiles(), (QStringList{"A_1_2.wav", "A_3.wav"}));
-        const auto ch = [&](int c) { return OpsTestKit::channelOf(a, 4, 3, c); };
+        const auto ch = [&](int c) { return TestUtil::channelOf(a, 4, 3, c); };
         QVERIFY(holdsChannels(m_out + "/A_1_2.wav", {ch(0), ch(1)}, 3));
         QVERIFY(holdsChannels(m_out + "/A_3.wav", {ch(2)}, 3));
-    }
-
-    void defaultBatchRule()
-    {
-        const QList<QByteArray> t = writeMono(m_in, "T", {24, 24, 24, 24});
-        QVERIFY(importAll(*m_session, {m_in}));
-        QCOMPARE(process(), "Done.");
-        QCOMPARE(outFiles(), QStringList{"T_1_2_3_4.WAV"});
-        QVERIFY(holdsChannels(m_out + "/T_1_2_3_4.WAV", t, 3));
     }
 
     void combineGridOneCellPerRowAndColumn_data()
