@@ -3,9 +3,11 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QScreen>
 #include <QSettings>
 #include <QSize>
+#include <QTreeView>
 
 namespace
 {
@@ -40,6 +42,14 @@ void prepare(QFileDialog& dialog, QWidget* parent)
 #endif
     dialog.setOptions(options);
     dialog.setViewMode(QFileDialog::Detail);
+    // The toolkit's own dialog: name, size, type and date shown whole, the
+    // name taking what is left.
+    if (auto* details = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        QHeaderView* header = details->header();
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(QHeaderView::ResizeToContents);
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+    }
     const QScreen* screen = parent ? parent->screen() : nullptr;
     if (screen)
         dialog.resize(dialogSize(screen->availableGeometry().size()));

@@ -168,6 +168,19 @@ int main(int argc, char* argv[])
         ok = shoot(*reports, out, QStringLiteral("velmora-reports.png")) && ok;
         window.ReportsActionHandler();
     }
+    // The Import and Copy To dialogs, closed once pictured.
+    const auto shootDialog = [&](const QString& name, void (FileListManagement::*open)()) {
+        QTimer::singleShot(600, [&, name] {
+            if (QWidget* dialog = QApplication::activeModalWidget()) {
+                ok = shoot(*dialog, out, name) && ok;
+                dialog->close();
+            }
+        });
+        (window.editor()->*open)();
+    };
+    shootDialog(QStringLiteral("velmora-import-dialog.png"),
+                &FileListManagement::startImportAction);
+    shootDialog(QStringLiteral("velmora-copyto-dialog.png"), &FileListManagement::startCopyAction);
     {
         PreferenceDlg prefs(&window);
         prefs.show();

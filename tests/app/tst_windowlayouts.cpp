@@ -178,8 +178,6 @@ void TestWindowLayouts::placeOnScreens_data()
     const QRect wide(0, 0, 1920, 1050);
     const QRect right(1920, 0, 1280, 1024);
     const QRect laptop(0, 0, 1366, 740); // 1366 x 768 less a panel
-    QTest::newRow("on the primary")
-        << QRect(100, 100, 800, 600) << QList<QRect>{wide} << QRect(100, 100, 800, 600);
     QTest::newRow("second screen unplugged")
         << QRect(2000, 100, 800, 600) << QList<QRect>{wide} << QRect(10, 25, 800, 600);
     QTest::newRow("default layout on a laptop")
