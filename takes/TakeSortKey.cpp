@@ -1,7 +1,5 @@
 #include "TakeSortKey.h"
 
-#include <QRegularExpression>
-#include <QStringList>
 #include <QStringView>
 
 namespace
@@ -71,15 +69,24 @@ int TakeSortKey::compareNatural(const QString& a, const QString& b)
 
 qint64 TakeSortKey::timeKey(const QString& text)
 {
-    const QStringList parts = text.trimmed().split(QRegularExpression(QStringLiteral("[:;]")));
-    if (parts.size() < 3 || parts.size() > 4)
-        return -1;
+    // Parsed by hand: a sort calls this twice per comparison.
     qint64 fields[4] = {0, 0, 0, 0};
-    for (int k = 0; k < parts.size(); ++k) {
-        bool ok = false;
-        fields[k] = parts.at(k).toLongLong(&ok);
-        if (!ok || fields[k] < 0 || (k == 3 && fields[k] > 999))
+    int count = 0;
+    bool digits = false;
+    for (const QChar c : QStringView(text).trimmed()) {
+        if (isDigit(c)) {
+            fields[count] = fields[count] * 10 + (c.unicode() - '0');
+            if (fields[count] > 999999)
+                return -1;
+            digits = true;
+        } else if ((c == QLatin1Char(':') || c == QLatin1Char(';')) && digits && count < 3) {
+            ++count;
+            digits = false;
+        } else {
             return -1;
+        }
     }
+    if (!digits || count < 2 || fields[3] > 999)
+        return -1;
     return ((fields[0] * 60 + fields[1]) * 60 + fields[2]) * 1000 + fields[3];
 }
