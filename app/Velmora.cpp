@@ -11,6 +11,7 @@
 #include "Mixer.h"
 #include "PlaybackThread.h"
 #include "TakeColumns.h"
+#include "TakeDialogs.h"
 #include "TransportCtrl.h"
 #include "WindowLayouts.h"
 #include "TransportView.h"
@@ -127,6 +128,8 @@ Velmora::Velmora(QWidget* parent) : QMainWindow(parent)
     m_unavailable.remove(m_restoreLayoutAction);
     m_restoreLayoutAction->setEnabled(true);
     loadModeLayout(m_mode);
+    // Whatever the layout said, the window opens wholly on the screen.
+    m_layouts->keepOnScreen();
 }
 
 Velmora::~Velmora()
@@ -148,9 +151,9 @@ void Velmora::createActions()
     m_importAction->setShortcut(QKeySequence::Open);
     connect(m_importAction, &QAction::triggered, this, &Velmora::OpenActionHandler);
 
-    m_copyToAction = makeAction("actionCopyTo", tr("Copy To..."));
+    m_copyToAction = makeAction("actionCopyTo", tr("&Copy To..."));
     m_copyToAction->setShortcut(QKeySequence::Copy);
-    m_renameAction = makeAction("actionRename", tr("Rename..."));
+    m_renameAction = makeAction("actionRename", tr("Re&name..."));
     m_renameAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+N")));
     connect(m_copyToAction, &QAction::triggered, this, &Velmora::CopyActionHandler);
     connect(m_renameAction, &QAction::triggered, this, &Velmora::RenameActionHandler);
@@ -170,7 +173,7 @@ void Velmora::createActions()
     m_recordAction->setShortcut(QKeySequence(QStringLiteral("Alt+R")));
     m_transportAction = makeAction("actionTransport", tr("&Transport"));
     m_transportAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+T")));
-    m_liveTakeListAction = makeAction("actionLiveTakeList", tr("R9K Take List"));
+    m_liveTakeListAction = makeAction("actionLiveTakeList", tr("R9K Take &List"));
     m_liveTakeListAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+L")));
     m_metersAction = makeAction("actionMeters", tr("Playback &Mixer"));
     m_metersAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+M")));
@@ -178,16 +181,20 @@ void Velmora::createActions()
     m_reportsAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+R")));
     m_splitCombineAction = makeAction("actionSplitCombine", tr("Split/Comb&ine"));
     m_splitCombineAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+I")));
-    m_restoreLayoutAction = makeAction("actionRestoreDefaultLayout", tr("Restore Default Layout"));
-    m_controlModeAction = makeAction("actionControlMode", tr("Control Mode"));
+    m_restoreLayoutAction = makeAction("actionRestoreDefaultLayout", tr("Restore &Default Layout"));
+    m_controlModeAction = makeAction("actionControlMode", tr("&Control Mode"));
     m_controlModeAction->setCheckable(true);
+    // Disabled while no recorder is plugged in: say why.
+    m_controlModeAction->setStatusTip(
+        tr("Controls a connected R9K recorder; available while one is plugged in."));
+    m_controlModeAction->setToolTip(m_controlModeAction->statusTip());
     m_controlModeAction->setEnabled(false);
-    m_editModeAction = makeAction("actionEditMode", tr("Edit Mode"));
+    m_editModeAction = makeAction("actionEditMode", tr("&Edit Mode"));
     m_editModeAction->setCheckable(true);
-    m_userGuideAction = makeAction("actionUserGuide", tr("User Guide"));
+    m_userGuideAction = makeAction("actionUserGuide", tr("User &Guide"));
     // Ctrl+? is Preferences' key; one key on two actions would trigger neither.
     m_userGuideAction->setShortcut(QKeySequence::HelpContents);
-    m_supportAction = makeAction("actionSupport", tr("Support"));
+    m_supportAction = makeAction("actionSupport", tr("&Support"));
     m_aboutAction = makeAction("actionAbout", tr("&About"));
     connect(m_userGuideAction, &QAction::triggered, this, &Velmora::UserGuideActionHandler);
     connect(m_supportAction, &QAction::triggered, this, &Velmora::SupportActionHandler);
@@ -221,7 +228,7 @@ void Velmora::createActions()
 
 void Velmora::createMenus()
 {
-    m_fileMenu = menuBar()->addMenu(tr("File"));
+    m_fileMenu = menuBar()->addMenu(tr("&File"));
     m_fileMenu->setObjectName(QStringLiteral("menuFile"));
     m_fileMenu->addAction(m_importAction);
     m_fileMenu->addAction(m_copyToAction);
@@ -230,17 +237,17 @@ void Velmora::createMenus()
     m_fileMenu->addSeparator();
     m_fileMenu->addAction(m_exitAction);
 
-    m_controlsMenu = menuBar()->addMenu(tr("Controls"));
+    m_controlsMenu = menuBar()->addMenu(tr("&Controls"));
     m_controlsMenu->setObjectName(QStringLiteral("menuControls"));
-    m_windowMenu = menuBar()->addMenu(tr("Window"));
+    m_windowMenu = menuBar()->addMenu(tr("&Window"));
     m_windowMenu->setObjectName(QStringLiteral("menuWindow"));
 
-    m_modeMenu = menuBar()->addMenu(tr("Mode"));
+    m_modeMenu = menuBar()->addMenu(tr("&Mode"));
     m_modeMenu->setObjectName(QStringLiteral("menuMode"));
     m_modeMenu->addAction(m_editModeAction);
     m_modeMenu->addAction(m_controlModeAction);
 
-    m_helpMenu = menuBar()->addMenu(tr("Help"));
+    m_helpMenu = menuBar()->addMenu(tr("&Help"));
     m_helpMenu->setObjectName(QStringLiteral("menuHelp"));
     m_helpMenu->addAction(m_userGuideAction);
     m_helpMenu->addAction(m_supportAction);
@@ -491,8 +498,11 @@ void Velmora::SupportActionHandler()
 
 void Velmora::openPaths(const QStringList& paths)
 {
-    if (!paths.isEmpty())
-        m_editor->importPaths(paths, FileListManagement::ImportOrigin::Drop);
+    if (paths.isEmpty())
+        return;
+    // The next Import starts where these takes are.
+    TakeDialogs::rememberImportFolder(paths);
+    m_editor->importPaths(paths, FileListManagement::ImportOrigin::Drop);
 }
 
 void Velmora::on_importFinished(int takesAdded, int filesRejected)

@@ -157,17 +157,39 @@ bool WindowLayouts::restoreMainGeometry(QWidget* window, const QByteArray& geome
 QRect WindowLayouts::placeOnScreens(const QRect& frame, const QList<QRect>& available,
                                     const QRect& primary)
 {
+    QRect placed = frame;
     const QRect strip(frame.topLeft(), QSize(frame.width(), kGrip));
-    for (const QRect& area : available) {
-        const QRect seen = area & strip;
-        if (seen.width() >= kGrip && seen.height() >= kGrip / 2)
-            return frame;
+    const bool reachable = std::any_of(available.begin(), available.end(), [&](const QRect& a) {
+        const QRect seen = a & strip;
+        return seen.width() >= kGrip && seen.height() >= kGrip / 2;
+    });
+    if (!reachable) {
+        const QSize size = frame.size().boundedTo(primary.size());
+        const QPoint offset = defaultPosition();
+        placed =
+            QRect(QPoint(primary.left() + std::min(offset.x(), primary.width() - size.width()),
+                         primary.top() + std::min(offset.y(), primary.height() - size.height())),
+                  size);
     }
-    const QSize size = frame.size().boundedTo(primary.size());
-    const QPoint offset = defaultPosition();
-    return QRect(QPoint(primary.left() + std::min(offset.x(), primary.width() - size.width()),
-                        primary.top() + std::min(offset.y(), primary.height() - size.height())),
-                 size);
+    // The screen that shows most of the window holds all of it.
+    QRect screen = primary;
+    qint64 shown = 0;
+    for (const QRect& area : available) {
+        const QRect seen = area & placed;
+        if (qint64(seen.width()) * seen.height() > shown) {
+            shown = qint64(seen.width()) * seen.height();
+            screen = area;
+        }
+    }
+    return fitInside(placed, screen);
+}
+
+QRect WindowLayouts::fitInside(const QRect& frame, const QRect& available)
+{
+    const QSize size = frame.size().boundedTo(available.size());
+    const int x = std::clamp(frame.x(), available.left(), available.right() + 1 - size.width());
+    const int y = std::clamp(frame.y(), available.top(), available.bottom() + 1 - size.height());
+    return QRect(QPoint(x, y), size);
 }
 
 void WindowLayouts::keepOnScreen() const

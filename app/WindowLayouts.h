@@ -67,20 +67,26 @@ public:
     // block is not a saved geometry.
     static bool restoreMainGeometry(QWidget* window, const QByteArray& geometry);
 
-    // The frame rect moved back onto the primary screen's available area when
-    // its title strip is on none of the available areas; otherwise frame.
+    // Where a window frame goes so that the user sees all of it: moved back
+    // onto the primary screen's available area when its title strip is on
+    // none of the available areas (a monitor unplugged since the layout was
+    // saved), then made no larger than the available area of the screen
+    // that shows most of it and moved, as little as it takes, to lie wholly
+    // inside that area (a laptop screen smaller than the layout).
     static QRect placeOnScreens(const QRect& frame, const QList<QRect>& available,
                                 const QRect& primary);
 
+    // Puts the main window where placeOnScreens() says. A maximized or
+    // full-screen window is left alone.
+    void keepOnScreen() const;
+
 private:
+    static QRect fitInside(const QRect& frame, const QRect& available);
     void saveEditKeys() const;
     void saveControlKeys() const;
     void loadEditKeys() const;
     void loadControlKeys() const;
     void placeMainWindow(const QPoint& pos, const QSize& size) const;
-    // Moves the main window back onto the primary screen when it lies off
-    // every screen (a monitor unplugged since the layout was saved).
-    void keepOnScreen() const;
     QWidget* tool(const char* objectName) const;
 
     QMainWindow* m_window;

@@ -5,11 +5,11 @@
 #include "RateControls.h"
 #include "TakeColumns.h"
 #include "TakeEditState.h"
+#include "TakeListProxy.h"
 #include "TakeListView.h"
 #include "TakePages.h"
 
 #include <QCheckBox>
-#include <QColor>
 #include <QCoreApplication>
 #include <QItemSelectionModel>
 #include <QLineEdit>
@@ -21,27 +21,6 @@
 #include <QTreeView>
 
 using namespace TakeColumns;
-
-namespace
-{
-// The take list's proxy: sorts without regard to case, centres the
-// one-letter flag columns and shows the file name of a damaged take in a
-// warning colour (its tooltip, from the model, says what is damaged).
-class TakeListProxy : public QSortFilterProxyModel
-{
-public:
-    using QSortFilterProxyModel::QSortFilterProxyModel;
-    QVariant data(const QModelIndex& index, int role) const override
-    {
-        if (role == Qt::TextAlignmentRole && (index.column() == Circled || index.column() == Wild))
-            return int(Qt::AlignCenter);
-        if (role == Qt::ForegroundRole && index.column() == FileName &&
-            !index.data(AudioFileModel::DamageRole).toString().isEmpty())
-            return QColor(0xc6, 0x28, 0x28);
-        return QSortFilterProxyModel::data(index, role);
-    }
-};
-} // namespace
 
 FileListManagement::FileListManagement(QWidget* parent, TakeSession* session)
     : QWidget(parent), m_session(session), m_model(session->model())

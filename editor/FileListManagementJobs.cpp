@@ -6,21 +6,17 @@
 
 #include "AudioFileModel.h"
 #include "JobProgress.h"
+#include "TakeDialogs.h"
 #include "TakeListView.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
-#include <QDir>
-#include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSettings>
 #include <QSortFilterProxyModel>
 
 namespace
 {
-const char kCopyDirKey[] = "CopyFileList";
-
 QString title()
 {
     return QCoreApplication::applicationName();
@@ -119,15 +115,9 @@ void FileListManagement::startCopyAction()
 {
     if (m_session->jobs()->isRunning() || m_model->rowCount() == 0)
         return;
-    QString last = QSettings().value(QLatin1String(kCopyDirKey)).toString();
-    if (last.isEmpty())
-        last = QDir::toNativeSeparators(QDir::homePath());
-    const QString folder = QFileDialog::getExistingDirectory(this, tr("Open Destination"), last,
-                                                             QFileDialog::ShowDirsOnly |
-                                                                 QFileDialog::DontResolveSymlinks);
+    const QString folder = TakeDialogs::chooseCopyFolder(this);
     if (folder.isEmpty())
         return;
-    QSettings().setValue(QLatin1String(kCopyDirKey), folder);
     startCopyTo(folder);
 }
 

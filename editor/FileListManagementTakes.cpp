@@ -5,21 +5,19 @@
 #include "AudioFileModel.h"
 #include "ImportProgress.h"
 #include "TakeColumns.h"
+#include "TakeDialogs.h"
 #include "TakeListView.h"
 #include "TakePages.h"
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileDialog>
 #include <QLineEdit>
 #include <QLoggingCategory>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
-#include <QSettings>
 #include <QSortFilterProxyModel>
 #include <QUrl>
 
@@ -30,8 +28,6 @@ Q_LOGGING_CATEGORY(lcImport, "velmora.import", QtWarningMsg)
 
 namespace
 {
-const char kLastImportDirKey[] = "LastImportDir";
-
 QString title()
 {
     return QCoreApplication::applicationName();
@@ -125,22 +121,9 @@ void FileListManagement::on_playPaused(bool playing)
 
 void FileListManagement::startImportAction()
 {
-    QSettings settings;
-    QString folder = settings.value(QLatin1String(kLastImportDirKey)).toString();
-    if (folder.isEmpty() || !QDir(folder).exists())
-        folder = QDir::toNativeSeparators(QDir::homePath());
-    QFileDialog::Options options;
-#ifdef Q_OS_LINUX
-    // Recorders often write upper-case .WAV names; the toolkit's own dialog
-    // matches the filter without regard to case, a desktop dialog may not.
-    options |= QFileDialog::DontUseNativeDialog;
-#endif
-    const QStringList chosen = QFileDialog::getOpenFileNames(
-        this, tr("Import Files"), folder, QStringLiteral("Audio (*.wav *.bwf)"), nullptr, options);
-    if (chosen.isEmpty())
-        return;
-    settings.setValue(QLatin1String(kLastImportDirKey), QFileInfo(chosen.first()).absolutePath());
-    importPaths(chosen, ImportOrigin::Dialog);
+    const QStringList chosen = TakeDialogs::chooseImportFiles(this);
+    if (!chosen.isEmpty())
+        importPaths(chosen, ImportOrigin::Dialog);
 }
 
 void FileListManagement::importPaths(const QStringList& paths, ImportOrigin origin)
@@ -162,11 +145,8 @@ void FileListManagement::on_importFinished(int added, int rejected)
     m_ui.treeView->setUpdatesEnabled(true);
     qCInfo(lcImport) << m_session->importFilesTotal() << "files," << added << "takes listed in"
                      << m_importProgress->elapsedMs() << "ms";
-    QTreeView* view = m_ui.treeView;
-    for (int c = 0; c < Count; ++c) {
-        if (!view->isColumnHidden(c))
-            view->resizeColumnToContents(c);
-    }
+    TakeListView* view = m_ui.treeView;
+    view->fitColumnsToContents();
     view->sortByColumn(StartTC, Qt::DescendingOrder);
     view->sortByColumn(StartTC, Qt::AscendingOrder);
     if (!m_currentIndex.isValid() && m_model->rowCount() > 0)

@@ -14,6 +14,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTextEdit>
@@ -84,6 +86,39 @@ QGridLayout* grid(QGroupBox* box)
     return g;
 }
 
+// A page of the editor in a vertical scroll area: on a short screen the page
+// scrolls instead of crushing its fields. The area is always as wide as the
+// page needs, so nothing is cut off at the side.
+class PageScroller : public QScrollArea
+{
+public:
+    explicit PageScroller(QWidget* page, QWidget* parent) : QScrollArea(parent)
+    {
+        setObjectName(page->objectName() + QStringLiteral("_scroll"));
+        setWidget(page);
+        setWidgetResizable(true);
+        setFrameShape(QFrame::NoFrame);
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setFocusPolicy(Qt::NoFocus);
+    }
+    QSize minimumSizeHint() const override
+    {
+        // Height: a few rows of fields; the rest scrolls.
+        return QSize(pageWidth(widget()->minimumSizeHint()), 160);
+    }
+    QSize sizeHint() const override
+    {
+        const QSize page = widget()->sizeHint();
+        return QSize(pageWidth(page), page.height());
+    }
+
+private:
+    int pageWidth(const QSize& page) const
+    {
+        return page.width() + verticalScrollBar()->sizeHint().width() + 2 * frameWidth();
+    }
+};
+
 QTreeView* detailTree(QWidget* parent, const char* name)
 {
     auto* t = named(new QTreeView(parent), name);
@@ -126,6 +161,43 @@ void TakeEditorForm::setupUi(QWidget* owner)
     splitter->setStretchFactor(1, 1);
     splitter->setCollapsible(1, false);
     layout->addWidget(splitter);
+    setTabOrder();
+}
+
+void TakeEditorForm::setTabOrder()
+{
+    // As the screen reads: the buttons above the list from left to right,
+    // the list, the fields of the current take line by line, then the
+    // bottom line from left to right.
+    const QList<QWidget*> order = {pushButton_Import,
+                                   pushButton_Rename,
+                                   pushButton_CopyTo,
+                                   pushButton_Clear,
+                                   pushButton_Delete,
+                                   treeView,
+                                   Scene,
+                                   Take,
+                                   Project,
+                                   Tape,
+                                   checkBox_Circled,
+                                   checkBox_WildTrack,
+                                   comboBox_SampleRate,
+                                   comboBox_FrameRate,
+                                   UBits,
+                                   checkBox_PreserveStartTC,
+                                   pushButton_EditTC,
+                                   TreeViewTracks,
+                                   Notes,
+                                   UserInfo,
+                                   TreeViewSyncPoints,
+                                   pushButton_Play,
+                                   pushButton_Stop,
+                                   pushButton_SpltCombine,
+                                   pushButton_Reports,
+                                   Save,
+                                   MoreInfo};
+    for (int i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order.at(i - 1), order.at(i));
 }
 
 QWidget* TakeEditorForm::buildTakeList(QWidget* parent)
@@ -196,8 +268,8 @@ QWidget* TakeEditorForm::buildEditor(QWidget* parent)
     v->setSpacing(kGroupSpacing);
 
     stackedWidget = named(new QStackedWidget(panel), "stackedWidget");
-    stackedWidget->addWidget(buildPage0(stackedWidget));
-    stackedWidget->addWidget(buildPage1(stackedWidget));
+    stackedWidget->addWidget(new PageScroller(buildPage0(nullptr), stackedWidget));
+    stackedWidget->addWidget(new PageScroller(buildPage1(nullptr), stackedWidget));
     v->addWidget(stackedWidget, 1);
 
     auto* bottom = new QHBoxLayout;
@@ -241,14 +313,15 @@ QWidget* TakeEditorForm::buildPage0(QWidget* parent)
     g->addWidget(Scene, 1, 1);
     g->addWidget(caption(general, QObject::tr("Take :")), 1, 2);
     g->addWidget(Take, 1, 3);
+    // Project names are long: the field takes the whole line.
     g->addWidget(caption(general, QObject::tr("Project :")), 2, 0);
-    g->addWidget(Project, 2, 1);
-    g->addWidget(caption(general, QObject::tr("Tape :")), 2, 2);
-    g->addWidget(Tape, 2, 3);
-    g->addWidget(caption(general, QObject::tr("Circled :")), 3, 0);
-    g->addWidget(checkBox_Circled, 3, 1);
-    g->addWidget(caption(general, QObject::tr("Wild Track :")), 3, 2);
-    g->addWidget(checkBox_WildTrack, 3, 3);
+    g->addWidget(Project, 2, 1, 1, 3);
+    g->addWidget(caption(general, QObject::tr("Tape :")), 3, 0);
+    g->addWidget(Tape, 3, 1);
+    g->addWidget(caption(general, QObject::tr("Circled :")), 4, 0);
+    g->addWidget(checkBox_Circled, 4, 1);
+    g->addWidget(caption(general, QObject::tr("Wild Track :")), 4, 2);
+    g->addWidget(checkBox_WildTrack, 4, 3);
 
     // Recording values are short and some captions long: each caption sits
     // above its value, three fields to a row.

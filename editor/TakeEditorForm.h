@@ -19,7 +19,9 @@ class ValueLabel;
 // member name as object name, so tests, style sheets and saved layouts find
 // it by that name. setupUi() creates them as children of the owner and lays
 // them out: the take list with its buttons on the left, the two pages of the
-// current take on the right. Pointers are owned by the owner widget.
+// current take on the right, each scrolling when the window is too short for
+// it. Tab moves through them as the screen reads. Pointers are owned by the
+// owner widget.
 class TakeEditorForm
 {
 public:
@@ -90,4 +92,5 @@ private:
     QWidget* buildEditor(QWidget* parent);
     QWidget* buildPage0(QWidget* parent);
     QWidget* buildPage1(QWidget* parent);
+    void setTabOrder();
 };

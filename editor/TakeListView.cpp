@@ -3,9 +3,11 @@
 #include "TakeColumns.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QHeaderView>
 #include <QMenu>
 #include <QPainter>
+#include <QSettings>
 
 using namespace TakeColumns;
 
@@ -29,6 +31,29 @@ TakeListView::TakeListView(QWidget* parent) : QTreeView(parent)
     createColumnMenu();
     connect(this, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { m_columnMenu->popup(viewport()->mapToGlobal(pos)); });
+    // Users look for the column menu on the header as well.
+    header()->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(header(), &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { m_columnMenu->popup(header()->mapToGlobal(pos)); });
+    // A drag of a column edge (or a double click on it) happens between a
+    // press and a release on the header.
+    header()->viewport()->installEventFilter(this);
+    connect(header(), &QHeaderView::sectionResized, this, [this] {
+        if (m_headerPressed)
+            m_userWidths = true;
+    });
+}
+
+void TakeListView::setModel(QAbstractItemModel* model)
+{
+    QTreeView::setModel(model);
+    if (!model)
+        return;
+    // A sort moves the rows: the current take stays where the user can see it.
+    connect(model, &QAbstractItemModel::layoutChanged, this, [this] {
+        if (currentIndex().isValid())
+            scrollTo(currentIndex());
+    });
 }
 
 QString TakeListView::emptyHint()
@@ -42,6 +67,36 @@ void TakeListView::setupColumns()
         resizeColumnToContents(c);
     for (int c : kHiddenAtStart)
         setColumnHidden(c, true);
+    const QByteArray state = QSettings().value(columnsKey()).toByteArray();
+    m_userWidths = !state.isEmpty() && header()->restoreState(state);
+}
+
+void TakeListView::fitColumnsToContents()
+{
+    if (m_userWidths || !model())
+        return;
+    for (int c = 0; c < model()->columnCount(); ++c) {
+        if (!isColumnHidden(c))
+            resizeColumnToContents(c);
+    }
+}
+
+void TakeListView::rememberColumns()
+{
+    QSettings().setValue(columnsKey(), header()->saveState());
+}
+
+bool TakeListView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == header()->viewport()) {
+        if (event->type() == QEvent::MouseButtonPress)
+            m_headerPressed = true;
+        if (event->type() == QEvent::MouseButtonRelease) {
+            m_headerPressed = false;
+            rememberColumns();
+        }
+    }
+    return QTreeView::eventFilter(watched, event);
 }
 
 void TakeListView::createColumnMenu()
@@ -54,6 +109,7 @@ void TakeListView::createColumnMenu()
         connect(action, &QAction::triggered, this, [this, column](bool shown) {
             setColumnHidden(column, !shown);
             resizeColumnToContents(column);
+            rememberColumns();
         });
         m_columnMenu->addAction(action);
         m_columnActions.append({action, column});

@@ -53,6 +53,8 @@ TakePages::TakePages(TakeEditorForm& form, const AudioFileModel* model, QObject*
 void TakePages::show(int row)
 {
     m_row = row;
+    // Without a take there is nothing to edit.
+    m_ui.stackedWidget->setEnabled(row >= 0);
     cleanupPage0();
     cleanupPage1();
     setupPage0();

@@ -20,7 +20,8 @@ class TakePages : public QObject
 public:
     TakePages(TakeEditorForm& form, const AudioFileModel* model, QObject* parent);
 
-    // Shows row (model coordinates); -1 clears both pages.
+    // Shows row (model coordinates); -1 clears both pages and disables their
+    // fields.
     void show(int row);
     // Shows the tracks of the row shown again (after a revert of its tracks).
     void setupTracks();

@@ -5,7 +5,8 @@
 // the screen: the first editor page with a mono take selected, the second
 // page, the column menu open over the take list, the Split/Combine window
 // (batch and manual), the Report Manager, the Preferences dialog and the
-// About box, and the window at its smallest supported size (1018 x 690);
+// About box, the window as it opens on this screen (velmora-opened.png) and
+// a short window (1018 x 620, both pages);
 // with a RECORDER_PORT (r9k-sim's terminal) also control mode with the
 // recorder's transport view and take list.
 // --scale makes pictures wider than WIDTH pixels that wide (the user guide's
@@ -77,7 +78,8 @@ int main(int argc, char* argv[])
         args.remove(scaleAt, 2);
     }
     if (args.size() < 2) {
-        std::fputs("usage: velmora-screenshots OUTDIR FOLDER [WIDTHxHEIGHT [RECORDER_PORT]] [--scale WIDTH]\n",
+        std::fputs("usage: velmora-screenshots OUTDIR FOLDER [WIDTHxHEIGHT [RECORDER_PORT]] "
+                   "[--scale WIDTH]\n",
                    stderr);
         return 2;
     }
@@ -95,8 +97,6 @@ int main(int argc, char* argv[])
     const QString recorderPort = args.value(3);
     if (!recorderPort.isEmpty())
         window.setRecorderPort(recorderPort);
-    window.move(0, 0);
-    window.resize(size);
     window.show();
     QEventLoop imported;
     QObject::connect(window.editor(), &FileListManagement::importFinished, &imported,
@@ -117,6 +117,12 @@ int main(int argc, char* argv[])
     imported.exec();
     poll.stop();
     settle(300);
+    // As it opens: placed and sized by its layout and the screen.
+    bool ok = shoot(window, out, QStringLiteral("velmora-opened.png"));
+    const QRect available = window.screen()->availableGeometry();
+    window.move(available.topLeft());
+    window.resize(size.boundedTo(available.size()));
+    settle(300);
 
     auto* view = window.editor()->findChild<QTreeView*>(QStringLiteral("treeView"));
     if (view && view->model()->rowCount() > 1) {
@@ -125,7 +131,7 @@ int main(int argc, char* argv[])
                                                     QItemSelectionModel::Rows);
     }
     settle(300);
-    bool ok = shoot(window, out, QStringLiteral("velmora-page1.png"));
+    ok = shoot(window, out, QStringLiteral("velmora-page1.png")) && ok;
 
     auto* more = window.editor()->findChild<QPushButton*>(QStringLiteral("MoreInfo"));
     more->click();
@@ -162,6 +168,19 @@ int main(int argc, char* argv[])
         ok = shoot(*reports, out, QStringLiteral("velmora-reports.png")) && ok;
         window.ReportsActionHandler();
     }
+    // The Import and Copy To dialogs, closed once pictured.
+    const auto shootDialog = [&](const QString& name, void (FileListManagement::*open)()) {
+        QTimer::singleShot(600, [&, name] {
+            if (QWidget* dialog = QApplication::activeModalWidget()) {
+                ok = shoot(*dialog, out, name) && ok;
+                dialog->close();
+            }
+        });
+        (window.editor()->*open)();
+    };
+    shootDialog(QStringLiteral("velmora-import-dialog.png"),
+                &FileListManagement::startImportAction);
+    shootDialog(QStringLiteral("velmora-copyto-dialog.png"), &FileListManagement::startCopyAction);
     {
         PreferenceDlg prefs(&window);
         prefs.show();
@@ -175,12 +194,12 @@ int main(int argc, char* argv[])
         ok = shoot(about, out, QStringLiteral("velmora-about.png")) && ok;
     }
 
-    window.resize(1018, 690);
+    window.resize(1018, 620);
     settle(400);
-    ok = shoot(window, out, QStringLiteral("velmora-1018x690.png")) && ok;
+    ok = shoot(window, out, QStringLiteral("velmora-short.png")) && ok;
     more->click();
     settle(300);
-    ok = shoot(window, out, QStringLiteral("velmora-1018x690-page2.png")) && ok;
+    ok = shoot(window, out, QStringLiteral("velmora-short-page2.png")) && ok;
     more->click();
 
     if (!recorderPort.isEmpty()) {
@@ -190,8 +209,9 @@ int main(int argc, char* argv[])
         list->move(window.pos() + QPoint(window.width() / 3, 60));
         settle(2500);
         const bool shown = window.mode() == Velmora::ControlMode;
-        ok = shown && shoot(window, out, QStringLiteral("velmora-controlmode.png"),
-                            list->frameGeometry()) && ok;
+        ok = shown &&
+             shoot(window, out, QStringLiteral("velmora-controlmode.png"), list->frameGeometry()) &&
+             ok;
         if (!shown)
             std::puts("FAILED control mode: no recorder on the given port");
     }

@@ -6,7 +6,6 @@
 #include <QSignalSpy>
 #include <QStandardItemModel>
 #include <QStyleOptionViewItem>
-#include <QTableView>
 #include <QtTest>
 
 #include <memory>
@@ -17,130 +16,89 @@ class TestSceneDelegate : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<QStandardItemModel> m_model;
+    QStandardItemModel m_model{6, 1};
     QWidget m_parent;
 
 private slots:
     void initTestCase() { GuiTestUtil::initApplication(); }
-    void init();
-    void onlyRowsTwoToFourGetAnEditor();
-    void modeMinusOneHasNoEditor();
-    void editorShowsTheCell();
-    void acceptableTextIsStored();
-    void intermediateTextLeavesTheCell();
-    void editorModes();
-    void sceneIsUpperCasedAndChangesMarkModified();
-    void editingFinishedCommits();
+    void editorsOfTheRows_data();
+    void editorsOfTheRows();
+    void onlyAcceptableTextIsStored_data();
+    void onlyAcceptableTextIsStored();
 };
 
-void TestSceneDelegate::init()
+void TestSceneDelegate::editorsOfTheRows_data()
 {
-    m_model = std::make_unique<QStandardItemModel>(6, 2);
-    for (int r = 0; r < 6; ++r)
-        m_model->setItem(r, 1, new QStandardItem(QString("cell %1").arg(r)));
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("shown"); // empty: the cell has no editor
+    QTest::newRow("take: five digits") << 0 << 2 << "12a/\\34567"
+                                       << "12345";
+    // No slash, backslash or asterisk: scene names become parts of file names.
+    QTest::newRow("scene: upper case") << 1 << 4 << "12/a\\-b,c.d*"
+                                       << "12A-B,C.D";
+    QTest::newRow("notes: anything") << 2 << 3 << "any text / at all"
+                                     << "any text / at all";
+    QTest::newRow("row 1") << 1 << 1 << "x"
+                           << "";
+    QTest::newRow("row 5") << 2 << 5 << "x"
+                           << "";
+    QTest::newRow("mode -1") << -1 << 3 << "x"
+                             << "";
 }
 
-void TestSceneDelegate::onlyRowsTwoToFourGetAnEditor()
+void TestSceneDelegate::editorsOfTheRows()
 {
-    SceneDelegate delegate(nullptr, 1);
-    QStyleOptionViewItem option;
-    for (int r = 0; r < 6; ++r) {
-        std::unique_ptr<QWidget> editor(
-            delegate.createEditor(&m_parent, option, m_model->index(r, 1)));
-        QCOMPARE(editor != nullptr, r >= 2 && r <= 4);
-        if (editor)
-            QVERIFY(qobject_cast<LiveTakeListItemEdit*>(editor.get()));
-    }
+    QFETCH(int, mode);
+    QFETCH(int, row);
+    QFETCH(QString, typed);
+    QFETCH(QString, shown);
+    SceneDelegate delegate(nullptr, mode);
+    std::unique_ptr<QWidget> made(
+        delegate.createEditor(&m_parent, QStyleOptionViewItem(), m_model.index(row, 0)));
+    auto* editor = qobject_cast<LiveTakeListItemEdit*>(made.get());
+    QCOMPARE(editor != nullptr, !shown.isEmpty());
+    if (!editor)
+        return;
+    QTest::keyClicks(editor, typed);
+    QCOMPARE(editor->text(), shown);
+    QVERIFY(editor->isModified());
+    // Finishing the edit stores the text at once.
+    QSignalSpy commit(&delegate, &QAbstractItemDelegate::commitData);
+    emit editor->editingFinished();
+    QCOMPARE(commit.count(), 1);
 }
 
-void TestSceneDelegate::modeMinusOneHasNoEditor()
+void TestSceneDelegate::onlyAcceptableTextIsStored_data()
 {
-    SceneDelegate delegate(nullptr, -1);
-    QStyleOptionViewItem option;
-    for (int r = 0; r < 6; ++r)
-        QVERIFY(!delegate.createEditor(&m_parent, option, m_model->index(r, 1)));
-
-    // In a view, a double click then opens nothing.
-    QTableView view;
-    view.setModel(m_model.get());
-    view.setItemDelegate(&delegate);
-    view.setEditTriggers(QAbstractItemView::DoubleClicked);
-    view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
-    const QModelIndex cell = m_model->index(3, 1);
-    QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, view.visualRect(cell).center());
-    QVERIFY(!view.findChild<QLineEdit*>());
-    view.setItemDelegate(nullptr);
+    QTest::addColumn<QString>("pattern"); // of the editor's validator; empty: none
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("acceptable") << "[A-Z0-9]+"
+                                << "12"
+                                << "12";
+    // A validator that needs at least one character finds "" intermediate.
+    QTest::newRow("intermediate") << "[A-Z]+"
+                                  << ""
+                                  << "before";
 }
 
-void TestSceneDelegate::editorShowsTheCell()
+void TestSceneDelegate::onlyAcceptableTextIsStored()
 {
+    QFETCH(QString, pattern);
+    QFETCH(QString, text);
+    QFETCH(QString, stored);
+    m_model.setData(m_model.index(3, 0), "before");
     SceneDelegate delegate(nullptr, 2);
     LiveTakeListItemEdit editor(&m_parent, 2);
-    delegate.setEditorData(&editor, m_model->index(3, 1));
-    QCOMPARE(editor.text(), QStringLiteral("cell 3"));
-}
-
-void TestSceneDelegate::acceptableTextIsStored()
-{
-    SceneDelegate delegate(nullptr, 0);
-    LiveTakeListItemEdit editor(&m_parent, 0);
-    editor.setText("12");
-    delegate.setModelData(&editor, m_model.get(), m_model->index(2, 1));
-    QCOMPARE(m_model->index(2, 1).data().toString(), QStringLiteral("12"));
-}
-
-void TestSceneDelegate::intermediateTextLeavesTheCell()
-{
-    SceneDelegate delegate(nullptr, 1);
-    LiveTakeListItemEdit editor(&m_parent, 1);
-    // A validator that needs at least one character finds "" intermediate.
-    editor.setValidator(new QRegularExpressionValidator(QRegularExpression("[A-Z]+"), &editor));
-    editor.setText("");
-    delegate.setModelData(&editor, m_model.get(), m_model->index(3, 1));
-    QCOMPARE(m_model->index(3, 1).data().toString(), QStringLiteral("cell 3"));
-}
-
-void TestSceneDelegate::editorModes()
-{
-    LiveTakeListItemEdit take(&m_parent, LiveTakeListItemEdit::TakeMode);
-    QCOMPARE(take.maxLength(), 5);
-    QTest::keyClicks(&take, "12a/\\34567");
-    QCOMPARE(take.text(), QStringLiteral("12345"));
-    QVERIFY(!take.hasFrame());
-
-    LiveTakeListItemEdit scene(&m_parent, LiveTakeListItemEdit::SceneMode);
-    QCOMPARE(scene.maxLength(), 9);
-    QTest::keyClicks(&scene, "12/a\\-b,c.d*");
-    // No slash, backslash or asterisk: scene names become parts of file names.
-    QCOMPARE(scene.text(), QStringLiteral("12A-B,C.D"));
-
-    LiveTakeListItemEdit notes(&m_parent, LiveTakeListItemEdit::NotesMode);
-    QCOMPARE(notes.maxLength(), 200);
-    QVERIFY(!notes.validator());
-    QTest::keyClicks(&notes, "any text / at all");
-    QCOMPARE(notes.text(), QStringLiteral("any text / at all"));
-}
-
-void TestSceneDelegate::sceneIsUpperCasedAndChangesMarkModified()
-{
-    LiveTakeListItemEdit scene(&m_parent, LiveTakeListItemEdit::SceneMode);
-    QVERIFY(!scene.isModified());
-    scene.setText("abc");
-    QCOMPARE(scene.text(), QStringLiteral("ABC"));
-    QVERIFY(scene.isModified());
-}
-
-void TestSceneDelegate::editingFinishedCommits()
-{
-    SceneDelegate delegate(nullptr, 2);
-    QStyleOptionViewItem option;
-    std::unique_ptr<QWidget> editor(delegate.createEditor(&m_parent, option, m_model->index(4, 1)));
-    QVERIFY(editor);
-    QSignalSpy commit(&delegate, &QAbstractItemDelegate::commitData);
-    emit static_cast<QLineEdit*>(editor.get())->editingFinished();
-    QCOMPARE(commit.count(), 1);
-    QCOMPARE(commit.first().at(0).value<QWidget*>(), editor.get());
+    delegate.setEditorData(&editor, m_model.index(3, 0));
+    QCOMPARE(editor.text(), QStringLiteral("before"));
+    if (!pattern.isEmpty())
+        editor.setValidator(new QRegularExpressionValidator(QRegularExpression(pattern), &editor));
+    editor.setText(text);
+    delegate.setModelData(&editor, &m_model, m_model.index(3, 0));
+    QCOMPARE(m_model.index(3, 0).data().toString(), stored);
 }
 
 QTEST_MAIN(TestSceneDelegate)

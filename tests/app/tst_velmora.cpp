@@ -1,28 +1,27 @@
 #include "AudioFileModel.h"
 #include "FileListManagement.h"
 #include "GuiTestUtil.h"
+#include "TakeColumns.h"
+#include "TakeListView.h"
 #include "Velmora.h"
 
 #include <QAction>
-#include <QActionGroup>
-#include <QApplication>
-#include <QDir>
-#include <QDockWidget>
-#include <QFile>
-#include <QLabel>
+#include <QHeaderView>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSettings>
 #include <QSignalSpy>
-#include <QStackedWidget>
+#include <QSortFilterProxyModel>
 #include <QStandardPaths>
-#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
 
-// The main window: identity, actions and menus, the editor's enabling signals
-// and the start and end of the window's life.
+using namespace TakeColumns;
+
+// The main window: its menus and keyboard, the commands it keeps in step with
+// the editor, and the take list as the user sorts and arranges it.
 class TestVelmora : public QObject
 {
     Q_OBJECT
@@ -32,36 +31,19 @@ private:
 
     QAction* action(const char* name) const
     {
-        auto* a = m_window->findChild<QAction*>(QLatin1String(name));
-        if (!a)
-            qFatal("no action %s", name);
-        return a;
+        return m_window->findChild<QAction*>(QLatin1String(name));
     }
-    QMenu* menu(const char* name) const { return m_window->findChild<QMenu*>(QLatin1String(name)); }
-    static QStringList texts(const QMenu* m)
-    {
-        QStringList t;
-        for (const QAction* a : m->actions())
-            t << (a->isSeparator() ? QStringLiteral("-") : a->text());
-        return t;
-    }
+    TakeListView* list() const { return m_window->editor()->findChild<TakeListView*>(); }
 
 private slots:
     void initTestCase();
     void init();
-    void cleanup();
 
-    void identity();
-    void menusInOrder();
-    void exitClosesTheWindow();
-    void commandsThatDoNotExistYetStayDisabled();
-    void toolWindowsOpenFromActionAndEditor_data();
-    void toolWindowsOpenFromActionAndEditor();
-    void renameStaysDisabledUntilTheEditorReportsIt();
-    void renameAndCopyWithAnEmptyListWarn();
-    void enablingSignalsFollowTheEditor();
-    void openPathsImportsTakesAsADrop();
-    void closingIsAccepted();
+    void menusOpenByMnemonic();
+    void tabFollowsTheScreen();
+    void openPathsImportsAndRemembersTheFolder();
+    void sortKeepsTheCurrentTakeInView();
+    void headerMenuAndColumnsAreRemembered();
 };
 
 void TestVelmora::initTestCase()
@@ -72,170 +54,127 @@ void TestVelmora::initTestCase()
 
 void TestVelmora::init()
 {
+    QSettings().clear();
     m_window = std::make_unique<Velmora>();
 }
 
-void TestVelmora::cleanup()
+void TestVelmora::menusOpenByMnemonic()
 {
-    m_window.reset();
-}
-
-void TestVelmora::identity()
-{
-    // Settings are kept under these names.
-    QCOMPARE(QCoreApplication::organizationName(), QStringLiteral("Quorlan"));
-    QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("Velmora"));
-    QVERIFY(QFile::exists(Velmora::logoPath()));
-
-    // The style sheet comes from the resources and is applied whole.
-    QFile css(Velmora::styleSheetPath());
-    QVERIFY(css.open(QIODevice::ReadOnly));
-    QCOMPARE(m_window->styleSheet(), QString::fromUtf8(css.readAll()));
-
-    QCOMPARE(m_window->mode(), int(Velmora::EditMode));
-    auto* stack = qobject_cast<QStackedWidget*>(m_window->centralWidget());
-    QVERIFY(stack);
-    QCOMPARE(stack->currentWidget(), static_cast<QWidget*>(m_window->editor()));
-    QVERIFY(QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).exists());
-}
-
-void TestVelmora::menusInOrder()
-{
-    QStringList titles;
-    for (QAction* a : m_window->menuBar()->actions())
-        titles << a->text();
-    QCOMPARE(titles, QStringList({"File", "Controls", "Window", "Mode", "Help"}));
-    QCOMPARE(texts(menu("menuFile")),
-             QStringList({"&Import...", "Copy To...", "Rename...", "&Preferences", "-", "E&xit"}));
-    // Edit mode: the rebuilt menus.
-    QCOMPARE(texts(menu("menuControls")), QStringList({"Stop", "Play"}));
-    QCOMPARE(texts(menu("menuWindow")),
-             QStringList({"&Transport", "Split/Comb&ine", "&Reports", "Playback &Mixer", "-",
-                          "Restore Default Layout"}));
-    QCOMPARE(texts(menu("menuMode")), QStringList({"Edit Mode", "Control Mode"}));
-    QCOMPARE(texts(menu("menuHelp")), QStringList({"User Guide", "Support", "&About"}));
-
-    // Rebuilding does not add entries twice.
-    m_window->adjustMenuActions();
-    QCOMPARE(texts(menu("menuControls")), QStringList({"Stop", "Play"}));
-    QCOMPARE(menu("menuWindow")->actions().size(), 6);
-}
-
-void TestVelmora::exitClosesTheWindow()
-{
-    QVERIFY(action("actionEditMode")->isChecked());
-    QVERIFY(action("actionEditMode")->actionGroup()->isExclusive());
-    QVERIFY(action("actionImport")->isEnabled());
-    m_window->show();
-    QVERIFY(m_window->isVisible());
-    action("actionExit")->trigger();
-    QVERIFY(!m_window->isVisible());
-}
-
-void TestVelmora::commandsThatDoNotExistYetStayDisabled()
-{
-    for (const char* name :
-         {"actionRecord", "actionLiveTakeList", "actionControlMode"})
-        QVERIFY2(!action(name)->isEnabled(), name);
-}
-
-void TestVelmora::toolWindowsOpenFromActionAndEditor_data()
-{
-    QTest::addColumn<QString>("dockName");
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<QSize>("size");
-    QTest::addColumn<QString>("actionName");
-    QTest::newRow("reports") << "reportmanager"
-                             << "Reports" << QSize(600, 335) << "actionReports";
-    QTest::newRow("split/combine") << "splitcombine"
-                                   << "Split/Combine" << QSize(455, 406) << "actionSplitCombine";
-}
-
-void TestVelmora::toolWindowsOpenFromActionAndEditor()
-{
-    QFETCH(QString, dockName);
-    QFETCH(QString, title);
-    QFETCH(QSize, size);
-    QFETCH(QString, actionName);
-    auto* dock = m_window->findChild<QDockWidget*>(dockName);
-    QVERIFY(dock && !dock->isVisible() && dock->isFloating());
-    QCOMPARE(dock->windowTitle(), title);
-    QCOMPARE(dock->allowedAreas(), Qt::NoDockWidgetArea);
-    QCOMPARE(dock->size(), size);
-    m_window->show();
-    m_window->on_reportsEnabled(true);
-    m_window->on_spltCombineEnabled(true);
-    QAction* a = action(actionName.toLatin1().constData());
-    QVERIFY(a->isEnabled());
-    a->trigger();
-    QVERIFY(dock->isVisible());
-    // The editor's "Create Report" and "Split/Combine" buttons.
-    FileListManagement* editor = m_window->editor();
-    if (dockName == "reportmanager")
-        emit editor->startReports();
-    else
-        emit editor->startSplitCombine();
-    QVERIFY(!dock->isVisible());
-}
-
-void TestVelmora::renameStaysDisabledUntilTheEditorReportsIt()
-{
-    QTemporaryDir dir;
-    TakeFileMaker::writeDemoTakes(dir.path(), 2);
-    QAction* rename = action("actionRename");
-    QVERIFY(!rename->isEnabled());
-    QVERIFY(!action("actionCopyTo")->isEnabled());
-    // Takes are listed: the editor reports Rename and Copy To as possible.
-    QVERIFY(GuiTestUtil::importAndWait(*m_window->editor(), {dir.path()}, false));
-    QCOMPARE(m_window->model()->rowCount(), 2);
-    QVERIFY(rename->isEnabled());
-    QVERIFY(action("actionCopyTo")->isEnabled());
-}
-
-void TestVelmora::renameAndCopyWithAnEmptyListWarn()
-{
-    for (const char* name : {"actionRename", "actionCopyTo"}) {
-        GuiTestUtil::MessageBoxAnswerer answer(QMessageBox::Ok);
-        action(name)->setEnabled(true); // the handler guards itself as well
-        action(name)->trigger();
-        QCOMPARE(answer.texts, QStringList{"No takes present in Take List."});
+    // Alt and the underlined letter open each menu; no two share a letter.
+    QList<QKeySequence> keys;
+    for (QAction* menu : m_window->menuBar()->actions()) {
+        const QKeySequence key = QKeySequence::mnemonic(menu->text());
+        QVERIFY2(!key.isEmpty() && !keys.contains(key), qPrintable(menu->text()));
+        keys << key;
     }
+    QCOMPARE(keys.first(), QKeySequence(Qt::ALT | Qt::Key_F));
+    // Control mode waits for a recorder, and says so.
+    QVERIFY(!action("actionControlMode")->isEnabled());
+    QVERIFY(!action("actionControlMode")->statusTip().isEmpty());
 }
 
-void TestVelmora::enablingSignalsFollowTheEditor()
+void TestVelmora::tabFollowsTheScreen()
 {
-    FileListManagement* editor = m_window->editor();
-    QSignalSpy rename(editor, &FileListManagement::renameEnabled);
-    editor->setCommandAvailable(FileListManagement::Command::Rename, true);
-    editor->on_playStoped(); // nothing plays: the editor wants Rename
-    // The action follows what the editor reports.
-    QVERIFY(!rename.isEmpty());
-    QCOMPARE(rename.last().at(0).toBool(), true);
-    QVERIFY(action("actionRename")->isEnabled());
-    editor->on_playStarted(QModelIndex()); // a playing take locks Rename
-    QCOMPARE(rename.last().at(0).toBool(), false);
+    const QStringList expected =
+        QStringLiteral("pushButton_Import pushButton_Rename pushButton_CopyTo pushButton_Clear "
+                       "pushButton_Delete treeView Scene Take Project Tape checkBox_Circled "
+                       "checkBox_WildTrack comboBox_SampleRate comboBox_FrameRate UBits "
+                       "checkBox_PreserveStartTC pushButton_EditTC TreeViewTracks Notes "
+                       "pushButton_Play pushButton_Stop pushButton_SpltCombine "
+                       "pushButton_Reports Save MoreInfo")
+            .split(QLatin1Char(' '));
+    QWidget* start = m_window->editor()->findChild<QWidget*>(expected.first());
+    QStringList seen;
+    QWidget* w = start;
+    do {
+        if (expected.contains(w->objectName()) && !seen.contains(w->objectName()))
+            seen << w->objectName();
+        w = w->nextInFocusChain();
+    } while (w != start);
+    QCOMPARE(seen, expected);
+}
+
+void TestVelmora::openPathsImportsAndRemembersTheFolder()
+{
+    auto* scene = m_window->editor()->findChild<QWidget*>("Scene");
+    QVERIFY(!action("actionRename")->isEnabled() && !scene->isEnabled());
+    QTemporaryDir dir;
+    TakeFileMaker::writeDemoTakes(dir.path(), 3);
+    QSignalSpy done(m_window->editor(), &FileListManagement::importFinished);
+    m_window->openPaths({dir.filePath("T0001.WAV")});
+    QVERIFY(done.wait(60000));
+    // The next Import starts where these takes are.
+    QCOMPARE(QSettings().value("LastImportDir").toString(), QFileInfo(dir.path()).filePath());
+    QVERIFY(action("actionRename")->isEnabled() && scene->isEnabled());
+    m_window->editor()->on_playStarted(m_window->model()->index(0, 0)); // playing locks Rename
     QVERIFY(!action("actionRename")->isEnabled());
 }
 
-void TestVelmora::openPathsImportsTakesAsADrop()
+void TestVelmora::sortKeepsTheCurrentTakeInView()
 {
     QTemporaryDir dir;
-    const QStringList files = TakeFileMaker::writeDemoTakes(dir.path(), 3);
-    QSignalSpy done(m_window->editor(), &FileListManagement::importFinished);
-    m_window->openPaths({dir.path()});
-    QVERIFY(done.wait(60000));
-    QCOMPARE(m_window->model()->rowCount(), 3);
-    QVERIFY(m_window->statusBar()->currentMessage().contains("3 takes added"));
-    auto* count = m_window->findChild<QLabel*>("takeCount");
-    QVERIFY(count);
-    QCOMPARE(count->text(), QStringLiteral("3 takes"));
+    QStringList files; // start times run against the scene numbers
+    for (int i = 1; i <= 40; ++i) {
+        TakeShape shape;
+        shape.channels = 2;
+        shape.scene = QString::number(i);
+        shape.timestamp = quint64(48000) * (36000 - i);
+        files << dir.filePath(QStringLiteral("S%1.WAV").arg(i));
+        QVERIFY(TakeFileMaker::write(files.last(), shape));
+    }
+    FileListManagement& editor = *m_window->editor();
+    m_window->show();
+    QVERIFY(GuiTestUtil::importAndWait(editor, files.mid(0, 38), false));
+    TakeListView* view = list();
+    QAbstractItemModel* shown = view->model();
+    QCOMPARE(shown->index(37, Scene).data().toString(), QStringLiteral("1"));
+    view->setCurrentIndex(shown->index(37, 0));
+
+    // Sorted by scene as people number them, scene 1 comes first and stays in view.
+    view->sortByColumn(Scene, Qt::AscendingOrder);
+    for (int row = 0; row < 12; ++row)
+        QCOMPARE(shown->index(row, Scene).data().toString(), QString::number(row + 1));
+    QCOMPARE(view->currentIndex().row(), 0);
+    QVERIFY(view->viewport()->rect().contains(view->visualRect(view->currentIndex())));
+
+    // An import keeps the selection and the current take.
+    QVERIFY(GuiTestUtil::importAndWait(editor, files.mid(38), false));
+    QCOMPARE(view->selectionModel()->selectedRows(Scene),
+             {view->currentIndex().siblingAtColumn(Scene)});
+    QCOMPARE(editor.currentModelIndex().siblingAtColumn(Scene).data().toString(), "1");
+
+    // A note of two lines (typed in the editor) keeps its row one line high.
+    m_window->model()->setData(m_window->model()->index(0, Notes), "first line\nsecond line");
+    const QModelIndex note = static_cast<QSortFilterProxyModel*>(shown)->mapFromSource(
+        m_window->model()->index(0, Notes));
+    QCOMPARE(note.data().toString(), QStringLiteral("first line \u2026"));
+    QCOMPARE(note.data(Qt::ToolTipRole).toString(), QStringLiteral("first line\nsecond line"));
 }
 
-void TestVelmora::closingIsAccepted()
+void TestVelmora::headerMenuAndColumnsAreRemembered()
 {
     m_window->show();
-    QVERIFY(m_window->close());
-    QVERIFY(!m_window->isVisible());
+    QHeaderView* header = list()->header();
+    auto* menu = list()->findChild<QMenu*>("columnMenu");
+    QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(10, 5));
+    QApplication::sendEvent(header->viewport(), &click);
+    QTRY_VERIFY(menu->isVisible());
+    for (QAction* entry : menu->actions())
+        if (entry->text() == "Project")
+            entry->trigger();
+    menu->hide();
+    // The user drags the edge of the Scene column.
+    QTest::mousePress(header->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+    header->resizeSection(Scene, 123);
+    QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+
+    // The next run shows the same columns, and an import does not resize them.
+    m_window = std::make_unique<Velmora>();
+    QVERIFY(!list()->isColumnHidden(Project));
+    QTemporaryDir dir;
+    TakeFileMaker::writeDemoTakes(dir.path(), 1);
+    QVERIFY(GuiTestUtil::importAndWait(*m_window->editor(), {dir.path()}, false));
+    QCOMPARE(list()->header()->sectionSize(Scene), 123);
 }
 
 QTEST_MAIN(TestVelmora)
