@@ -19,6 +19,7 @@ class AudioFileModel;
 class EditTC;
 class ImportProgress;
 class JobProgress;
+class QLabel;
 class QProgressDialog;
 class QSortFilterProxyModel;
 class RateControls;
@@ -31,12 +32,14 @@ class TakePages;
 // whole takes through the session. GUI thread only; the session is not owned.
 //
 // Saving, renaming and copying are the session's jobs (TakeJobs); the editor
-// answers their questions and follows them with a window-modal progress
-// dialog that offers Cancel. The edits live in the session's edit state
-// (TakeEditState), the enabling of the controls in its commands
-// (TakeCommands): commands implemented elsewhere (playback, reports,
+// answers their questions (EditorQuestions) and follows them with a
+// window-modal progress dialog that offers Cancel. The edits live in the
+// session's edit state (TakeEditState), the enabling of the controls in its
+// commands (TakeCommands): commands implemented elsewhere (playback, reports,
 // split/combine) stay off until whoever provides them declares them with
-// setCommandAvailable(), so that no control pretends to work.
+// setCommandAvailable(), so that no control pretends to work. The take with
+// unsaved edits is marked in the list (TakeListProxy); Clear and Delete of
+// it ask first (TakeSession::settleEdits()).
 class FileListManagement : public QWidget
 {
     Q_OBJECT
@@ -120,8 +123,6 @@ private slots:
     void on_pushButton_Stop_clicked();
     void on_treeView_doubleClicked(const QModelIndex& index);
 
-    void on_commitDataTrackName(QWidget* editor);
-
     void on_takesAboutToBeAdded();
     void on_importFinished(int added, int rejected);
 
@@ -138,6 +139,7 @@ private:
     // The current row in model coordinates (-1 without one).
     int currentRow() const;
     void connectEdits();
+    void commitTracks();
 
     // Controls follow the session's commands (TakeCommands).
     void onControlEnabled(Control control, bool on);
@@ -164,6 +166,7 @@ private:
     QPersistentModelIndex m_playingIndex;          // proxy coordinates
     TakePages* m_pages = nullptr;                  // child
     QSortFilterProxyModel* m_trackProxy = nullptr; // the pages'
+    QLabel* m_selectionNote = nullptr;             // child: "N takes selected..."
 
     ImportProgress* m_importProgress = nullptr; // child
 

@@ -3,6 +3,7 @@
 #include "FileListManagement.h"
 
 #include "AudioFileModel.h"
+#include "EditorQuestions.h"
 #include "ImportProgress.h"
 #include "TakeColumns.h"
 #include "TakeListView.h"
@@ -31,11 +32,6 @@ Q_LOGGING_CATEGORY(lcImport, "velmora.import", QtWarningMsg)
 namespace
 {
 const char kLastImportDirKey[] = "LastImportDir";
-
-QString title()
-{
-    return QCoreApplication::applicationName();
-}
 } // namespace
 
 // --- Commands and button enabling -----------------------------------------
@@ -171,7 +167,6 @@ void FileListManagement::on_importFinished(int added, int rejected)
     view->sortByColumn(StartTC, Qt::AscendingOrder);
     if (!m_currentIndex.isValid() && m_model->rowCount() > 0)
         selectViewRow(0);
-    m_session->commands()->setTakesListed(m_model->rowCount() > 0);
     m_importProgress->finish();
     emit importFinished(added, rejected);
 }
@@ -212,10 +207,9 @@ void FileListManagement::removeTakes(const std::function<void()>& remove)
     m_removingRows = true;
     remove();
     m_removingRows = false;
+    // Without takes the session has turned the take commands off.
     if (m_model->rowCount() == 0) {
         m_currentIndex = QPersistentModelIndex();
-        m_session->commands()->setTakesListed(false);
-        setWanted(Control::EditTimecode, false);
         m_ui.Take->setEnabled(true);
         m_pages->show(-1);
     } else {
@@ -227,29 +221,30 @@ void FileListManagement::removeTakes(const std::function<void()>& remove)
 
 void FileListManagement::on_pushButton_Clear_clicked()
 {
+    // Unsaved edits of a take that goes are saved (then the clear runs
+    // again), discarded, or keep it listed.
     const QList<int> rows = selectedModelRows();
-    removeTakes([&] { m_session->removeTakes(rows); });
+    if (m_session->settleEdits(rows, false, [this] { on_pushButton_Clear_clicked(); }))
+        removeTakes([&] { m_session->removeTakes(rows); });
 }
 
 void FileListManagement::on_pushButton_Delete_clicked()
 {
+    const QString title = QCoreApplication::applicationName();
     const QList<int> rows = selectedModelRows();
     if (rows.isEmpty()) {
-        QMessageBox::warning(this, title(), tr("Please select takes to delete."));
+        QMessageBox::warning(this, title, tr("Please select takes to delete."));
         return;
     }
-    QMessageBox ask(QMessageBox::Question, title(),
-                    tr("WARNING!\nThis will permanently delete the selected takes from your "
-                       "computer.\n Are you sure you want to continue?"),
-                    QMessageBox::Ok | QMessageBox::Cancel, this);
-    ask.setDefaultButton(QMessageBox::Cancel);
-    ask.setEscapeButton(QMessageBox::Cancel);
-    if (ask.exec() != QMessageBox::Ok)
+    if (!m_session->settleEdits(rows, false, [this] { on_pushButton_Delete_clicked(); }) ||
+        !EditorQuestions::askOk(this,
+                                tr("WARNING!\nThis will permanently delete the selected takes "
+                                   "from your computer.\n Are you sure you want to continue?"),
+                                false))
         return;
     const int playing = m_playingIndex.isValid() ? m_proxy->mapToSource(m_playingIndex).row() : -1;
-    QStringList problems;
-    removeTakes([&] { problems = m_session->deleteTakes(rows, playing); });
-    if (!problems.isEmpty())
-        QMessageBox::warning(this, title(),
-                             tr("These takes are still listed:\n%1").arg(problems.join('\n')));
+    TakeJobs::Result result;
+    removeTakes([&] { result = m_session->deleteTakes(rows, playing); });
+    if (!result.notes.isEmpty())
+        QMessageBox::warning(this, title, tr("These takes are still listed:\n%1").arg(result.notes));
 }

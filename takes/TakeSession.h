@@ -11,6 +11,8 @@
 #include <QPair>
 #include <QStringList>
 
+#include <functional>
+
 #include <memory>
 
 class AudioFileModel;
@@ -64,7 +66,9 @@ public:
     // the rows whose files are gone (or never opened). A take that is playing
     // (playingRow) or whose files changed or failed to go stays listed, with
     // a line in the returned text saying why.
-    QStringList deleteTakes(const QList<int>& rows, int playingRow);
+    // The result counts the takes deleted and says why the others stayed;
+    // statusLine() tells its summary.
+    TakeJobs::Result deleteTakes(const QList<int>& rows, int playingRow);
 
     // --- The current take -----------------------------------------------
     // The take the editor shows and the selected takes, in model coordinates.
@@ -75,7 +79,19 @@ public:
     // The fields of the current take edited since it was chosen or saved.
     TakeFields editedFields() const { return m_edited; }
     bool isEdited(TakeField field) const { return m_edited.testFlag(field); }
-    void markEdited(TakeField field) { m_edited |= field; }
+    void markEdited(TakeField field);
+    // The current take has edits that are not in its files.
+    bool hasUnsavedEdits() const { return m_edited != TakeFields(); }
+    // row (model coordinates) is the current take and has unsaved edits.
+    bool isUnsaved(int row) const { return hasUnsavedEdits() && row == currentRow(); }
+
+    // Before rows (model coordinates) leave the list, or (allRows) before
+    // the whole list goes with the window: when the current take is among
+    // them with unsaved edits, asks Questions::unsavedEdits. Save starts
+    // saveSelected() and runs then once it has saved every file; Discard
+    // puts the file's values back; Cancel (or no answer) changes nothing.
+    // True when the caller may go on now.
+    bool settleEdits(const QList<int>& rows, bool allRows, const std::function<void()>& then);
     // No field is edited any more (saved, discarded or reverted): the files
     // a failed save wrote are no longer pending either.
     void clearEdits();
@@ -91,6 +107,10 @@ public:
     // the save started. After it the edits are gone (saved), or, on a
     // failure, kept with the other takes showing their files again.
     bool saveEdits(const QList<int>& rows, bool multi, bool preserveStartTC);
+    // saveEdits() of the selected takes (several: multi), keeping the start
+    // timecode as setPreserveStartTC() last said.
+    bool saveSelected();
+    void setPreserveStartTC(bool preserve) { m_preserveStartTC = preserve; }
 
     // Renames the files of the takes of rows after their scene and take, or
     // copies them into folder, through jobs(). Refuses (false, with the
@@ -123,6 +143,10 @@ signals:
     // Rows of the model, first .. last, were added or removed.
     void takesInserted(int first, int last);
     void takesRemoved(int first, int last);
+    // The current take has unsaved edits now, or no longer.
+    void unsavedChanged(bool unsaved);
+    // A save, rename, copy or delete ended: one line saying what happened.
+    void statusLine(const QString& text);
 
 private:
     void startNextImport();
@@ -138,6 +162,9 @@ private:
     void onJobFinished(const TakeJobs::Result& result);
 
     QPersistentModelIndex m_current;
+    QList<QPersistentModelIndex> m_selected;
+    bool m_preserveStartTC = true;
+    std::function<void()> m_afterSave; // what settleEdits() left for a save
     QList<QPersistentModelIndex> m_saveRows; // a save of several takes
     TakeFields m_edited;
 };

@@ -227,7 +227,10 @@ private slots:
         state().setFrameRate(fr, cell(SampleRate), cell(StartTC), false);
         int asked = 0;
         TakeJobs::Questions q;
-        q.confirmRateChange = [&] { return ++asked, confirmed; };
+        q.confirmRateChange = [&] {
+            ++asked;
+            return confirmed ? TakeJobs::Answer::Save : TakeJobs::Answer::Discard;
+        };
         m_session->jobs()->setQuestions(q);
         QSignalSpy refreshed(m_session.get(), &TakeSession::currentTakeRefreshed);
         QSignalSpy done(m_session->jobs(), &TakeJobs::finished);

@@ -246,7 +246,7 @@ void TestTakeSession::deleteTakes()
     QCOMPARE(TakeFileMaker::writeDemoTakes(dir.path(), 5, 2).size(), 7);
     TakeSession session;
     QVERIFY(importAndWait(session, {dir.path()}));
-    QCOMPARE(session.deleteTakes(rows, playing).join('\n'), problems);
+    QCOMPARE(session.deleteTakes(rows, playing).notes, problems);
     QStringList takes;
     for (const QString& name : names(*session.model()))
         takes << QString::number(name.mid(1, 4).toInt());
