@@ -73,8 +73,7 @@ void EditTC::setTimecode(const QString& tc)
     m_lineEdit->setText(tc);
 }
 
-void EditTC::start(const QString& frameRate, const QString& startTC,
-                   const QString& originatorTime)
+void EditTC::start(const QString& frameRate, const QString& startTC, const QString& originatorTime)
 {
     setFrameRateLimitations(frameRate);
     setTimecode(startTC);

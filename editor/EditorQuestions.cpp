@@ -3,11 +3,18 @@
 #include "JobProgress.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
 
 namespace
 {
+const char kLastImportDirKey[] = "LastImportDir";
+const char kCopyDirKey[] = "CopyFileList";
+
 QString title()
 {
     return QCoreApplication::applicationName();
@@ -41,6 +48,52 @@ bool askOk(QWidget* parent, const QString& question, bool okDefault)
     ask.setDefaultButton(okDefault ? QMessageBox::Ok : QMessageBox::Cancel);
     ask.setEscapeButton(QMessageBox::Cancel);
     return ask.exec() == QMessageBox::Ok;
+}
+
+QStringList chooseImportFiles(QWidget* parent)
+{
+    QSettings settings;
+    QString folder = settings.value(QLatin1String(kLastImportDirKey)).toString();
+    if (folder.isEmpty() || !QDir(folder).exists())
+        folder = QDir::toNativeSeparators(QDir::homePath());
+    QFileDialog::Options options;
+#ifdef Q_OS_LINUX
+    // Recorders often write upper-case .WAV names; the toolkit's own dialog
+    // matches the filter without regard to case, a desktop dialog may not.
+    options |= QFileDialog::DontUseNativeDialog;
+#endif
+    const QStringList chosen =
+        QFileDialog::getOpenFileNames(parent, QObject::tr("Import Files"), folder,
+                                      QStringLiteral("Audio (*.wav *.bwf)"), nullptr, options);
+    if (!chosen.isEmpty())
+        settings.setValue(QLatin1String(kLastImportDirKey),
+                          QFileInfo(chosen.first()).absolutePath());
+    return chosen;
+}
+
+QString chooseCopyFolder(QWidget* parent)
+{
+    QString last = QSettings().value(QLatin1String(kCopyDirKey)).toString();
+    if (last.isEmpty())
+        last = QDir::toNativeSeparators(QDir::homePath());
+    const QString folder = QFileDialog::getExistingDirectory(
+        parent, QObject::tr("Open Destination"), last,
+        QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    if (!folder.isEmpty())
+        QSettings().setValue(QLatin1String(kCopyDirKey), folder);
+    return folder;
+}
+
+void tellJobEnd(QWidget* parent, const TakeJobs::Result& result)
+{
+    for (const QString& text : {result.message, result.notes}) {
+        if (text.isEmpty())
+            continue;
+        QMessageBox box(QMessageBox::Warning, title(), text, QMessageBox::Ok, parent);
+        if (text == result.message && !result.detail.isEmpty())
+            box.setDetailedText(result.detail);
+        box.exec();
+    }
 }
 
 bool discardOnMove(QWidget* parent)

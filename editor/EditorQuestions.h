@@ -3,14 +3,16 @@
 #include "TakeJobs.h"
 
 #include <QString>
+#include <QStringList>
 
 class JobProgress;
 class QWidget;
 
-// The message boxes through which the editor asks the user: the questions
-// of the session's jobs, the unsaved-edits prompt on moving to another
-// take, and the confirmations before rename and delete. Each box's default
-// button is the one that keeps the user's work or files. GUI thread.
+// The dialogs through which the editor asks and tells the user: the
+// questions of the session's jobs, the unsaved-edits prompt on moving to
+// another take, the confirmations before rename and delete, the import and
+// copy folders, and the messages at the end of a job. Each question's
+// default button is the one that keeps the user's work or files. GUI thread.
 namespace EditorQuestions
 {
 // The session's questions, answered with boxes over parent; progress is
@@ -22,4 +24,11 @@ bool discardOnMove(QWidget* parent);
 // A question with OK and Cancel; true for OK. okDefault: OK is the default
 // button, else Cancel.
 bool askOk(QWidget* parent, const QString& question, bool okDefault = true);
+// The take files to import, chosen in a file dialog that starts in the
+// folder of the last import (remembered as "LastImportDir"); empty: none.
+QStringList chooseImportFiles(QWidget* parent);
+// The folder to copy takes into (remembered as "CopyFileList"); empty: none.
+QString chooseCopyFolder(QWidget* parent);
+// The warning and the notes of a job that ended, each in a box of its own.
+void tellJobEnd(QWidget* parent, const TakeJobs::Result& result);
 } // namespace EditorQuestions

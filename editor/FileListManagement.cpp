@@ -150,7 +150,8 @@ void FileListManagement::updateTakeFieldsForSelection()
     const int selected = int(m_ui.treeView->selectionModel()->selectedRows().size());
     m_ui.Take->setEnabled(selected < 2);
     setWanted(Control::EditTimecode, selected < 2);
-    m_selectionNote->setText(tr("%1 takes selected: a change applies to all of them").arg(selected));
+    m_selectionNote->setText(
+        tr("%1 takes selected: a change applies to all of them").arg(selected));
     m_selectionNote->setVisible(selected > 1);
 }
 
@@ -193,8 +194,8 @@ void FileListManagement::selectViewRow(int viewRow)
 
 void FileListManagement::updateCurrent()
 {
-    const bool playing = m_playingIndex.isValid() && m_playingIndex == m_currentIndex;
-    m_session->commands()->setPlaybackLocked(playing);
+    const int playing = m_session->playingRow();
+    m_session->commands()->setPlaybackLocked(playing >= 0 && playing == currentRow());
     m_pages->show(currentRow());
     m_notesArmed = false;
 }

@@ -162,9 +162,8 @@ private:
     QPersistentModelIndex m_currentIndex; // take list view (proxy) coordinates
     bool m_notesArmed = false;
     bool m_skipNextSelection = false;
-    bool m_removingRows = false; // selection changes caused by a removal are not the user's
-    QPersistentModelIndex m_playingIndex;          // proxy coordinates
-    TakePages* m_pages = nullptr;                  // child
+    bool m_removingRows = false;  // selection changes caused by a removal are not the user's
+    TakePages* m_pages = nullptr; // child
     QSortFilterProxyModel* m_trackProxy = nullptr; // the pages'
     QLabel* m_selectionNote = nullptr;             // child: "N takes selected..."
 

@@ -10,17 +10,9 @@
 #include "TakeListView.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSettings>
 #include <QSortFilterProxyModel>
-
-namespace
-{
-const char kCopyDirKey[] = "CopyFileList";
-} // namespace
 
 void FileListManagement::connectJobs()
 {
@@ -60,8 +52,9 @@ void FileListManagement::startSave()
 void FileListManagement::startRenameAction()
 {
     if (m_session->jobs()->isRunning() ||
-        !EditorQuestions::askOk(this, tr("Selected Takes will be renamed based on their Scene and Take names.\n "
-                        "In some cases it might take a few minutes.\n Continue?")))
+        !EditorQuestions::askOk(this, tr("Selected Takes will be renamed based on their Scene and "
+                                         "Take names.\n In some cases it might take a few "
+                                         "minutes.\n Continue?")))
         return;
     m_session->renameTakes(selectedModelRows());
 }
@@ -70,16 +63,9 @@ void FileListManagement::startCopyAction()
 {
     if (m_session->jobs()->isRunning() || m_model->rowCount() == 0)
         return;
-    QString last = QSettings().value(QLatin1String(kCopyDirKey)).toString();
-    if (last.isEmpty())
-        last = QDir::toNativeSeparators(QDir::homePath());
-    const QString folder = QFileDialog::getExistingDirectory(this, tr("Open Destination"), last,
-                                                             QFileDialog::ShowDirsOnly |
-                                                                 QFileDialog::DontResolveSymlinks);
-    if (folder.isEmpty())
-        return;
-    QSettings().setValue(QLatin1String(kCopyDirKey), folder);
-    startCopyTo(folder);
+    const QString folder = EditorQuestions::chooseCopyFolder(this);
+    if (!folder.isEmpty())
+        startCopyTo(folder);
 }
 
 void FileListManagement::startCopyTo(const QString& folder, bool all)
@@ -104,14 +90,6 @@ void FileListManagement::onJobFinished(const TakeJobs::Result& result)
         emitIndexChanged();
     }
     m_jobProgress->finish(result.ok);
-    for (const QString& text : {result.message, result.notes}) {
-        if (text.isEmpty())
-            continue;
-        QMessageBox box(QMessageBox::Warning, QCoreApplication::applicationName(), text,
-                        QMessageBox::Ok, this);
-        if (text == result.message && !result.detail.isEmpty())
-            box.setDetailedText(result.detail);
-        box.exec();
-    }
+    EditorQuestions::tellJobEnd(this, result);
     emit actionFinished(int(result.kind), result.ok);
 }

@@ -11,16 +11,13 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileDialog>
 #include <QLineEdit>
 #include <QLoggingCategory>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
-#include <QSettings>
 #include <QSortFilterProxyModel>
 #include <QUrl>
 
@@ -28,11 +25,6 @@ using namespace TakeColumns;
 
 // Import timings; off unless QT_LOGGING_RULES enables "velmora.import.info=true".
 Q_LOGGING_CATEGORY(lcImport, "velmora.import", QtWarningMsg)
-
-namespace
-{
-const char kLastImportDirKey[] = "LastImportDir";
-} // namespace
 
 // --- Commands and button enabling -----------------------------------------
 
@@ -75,14 +67,11 @@ void FileListManagement::setWanted(Control control, bool wanted)
 
 void FileListManagement::on_pushButton_Play_clicked()
 {
-    m_session->commands()->setPlaybackLocked(true);
-    setWanted(Control::Stop, true);
     m_session->requestPlay(currentModelIndex());
 }
 
 void FileListManagement::on_pushButton_Stop_clicked()
 {
-    m_session->commands()->setPlaybackLocked(false);
     m_session->requestStop();
     m_ui.pushButton_Play->setText(tr("Play"));
 }
@@ -90,26 +79,19 @@ void FileListManagement::on_pushButton_Stop_clicked()
 void FileListManagement::on_treeView_doubleClicked(const QModelIndex& index)
 {
     // Without playback a double click starts nothing and changes nothing.
-    if (!m_session->commands()->isAvailable(Command::Play) || !index.isValid())
-        return;
-    m_session->commands()->setPlaybackLocked(true);
-    m_session->requestPlay(m_proxy->mapToSource(index.siblingAtColumn(0)));
-    setWanted(Control::Stop, true);
+    if (m_session->commands()->isAvailable(Command::Play) && index.isValid())
+        m_session->requestPlay(m_proxy->mapToSource(index.siblingAtColumn(0)));
 }
 
 void FileListManagement::on_playStarted(const QModelIndex& index)
 {
-    setWanted(Control::Stop, true);
-    m_session->commands()->setPlaybackLocked(true);
-    m_playingIndex = m_proxy->mapFromSource(index.siblingAtColumn(0));
+    m_session->playStarted(index);
 }
 
 void FileListManagement::on_playStoped()
 {
-    m_session->commands()->setPlaybackLocked(false);
+    m_session->playStopped();
     m_ui.pushButton_Play->setText(tr("Play"));
-    setWanted(Control::Stop, false);
-    m_playingIndex = QPersistentModelIndex();
 }
 
 void FileListManagement::on_playPaused(bool playing)
@@ -121,22 +103,9 @@ void FileListManagement::on_playPaused(bool playing)
 
 void FileListManagement::startImportAction()
 {
-    QSettings settings;
-    QString folder = settings.value(QLatin1String(kLastImportDirKey)).toString();
-    if (folder.isEmpty() || !QDir(folder).exists())
-        folder = QDir::toNativeSeparators(QDir::homePath());
-    QFileDialog::Options options;
-#ifdef Q_OS_LINUX
-    // Recorders often write upper-case .WAV names; the toolkit's own dialog
-    // matches the filter without regard to case, a desktop dialog may not.
-    options |= QFileDialog::DontUseNativeDialog;
-#endif
-    const QStringList chosen = QFileDialog::getOpenFileNames(
-        this, tr("Import Files"), folder, QStringLiteral("Audio (*.wav *.bwf)"), nullptr, options);
-    if (chosen.isEmpty())
-        return;
-    settings.setValue(QLatin1String(kLastImportDirKey), QFileInfo(chosen.first()).absolutePath());
-    importPaths(chosen, ImportOrigin::Dialog);
+    const QStringList chosen = EditorQuestions::chooseImportFiles(this);
+    if (!chosen.isEmpty())
+        importPaths(chosen, ImportOrigin::Dialog);
 }
 
 void FileListManagement::importPaths(const QStringList& paths, ImportOrigin origin)
@@ -242,9 +211,9 @@ void FileListManagement::on_pushButton_Delete_clicked()
                                    "from your computer.\n Are you sure you want to continue?"),
                                 false))
         return;
-    const int playing = m_playingIndex.isValid() ? m_proxy->mapToSource(m_playingIndex).row() : -1;
     TakeJobs::Result result;
-    removeTakes([&] { result = m_session->deleteTakes(rows, playing); });
+    removeTakes([&] { result = m_session->deleteTakes(rows, m_session->playingRow()); });
     if (!result.notes.isEmpty())
-        QMessageBox::warning(this, title, tr("These takes are still listed:\n%1").arg(result.notes));
+        QMessageBox::warning(this, title,
+                             tr("These takes are still listed:\n%1").arg(result.notes));
 }

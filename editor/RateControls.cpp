@@ -104,7 +104,7 @@ void RateControls::on_acceptedTCEditor()
     if (row < 0 || row != m_session->currentRow())
         return;
     TakeEditState& s = m_session->editState();
-    if (s.setStartTimecode(s.cell(row, FrameRate), TakeEditState::parseRate(s.cell(row, SampleRate)),
-                           m_editTC->timecode()))
+    if (s.setStartTimecode(s.cell(row, FrameRate),
+                           TakeEditState::parseRate(s.cell(row, SampleRate)), m_editTC->timecode()))
         showTimes();
 }

@@ -34,6 +34,6 @@ private:
     TakeEditorForm& m_ui;
     TakeSession* m_session;
     QWidget* m_parent;
-    EditTC* m_editTC; // owned by pushButton_EditTC
+    EditTC* m_editTC;               // owned by pushButton_EditTC
     QPersistentModelIndex m_tcTake; // the take the timecode editor is open for
 };

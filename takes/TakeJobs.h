@@ -139,8 +139,8 @@ private:
     QString m_message; // the message for it, when not the general one
     QStringList m_notes;
     QHash<QString, int> m_takeOf;
-    QStringList m_files;                // every file of the running job
-    QHash<QString, int> m_fileOutcome;  // TakeBatch::Outcome, or -1: left as named
+    QStringList m_files;               // every file of the running job
+    QHash<QString, int> m_fileOutcome; // TakeBatch::Outcome, or -1: left as named
     QStringList m_skips;
     // The running save: all its jobs, the ones handed to the saver, and the
     // file whose iXML did not parse (with the parser's message).

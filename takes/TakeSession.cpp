@@ -338,3 +338,30 @@ bool TakeSession::copyTakes(const QList<int>& rows, const QString& folder)
         m_jobs->questions().warn(refusal);
     return false;
 }
+
+void TakeSession::requestPlay(const QModelIndex& index)
+{
+    m_commands->setPlaybackLocked(true);
+    m_commands->setWanted(TakeCommands::Control::Stop, true);
+    emit playRequested(index);
+}
+
+void TakeSession::requestStop()
+{
+    m_commands->setPlaybackLocked(false);
+    emit stopRequested();
+}
+
+void TakeSession::playStarted(const QModelIndex& index)
+{
+    m_commands->setWanted(TakeCommands::Control::Stop, true);
+    m_commands->setPlaybackLocked(true);
+    m_playing = index.siblingAtColumn(0);
+}
+
+void TakeSession::playStopped()
+{
+    m_commands->setPlaybackLocked(false);
+    m_commands->setWanted(TakeCommands::Control::Stop, false);
+    m_playing = QPersistentModelIndex();
+}

@@ -119,10 +119,18 @@ public:
     bool renameTakes(const QList<int>& rows);
     bool copyTakes(const QList<int>& rows, const QString& folder);
 
-    // Asks whoever plays takes to play the take of index (model coordinates).
-    void requestPlay(const QModelIndex& index) { emit playRequested(index); }
-    // Asks whoever plays takes to stop.
-    void requestStop() { emit stopRequested(); }
+    // --- Playback ---------------------------------------------------------
+    // Asks whoever plays takes to play the take of index (model coordinates);
+    // Rename, Clear and Delete are locked until it stops.
+    void requestPlay(const QModelIndex& index);
+    // Asks whoever plays takes to stop; the lock goes.
+    void requestStop();
+    // Whoever plays takes reports: index (model coordinates) plays, or
+    // nothing plays any more.
+    void playStarted(const QModelIndex& index);
+    void playStopped();
+    // The row of the take that plays, else -1.
+    int playingRow() const { return m_playing.isValid() ? m_playing.row() : -1; }
     // Tells the windows that show tracks that the take of index has new ones.
     void notifyTracksChanged(const QModelIndex& index) { emit tracksChanged(index); }
 
@@ -162,9 +170,10 @@ private:
     void onJobFinished(const TakeJobs::Result& result);
 
     QPersistentModelIndex m_current;
+    QPersistentModelIndex m_playing;
     QList<QPersistentModelIndex> m_selected;
     bool m_preserveStartTC = true;
-    std::function<void()> m_afterSave; // what settleEdits() left for a save
+    std::function<void()> m_afterSave;       // what settleEdits() left for a save
     QList<QPersistentModelIndex> m_saveRows; // a save of several takes
     TakeFields m_edited;
 };

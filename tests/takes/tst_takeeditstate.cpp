@@ -10,6 +10,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -52,12 +56,12 @@ private slots:
         const QString dir = m_tmp.filePath("takes");
         QDir(dir).removeRecursively();
         QVERIFY(QDir().mkpath(dir));
-        QCOMPARE(TakeFileMaker::writeDemoTakes(dir, 1).size(), 1);
+        QCOMPARE(TakeFileMaker::writeDemoTakes(dir, 2).size(), 5);
         m_session = std::make_unique<TakeSession>();
         QSignalSpy done(m_session.get(), &TakeSession::importFinished);
         m_session->importPaths({dir}, TakeImporter::Origin::Drop);
         QVERIFY(done.wait(60000));
-        QCOMPARE(m_session->model()->rowCount(), 1);
+        QCOMPARE(m_session->model()->rowCount(), 2);
         m_session->setCurrentTake(m_session->model()->index(0, 0), {});
     }
 
@@ -207,48 +211,134 @@ private slots:
         QVERIFY(name);
     }
 
-    // A save asks first about a rate change: no discards the edits and
-    // leaves the file alone, yes writes them.
-    void aRateChangeIsSavedOnlyWhenConfirmed_data()
+    // A save asks first about a rate change (Save writes, Discard puts the
+    // file's values back, Cancel keeps the edits unsaved) and about a scene
+    // and take another take has (yes saves with "+" before the scene).
+    void saveQuestions_data()
     {
-        QTest::addColumn<bool>("confirmed");
-        QTest::newRow("discarded") << false;
-        QTest::newRow("confirmed") << true;
+        using A = TakeJobs::Answer;
+        QTest::addColumn<QString>("edit"); // "rate", "duplicate" or none
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("written");
+        QTest::addColumn<bool>("editsLeft");
+        QTest::newRow("nothing edited") << "" << int(A::Save) << false << false;
+        QTest::newRow("rate, save") << "rate" << int(A::Save) << true << false;
+        QTest::newRow("rate, discard") << "rate" << int(A::Discard) << false << false;
+        QTest::newRow("rate, cancel") << "rate" << int(A::Cancel) << false << true;
+        QTest::newRow("duplicate, yes") << "duplicate" << int(A::Save) << true << false;
+        QTest::newRow("duplicate, no") << "duplicate" << int(A::Discard) << false << false;
     }
 
-    void aRateChangeIsSavedOnlyWhenConfirmed()
+    void saveQuestions()
     {
-        QFETCH(bool, confirmed);
+        QFETCH(QString, edit);
+        QFETCH(int, answer);
+        QFETCH(bool, written);
+        QFETCH(bool, editsLeft);
         const QString path = cell(Path);
         const QByteArray before = TestUtil::readFile(path);
         const QByteArray audio = audioOf(path);
-        const QString fr = cell(FrameRate) == "25 ND" ? "24 ND" : "25 ND";
         const QStringList shown = row();
-        state().setFrameRate(fr, cell(SampleRate), cell(StartTC), false);
-        int asked = 0;
-        TakeJobs::Questions q;
-        q.confirmRateChange = [&] {
-            ++asked;
-            return confirmed ? TakeJobs::Answer::Save : TakeJobs::Answer::Discard;
-        };
-        m_session->jobs()->setQuestions(q);
-        QSignalSpy refreshed(m_session.get(), &TakeSession::currentTakeRefreshed);
-        QSignalSpy done(m_session->jobs(), &TakeJobs::finished);
-        QCOMPARE(m_session->saveEdits({0}, false, false), confirmed);
-        QCOMPARE(asked, 1);
-        if (!confirmed) {
-            QCOMPARE(row(), shown);
-            QCOMPARE(m_session->editedFields(), TakeFields());
-            QCOMPARE(refreshed.count(), 1);
-            QCOMPARE(TestUtil::readFile(path), before);
-            return;
+        const QString fr = cell(FrameRate) == "25 ND" ? "24 ND" : "25 ND";
+        const QString scene = m_session->editState().cell(1, Scene);
+        if (edit == "rate")
+            state().setFrameRate(fr, cell(SampleRate), cell(StartTC), false);
+        if (edit == "duplicate") {
+            state().edit(Scene, TakeField::Scene, scene);
+            state().edit(Take, TakeField::Take, m_session->editState().cell(1, Take));
         }
-        QVERIFY(done.wait(30000));
-        QCOMPARE(m_session->editedFields(), TakeFields());
+        const QStringList edited = row();
+        TakeJobs::Questions q;
+        q.confirmRateChange = [&] { return TakeJobs::Answer(answer); };
+        q.confirmDuplicate = [&] { return answer == int(TakeJobs::Answer::Save); };
+        m_session->jobs()->setQuestions(q);
+        QSignalSpy done(m_session->jobs(), &TakeJobs::finished);
+        QCOMPARE(m_session->saveEdits({0}, false, false), written);
+        if (written)
+            QVERIFY(done.wait(30000));
+        QCOMPARE(m_session->hasUnsavedEdits(), editsLeft);
+        if (!written)
+            QCOMPARE(row(), editsLeft ? edited : shown);
+        QCOMPARE(TestUtil::readFile(path) == before, !written);
+        QCOMPARE(audioOf(path), audio);
         AudioFile f;
         QVERIFY(f.Open(path));
-        QCOMPARE(f.GetFrameRate(), fr);
-        QCOMPARE(audioOf(path), audio);
+        if (written && edit == "rate")
+            QCOMPARE(f.GetFrameRate(), fr);
+        if (written && edit == "duplicate")
+            QCOMPARE(f.GetSceneName(), "+" + scene);
+    }
+
+    // A discard puts back the file's values of the edited fields only.
+    void aDiscardRestoresTheEditedFieldsOnly()
+    {
+        const QStringList shown = row();
+        QVERIFY(state().edit(Scene, TakeField::Scene, "Q"));
+        QVERIFY(state().edit(Notes, TakeField::Notes, "edited"));
+        state().setCell(0, Tape, "UNFLAGGED");
+        QSignalSpy unsaved(m_session.get(), &TakeSession::unsavedChanged);
+        m_session->discardEdits();
+        QStringList expected = shown;
+        expected[Tape] = "UNFLAGGED";
+        QCOMPARE(row(), expected);
+        QCOMPARE(unsaved.count(), 1);
+        QVERIFY(!m_session->hasUnsavedEdits());
+    }
+
+    // A save of two takes writes files that the command-line tool, sox and
+    // ffprobe read back, the audio untouched.
+    void savedFilesReadBackElsewhere()
+    {
+        const QModelIndex current = m_session->model()->index(0, 0);
+        const QModelIndex other = m_session->model()->index(1, 0);
+        m_session->setCurrentTake(current, {other, current});
+        QVERIFY(state().edit(Project, TakeField::Project, "Seen"));
+        QVERIFY(state().edit(Notes, TakeField::Notes, QString(12000, 'r')));
+        const QDir dir(QFileInfo(cell(Path)).absolutePath());
+        QHash<QString, QByteArray> audio;
+        for (const QString& name : dir.entryList({"*.WAV"}, QDir::Files))
+            audio.insert(name, audioOf(dir.filePath(name)));
+        QCOMPARE(audio.size(), 5);
+        QSignalSpy done(m_session->jobs(), &TakeJobs::finished);
+        QVERIFY(m_session->saveSelected());
+        QVERIFY(done.wait(30000));
+        for (const QString& name : audio.keys()) {
+            const QString file = dir.filePath(name);
+            QCOMPARE(audioOf(file), audio.value(name));
+            QByteArray out;
+            QCOMPARE(TestUtil::run(QStringLiteral(VELMORA_CLI), {"info", "--json", file}, &out), 0);
+            const QJsonObject cols =
+                QJsonDocument::fromJson(out).array().at(0).toObject().value("columns").toObject();
+            QCOMPARE(cols.value("Project").toString(), QStringLiteral("Seen"));
+            QCOMPARE(cols.value("Notes").toString().size(), 12000);
+            for (const QString& tool : {"sox", "ffprobe"}) {
+                if (QStandardPaths::findExecutable(tool).isEmpty())
+                    continue;
+                const QStringList args =
+                    tool == "sox" ? QStringList{"--i", file} : QStringList{"-v", "error", file};
+                QByteArray err;
+                QCOMPARE(TestUtil::run(tool, args, nullptr, &err), 0);
+                QVERIFY2(err.isEmpty(), err.constData());
+            }
+        }
+        QVERIFY(dir.entryList({"*_updatebackup*"}, QDir::Files).isEmpty());
+    }
+
+    // A save asked for while a copy runs waits, keeping the edits.
+    void aSaveWaitsForTheRunningJob()
+    {
+        QTemporaryDir out;
+        QStringList warned;
+        TakeJobs::Questions q;
+        q.warn = [&](const QString& text) { warned << text; };
+        m_session->jobs()->setQuestions(q);
+        QVERIFY(state().edit(Tape, TakeField::Tape, "W"));
+        QSignalSpy done(m_session->jobs(), &TakeJobs::finished);
+        QVERIFY(m_session->copyTakes({1}, out.path()));
+        QVERIFY(!m_session->saveEdits({0}, false, false));
+        QCOMPARE(warned, QStringList{"Please wait until action completes and try again."});
+        QVERIFY(m_session->hasUnsavedEdits());
+        QVERIFY(done.wait(30000));
     }
 };
 

@@ -223,6 +223,72 @@ private slots:
         QCOMPARE(model.data(model.index(0, Path)).toString(), path(base + "_1.WAV"));
     }
 
+    // A rename that would replace another file skips its take and says so;
+    // the counts are of takes (a mono take's files are one take).
+    void aRenameOntoAnExistingNameIsSkippedAndSaid()
+    {
+        TakeShape shape;
+        shape.scene = "7B";
+        shape.take = "4";
+        QVERIFY(TakeFileMaker::write(path("T1.WAV"), shape));
+        QVERIFY(TestUtil::writeFile(path("7BT04.WAV"), "another take"));
+        shape.scene = "8";
+        const QStringList mono = TakeFileMaker::writeMonoTake(m_dir, "T0002", 2, shape);
+        const QByteArray audio = audioOf(mono.at(0));
+        TakeSession session;
+        QVERIFY(importAndWait(session, {path("T1.WAV"), mono.at(0), mono.at(1)}));
+        QSignalSpy line(&session, &TakeSession::statusLine);
+        TakeJobs::Result r;
+        QVERIFY(finish(
+            *session.jobs(),
+            [&] {
+                return session.renameTakes({0, 1});
+            },
+            &r));
+        QCOMPARE(TestUtil::readFile(path("7BT04.WAV")), QByteArray("another take"));
+        QCOMPARE(audioOf(path("8T04_1.WAV")), audio);
+        QCOMPARE(line.last().at(0).toString(), "1 take renamed, 1 skipped: 7BT04.WAV exists");
+        QVERIFY2(r.notes.startsWith("Some files were not renamed:\nT1.WAV: not renamed, "),
+                 qPrintable(r.notes));
+    }
+
+    void summary_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QList<int>>("counts"); // takes, done, unchanged, skipped
+        QTest::addColumn<bool>("cancelled");
+        QTest::addColumn<QString>("line");
+        using K = TakeJobs::Kind;
+        QTest::newRow("saved") << int(K::Save) << QList<int>{3, 3, 0, 0} << false
+                               << "3 takes saved";
+        QTest::newRow("one copied")
+            << int(K::Copy) << QList<int>{1, 1, 0, 0} << false << "1 take copied";
+        QTest::newRow("renamed, named, skipped")
+            << int(K::Rename) << QList<int>{4, 2, 1, 1} << false
+            << "2 takes renamed, 1 already named, 1 skipped: 12AT01.WAV exists";
+        QTest::newRow("cancelled")
+            << int(K::Save) << QList<int>{3, 1, 0, 0} << true << "1 take saved, 2 cancelled";
+        QTest::newRow("failed") << int(K::Delete) << QList<int>{2, 0, 0, 0} << false
+                                << "0 takes deleted, 2 failed";
+    }
+
+    void summary()
+    {
+        QFETCH(int, kind);
+        QFETCH(QList<int>, counts);
+        QFETCH(bool, cancelled);
+        QFETCH(QString, line);
+        TakeJobs::Result r;
+        r.kind = TakeJobs::Kind(kind);
+        r.takes = counts.at(0);
+        r.done = counts.at(1);
+        r.unchanged = counts.at(2);
+        r.skipped = counts.at(3);
+        r.skips = QStringList(r.skipped, "12AT01.WAV exists");
+        r.cancelled = cancelled;
+        QCOMPARE(TakeJobs::summary(r), line);
+    }
+
     // A copy keeps a file already at the destination and lists it.
     void aCopyKeepsFilesThatAreThere()
     {

@@ -1,6 +1,8 @@
+#include "AudioFile.h"
 #include "AudioFileModel.h"
 #include "TakeColumns.h"
 #include "TakeCommands.h"
+#include "TakeEditState.h"
 #include "TakeFileMaker.h"
 #include "TakeJobs.h"
 #include "TakeSession.h"
@@ -32,6 +34,15 @@ private:
         session.importPaths(paths, TakeImporter::Origin::Drop);
         return done.wait(60000);
     }
+    // The audio bytes of a take file, as its header places them.
+    static QByteArray audioOf(const QString& file)
+    {
+        AudioFile f;
+        QFile raw(file);
+        if (!f.Open(file) || !raw.open(QIODevice::ReadOnly) || !raw.seek(qint64(f.m_fileDataPos)))
+            return QByteArray();
+        return raw.read(qint64(f.m_info.dataSize));
+    }
     static QStringList names(const AudioFileModel& model)
     {
         QStringList n;
@@ -58,6 +69,8 @@ private slots:
     void listingAndPlaybackLock();
     void renameAndCopyRefusals_data();
     void renameAndCopyRefusals();
+    void settleEdits_data();
+    void settleEdits();
 };
 
 void TestTakeSession::initTestCase()
@@ -226,11 +239,14 @@ void TestTakeSession::deleteTakes_data()
     QTest::addColumn<QStringList>("listed"); // the takes listed afterwards
     QTest::addColumn<int>("files");          // the files left on disk
     QTest::addColumn<QString>("problems");
+    QTest::addColumn<QString>("line");
     QTest::newRow("a mono take, every file")
-        << QList<int>{1} << -1 << QStringList{"1", "3", "4", "5"} << 5 << "";
+        << QList<int>{1} << -1 << QStringList{"1", "3", "4", "5"} << 5 << ""
+        << "1 take deleted";
     QTest::newRow("the playing take stays")
         << QList<int>{0, 2} << 0 << QStringList{"1", "2", "4", "5"} << 6
-        << "T0001.WAV: it is playing; nothing was deleted.";
+        << "T0001.WAV: it is playing; nothing was deleted."
+        << "1 take deleted, 1 skipped: T0001.WAV: it is playing; nothing was deleted.";
 }
 
 // Deleting takes deletes every file of each take and unlists it; a take
@@ -242,11 +258,15 @@ void TestTakeSession::deleteTakes()
     QFETCH(QStringList, listed);
     QFETCH(int, files);
     QFETCH(QString, problems);
+    QFETCH(QString, line);
     QTemporaryDir dir;
     QCOMPARE(TakeFileMaker::writeDemoTakes(dir.path(), 5, 2).size(), 7);
     TakeSession session;
     QVERIFY(importAndWait(session, {dir.path()}));
-    QCOMPARE(session.deleteTakes(rows, playing).notes, problems);
+    QSignalSpy status(&session, &TakeSession::statusLine);
+    session.playStarted(session.model()->index(playing, 0));
+    QCOMPARE(session.deleteTakes(rows, session.playingRow()).notes, problems);
+    QCOMPARE(status.last().at(0).toString(), line);
     QStringList takes;
     for (const QString& name : names(*session.model()))
         takes << QString::number(name.mid(1, 4).toInt());
@@ -326,8 +346,10 @@ void TestTakeSession::listingAndPlaybackLock()
     TakeCommands& commands = *session.commands();
     commands.setAvailable(TakeCommands::commandOf(control), true);
     commands.setTakesListed(listed);
-    if (!playback.isEmpty())
-        commands.setPlaybackLocked(playback == QLatin1String("plays"));
+    if (playback == QLatin1String("plays"))
+        session.playStarted(QModelIndex());
+    else if (!playback.isEmpty())
+        session.playStopped();
     QCOMPARE(commands.isEnabled(control), enabled);
 }
 
@@ -374,13 +396,71 @@ void TestTakeSession::renameAndCopyRefusals()
         return;
     }
     QVERIFY(finished.wait(60000));
-    const QStringList copies = QDir(out.path()).entryList(QDir::Files);
-    QCOMPARE(copies.size(), 2); // the mono take's two files
-    for (const QString& name : copies) {
-        QFile a(dir.filePath(name)), b(out.filePath(name));
-        QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
-        QCOMPARE(b.readAll(), a.readAll());
-    }
+    QCOMPARE(QDir(out.path()).entryList(QDir::Files).size(), 2); // the mono take's two files
+}
+
+void TestTakeSession::settleEdits_data()
+{
+    using A = TakeJobs::Answer;
+    QTest::addColumn<int>("answer"); // -1: no one answers
+    QTest::addColumn<QList<int>>("dropped");
+    QTest::addColumn<bool>("goOnNow");
+    QTest::addColumn<QString>("project"); // the current take's afterwards; "": its file's
+    QTest::newRow("another take goes") << int(A::Cancel) << QList<int>{2} << true << "Edited";
+    QTest::newRow("cancel") << int(A::Cancel) << QList<int>{1, 2} << false << "Edited";
+    QTest::newRow("unanswered") << -1 << QList<int>{1} << false << "Edited";
+    QTest::newRow("discard") << int(A::Discard) << QList<int>{1} << true << "";
+    QTest::newRow("save, then go on") << int(A::Save) << QList<int>{1} << false << "Edited";
+    QTest::newRow("save at quit") << int(A::Save) << QList<int>{} << false << "Edited";
+}
+
+// Before the current take with unsaved edits leaves the list (or the window
+// closes, all rows), the user saves them, discards them or keeps the take.
+void TestTakeSession::settleEdits()
+{
+    QFETCH(int, answer);
+    QFETCH(QList<int>, dropped);
+    QFETCH(bool, goOnNow);
+    QFETCH(QString, project);
+    QTemporaryDir dir;
+    QCOMPARE(TakeFileMaker::writeDemoTakes(dir.path(), 3, 2).size(), 4);
+    TakeSession session;
+    QVERIFY(importAndWait(session, {dir.path()}));
+    const QModelIndex take = session.model()->index(1, 0);
+    const QString file = session.model()->data(take.siblingAtColumn(Path)).toString();
+    const QByteArray audio = audioOf(file);
+    const QString own = session.model()->data(take.siblingAtColumn(Project)).toString();
+    QStringList asked;
+    TakeJobs::Questions q;
+    if (answer >= 0)
+        q.unsavedEdits = [&](const QString& name) {
+            return asked << name, TakeJobs::Answer(answer);
+        };
+    session.jobs()->setQuestions(q);
+    session.setCurrentTake(take, {take});
+    QSignalSpy unsaved(&session, &TakeSession::unsavedChanged);
+    QVERIFY(session.editState().edit(Project, TakeField::Project, "Edited"));
+    QCOMPARE(unsaved.count(), 1);
+    QVERIFY(session.isUnsaved(1) && !session.isUnsaved(0));
+
+    int wentOn = 0;
+    const bool all = dropped.isEmpty();
+    QCOMPARE(session.settleEdits(dropped, all, [&] { ++wentOn; }), goOnNow);
+    const bool asks = all || dropped.contains(1);
+    QCOMPARE(asked,
+             asks && answer >= 0
+                 ? QStringList{session.model()->data(take.siblingAtColumn(FileName)).toString()}
+                 : QStringList());
+    if (answer == int(TakeJobs::Answer::Save))
+        QTRY_COMPARE(wentOn, 1);
+    QCOMPARE(session.model()->data(take.siblingAtColumn(Project)).toString(),
+             project.isEmpty() ? own : project);
+    const bool saved = answer == int(TakeJobs::Answer::Save);
+    QCOMPARE(session.hasUnsavedEdits(), !saved && !project.isEmpty());
+    AudioFile f;
+    QVERIFY(f.Open(file));
+    QCOMPARE(f.GetProjectName() == "Edited", saved);
+    QCOMPARE(audioOf(file), audio);
 }
 
 QTEST_GUILESS_MAIN(TestTakeSession)
