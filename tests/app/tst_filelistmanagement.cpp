@@ -179,44 +179,6 @@ private slots:
         QCOMPARE(shown, QFileInfo(m_dir).absoluteFilePath());
     }
 
-    void pagesShowTheCurrentTake()
-    {
-        importDemo(2);
-        selectViewRows({1});
-        const int row = current();
-        const std::pair<const char*, int> shows[] = {
-            {"FileName", CurrentName},
-            {"Channels", Channels},
-            {"Scene", Scene},
-            {"Take", Take},
-            {"Project", Project},
-            {"Tape", Tape},
-            {"StartTC", StartTC},
-            {"Duration", Length},
-            {"BitDepth", BitDepth},
-            {"label_SampleStamp", SamplesSinceMidnight},
-            {"TimeCodeSampleRate", TCSampleRate},
-            {"DigitizerSampleRate", DigitizerRate},
-            {"Originator", Originator},
-            {"OriginatorReference", OriginatorRef},
-            {"OriginatorDate", Date},
-            {"OriginatorTime", Time},
-            {"SoftwareVersion", SWVersion},
-        };
-        for (const auto& [name, column] : shows) {
-            const QWidget* w = field<QWidget>(name);
-            const auto* label = qobject_cast<const QLabel*>(w);
-            const QString text = label ? label->text() : qobject_cast<const QLineEdit*>(w)->text();
-            QVERIFY2(text == cell(row, column), name);
-        }
-        QCOMPARE(field<QComboBox>("comboBox_FrameRate")->currentText(), cell(row, FrameRate));
-        QCOMPARE(field<QPlainTextEdit>("Notes")->toPlainText(), cell(row, Notes));
-        QCOMPARE(field<QTreeView>("TreeViewTracks")->model()->rowCount(),
-                 int(m_model->trackInfo(row).size()));
-        QCOMPARE(field<QLabel>("OriginalName")->text(), m_model->historyInfo(row).at(0));
-        QVERIFY(!edited());
-    }
-
     void fillingAFieldIsNotAnEdit()
     {
         importDemo(3);
@@ -361,16 +323,6 @@ private slots:
         QVERIFY(note->isHidden());
     }
 
-    void pageButtonCycles()
-    {
-        for (int page : {1, 0}) {
-            field<QPushButton>("MoreInfo")->click();
-            QCOMPARE(field<QStackedWidget>("stackedWidget")->currentIndex(), page);
-            QCOMPARE(field<QLabel>("PageNumber")->text(),
-                     QStringLiteral("(%1 of 2)").arg(page + 1));
-        }
-    }
-
     void deleteAsksFirst_data()
     {
         QTest::addColumn<bool>("selected");
@@ -490,75 +442,46 @@ private slots:
     {
         QTest::addColumn<QString>("question");
         QTest::addColumn<int>("key");
-        QTest::addColumn<int>("answer"); // TakeJobs::Answer; yes/no as Save/Cancel
-        using A = TakeJobs::Answer;
-        QTest::newRow("rate, return") << "rate" << int(Qt::Key_Return) << int(A::Save);
-        QTest::newRow("rate, escape") << "rate" << int(Qt::Key_Escape) << int(A::Cancel);
-        QTest::newRow("unsaved, return") << "unsaved" << int(Qt::Key_Return) << int(A::Save);
-        QTest::newRow("unsaved, escape") << "unsaved" << int(Qt::Key_Escape) << int(A::Cancel);
-        QTest::newRow("move, return") << "move" << int(Qt::Key_Return) << int(A::Cancel);
-        QTest::newRow("iXML, return") << "ixml" << int(Qt::Key_Return) << int(A::Cancel);
+        QTest::addColumn<bool>("yes"); // the rate change saved, the iXML rebuilt
+        QTest::addColumn<bool>("discarded");
+        QTest::newRow("rate, return") << "rate" << int(Qt::Key_Return) << true << false;
+        QTest::newRow("rate, escape") << "rate" << int(Qt::Key_Escape) << false << false;
+        QTest::newRow("iXML, return") << "ixml" << int(Qt::Key_Return) << false << false;
     }
 
-    // Return and Escape in each question about the user's work keep it.
+    // Return and Escape in the save's questions never throw work away.
     void questionDefaults()
     {
         QFETCH(QString, question);
         QFETCH(int, key);
-        QFETCH(int, answer);
+        QFETCH(bool, yes);
+        QFETCH(bool, discarded);
         JobProgress progress(m_session->jobs(), m_editor.get());
         const TakeJobs::Questions q = EditorQuestions::make(m_editor.get(), &progress);
         MessageBoxAnswerer press{Qt::Key(key)};
-        TakeJobs::Answer got = TakeJobs::Answer::Cancel;
-        if (question == "rate")
-            got = q.confirmRateChange();
-        else if (question == "unsaved")
-            got = q.unsavedEdits("T1.WAV");
-        else if (question == "move" && EditorQuestions::discardOnMove(m_editor.get()))
-            got = TakeJobs::Answer::Discard;
-        else if (question == "ixml" && q.rebuildIxml("T1.WAV", "bad"))
-            got = TakeJobs::Answer::Save;
+        if (question == "rate") {
+            const TakeJobs::Answer a = q.confirmRateChange();
+            QCOMPARE(a == TakeJobs::Answer::Save, yes);
+            QCOMPARE(a == TakeJobs::Answer::Discard, discarded);
+        } else {
+            QCOMPARE(q.rebuildIxml("T1.WAV", "bad"), yes);
+        }
         QCOMPARE(press.texts.size(), 1);
-        QCOMPARE(int(got), answer);
     }
 
-    // Save writes every file of a mono take with its window-modal progress
-    // dialog; the audio stays as it was.
-    void savingAMonoTakeWritesEveryFile()
-    {
-        importDemo(2);
-        selectViewRows({modelRow(0) == 1 ? 0 : 1});
-        QCOMPARE(cell(current(), FileName), QStringLiteral("T0002_X.WAV"));
-        QStringList files;
-        QList<QByteArray> audio;
-        for (int c = 1; c <= 4; ++c) {
-            files << m_dir + QStringLiteral("/T0002_%1.WAV").arg(c);
-            audio << audioOf(files.last());
-        }
-        type("Project", "X");
-        QVERIFY(runAction([&] { field<QPushButton>("Save")->click(); }));
-        QCOMPARE(m_editor->progressDialog()->maximum(), 400);
-        QCOMPARE(m_editor->progressDialog()->value(), 400);
-        for (int i = 0; i < 4; ++i) {
-            AudioFile f;
-            QVERIFY(f.Open(files.at(i)));
-            QVERIFY(f.GetProjectName().endsWith("X"));
-            QCOMPARE(audioOf(files.at(i)), audio.at(i));
-        }
-        QVERIFY(!edited());
-        QTRY_VERIFY_WITH_TIMEOUT(!m_editor->progressDialog(), 5000);
-    }
-
-    // The progress dialog's Cancel stops the save: no file changes, the
-    // edits stay and the next save runs.
+    // The progress dialog's Cancel stops a save: no file changes and the
+    // edits stay. The next save runs, window-modal, over every file of the
+    // mono take, and leaves the audio as it was.
     void aCancelledSaveChangesNothingAndIsNotStuck()
     {
         importDemo(2);
-        const QStringList files = QDir(m_dir).entryList({"T0002_*.WAV"});
-        QHash<QString, QByteArray> before;
-        for (const QString& f : files)
-            before.insert(f, TestUtil::readFile(m_dir + "/" + f));
         selectViewRows({modelRow(0) == 1 ? 0 : 1});
+        QHash<QString, QByteArray> before, audio;
+        for (const QString& f : QDir(m_dir).entryList({"T0002_*.WAV"})) {
+            before.insert(m_dir + "/" + f, TestUtil::readFile(m_dir + "/" + f));
+            audio.insert(m_dir + "/" + f, audioOf(m_dir + "/" + f));
+        }
+        QCOMPARE(before.size(), 4);
         type("Tape", "T9");
         QVERIFY(!runAction([&] {
             m_editor->startSave();
@@ -566,11 +489,21 @@ private slots:
         }));
         QVERIFY(edited());
         QVERIFY(!m_editor->progressDialog());
-        for (const QString& f : files)
-            QCOMPARE(TestUtil::readFile(m_dir + "/" + f), before.value(f));
+        for (auto it = before.cbegin(); it != before.cend(); ++it)
+            QCOMPARE(TestUtil::readFile(it.key()), it.value());
         MessageBoxAnswerer none(QMessageBox::Ok);
-        QVERIFY(runAction([&] { m_editor->startSave(); }));
+        QVERIFY(runAction([&] { field<QPushButton>("Save")->click(); }));
         QVERIFY(none.texts.isEmpty());
+        QCOMPARE(m_editor->progressDialog()->maximum(), 400);
+        QCOMPARE(m_editor->progressDialog()->value(), 400);
+        for (auto it = before.cbegin(); it != before.cend(); ++it) {
+            AudioFile f;
+            QVERIFY(f.Open(it.key()));
+            QVERIFY(f.GetTapeName().endsWith("T9"));
+            QCOMPARE(audioOf(it.key()), audio.value(it.key()));
+        }
+        QVERIFY(!edited());
+        QTRY_VERIFY_WITH_TIMEOUT(!m_editor->progressDialog(), 5000);
     }
 
     void aTypedSampleRateMustBeANumber()
