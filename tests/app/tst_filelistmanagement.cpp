@@ -9,38 +9,18 @@
 #include "TakeEditState.h"
 #include "TestUtil.h"
 
-#include <QCheckBox>
-#include <QColor>
-#include <QComboBox>
-#include <QDir>
-#include <QDropEvent>
-#include <QFileDialog>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMimeData>
-#include <QPlainTextEdit>
-#include <QProgressDialog>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QSettings>
-#include <QSignalSpy>
-#include <QStackedWidget>
-#include <QTemporaryDir>
-#include <QTextEdit>
-#include <QTimer>
-#include <QTreeView>
-#include <QUrl>
 #include <QtTest>
+#include <QtWidgets>
 
 #include <memory>
 
 using namespace TakeColumns;
 using GuiTestUtil::MessageBoxAnswerer;
 
-// The editor panel over a session: what needs the widgets (import by drop
-// and dialog, the pages, field edits and their prompt, the questions and
-// their default buttons, the unsaved marker, the timecode editor, the save's
-// progress dialog). What the session does below it is tested in tests/takes.
+// The editor panel over a session: what needs the widgets (import by drop,
+// field edits and their prompt, the questions and their default buttons,
+// the unsaved marker, the timecode editor, the save's progress dialog).
+// What the session does below it is tested in tests/takes.
 class TestFileListManagement : public QObject, private GuiTestUtil::EditorFixture
 {
     Q_OBJECT
@@ -142,41 +122,6 @@ private slots:
                     proxy->index(r, StartTC).data().toString());
         QCOMPARE(current(), modelRow(0));
         QCOMPARE(view()->selectionModel()->selectedRows().size(), 1);
-    }
-
-    void importDialogStartsInTheLastImportFolder()
-    {
-        QCOMPARE(TakeFileMaker::writeDemoTakes(m_dir, 1).size(), 1);
-        QSettings().setValue("LastImportDir", QDir(m_dir).filePath("gone"));
-        QString shown;
-        QString wanted;
-        const auto answerDialog = [&] {
-            QTimer::singleShot(0, [&] {
-                auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-                QVERIFY(dialog);
-                shown = dialog->directory().absolutePath();
-                if (wanted.isEmpty())
-                    return dialog->reject();
-                dialog->selectFile(wanted);
-                static_cast<QDialog*>(dialog)->accept();
-            });
-        };
-        // A folder that no longer exists: the home folder; nothing chosen, nothing read.
-        answerDialog();
-        m_editor->startImportAction();
-        QCOMPARE(shown, QDir::homePath());
-        QVERIFY(!m_session->isImporting());
-        // A chosen file is imported and its folder remembered.
-        wanted = QDir(m_dir).filePath("T0001.WAV");
-        QSignalSpy finished(m_editor.get(), &FileListManagement::importFinished);
-        answerDialog();
-        m_editor->startImportAction();
-        QVERIFY(finished.count() == 1 || finished.wait(60000));
-        QCOMPARE(m_model->rowCount(), 1);
-        wanted.clear();
-        answerDialog();
-        m_editor->startImportAction();
-        QCOMPARE(shown, QFileInfo(m_dir).absoluteFilePath());
     }
 
     void fillingAFieldIsNotAnEdit()

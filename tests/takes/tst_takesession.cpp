@@ -126,12 +126,8 @@ private slots:
         TakeEdits e;
         e.scene = "9";
         TakeJobs::Result r;
-        QVERIFY(finish(
-            jobs,
-            [&] {
-                return jobs.startSave({{take, e}}, false);
-            },
-            &r));
+        const auto save = [&] { return jobs.startSave({{take, e}}, false); };
+        QVERIFY(finish(jobs, save, &r));
         QCOMPARE(r.kind, TakeJobs::Kind::Save);
         QCOMPARE(r.ok, ok);
         QCOMPARE(questions.size(), asked ? 1 : 0);
@@ -187,9 +183,8 @@ private slots:
             for (const QString& f : take)
                 list.append({f, e});
             TakeJobs::Result r;
-            return finish(
-                       jobs, [&] { return jobs.startSave(list, false); }, &r) &&
-                   r.ok;
+            const auto start = [&] { return jobs.startSave(list, false); };
+            return finish(jobs, start, &r) && r.ok;
         };
         QVERIFY(!save("Retry"));
         QCOMPARE(jobs.writtenFiles().keys(), QStringList{take.at(0)});
@@ -433,83 +428,53 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), files);
     }
 
-    void controlsFollowTheirCommand_data()
+    void commands_data()
     {
         using C = TakeCommands::Control;
         QTest::addColumn<C>("control");
-        QTest::addColumn<bool>("atStart");
-        QTest::addColumn<bool>("available"); // the command, once declared
-        QTest::addColumn<bool>("wanted");
+        QTest::addColumn<bool>("available"); // the command, declared
+        QTest::addColumn<QString>("state");  // "listed", "plays", "stopped" or wanted/not
         QTest::addColumn<bool>("enabled");
-        QTest::newRow("save at start") << C::Save << true << true << true << true;
-        QTest::newRow("rate boxes withdrawn") << C::RateBoxes << true << false << true << false;
-        QTest::newRow("rename not wanted") << C::Rename << false << true << false << false;
-        QTest::newRow("copy wanted") << C::CopyTo << false << true << true << true;
-        QTest::newRow("stop without playback") << C::Stop << false << false << true << false;
-        QTest::newRow("stop with playback") << C::Stop << false << true << true << true;
-        QTest::newRow("reports provided") << C::Reports << false << true << true << true;
-        QTest::newRow("split/combine not provided")
-            << C::SplitCombine << false << false << true << false;
-    }
-
-    // A control is on when it is wanted and its command is available; every
-    // change says so.
-    void controlsFollowTheirCommand()
-    {
-        QFETCH(TakeCommands::Control, control);
-        QFETCH(bool, atStart);
-        QFETCH(bool, available);
-        QFETCH(bool, wanted);
-        QFETCH(bool, enabled);
-        TakeSession session;
-        TakeCommands& commands = *session.commands();
-        QCOMPARE(commands.isEnabled(control), atStart);
-        QSignalSpy changed(&commands, &TakeCommands::enabledChanged);
-        commands.setAvailable(TakeCommands::commandOf(control), available);
-        commands.setWanted(control, wanted);
-        QCOMPARE(commands.isEnabled(control), enabled);
-        QVERIFY(changed.size() >= 2);
-        QCOMPARE(changed.last().at(0).value<TakeCommands::Control>(), control);
-        QCOMPARE(changed.last().at(1).toBool(), enabled);
-    }
-
-    void listingAndPlaybackLock_data()
-    {
-        using C = TakeCommands::Control;
-        QTest::addColumn<C>("control");
-        QTest::addColumn<bool>("listed");
-        QTest::addColumn<QString>("playback"); // "", "plays" or "stopped" afterwards
-        QTest::addColumn<bool>("enabled");
-        QTest::newRow("clear, empty list") << C::Clear << false << "" << false;
-        QTest::newRow("clear, takes listed") << C::Clear << true << "" << true;
+        QTest::newRow("save withdrawn") << C::Save << false << "wanted" << false;
+        QTest::newRow("rename not wanted") << C::Rename << true << "not" << false;
+        QTest::newRow("stop without playback") << C::Stop << false << "wanted" << false;
+        QTest::newRow("split/combine provided") << C::SplitCombine << true << "wanted" << true;
+        QTest::newRow("save, empty list") << C::Save << true << "" << true;
+        QTest::newRow("clear, empty list") << C::Clear << true << "" << false;
+        QTest::newRow("clear, listed") << C::Clear << true << "listed" << true;
+        QTest::newRow("copy, listed") << C::CopyTo << true << "listed" << true;
         QTest::newRow("clear, take plays") << C::Clear << true << "plays" << false;
         QTest::newRow("delete, take plays") << C::Delete << true << "plays" << false;
         QTest::newRow("rename, take plays") << C::Rename << true << "plays" << false;
         QTest::newRow("copy, take plays") << C::CopyTo << true << "plays" << true;
-        QTest::newRow("copy, empty list") << C::CopyTo << false << "" << false;
-        QTest::newRow("save, empty list") << C::Save << false << "" << true;
         QTest::newRow("delete, stopped") << C::Delete << true << "stopped" << true;
-        // Stopping wants Rename, Clear and Delete again, listed or not.
-        QTest::newRow("rename, stopped, empty") << C::Rename << false << "stopped" << true;
     }
 
-    // Listing takes wants the whole-take controls; a playing take locks the
-    // ones that would take its file away.
-    void listingAndPlaybackLock()
+    // A control is on when it is wanted and its command is available (every
+    // change says so); listing takes wants the whole-take controls, and a
+    // playing take locks those that would take its file away.
+    void commands()
     {
         QFETCH(TakeCommands::Control, control);
-        QFETCH(bool, listed);
-        QFETCH(QString, playback);
+        QFETCH(bool, available);
+        QFETCH(QString, state);
         QFETCH(bool, enabled);
         TakeSession session;
         TakeCommands& commands = *session.commands();
-        commands.setAvailable(TakeCommands::commandOf(control), true);
-        commands.setTakesListed(listed);
-        if (playback == QLatin1String("plays"))
+        QSignalSpy changed(&commands, &TakeCommands::enabledChanged);
+        commands.setAvailable(TakeCommands::commandOf(control), available);
+        commands.setTakesListed(state != "");
+        if (state == "wanted" || state == "not")
+            commands.setWanted(control, state == "wanted");
+        if (state == "plays")
             session.playStarted(QModelIndex());
-        else if (!playback.isEmpty())
+        if (state == "stopped")
             session.playStopped();
         QCOMPARE(commands.isEnabled(control), enabled);
+        bool said = !enabled; // what the last change of this control said
+        for (const QList<QVariant>& c : std::as_const(changed))
+            said = c.at(0).value<TakeCommands::Control>() == control ? c.at(1).toBool() : said;
+        QCOMPARE(said, enabled);
     }
 
     void renameAndCopyRefusals_data()
