@@ -39,10 +39,8 @@ private:
     static QByteArray audioOf(const QString& file)
     {
         AudioFile f;
-        if (!f.Open(file))
-            return QByteArray();
         QFile raw(file);
-        if (!raw.open(QIODevice::ReadOnly) || !raw.seek(qint64(f.m_fileDataPos)))
+        if (!f.Open(file) || !raw.open(QIODevice::ReadOnly) || !raw.seek(qint64(f.m_fileDataPos)))
             return QByteArray();
         return raw.read(qint64(f.m_info.dataSize));
     }
