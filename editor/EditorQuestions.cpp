@@ -136,11 +136,10 @@ TakeJobs::Questions make(QWidget* parent, JobProgress* progress)
                                          "their scene name prefixed by '+'."));
     };
     q.unsavedEdits = [parent](const QString& take) {
-        QMessageBox box(QMessageBox::Warning, title(),
-                        QObject::tr("%1 has changes that are not saved.\nSave them before it "
-                                    "leaves the list?")
-                            .arg(take),
-                        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
+        QMessageBox box(
+            QMessageBox::Warning, title(),
+            QObject::tr("%1 has changes that are not saved.\nSave them first?").arg(take),
+            QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
         box.setDefaultButton(QMessageBox::Save);
         box.setEscapeButton(QMessageBox::Cancel);
         switch (box.exec()) {

@@ -84,9 +84,11 @@ void FileListManagement::connectForm()
     connect(f.pushButton_Delete, &QPushButton::clicked, this,
             &FileListManagement::on_pushButton_Delete_clicked);
     connect(f.pushButton_Play, &QPushButton::clicked, this,
-            &FileListManagement::on_pushButton_Play_clicked);
-    connect(f.pushButton_Stop, &QPushButton::clicked, this,
-            &FileListManagement::on_pushButton_Stop_clicked);
+            [this] { m_session->requestPlay(currentModelIndex()); });
+    connect(f.pushButton_Stop, &QPushButton::clicked, this, [this] {
+        m_session->requestStop();
+        m_ui.pushButton_Play->setText(tr("Play"));
+    });
     connect(f.pushButton_Reports, &QPushButton::clicked, this, &FileListManagement::startReports);
     connect(f.pushButton_SpltCombine, &QPushButton::clicked, this,
             &FileListManagement::startSplitCombine);
@@ -158,15 +160,9 @@ void FileListManagement::updateTakeFieldsForSelection()
 void FileListManagement::emitIndexChanged()
 {
     QList<QModelIndex> selected;
-    selectedIndexes(selected);
-    m_session->setCurrentTake(currentModelIndex(), selected);
-}
-
-void FileListManagement::selectedIndexes(QList<QModelIndex>& list) const
-{
-    list.clear();
     for (const QModelIndex& index : m_ui.treeView->selectionModel()->selectedRows())
-        list << m_proxy->mapToSource(index);
+        selected << m_proxy->mapToSource(index);
+    m_session->setCurrentTake(currentModelIndex(), selected);
 }
 
 QModelIndex FileListManagement::currentModelIndex() const

@@ -26,20 +26,15 @@ class RateControls;
 class TakePages;
 
 // The editor of edit mode: the take list of a TakeSession and, beside it,
-// the metadata of the current take on two pages. Every edit goes into the
-// model first and is remembered in the session's edited fields; nothing
-// touches the files until the edits are saved. Imports, clears and deletes
-// whole takes through the session. GUI thread only; the session is not owned.
-//
-// Saving, renaming and copying are the session's jobs (TakeJobs); the editor
-// answers their questions (EditorQuestions) and follows them with a
-// window-modal progress dialog that offers Cancel. The edits live in the
-// session's edit state (TakeEditState), the enabling of the controls in its
-// commands (TakeCommands): commands implemented elsewhere (playback, reports,
-// split/combine) stay off until whoever provides them declares them with
-// setCommandAvailable(), so that no control pretends to work. The take with
-// unsaved edits is marked in the list (TakeListProxy); Clear and Delete of
-// it ask first (TakeSession::settleEdits()).
+// the metadata of the current take on two pages. It shows the session and
+// forwards the user's actions: edits go into the session's edit state
+// (TakeEditState) and touch no file until saved; imports, clears, deletes,
+// saves, renames and copies are the session's, the editor answering their
+// questions (EditorQuestions) and following a job with a window-modal
+// progress dialog that offers Cancel. Controls follow the session's commands
+// (TakeCommands): commands provided elsewhere stay off until declared with
+// setCommandAvailable(). The take with unsaved edits is marked in the list
+// (TakeListProxy). GUI thread only; the session is not owned.
 class FileListManagement : public QWidget
 {
     Q_OBJECT
@@ -68,8 +63,6 @@ public:
     // made while an import runs are queued. importFinished() follows.
     void importPaths(const QStringList& paths, ImportOrigin origin);
 
-    // The selected rows (column 0) in model coordinates.
-    void selectedIndexes(QList<QModelIndex>& list) const;
     // The current take in model coordinates (invalid when there is none).
     QModelIndex currentModelIndex() const;
 
@@ -83,9 +76,9 @@ public:
     // --- Rename and copy ---
     void startRenameAction();
     void startCopyAction();
-    // Copies the selected takes (all: every take) into folder; the folder
-    // dialog of startCopyAction() ends here.
-    void startCopyTo(const QString& folder, bool all = false);
+    // Copies the selected takes into folder; the folder dialog of
+    // startCopyAction() ends here.
+    void startCopyTo(const QString& folder);
 
     // --- Rate changes and timecode ---
     EditTC* timecodeEditor() const;
@@ -119,8 +112,6 @@ private slots:
     void on_selectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
     void on_pushButton_Clear_clicked();
     void on_pushButton_Delete_clicked();
-    void on_pushButton_Play_clicked();
-    void on_pushButton_Stop_clicked();
     void on_treeView_doubleClicked(const QModelIndex& index);
 
     void on_takesAboutToBeAdded();

@@ -68,14 +68,10 @@ void FileListManagement::startCopyAction()
         startCopyTo(folder);
 }
 
-void FileListManagement::startCopyTo(const QString& folder, bool all)
+void FileListManagement::startCopyTo(const QString& folder)
 {
-    if (m_session->jobs()->isRunning() || m_model->rowCount() == 0 || folder.isEmpty())
-        return;
-    QList<int> rows;
-    for (int r = 0; all && r < m_model->rowCount(); ++r)
-        rows << r;
-    m_session->copyTakes(all ? rows : selectedModelRows(), folder);
+    if (!m_session->jobs()->isRunning() && m_model->rowCount() > 0 && !folder.isEmpty())
+        m_session->copyTakes(selectedModelRows(), folder);
 }
 
 // --- The end of a job -----------------------------------------------------------

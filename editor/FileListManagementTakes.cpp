@@ -65,17 +65,6 @@ void FileListManagement::setWanted(Control control, bool wanted)
 
 // --- Playback: requests go through the session ----------------------------
 
-void FileListManagement::on_pushButton_Play_clicked()
-{
-    m_session->requestPlay(currentModelIndex());
-}
-
-void FileListManagement::on_pushButton_Stop_clicked()
-{
-    m_session->requestStop();
-    m_ui.pushButton_Play->setText(tr("Play"));
-}
-
 void FileListManagement::on_treeView_doubleClicked(const QModelIndex& index)
 {
     // Without playback a double click starts nothing and changes nothing.

@@ -12,7 +12,6 @@
 #include <QStringList>
 
 #include <functional>
-
 #include <memory>
 
 class AudioFileModel;
@@ -65,9 +64,8 @@ public:
     // Deletes the files of the takes of rows (model coordinates) and removes
     // the rows whose files are gone (or never opened). A take that is playing
     // (playingRow) or whose files changed or failed to go stays listed, with
-    // a line in the returned text saying why.
-    // The result counts the takes deleted and says why the others stayed;
-    // statusLine() tells its summary.
+    // a line in the result's notes saying why; statusLine() tells the
+    // result's summary.
     TakeJobs::Result deleteTakes(const QList<int>& rows, int playingRow);
 
     // --- The current take -----------------------------------------------
