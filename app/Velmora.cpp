@@ -63,7 +63,8 @@ Velmora::Velmora(QWidget* parent) : QMainWindow(parent)
     // resolves to somebody else's site.
     QCoreApplication::setOrganizationDomain(QStringLiteral("quorlan.example"));
     QCoreApplication::setApplicationName(QStringLiteral("Velmora"));
-    setWindowTitle(QStringLiteral("Quorlan Velmora Beta"));
+    // "*" after the name while a take has unsaved edits.
+    setWindowTitle(QStringLiteral("Quorlan Velmora Beta[*]"));
     setDockOptions(QMainWindow::AnimatedDocks);
     setContextMenuPolicy(Qt::NoContextMenu);
     QFont font = QApplication::font();
@@ -107,6 +108,9 @@ Velmora::Velmora(QWidget* parent) : QMainWindow(parent)
     connect(m_splitCombineAction, &QAction::triggered, this, &Velmora::SplitCombineActionHandler);
     m_unavailable.remove(m_splitCombineAction);
     m_editor->setCommandAvailable(FileListManagement::Command::SplitCombine, true);
+    connect(m_session.get(), &TakeSession::unsavedChanged, this, &QWidget::setWindowModified);
+    connect(m_session.get(), &TakeSession::statusLine, this,
+            [this](const QString& text) { statusBar()->showMessage(text, 8000); });
     connect(m_session.get(), &TakeSession::takesInserted, this, &Velmora::updateTakeCount);
     connect(m_session.get(), &TakeSession::takesRemoved, this, &Velmora::updateTakeCount);
     createPlaybackWindows();
@@ -531,6 +535,12 @@ void Velmora::loadStyleSheet()
 
 void Velmora::closeEvent(QCloseEvent* event)
 {
+    // Unsaved edits are saved (then the window closes), discarded, or keep
+    // the window open.
+    if (m_session && !m_session->settleEdits({}, true, [this] { close(); })) {
+        event->ignore();
+        return;
+    }
     saveModeLayout(m_mode);
     if (auto* list = findChild<QWidget*>(QStringLiteral("livetakelist")))
         list->close();

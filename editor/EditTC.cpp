@@ -35,9 +35,10 @@ bool hasBlank(const QString& field)
 }
 } // namespace
 
-EditTC::EditTC(QWidget* parent) : QWidget(parent, Qt::Dialog | Qt::FramelessWindowHint)
+EditTC::EditTC(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
 {
     setObjectName(QStringLiteral("EditTC"));
+    setModal(true);
     setWindowTitle(tr("TC editor"));
     auto* layout = new QVBoxLayout(this);
     m_lineEdit = new QLineEdit(this);
@@ -51,6 +52,7 @@ EditTC::EditTC(QWidget* parent) : QWidget(parent, Qt::Dialog | Qt::FramelessWind
     m_creationTime->setObjectName(QStringLiteral("radioButton_CreationTime"));
     m_buttonBox = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     m_buttonBox->setObjectName(QStringLiteral("buttonBox"));
+    m_buttonBox->button(QDialogButtonBox::Ok)->setDefault(true);
     layout->addWidget(m_lineEdit);
     layout->addWidget(m_manually);
     layout->addWidget(m_creationTime);
@@ -58,7 +60,8 @@ EditTC::EditTC(QWidget* parent) : QWidget(parent, Qt::Dialog | Qt::FramelessWind
 
     connect(m_buttonBox, &QDialogButtonBox::accepted, this, &EditTC::on_buttonBox_accepted);
     connect(m_buttonBox, &QDialogButtonBox::rejected, this, &EditTC::on_buttonBox_rejected);
-    connect(m_lineEdit, &QLineEdit::returnPressed, this, &EditTC::on_lineEdit_TC_returnPressed);
+    // Return in the line edit reaches the dialog, which presses OK (the
+    // default button): one accept per key.
     connect(m_manually, &QRadioButton::clicked, this, &EditTC::on_radioButton_Manually_clicked);
     connect(m_creationTime, &QRadioButton::clicked, this,
             &EditTC::on_radioButton_CreationTime_clicked);
@@ -68,6 +71,17 @@ void EditTC::setTimecode(const QString& tc)
 {
     m_timecode = tc;
     m_lineEdit->setText(tc);
+}
+
+void EditTC::start(const QString& frameRate, const QString& startTC, const QString& originatorTime)
+{
+    setFrameRateLimitations(frameRate);
+    setTimecode(startTC);
+    setTimeCreation(originatorTime);
+    m_manually->setChecked(true);
+    if (QWidget* button = parentWidget())
+        move(button->mapToGlobal(QPoint(0, button->height())));
+    open();
 }
 
 void EditTC::setFrameRateLimitations(const QString& rate)
@@ -148,14 +162,21 @@ void EditTC::on_buttonBox_accepted()
     if (!validateTimeCode())
         return;
     m_timecode = m_lineEdit->text();
-    close();
+    accept();
     emit a();
 }
 
 void EditTC::on_buttonBox_rejected()
 {
-    close();
-    emit r();
+    reject();
+}
+
+void EditTC::reject()
+{
+    const bool wasOpen = isVisible();
+    QDialog::reject();
+    if (wasOpen)
+        emit r();
 }
 
 void EditTC::on_lineEdit_TC_returnPressed()
@@ -199,5 +220,5 @@ void EditTC::showEvent(QShowEvent* event)
     } else {
         showManualEntry();
     }
-    QWidget::showEvent(event);
+    QDialog::showEvent(event);
 }

@@ -1,18 +1,20 @@
 #pragma once
 
+#include <QDialog>
 #include <QString>
-#include <QWidget>
 
 class QDialogButtonBox;
 class QLineEdit;
 class QRadioButton;
 
-// The timecode editor: a frameless dialog in which the user types a new start
-// timecode for the current take, or takes the take's originator time. Created
-// once by the editor panel (its parent is the Edit button) and shown on
-// demand; a valid entry closes it and emits a(), Cancel emits r(). The
-// editor panel turns the accepted timecode() into a new timestamp. GUI thread.
-class EditTC : public QWidget
+// The timecode editor: a frameless modal dialog in which the user types a
+// new start timecode for one take, or takes the take's originator time.
+// Created once by the editor panel (its parent is the Edit button); each
+// opening starts from the take's own values (start(), placed below the
+// button). A valid entry closes it and emits a(); Cancel or Escape emits
+// r(). The editor panel turns the accepted timecode() into a new timestamp
+// of the take it was opened for. GUI thread.
+class EditTC : public QDialog
 {
     Q_OBJECT
 
@@ -23,6 +25,9 @@ public:
     // the accepted timecode ("hh:mm:ss:ff").
     const QString& timecode() const { return m_timecode; }
     void setTimecode(const QString& tc);
+    // Opens the dialog, modal, for a take: its frame rate, start timecode
+    // and originator time; manual entry is chosen again.
+    void start(const QString& frameRate, const QString& startTC, const QString& originatorTime);
     // The originator time turned into a timecode ("14:03:22:00"), or empty.
     const QString& creationTimecode() const { return m_creationTimecode; }
     // The frame-rate number frames must stay below ("25", "29.97"); "00" for none.
@@ -47,6 +52,7 @@ signals:
 public slots:
     void on_buttonBox_accepted();
     void on_buttonBox_rejected();
+    void reject() override;
     void on_lineEdit_TC_returnPressed();
     void on_radioButton_Manually_clicked(bool checked);
     void on_radioButton_CreationTime_clicked(bool checked);

@@ -1,6 +1,7 @@
 #include "FileListManagement.h"
 
 #include "AudioFileModel.h"
+#include "EditorQuestions.h"
 #include "ImportProgress.h"
 #include "RateControls.h"
 #include "TakeColumns.h"
@@ -9,14 +10,15 @@
 #include "TakeListView.h"
 #include "TakePages.h"
 
+#include <QBoxLayout>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSortFilterProxyModel>
+#include <QStackedWidget>
 #include <QTextEdit>
 #include <QTreeView>
 
@@ -29,15 +31,20 @@ FileListManagement::FileListManagement(QWidget* parent, TakeSession* session)
     m_ui.setupUi(this);
     setAcceptDrops(true);
 
-    m_proxy = new TakeListProxy(this);
-    m_proxy->setSortCaseSensitivity(Qt::CaseInsensitive);
-    m_proxy->setSourceModel(m_model);
+    m_proxy = new TakeListProxy(session, this);
     m_ui.treeView->setModel(m_proxy);
     m_ui.treeView->setupColumns();
 
     m_pages = new TakePages(m_ui, m_model, this);
     m_trackProxy = m_pages->trackProxy();
     m_importProgress = new ImportProgress(m_session, this);
+    // Above the pages: with several takes selected, what an edit does.
+    m_selectionNote = new QLabel(this);
+    m_selectionNote->setObjectName(QStringLiteral("selectionNote"));
+    m_selectionNote->setWordWrap(true);
+    m_selectionNote->hide();
+    if (auto* column = qobject_cast<QBoxLayout*>(m_ui.stackedWidget->parentWidget()->layout()))
+        column->insertWidget(0, m_selectionNote);
 
     connectForm();
     m_pages->show(-1);
@@ -78,9 +85,11 @@ void FileListManagement::connectForm()
     connect(f.pushButton_Delete, &QPushButton::clicked, this,
             &FileListManagement::on_pushButton_Delete_clicked);
     connect(f.pushButton_Play, &QPushButton::clicked, this,
-            &FileListManagement::on_pushButton_Play_clicked);
-    connect(f.pushButton_Stop, &QPushButton::clicked, this,
-            &FileListManagement::on_pushButton_Stop_clicked);
+            [this] { m_session->requestPlay(currentModelIndex()); });
+    connect(f.pushButton_Stop, &QPushButton::clicked, this, [this] {
+        m_session->requestStop();
+        m_ui.pushButton_Play->setText(tr("Play"));
+    });
     connect(f.pushButton_Reports, &QPushButton::clicked, this, &FileListManagement::startReports);
     connect(f.pushButton_SpltCombine, &QPushButton::clicked, this,
             &FileListManagement::startSplitCombine);
@@ -114,18 +123,9 @@ void FileListManagement::on_selectionChanged(const QItemSelection&, const QItemS
         return;
     }
 
-    if (m_currentIndex.isValid() && m_session->editedFields() != TakeFields()) {
-        QMessageBox box(QMessageBox::Critical, QCoreApplication::applicationName(),
-                        tr("You have made changes to the metadata.\nYou must click 'Save' for "
-                           "these changes to be implemented.\n Click button below to discard "
-                           "changes, or click 'OK' to return to take editing."),
-                        QMessageBox::Ok | QMessageBox::Discard, this);
-        box.setDefaultButton(QMessageBox::Discard);
-        // Closing the box without choosing keeps the edits: only an explicit
-        // Discard throws them away.
-        box.setEscapeButton(QMessageBox::Ok);
-        box.exec();
-        if (box.clickedButton() != box.button(QMessageBox::Discard)) {
+    if (m_currentIndex.isValid() && m_session->hasUnsavedEdits()) {
+        // Only an explicit Discard throws the edits away.
+        if (!EditorQuestions::discardOnMove(this)) {
             m_notesArmed = false;
             m_skipNextSelection = true;
             QItemSelectionModel* selection = m_ui.treeView->selectionModel();
@@ -150,23 +150,20 @@ void FileListManagement::on_selectionChanged(const QItemSelection&, const QItemS
 void FileListManagement::updateTakeFieldsForSelection()
 {
     // A take name and a start timecode belong to one take only.
-    const bool single = m_ui.treeView->selectionModel()->selectedRows().size() < 2;
-    m_ui.Take->setEnabled(single);
-    setWanted(Control::EditTimecode, single);
+    const int selected = int(m_ui.treeView->selectionModel()->selectedRows().size());
+    m_ui.Take->setEnabled(selected < 2);
+    setWanted(Control::EditTimecode, selected < 2);
+    m_selectionNote->setText(
+        tr("%1 takes selected: a change applies to all of them").arg(selected));
+    m_selectionNote->setVisible(selected > 1);
 }
 
 void FileListManagement::emitIndexChanged()
 {
     QList<QModelIndex> selected;
-    selectedIndexes(selected);
-    m_session->setCurrentTake(currentModelIndex(), selected);
-}
-
-void FileListManagement::selectedIndexes(QList<QModelIndex>& list) const
-{
-    list.clear();
     for (const QModelIndex& index : m_ui.treeView->selectionModel()->selectedRows())
-        list << m_proxy->mapToSource(index);
+        selected << m_proxy->mapToSource(index);
+    m_session->setCurrentTake(currentModelIndex(), selected);
 }
 
 QModelIndex FileListManagement::currentModelIndex() const
@@ -184,20 +181,18 @@ void FileListManagement::selectViewRow(int viewRow)
                                QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     // The row may have been selected already, which changes no selection and
     // so does not reach on_selectionChanged.
-    if (m_currentIndex != QPersistentModelIndex(index)) {
-        if (m_session->editedFields() == TakeFields()) {
-            m_currentIndex = index;
-            updateCurrent();
-            updateTakeFieldsForSelection();
-            emitIndexChanged();
-        }
+    if (m_currentIndex != QPersistentModelIndex(index) && !m_session->hasUnsavedEdits()) {
+        m_currentIndex = index;
+        updateCurrent();
+        updateTakeFieldsForSelection();
+        emitIndexChanged();
     }
 }
 
 void FileListManagement::updateCurrent()
 {
-    const bool playing = m_playingIndex.isValid() && m_playingIndex == m_currentIndex;
-    m_session->commands()->setPlaybackLocked(playing);
+    const int playing = m_session->playingRow();
+    m_session->commands()->setPlaybackLocked(playing >= 0 && playing == currentRow());
     m_pages->show(currentRow());
     m_notesArmed = false;
 }
@@ -240,23 +235,23 @@ void FileListManagement::connectEdits()
     connect(f.Notes, &QPlainTextEdit::cursorPositionChanged, this, [this] { m_notesArmed = true; });
     connect(f.UserInfo, &QTextEdit::textChanged, this,
             [this, &s] { s.edit(User, TakeField::UserInfo, m_ui.UserInfo->toPlainText()); });
+    // The view has stored the editor's text in the track model already: its
+    // own commitData connection was made before this one.
     connect(f.TreeViewTracks->itemDelegate(), &QAbstractItemDelegate::commitData, this,
-            &FileListManagement::on_commitDataTrackName);
+            &FileListManagement::commitTracks);
+    connect(f.checkBox_PreserveStartTC, &QCheckBox::toggled, m_session,
+            &TakeSession::setPreserveStartTC);
     m_rates = new RateControls(m_ui, m_session, this);
 }
 
-void FileListManagement::on_commitDataTrackName(QWidget* editor)
+void FileListManagement::commitTracks()
 {
-    const int row = currentRow();
-    if (!editor || row < 0)
-        return;
-    // The view has stored the editor's text in the track model already: its
-    // own commitData connection was made before this one.
+    QList<QStringList> tracks;
     for (int r = 0; r < m_trackProxy->rowCount(); ++r) {
-        const int channel = m_trackProxy->index(r, 0).data().toInt();
-        m_model->setTrackName(row, channel, m_trackProxy->index(r, 2).data().toString());
-        m_model->setTrackFunction(row, channel, m_trackProxy->index(r, 3).data().toString());
+        QStringList track;
+        for (int c = 0; c < 4; ++c)
+            track << m_trackProxy->index(r, c).data().toString();
+        tracks << track;
     }
-    m_session->markEdited(TakeField::Tracks);
-    m_session->notifyTracksChanged(currentModelIndex());
+    m_session->editState().setTracks(tracks);
 }

@@ -19,24 +19,22 @@ class AudioFileModel;
 class EditTC;
 class ImportProgress;
 class JobProgress;
+class QLabel;
 class QProgressDialog;
 class QSortFilterProxyModel;
 class RateControls;
 class TakePages;
 
 // The editor of edit mode: the take list of a TakeSession and, beside it,
-// the metadata of the current take on two pages. Every edit goes into the
-// model first and is remembered in the session's edited fields; nothing
-// touches the files until the edits are saved. Imports, clears and deletes
-// whole takes through the session. GUI thread only; the session is not owned.
-//
-// Saving, renaming and copying are the session's jobs (TakeJobs); the editor
-// answers their questions and follows them with a window-modal progress
-// dialog that offers Cancel. The edits live in the session's edit state
-// (TakeEditState), the enabling of the controls in its commands
-// (TakeCommands): commands implemented elsewhere (playback, reports,
-// split/combine) stay off until whoever provides them declares them with
-// setCommandAvailable(), so that no control pretends to work.
+// the metadata of the current take on two pages. It shows the session and
+// forwards the user's actions: edits go into the session's edit state
+// (TakeEditState) and touch no file until saved; imports, clears, deletes,
+// saves, renames and copies are the session's, the editor answering their
+// questions (EditorQuestions) and following a job with a window-modal
+// progress dialog that offers Cancel. Controls follow the session's commands
+// (TakeCommands): commands provided elsewhere stay off until declared with
+// setCommandAvailable(). The take with unsaved edits is marked in the list
+// (TakeListProxy). GUI thread only; the session is not owned.
 class FileListManagement : public QWidget
 {
     Q_OBJECT
@@ -65,8 +63,6 @@ public:
     // made while an import runs are queued. importFinished() follows.
     void importPaths(const QStringList& paths, ImportOrigin origin);
 
-    // The selected rows (column 0) in model coordinates.
-    void selectedIndexes(QList<QModelIndex>& list) const;
     // The current take in model coordinates (invalid when there is none).
     QModelIndex currentModelIndex() const;
 
@@ -80,9 +76,9 @@ public:
     // --- Rename and copy ---
     void startRenameAction();
     void startCopyAction();
-    // Copies the selected takes (all: every take) into folder; the folder
-    // dialog of startCopyAction() ends here.
-    void startCopyTo(const QString& folder, bool all = false);
+    // Copies the selected takes into folder; the folder dialog of
+    // startCopyAction() ends here.
+    void startCopyTo(const QString& folder);
 
     // --- Rate changes and timecode ---
     EditTC* timecodeEditor() const;
@@ -116,11 +112,7 @@ private slots:
     void on_selectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
     void on_pushButton_Clear_clicked();
     void on_pushButton_Delete_clicked();
-    void on_pushButton_Play_clicked();
-    void on_pushButton_Stop_clicked();
     void on_treeView_doubleClicked(const QModelIndex& index);
-
-    void on_commitDataTrackName(QWidget* editor);
 
     void on_takesAboutToBeAdded();
     void on_importFinished(int added, int rejected);
@@ -138,6 +130,7 @@ private:
     // The current row in model coordinates (-1 without one).
     int currentRow() const;
     void connectEdits();
+    void commitTracks();
 
     // Controls follow the session's commands (TakeCommands).
     void onControlEnabled(Control control, bool on);
@@ -160,10 +153,10 @@ private:
     QPersistentModelIndex m_currentIndex; // take list view (proxy) coordinates
     bool m_notesArmed = false;
     bool m_skipNextSelection = false;
-    bool m_removingRows = false; // selection changes caused by a removal are not the user's
-    QPersistentModelIndex m_playingIndex;          // proxy coordinates
-    TakePages* m_pages = nullptr;                  // child
+    bool m_removingRows = false;  // selection changes caused by a removal are not the user's
+    TakePages* m_pages = nullptr; // child
     QSortFilterProxyModel* m_trackProxy = nullptr; // the pages'
+    QLabel* m_selectionNote = nullptr;             // child: "N takes selected..."
 
     ImportProgress* m_importProgress = nullptr; // child
 

@@ -3,6 +3,7 @@
 #include "FileListManagement.h"
 
 #include "AudioFileModel.h"
+#include "EditorQuestions.h"
 #include "ImportProgress.h"
 #include "TakeColumns.h"
 #include "TakeDialogs.h"
@@ -25,14 +26,6 @@ using namespace TakeColumns;
 
 // Import timings; off unless QT_LOGGING_RULES enables "velmora.import.info=true".
 Q_LOGGING_CATEGORY(lcImport, "velmora.import", QtWarningMsg)
-
-namespace
-{
-QString title()
-{
-    return QCoreApplication::applicationName();
-}
-} // namespace
 
 // --- Commands and button enabling -----------------------------------------
 
@@ -73,43 +66,22 @@ void FileListManagement::setWanted(Control control, bool wanted)
 
 // --- Playback: requests go through the session ----------------------------
 
-void FileListManagement::on_pushButton_Play_clicked()
-{
-    m_session->commands()->setPlaybackLocked(true);
-    setWanted(Control::Stop, true);
-    m_session->requestPlay(currentModelIndex());
-}
-
-void FileListManagement::on_pushButton_Stop_clicked()
-{
-    m_session->commands()->setPlaybackLocked(false);
-    m_session->requestStop();
-    m_ui.pushButton_Play->setText(tr("Play"));
-}
-
 void FileListManagement::on_treeView_doubleClicked(const QModelIndex& index)
 {
     // Without playback a double click starts nothing and changes nothing.
-    if (!m_session->commands()->isAvailable(Command::Play) || !index.isValid())
-        return;
-    m_session->commands()->setPlaybackLocked(true);
-    m_session->requestPlay(m_proxy->mapToSource(index.siblingAtColumn(0)));
-    setWanted(Control::Stop, true);
+    if (m_session->commands()->isAvailable(Command::Play) && index.isValid())
+        m_session->requestPlay(m_proxy->mapToSource(index.siblingAtColumn(0)));
 }
 
 void FileListManagement::on_playStarted(const QModelIndex& index)
 {
-    setWanted(Control::Stop, true);
-    m_session->commands()->setPlaybackLocked(true);
-    m_playingIndex = m_proxy->mapFromSource(index.siblingAtColumn(0));
+    m_session->playStarted(index);
 }
 
 void FileListManagement::on_playStoped()
 {
-    m_session->commands()->setPlaybackLocked(false);
+    m_session->playStopped();
     m_ui.pushButton_Play->setText(tr("Play"));
-    setWanted(Control::Stop, false);
-    m_playingIndex = QPersistentModelIndex();
 }
 
 void FileListManagement::on_playPaused(bool playing)
@@ -151,7 +123,6 @@ void FileListManagement::on_importFinished(int added, int rejected)
     view->sortByColumn(StartTC, Qt::AscendingOrder);
     if (!m_currentIndex.isValid() && m_model->rowCount() > 0)
         selectViewRow(0);
-    m_session->commands()->setTakesListed(m_model->rowCount() > 0);
     m_importProgress->finish();
     emit importFinished(added, rejected);
 }
@@ -192,10 +163,9 @@ void FileListManagement::removeTakes(const std::function<void()>& remove)
     m_removingRows = true;
     remove();
     m_removingRows = false;
+    // Without takes the session has turned the take commands off.
     if (m_model->rowCount() == 0) {
         m_currentIndex = QPersistentModelIndex();
-        m_session->commands()->setTakesListed(false);
-        setWanted(Control::EditTimecode, false);
         m_ui.Take->setEnabled(true);
         m_pages->show(-1);
     } else {
@@ -207,29 +177,30 @@ void FileListManagement::removeTakes(const std::function<void()>& remove)
 
 void FileListManagement::on_pushButton_Clear_clicked()
 {
+    // Unsaved edits of a take that goes are saved (then the clear runs
+    // again), discarded, or keep it listed.
     const QList<int> rows = selectedModelRows();
-    removeTakes([&] { m_session->removeTakes(rows); });
+    if (m_session->settleEdits(rows, false, [this] { on_pushButton_Clear_clicked(); }))
+        removeTakes([&] { m_session->removeTakes(rows); });
 }
 
 void FileListManagement::on_pushButton_Delete_clicked()
 {
+    const QString title = QCoreApplication::applicationName();
     const QList<int> rows = selectedModelRows();
     if (rows.isEmpty()) {
-        QMessageBox::warning(this, title(), tr("Please select takes to delete."));
+        QMessageBox::warning(this, title, tr("Please select takes to delete."));
         return;
     }
-    QMessageBox ask(QMessageBox::Question, title(),
-                    tr("WARNING!\nThis will permanently delete the selected takes from your "
-                       "computer.\n Are you sure you want to continue?"),
-                    QMessageBox::Ok | QMessageBox::Cancel, this);
-    ask.setDefaultButton(QMessageBox::Cancel);
-    ask.setEscapeButton(QMessageBox::Cancel);
-    if (ask.exec() != QMessageBox::Ok)
+    if (!m_session->settleEdits(rows, false, [this] { on_pushButton_Delete_clicked(); }) ||
+        !EditorQuestions::askOk(this,
+                                tr("WARNING!\nThis will permanently delete the selected takes "
+                                   "from your computer.\n Are you sure you want to continue?"),
+                                false))
         return;
-    const int playing = m_playingIndex.isValid() ? m_proxy->mapToSource(m_playingIndex).row() : -1;
-    QStringList problems;
-    removeTakes([&] { problems = m_session->deleteTakes(rows, playing); });
-    if (!problems.isEmpty())
-        QMessageBox::warning(this, title(),
-                             tr("These takes are still listed:\n%1").arg(problems.join('\n')));
+    TakeJobs::Result result;
+    removeTakes([&] { result = m_session->deleteTakes(rows, m_session->playingRow()); });
+    if (!result.notes.isEmpty())
+        QMessageBox::warning(this, title,
+                             tr("These takes are still listed:\n%1").arg(result.notes));
 }

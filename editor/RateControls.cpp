@@ -31,6 +31,12 @@ RateControls::RateControls(TakeEditorForm& form, TakeSession* session, QWidget* 
     connect(m_editTC, &EditTC::a, this, &RateControls::on_acceptedTCEditor);
     connect(m_editTC, &EditTC::r, this,
             [this] { m_ui.checkBox_PreserveStartTC->setChecked(true); });
+    // Another take (or none) while the editor is open: its entry is not
+    // for that take.
+    connect(session, &TakeSession::currentTakeChanged, this, [this](const QModelIndex& current) {
+        if (m_editTC->isVisible() && QModelIndex(m_tcTake) != current.siblingAtColumn(0))
+            m_editTC->reject();
+    });
 }
 
 void RateControls::showTimes()
@@ -85,20 +91,20 @@ void RateControls::on_pushButton_EditTC_clicked()
                               tr("Please select a valid Frame Rate."));
         return;
     }
-    m_editTC->setFrameRateLimitations(s.cell(row, FrameRate));
     m_ui.checkBox_PreserveStartTC->setChecked(false);
-    m_editTC->setTimecode(s.cell(row, StartTC));
-    m_editTC->setTimeCreation(s.cell(row, Time));
-    m_editTC->show();
-    m_editTC->raise();
-    m_editTC->activateWindow();
+    m_tcTake = m_session->currentTake().siblingAtColumn(0);
+    m_editTC->start(s.cell(row, FrameRate), s.cell(row, StartTC), s.cell(row, Time));
 }
 
 void RateControls::on_acceptedTCEditor()
 {
-    const int rate = TakeEditState::parseRate(m_ui.comboBox_SampleRate->currentText());
-    if (m_session->editState().setStartTimecode(m_ui.comboBox_FrameRate->currentText(), rate,
-                                                m_editTC->timecode()))
-        showTimes();
     m_ui.checkBox_PreserveStartTC->setChecked(true);
+    // The rates are the bound take's own, whatever the boxes show.
+    const int row = m_tcTake.isValid() ? m_tcTake.row() : -1;
+    if (row < 0 || row != m_session->currentRow())
+        return;
+    TakeEditState& s = m_session->editState();
+    if (s.setStartTimecode(s.cell(row, FrameRate),
+                           TakeEditState::parseRate(s.cell(row, SampleRate)), m_editTC->timecode()))
+        showTimes();
 }

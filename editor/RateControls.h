@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPersistentModelIndex>
 #include <QString>
 
 class EditTC;
@@ -12,7 +13,9 @@ class TakeSession;
 // panel: a chosen rate or an edited start timecode goes to the session's
 // edit state (TakeEditState), and the panel's time fields show the row's
 // new values. A typed sample rate that is no rate puts the take's rate
-// back. GUI thread; the form and the session are not owned.
+// back. The timecode editor is bound to the take it was opened for: it is
+// cancelled when another take becomes current, and its OK writes into that
+// take only. GUI thread; the form and the session are not owned.
 class RateControls : public QObject
 {
     Q_OBJECT
@@ -31,5 +34,6 @@ private:
     TakeEditorForm& m_ui;
     TakeSession* m_session;
     QWidget* m_parent;
-    EditTC* m_editTC; // owned by pushButton_EditTC
+    EditTC* m_editTC;               // owned by pushButton_EditTC
+    QPersistentModelIndex m_tcTake; // the take the timecode editor is open for
 };

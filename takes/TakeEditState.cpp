@@ -211,7 +211,7 @@ QStringList TakeEditState::takeFiles(int row) const
     return files;
 }
 
-QStringList TakeEditState::filesOf(const QList<int>& rows) const
+QStringList TakeEditState::filesOf(const QList<int>& rows, QHash<QString, int>* takeOf) const
 {
     QStringList files;
     QSet<QString> seen;
@@ -220,14 +220,33 @@ QStringList TakeEditState::filesOf(const QList<int>& rows) const
             if (!seen.contains(f)) {
                 seen.insert(f);
                 files << f;
+                if (takeOf)
+                    takeOf->insert(f, row);
             }
         }
     }
     return files;
 }
 
+bool TakeEditState::setTracks(const QList<QStringList>& tracks)
+{
+    const int row = m_session.currentRow();
+    if (row < 0)
+        return false;
+    AudioFileModel* model = m_session.model();
+    for (const QStringList& t : tracks) {
+        const int channel = t.value(0).toInt();
+        model->setTrackName(row, channel, t.value(2));
+        model->setTrackFunction(row, channel, t.value(3));
+    }
+    m_session.markEdited(TakeField::Tracks);
+    m_session.notifyTracksChanged(m_session.currentTake());
+    return true;
+}
+
 QVector<TakeSaver::Job> TakeEditState::saveJobs(const QList<int>& rows, bool multi,
-                                                bool preserveStartTC, QString* unopened)
+                                                bool preserveStartTC, QString* unopened,
+                                                QHash<QString, int>* takeOf)
 {
     const int current = m_session.currentRow();
     QVector<TakeSaver::Job> jobs;
@@ -247,8 +266,11 @@ QVector<TakeSaver::Job> TakeEditState::saveJobs(const QList<int>& rows, bool mul
             copied << row;
         }
         const TakeEdits edits = editsForRow(row, multi);
-        for (const QString& f : files)
+        for (const QString& f : files) {
             jobs.append({f, edits});
+            if (takeOf)
+                takeOf->insert(f, row);
+        }
     }
     return jobs;
 }

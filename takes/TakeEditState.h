@@ -4,6 +4,7 @@
 #include "TakeEdits.h"
 #include "TakeSaver.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -47,14 +48,19 @@ public:
     // The files of the take of row, in channel order; empty when its file
     // does not open.
     QStringList takeFiles(int row) const;
-    // The files of the takes of rows, each once, in order.
-    QStringList filesOf(const QList<int>& rows) const;
+    // The files of the takes of rows, each once, in order; *takeOf (when
+    // given) gets the row of each file.
+    QStringList filesOf(const QList<int>& rows, QHash<QString, int>* takeOf = nullptr) const;
     // The jobs of a save of the takes of rows: each file with the edits of
     // its row; with multi the current take's edits are first copied into
     // the other rows (copyEditsTo). When the files of a take do not open,
     // nothing is returned, the copies go again and *unopened names the take.
     QVector<TakeSaver::Job> saveJobs(const QList<int>& rows, bool multi, bool preserveStartTC,
-                                     QString* unopened);
+                                     QString* unopened, QHash<QString, int>* takeOf = nullptr);
+    // The track table of the current take as the editor shows it (rows of
+    // channel, interleave, name, function) takes the names and functions;
+    // the tracks are edited. False without a current take.
+    bool setTracks(const QList<QStringList>& tracks);
     // The "_updatebackup" files in the folder of the take of row.
     QStringList backupFiles(int row) const;
 

@@ -44,6 +44,8 @@ bool TakeJobs::begin(Kind kind, int files)
     m_kind = kind;
     m_done = 0;
     m_total = files;
+    m_fileOutcome.clear();
+    m_skips.clear();
     m_cancelled = false;
     m_error.clear();
     m_message.clear();
@@ -53,17 +55,20 @@ bool TakeJobs::begin(Kind kind, int files)
     return true;
 }
 
-bool TakeJobs::startSave(const QVector<TakeSaver::Job>& jobs, bool multi)
+bool TakeJobs::startSave(const QVector<TakeSaver::Job>& jobs, bool multi, const TakeOf& takeOf)
 {
     if (isRunning())
         return false;
     // Files that a failed or cancelled save wrote already, with the very
     // edits they would get now, are not written again.
     QVector<TakeSaver::Job> pending;
+    QStringList leftOut;
     for (const TakeSaver::Job& job : jobs) {
         const auto written = m_writtenFiles.constFind(job.path);
         if (written == m_writtenFiles.constEnd() || *written != job.edits)
             pending.append(job);
+        else
+            leftOut << job.path;
     }
     m_saveJobs = jobs;
     m_pendingJobs = pending;
@@ -71,6 +76,12 @@ bool TakeJobs::startSave(const QVector<TakeSaver::Job>& jobs, bool multi)
     m_ixmlPath.clear();
     m_ixmlError.clear();
     begin(Kind::Save, int(pending.size()));
+    m_takeOf = takeOf;
+    m_files.clear();
+    for (const TakeSaver::Job& job : jobs)
+        m_files << job.path;
+    for (const QString& path : std::as_const(leftOut))
+        m_fileOutcome.insert(path, int(TakeBatch::Outcome::Done));
     if (pending.isEmpty())
         onRunFinished();
     else if (!m_saver->start(pending, multi, true))
@@ -78,20 +89,24 @@ bool TakeJobs::startSave(const QVector<TakeSaver::Job>& jobs, bool multi)
     return true;
 }
 
-bool TakeJobs::startRename(const QStringList& files)
+bool TakeJobs::startRename(const QStringList& files, const TakeOf& takeOf)
 {
     if (files.isEmpty() || !begin(Kind::Rename, int(files.size())))
         return false;
+    m_files = files;
+    m_takeOf = takeOf;
     m_renamer->setNameComponents({QStringLiteral("Scene"), QStringLiteral("Take")});
     if (!m_renamer->start(files, true))
         end(false, tr("Error occurred during process."));
     return true;
 }
 
-bool TakeJobs::startCopy(const QStringList& files, const QString& folder)
+bool TakeJobs::startCopy(const QStringList& files, const QString& folder, const TakeOf& takeOf)
 {
     if (files.isEmpty() || !begin(Kind::Copy, int(files.size())))
         return false;
+    m_files = files;
+    m_takeOf = takeOf;
     m_copier->setDestination(folder);
     if (!m_copier->start(files, true))
         end(false, tr("Error occurred during process."));
@@ -132,6 +147,16 @@ void TakeJobs::onItemProgress(int index, quint32 percent)
 
 void TakeJobs::onItemFinished(int index, const TakeBatch::ItemResult& result)
 {
+    const QString name = QFileInfo(result.source).fileName();
+    // A rename to the name a file has already changes nothing and says
+    // nothing; a target that exists is a skip the user is told about.
+    const bool sameName = result.outcome == TakeBatch::Outcome::Skipped &&
+                          QFileInfo(result.target).fileName() == name;
+    m_fileOutcome.insert(result.source, sameName ? -1 : int(result.outcome));
+    if (result.outcome == TakeBatch::Outcome::Skipped && !sameName)
+        m_skips << tr("%1 exists").arg(QFileInfo(result.target).fileName());
+    else if (result.outcome == TakeBatch::Outcome::Refused)
+        m_skips << tr("%1: %2").arg(name, result.reason);
     switch (result.outcome) {
     case TakeBatch::Outcome::Done:
         if (m_kind == Kind::Save && index < m_pendingJobs.size())
@@ -143,11 +168,11 @@ void TakeJobs::onItemFinished(int index, const TakeBatch::ItemResult& result)
         m_done = index + 1;
         break;
     case TakeBatch::Outcome::Skipped:
-        // A rename to the same or an existing name is skipped silently; a copy
-        // that would replace another file is reported.
+        // A file that would replace another is reported.
         if (m_kind == Kind::Copy)
-            m_notes
-                << tr("%1: not copied, %2").arg(QFileInfo(result.source).fileName(), result.reason);
+            m_notes << tr("%1: not copied, %2").arg(name, result.reason);
+        else if (!sameName)
+            m_notes << tr("%1: not renamed, %2").arg(name, result.reason);
         m_done = index + 1;
         break;
     case TakeBatch::Outcome::Refused:
@@ -200,8 +225,9 @@ void TakeJobs::onRunFinished()
                 job.edits.rebuildIxml = true;
         }
         const bool multi = m_multi;
+        const TakeOf takeOf = m_takeOf;
         m_kind = Kind::None;
-        startSave(jobs, multi);
+        startSave(jobs, multi, takeOf);
         return;
     }
     if (complete)
@@ -219,6 +245,8 @@ void TakeJobs::end(bool ok, const QString& message, const QString& detail)
     r.ok = ok;
     r.message = message;
     r.detail = detail;
+    r.cancelled = m_cancelled;
+    countTakes(r);
     if (!m_notes.isEmpty())
         r.notes = m_kind == Kind::Copy
                       ? tr("Some files were not copied:\n%1").arg(m_notes.join('\n'))
@@ -234,7 +262,70 @@ void TakeJobs::end(bool ok, const QString& message, const QString& detail)
     m_notes.clear();
     m_saveJobs.clear();
     m_pendingJobs.clear();
+    m_takeOf.clear();
+    m_files.clear();
+    m_fileOutcome.clear();
+    m_skips.clear();
     emit finished(r);
+}
+
+void TakeJobs::countTakes(Result& r) const
+{
+    // A take is as far as its least finished file: not done, skipped, done,
+    // or unchanged (every file had its name already).
+    enum Rank { Unchanged, Done, Skipped, NotDone };
+    QHash<int, int> rank;
+    int own = 0;
+    for (const QString& file : m_files) {
+        const int take = m_takeOf.value(file, -1 - own++);
+        const int outcome = m_fileOutcome.value(file, int(TakeBatch::Outcome::Failed));
+        Rank f = NotDone;
+        if (outcome == -1)
+            f = Unchanged;
+        else if (outcome == int(TakeBatch::Outcome::Done))
+            f = Done;
+        else if (outcome == int(TakeBatch::Outcome::Skipped) ||
+                 outcome == int(TakeBatch::Outcome::Refused))
+            f = Skipped;
+        rank[take] = qMax(rank.value(take, Unchanged), int(f));
+    }
+    r.takes = int(rank.size());
+    for (int k : std::as_const(rank)) {
+        r.unchanged += k == Unchanged;
+        r.done += k == Done;
+        r.skipped += k == Skipped;
+    }
+    r.skips = m_skips;
+}
+
+QString TakeJobs::summary(const Result& r)
+{
+    const QString takes = r.done == 1 ? tr("1 take") : tr("%1 takes").arg(r.done);
+    QString line;
+    switch (r.kind) {
+    case Kind::Save:
+        line = tr("%1 saved").arg(takes);
+        break;
+    case Kind::Rename:
+        line = tr("%1 renamed").arg(takes);
+        break;
+    case Kind::Copy:
+        line = tr("%1 copied").arg(takes);
+        break;
+    case Kind::Delete:
+        line = tr("%1 deleted").arg(takes);
+        break;
+    case Kind::None:
+        return QString();
+    }
+    if (r.unchanged > 0)
+        line += tr(", %1 already named").arg(r.unchanged);
+    if (r.skipped > 0)
+        line += tr(", %1 skipped: %2").arg(r.skipped).arg(r.skips.join(QLatin1String(", ")));
+    const int rest = r.takes - r.done - r.unchanged - r.skipped;
+    if (rest > 0)
+        line += r.cancelled ? tr(", %1 cancelled").arg(rest) : tr(", %1 failed").arg(rest);
+    return line;
 }
 
 void TakeJobs::updateRenamedRow(const QString& oldPath, const QString& newPath)

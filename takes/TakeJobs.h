@@ -36,7 +36,10 @@ class TakeJobs : public QObject
     Q_OBJECT
 
 public:
-    enum class Kind { None = -1, Copy = 0, Rename = 1, Save = 2 };
+    enum class Kind { None = -1, Copy = 0, Rename = 1, Save = 2, Delete = 3 };
+    // The answers to a question about unsaved edits: write them, throw them
+    // away, or neither (the user goes on editing).
+    enum class Answer { Save, Discard, Cancel };
 
     // The questions a job (or the session before one) may ask; an unset
     // one is answered no.
@@ -44,8 +47,11 @@ public:
         // fileName's iXML does not parse (parserMessage): rebuild it from the
         // fields that were read, losing anything else it held?
         std::function<bool(const QString& fileName, const QString& parserMessage)> rebuildIxml;
-        // The edits change a rate: save them (else they are discarded)?
-        std::function<bool()> confirmRateChange;
+        // The edits change a rate: save them, discard them, or keep them
+        // unsaved?
+        std::function<Answer()> confirmRateChange;
+        // The list is about to drop takeName, whose edits are not saved.
+        std::function<Answer(const QString& takeName)> unsavedEdits;
         // Another listed take has this scene and take: save with "+" before
         // the scene (else the edits are discarded)?
         std::function<bool()> confirmDuplicate;
@@ -53,14 +59,26 @@ public:
         std::function<void(const QString& text)> warn;
     };
 
-    // How a job ended, for the window to show.
+    // How a job ended, for the window to show. A take counts as done when
+    // every one of its files is.
     struct Result {
         Kind kind = Kind::None;
         bool ok = false; // every file done
         QString message; // the warning to show (empty: none)
         QString detail;  // its details (the first failure)
         QString notes;   // files skipped or refused (empty: none)
+        bool cancelled = false;
+        int takes = 0;     // the takes the job was given
+        int done = 0;      // of them, done
+        int unchanged = 0; // renamed to the name they had
+        int skipped = 0;   // left as they were for a reason skips names
+        QStringList skips; // why, one short line per file ("12AT01.WAV exists")
     };
+    // The status-bar line for result: "3 takes saved", "2 takes renamed,
+    // 1 skipped: 12AT01.WAV exists".
+    static QString summary(const Result& result);
+
+    using TakeOf = QHash<QString, int>;
 
     TakeJobs(AudioFileModel* model, QObject* parent = nullptr);
     ~TakeJobs() override;
@@ -72,11 +90,13 @@ public:
     // files written already with the same edits by an earlier failed save are
     // left out; with none left the job ends at once as done. False when a
     // job is running.
-    bool startSave(const QVector<TakeSaver::Job>& jobs, bool multi);
+    // takeOf gives the take of each file (files of one take share a number)
+    // for the counts of the result; a file it lacks is a take of its own.
+    bool startSave(const QVector<TakeSaver::Job>& jobs, bool multi, const TakeOf& takeOf = {});
     // Renames files after their scene and take.
-    bool startRename(const QStringList& files);
+    bool startRename(const QStringList& files, const TakeOf& takeOf = {});
     // Copies files into folder (files already there are kept and noted).
-    bool startCopy(const QStringList& files, const QString& folder);
+    bool startCopy(const QStringList& files, const QString& folder, const TakeOf& takeOf = {});
     // Stops the running job now; the file in progress is put back as it was.
     void cancel();
 
@@ -100,6 +120,7 @@ private:
     void onRunFinished();
     void setProgress(int value);
     void end(bool ok, const QString& message, const QString& detail = QString());
+    void countTakes(Result& r) const;
     void updateRenamedRow(const QString& oldPath, const QString& newPath);
 
     AudioFileModel* m_model;
@@ -117,6 +138,10 @@ private:
     QString m_error;   // the first failure
     QString m_message; // the message for it, when not the general one
     QStringList m_notes;
+    QHash<QString, int> m_takeOf;
+    QStringList m_files;               // every file of the running job
+    QHash<QString, int> m_fileOutcome; // TakeBatch::Outcome, or -1: left as named
+    QStringList m_skips;
     // The running save: all its jobs, the ones handed to the saver, and the
     // file whose iXML did not parse (with the parser's message).
     QVector<TakeSaver::Job> m_saveJobs;

@@ -10,7 +10,10 @@
 #include "TakeFolderCache.h"
 #include "TakeJobs.h"
 
+#include <QMetaObject>
+
 #include <algorithm>
+#include <utility>
 
 TakeSession::TakeSession(QObject* parent)
     : QObject(parent), m_model(new AudioFileModel(this)),
@@ -84,6 +87,7 @@ void TakeSession::onImportDone()
         emit takesAboutToBeAdded();
         added = TakeImporter::addTo(*m_model, takes);
     }
+    m_commands->setTakesListed(m_model->rowCount() > 0);
     emit importFinished(added, cancelled ? 0 : m_importer->filesRejected());
     startNextImport();
 }
@@ -109,6 +113,10 @@ void TakeSession::removeTakes(const QList<int>& rows)
         if (first >= 0 && last < m_model->rowCount())
             m_model->removeRows(first, last - first + 1);
     }
+    if (m_model->rowCount() == 0) {
+        m_commands->setTakesListed(false);
+        m_commands->setWanted(TakeCommands::Control::EditTimecode, false);
+    }
 }
 
 TakeFileRemover::Result TakeSession::deleteTakeFiles(int row) const
@@ -119,7 +127,7 @@ TakeFileRemover::Result TakeSession::deleteTakeFiles(int row) const
     return TakeFileRemover::remove(*m_cache, cell(TakeColumns::Path), cell(TakeColumns::Channels));
 }
 
-QStringList TakeSession::deleteTakes(const QList<int>& rows, int playingRow)
+TakeJobs::Result TakeSession::deleteTakes(const QList<int>& rows, int playingRow)
 {
     QList<int> removed;
     QStringList problems;
@@ -147,7 +155,16 @@ QStringList TakeSession::deleteTakes(const QList<int>& rows, int playingRow)
         }
     }
     removeTakes(removed);
-    return problems;
+    TakeJobs::Result result;
+    result.kind = TakeJobs::Kind::Delete;
+    result.ok = problems.isEmpty();
+    result.takes = int(rows.size());
+    result.done = int(removed.size());
+    result.skipped = int(problems.size());
+    result.skips = problems;
+    result.notes = problems.join(QLatin1Char('\n'));
+    emit statusLine(TakeJobs::summary(result));
+    return result;
 }
 
 bool TakeSession::saveEdits(const QList<int>& rows, bool multi, bool preserveStartTC)
@@ -168,9 +185,14 @@ bool TakeSession::saveEdits(const QList<int>& rows, bool multi, bool preserveSta
     bool nameEdited = false;
     if (!m_editState->isEdited(rateEdited, nameEdited))
         return false;
-    if (rateEdited && !(ask.confirmRateChange && ask.confirmRateChange())) {
-        discardEdits();
-        return false;
+    if (rateEdited) {
+        // Unanswered, the edits stay unsaved.
+        const TakeJobs::Answer answer =
+            ask.confirmRateChange ? ask.confirmRateChange() : TakeJobs::Answer::Cancel;
+        if (answer == TakeJobs::Answer::Discard)
+            discardEdits();
+        if (answer != TakeJobs::Answer::Save)
+            return false;
     }
     if (nameEdited && m_editState->duplicateOfCurrent() >= 0) {
         if (!(ask.confirmDuplicate && ask.confirmDuplicate())) {
@@ -183,8 +205,9 @@ bool TakeSession::saveEdits(const QList<int>& rows, bool multi, bool preserveSta
         emit currentTakeRefreshed();
     }
     QString unopened;
-    const QVector<TakeSaver::Job> jobs = m_editState->saveJobs(multi ? rows : QList<int>{current},
-                                                               multi, preserveStartTC, &unopened);
+    QHash<QString, int> takeOf;
+    const QVector<TakeSaver::Job> jobs = m_editState->saveJobs(
+        multi ? rows : QList<int>{current}, multi, preserveStartTC, &unopened, &takeOf);
     if (jobs.isEmpty()) {
         warn(tr("Failed to update\n %1 take.").arg(unopened));
         return false;
@@ -194,7 +217,49 @@ bool TakeSession::saveEdits(const QList<int>& rows, bool multi, bool preserveSta
         if (multi && row != current)
             m_saveRows << QPersistentModelIndex(m_model->index(row, 0));
     }
-    return m_jobs->startSave(jobs, multi);
+    return m_jobs->startSave(jobs, multi, takeOf);
+}
+
+bool TakeSession::saveSelected()
+{
+    QList<int> rows;
+    for (const QPersistentModelIndex& index : std::as_const(m_selected)) {
+        if (index.isValid())
+            rows << index.row();
+    }
+    const bool multi = rows.size() > 1;
+    return saveEdits(multi ? rows : QList<int>{currentRow()}, multi, m_preserveStartTC);
+}
+
+void TakeSession::markEdited(TakeField field)
+{
+    const bool was = hasUnsavedEdits();
+    m_edited |= field;
+    if (!was)
+        emit unsavedChanged(true);
+}
+
+bool TakeSession::settleEdits(const QList<int>& rows, bool allRows,
+                              const std::function<void()>& then)
+{
+    if (!hasUnsavedEdits() || (!allRows && !rows.contains(currentRow())))
+        return true;
+    const TakeJobs::Questions& ask = m_jobs->questions();
+    const QString name =
+        m_model->data(m_model->index(currentRow(), TakeColumns::FileName)).toString();
+    switch (ask.unsavedEdits ? ask.unsavedEdits(name) : TakeJobs::Answer::Cancel) {
+    case TakeJobs::Answer::Save:
+        // The caller goes on only once every file has the edits.
+        if (saveSelected())
+            m_afterSave = then;
+        return false;
+    case TakeJobs::Answer::Discard:
+        discardEdits();
+        return true;
+    case TakeJobs::Answer::Cancel:
+        break;
+    }
+    return false;
 }
 
 void TakeSession::discardEdits()
@@ -206,11 +271,16 @@ void TakeSession::discardEdits()
 
 void TakeSession::onJobFinished(const TakeJobs::Result& result)
 {
+    emit statusLine(TakeJobs::summary(result));
     if (result.kind != TakeJobs::Kind::Save)
         return;
+    const std::function<void()> then = std::exchange(m_afterSave, {});
     if (result.ok) {
         // Every file has the edits: they are no longer edits.
         clearEdits();
+        // After the windows have seen the end of the save.
+        if (then)
+            QMetaObject::invokeMethod(this, then, Qt::QueuedConnection);
     } else {
         // The other takes show their files again; the next save copies the
         // current take's edits into them anew.
@@ -224,30 +294,38 @@ void TakeSession::onJobFinished(const TakeJobs::Result& result)
 
 void TakeSession::clearEdits()
 {
+    const bool was = hasUnsavedEdits();
     m_edited = {};
     m_jobs->forgetWrittenFiles();
+    if (was)
+        emit unsavedChanged(false);
 }
 
 void TakeSession::setCurrentTake(const QModelIndex& current, const QList<QModelIndex>& selected)
 {
     m_current = current;
+    m_selected.clear();
+    for (const QModelIndex& index : selected)
+        m_selected << QPersistentModelIndex(index);
     emit currentTakeChanged(current, selected);
 }
 
 bool TakeSession::renameTakes(const QList<int>& rows)
 {
-    const QStringList files = m_editState->filesOf(rows);
+    QHash<QString, int> takeOf;
+    const QStringList files = m_editState->filesOf(rows, &takeOf);
     if (files.isEmpty()) {
         if (m_jobs->questions().warn)
             m_jobs->questions().warn(tr("Please select takes to be renamed."));
         return false;
     }
-    return m_jobs->startRename(files);
+    return m_jobs->startRename(files, takeOf);
 }
 
 bool TakeSession::copyTakes(const QList<int>& rows, const QString& folder)
 {
-    const QStringList files = m_editState->filesOf(rows);
+    QHash<QString, int> takeOf;
+    const QStringList files = m_editState->filesOf(rows, &takeOf);
     QString refusal = files.isEmpty() ? tr("Please select takes to copy.") : QString();
     // Copying a take onto itself is refused before anything is copied.
     for (const QString& f : files) {
@@ -255,8 +333,35 @@ bool TakeSession::copyTakes(const QList<int>& rows, const QString& folder)
             refusal = AudioThread::kMsgSameSource;
     }
     if (refusal.isEmpty())
-        return m_jobs->startCopy(files, folder);
+        return m_jobs->startCopy(files, folder, takeOf);
     if (m_jobs->questions().warn)
         m_jobs->questions().warn(refusal);
     return false;
+}
+
+void TakeSession::requestPlay(const QModelIndex& index)
+{
+    m_commands->setPlaybackLocked(true);
+    m_commands->setWanted(TakeCommands::Control::Stop, true);
+    emit playRequested(index);
+}
+
+void TakeSession::requestStop()
+{
+    m_commands->setPlaybackLocked(false);
+    emit stopRequested();
+}
+
+void TakeSession::playStarted(const QModelIndex& index)
+{
+    m_commands->setWanted(TakeCommands::Control::Stop, true);
+    m_commands->setPlaybackLocked(true);
+    m_playing = index.siblingAtColumn(0);
+}
+
+void TakeSession::playStopped()
+{
+    m_commands->setPlaybackLocked(false);
+    m_commands->setWanted(TakeCommands::Control::Stop, false);
+    m_playing = QPersistentModelIndex();
 }

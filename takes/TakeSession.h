@@ -11,6 +11,7 @@
 #include <QPair>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 class AudioFileModel;
@@ -63,8 +64,9 @@ public:
     // Deletes the files of the takes of rows (model coordinates) and removes
     // the rows whose files are gone (or never opened). A take that is playing
     // (playingRow) or whose files changed or failed to go stays listed, with
-    // a line in the returned text saying why.
-    QStringList deleteTakes(const QList<int>& rows, int playingRow);
+    // a line in the result's notes saying why; statusLine() tells the
+    // result's summary.
+    TakeJobs::Result deleteTakes(const QList<int>& rows, int playingRow);
 
     // --- The current take -----------------------------------------------
     // The take the editor shows and the selected takes, in model coordinates.
@@ -75,7 +77,19 @@ public:
     // The fields of the current take edited since it was chosen or saved.
     TakeFields editedFields() const { return m_edited; }
     bool isEdited(TakeField field) const { return m_edited.testFlag(field); }
-    void markEdited(TakeField field) { m_edited |= field; }
+    void markEdited(TakeField field);
+    // The current take has edits that are not in its files.
+    bool hasUnsavedEdits() const { return m_edited != TakeFields(); }
+    // row (model coordinates) is the current take and has unsaved edits.
+    bool isUnsaved(int row) const { return hasUnsavedEdits() && row == currentRow(); }
+
+    // Before rows (model coordinates) leave the list, or (allRows) before
+    // the whole list goes with the window: when the current take is among
+    // them with unsaved edits, asks Questions::unsavedEdits. Save starts
+    // saveSelected() and runs then once it has saved every file; Discard
+    // puts the file's values back; Cancel (or no answer) changes nothing.
+    // True when the caller may go on now.
+    bool settleEdits(const QList<int>& rows, bool allRows, const std::function<void()>& then);
     // No field is edited any more (saved, discarded or reverted): the files
     // a failed save wrote are no longer pending either.
     void clearEdits();
@@ -91,6 +105,10 @@ public:
     // the save started. After it the edits are gone (saved), or, on a
     // failure, kept with the other takes showing their files again.
     bool saveEdits(const QList<int>& rows, bool multi, bool preserveStartTC);
+    // saveEdits() of the selected takes (several: multi), keeping the start
+    // timecode as setPreserveStartTC() last said.
+    bool saveSelected();
+    void setPreserveStartTC(bool preserve) { m_preserveStartTC = preserve; }
 
     // Renames the files of the takes of rows after their scene and take, or
     // copies them into folder, through jobs(). Refuses (false, with the
@@ -99,10 +117,18 @@ public:
     bool renameTakes(const QList<int>& rows);
     bool copyTakes(const QList<int>& rows, const QString& folder);
 
-    // Asks whoever plays takes to play the take of index (model coordinates).
-    void requestPlay(const QModelIndex& index) { emit playRequested(index); }
-    // Asks whoever plays takes to stop.
-    void requestStop() { emit stopRequested(); }
+    // --- Playback ---------------------------------------------------------
+    // Asks whoever plays takes to play the take of index (model coordinates);
+    // Rename, Clear and Delete are locked until it stops.
+    void requestPlay(const QModelIndex& index);
+    // Asks whoever plays takes to stop; the lock goes.
+    void requestStop();
+    // Whoever plays takes reports: index (model coordinates) plays, or
+    // nothing plays any more.
+    void playStarted(const QModelIndex& index);
+    void playStopped();
+    // The row of the take that plays, else -1.
+    int playingRow() const { return m_playing.isValid() ? m_playing.row() : -1; }
     // Tells the windows that show tracks that the take of index has new ones.
     void notifyTracksChanged(const QModelIndex& index) { emit tracksChanged(index); }
 
@@ -123,6 +149,10 @@ signals:
     // Rows of the model, first .. last, were added or removed.
     void takesInserted(int first, int last);
     void takesRemoved(int first, int last);
+    // The current take has unsaved edits now, or no longer.
+    void unsavedChanged(bool unsaved);
+    // A save, rename, copy or delete ended: one line saying what happened.
+    void statusLine(const QString& text);
 
 private:
     void startNextImport();
@@ -138,6 +168,10 @@ private:
     void onJobFinished(const TakeJobs::Result& result);
 
     QPersistentModelIndex m_current;
+    QPersistentModelIndex m_playing;
+    QList<QPersistentModelIndex> m_selected;
+    bool m_preserveStartTC = true;
+    std::function<void()> m_afterSave;       // what settleEdits() left for a save
     QList<QPersistentModelIndex> m_saveRows; // a save of several takes
     TakeFields m_edited;
 };

@@ -5,7 +5,9 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QPointer>
+#include <QPushButton>
 #include <QSignalSpy>
+#include <QTest>
 #include <QTimer>
 
 // Q_INIT_RESOURCE must be used outside any namespace.
@@ -52,6 +54,12 @@ void GuiTestUtil::answerNextMessageBox(QMessageBox::StandardButton button, QStri
     timer->start();
 }
 
+GuiTestUtil::MessageBoxAnswerer::MessageBoxAnswerer(Qt::Key k)
+    : MessageBoxAnswerer(QMessageBox::NoButton)
+{
+    key = k;
+}
+
 GuiTestUtil::MessageBoxAnswerer::MessageBoxAnswerer(QMessageBox::StandardButton b) : button(b)
 {
     auto* timer = new QTimer(this);
@@ -67,7 +75,10 @@ void GuiTestUtil::MessageBoxAnswerer::poll()
         return;
     box->setProperty("answered", true);
     texts << box->text();
-    if (QAbstractButton* b = box->button(button))
+    defaults << box->standardButton(box->defaultButton());
+    if (key != Qt::Key_unknown)
+        QTest::keyClick(box, key);
+    else if (QAbstractButton* b = box->button(button))
         b->click();
     else
         box->reject();

@@ -29,17 +29,20 @@ bool importAndWait(FileListManagement& editor, const QStringList& paths, bool fr
 // its text in *seen (when given). Call before the action that opens the box.
 void answerNextMessageBox(QMessageBox::StandardButton button, QString* seen = nullptr);
 
-// Answers every modal message box that opens while it lives with button,
-// from a timer, and records each box's text. A box without that button is
-// rejected.
+// Answers every modal message box that opens while it lives with button
+// (or by pressing key), from a timer, and records each box's text and
+// default button. A box without that button is rejected.
 class MessageBoxAnswerer : public QObject
 {
     Q_OBJECT
 
 public:
     explicit MessageBoxAnswerer(QMessageBox::StandardButton button);
+    explicit MessageBoxAnswerer(Qt::Key key);
     QStringList texts;
-    QMessageBox::StandardButton button;
+    QList<QMessageBox::StandardButton> defaults;
+    QMessageBox::StandardButton button = QMessageBox::NoButton;
+    Qt::Key key = Qt::Key_unknown;
 
 private slots:
     void poll();

@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -38,10 +39,8 @@ private:
     static QByteArray audioOf(const QString& file)
     {
         AudioFile f;
-        if (!f.Open(file))
-            return QByteArray();
         QFile raw(file);
-        if (!raw.open(QIODevice::ReadOnly) || !raw.seek(qint64(f.m_fileDataPos)))
+        if (!f.Open(file) || !raw.open(QIODevice::ReadOnly) || !raw.seek(qint64(f.m_fileDataPos)))
             return QByteArray();
         return raw.read(qint64(f.m_info.dataSize));
     }
@@ -52,12 +51,12 @@ private slots:
         const QString dir = m_tmp.filePath("takes");
         QDir(dir).removeRecursively();
         QVERIFY(QDir().mkpath(dir));
-        QCOMPARE(TakeFileMaker::writeDemoTakes(dir, 1).size(), 1);
+        QCOMPARE(TakeFileMaker::writeDemoTakes(dir, 2).size(), 5);
         m_session = std::make_unique<TakeSession>();
         QSignalSpy done(m_session.get(), &TakeSession::importFinished);
         m_session->importPaths({dir}, TakeImporter::Origin::Drop);
         QVERIFY(done.wait(60000));
-        QCOMPARE(m_session->model()->rowCount(), 1);
+        QCOMPARE(m_session->model()->rowCount(), 2);
         m_session->setCurrentTake(m_session->model()->index(0, 0), {});
     }
 
@@ -137,7 +136,6 @@ private slots:
         QTest::newRow("spaces around") << " 88200 " << true;
         QTest::newRow("letters") << "abc" << false;
         QTest::newRow("zero") << "0" << false;
-        QTest::newRow("negative") << "-48000" << false;
         QTest::newRow("fraction") << "44.1" << false;
     }
 
@@ -158,10 +156,8 @@ private slots:
     {
         QTest::addColumn<QString>("frameRate");
         QTest::addColumn<QString>("start");
-        QTest::newRow("drop frame") << "29.97 DF"
-                                    << "11:22:33;10";
-        QTest::newRow("non-drop") << "25 ND"
-                                  << "11:22:33:10";
+        QTest::newRow("drop frame") << QStringLiteral("29.97 DF") << "11:22:33;10";
+        QTest::newRow("non-drop") << QStringLiteral("25 ND") << "11:22:33:10";
     }
 
     void theStartTimecodeSetsTheTimestamp()
@@ -179,73 +175,117 @@ private slots:
         QCOMPARE(m_session->editedFields(), TakeFields(TakeField::SamplesSinceMidnight));
     }
 
-    // A save writes the edited fields only; a save of several takes never
-    // the take name.
-    void editsFollowTheFlags_data()
+    // A save asks first about a rate change (Save writes, Discard puts the
+    // file's values back, Cancel keeps the edits unsaved) and about a scene
+    // and take another take has (yes saves with "+" before the scene).
+    void saveQuestions_data()
     {
-        QTest::addColumn<bool>("multi");
-        QTest::newRow("one take") << false;
-        QTest::newRow("several takes") << true;
+        using A = TakeJobs::Answer;
+        QTest::addColumn<QString>("edit"); // "rate", "duplicate" or none
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("written");
+        QTest::addColumn<bool>("editsLeft");
+        QTest::newRow("nothing edited") << "" << int(A::Save) << false << false;
+        QTest::newRow("rate, save") << "rate" << int(A::Save) << true << false;
+        QTest::newRow("rate, discard") << "rate" << int(A::Discard) << false << false;
+        QTest::newRow("rate, cancel") << "rate" << int(A::Cancel) << false << true;
+        QTest::newRow("duplicate, yes") << "duplicate" << int(A::Save) << true << false;
+        QTest::newRow("duplicate, no") << "duplicate" << int(A::Discard) << false << false;
     }
 
-    void editsFollowTheFlags()
+    void saveQuestions()
     {
-        QFETCH(bool, multi);
-        QVERIFY(state().edit(Scene, TakeField::Scene, "44B"));
-        QVERIFY(!state().edit(Scene, TakeField::Scene, "44B")); // no change, no edit
-        QVERIFY(state().edit(Take, TakeField::Take, "8"));
-        QVERIFY(state().edit(Circled, TakeField::Circled, "Y"));
-        TakeEdits expected;
-        expected.scene = "44B";
-        expected.circled = "Y";
-        if (!multi)
-            expected.take = "8";
-        QVERIFY(state().editsForRow(0, multi) == expected);
-        bool rate = false, name = false;
-        QVERIFY(state().isEdited(rate, name));
-        QVERIFY(!rate);
-        QVERIFY(name);
-    }
-
-    // A save asks first about a rate change: no discards the edits and
-    // leaves the file alone, yes writes them.
-    void aRateChangeIsSavedOnlyWhenConfirmed_data()
-    {
-        QTest::addColumn<bool>("confirmed");
-        QTest::newRow("discarded") << false;
-        QTest::newRow("confirmed") << true;
-    }
-
-    void aRateChangeIsSavedOnlyWhenConfirmed()
-    {
-        QFETCH(bool, confirmed);
+        QFETCH(QString, edit);
+        QFETCH(int, answer);
+        QFETCH(bool, written);
+        QFETCH(bool, editsLeft);
         const QString path = cell(Path);
         const QByteArray before = TestUtil::readFile(path);
         const QByteArray audio = audioOf(path);
-        const QString fr = cell(FrameRate) == "25 ND" ? "24 ND" : "25 ND";
         const QStringList shown = row();
-        state().setFrameRate(fr, cell(SampleRate), cell(StartTC), false);
-        int asked = 0;
-        TakeJobs::Questions q;
-        q.confirmRateChange = [&] { return ++asked, confirmed; };
-        m_session->jobs()->setQuestions(q);
-        QSignalSpy refreshed(m_session.get(), &TakeSession::currentTakeRefreshed);
-        QSignalSpy done(m_session->jobs(), &TakeJobs::finished);
-        QCOMPARE(m_session->saveEdits({0}, false, false), confirmed);
-        QCOMPARE(asked, 1);
-        if (!confirmed) {
-            QCOMPARE(row(), shown);
-            QCOMPARE(m_session->editedFields(), TakeFields());
-            QCOMPARE(refreshed.count(), 1);
-            QCOMPARE(TestUtil::readFile(path), before);
-            return;
+        const QString fr = cell(FrameRate) == "25 ND" ? "24 ND" : "25 ND";
+        const QString scene = m_session->editState().cell(1, Scene);
+        if (edit == "rate")
+            state().setFrameRate(fr, cell(SampleRate), cell(StartTC), false);
+        if (edit == "duplicate") {
+            state().edit(Scene, TakeField::Scene, scene);
+            state().edit(Take, TakeField::Take, m_session->editState().cell(1, Take));
         }
-        QVERIFY(done.wait(30000));
-        QCOMPARE(m_session->editedFields(), TakeFields());
+        const QStringList edited = row();
+        TakeJobs::Questions q;
+        q.confirmRateChange = [&] { return TakeJobs::Answer(answer); };
+        q.confirmDuplicate = [&] { return answer == int(TakeJobs::Answer::Save); };
+        m_session->jobs()->setQuestions(q);
+        QSignalSpy done(m_session->jobs(), &TakeJobs::finished);
+        QCOMPARE(m_session->saveEdits({0}, false, false), written);
+        if (written)
+            QVERIFY(done.wait(30000));
+        QCOMPARE(m_session->hasUnsavedEdits(), editsLeft);
+        if (!written)
+            QCOMPARE(row(), editsLeft ? edited : shown);
+        QCOMPARE(TestUtil::readFile(path) == before, !written);
+        QCOMPARE(audioOf(path), audio);
         AudioFile f;
         QVERIFY(f.Open(path));
-        QCOMPARE(f.GetFrameRate(), fr);
-        QCOMPARE(audioOf(path), audio);
+        if (written && edit == "rate")
+            QCOMPARE(f.GetFrameRate(), fr);
+        if (written && edit == "duplicate")
+            QCOMPARE(f.GetSceneName(), "+" + scene);
+    }
+
+    // A discard puts back the file's values of the edited fields only.
+    void aDiscardRestoresTheEditedFieldsOnly()
+    {
+        const QStringList shown = row();
+        QVERIFY(state().edit(Scene, TakeField::Scene, "Q"));
+        QVERIFY(state().edit(Notes, TakeField::Notes, "edited"));
+        state().setCell(0, Tape, "UNFLAGGED");
+        QSignalSpy unsaved(m_session.get(), &TakeSession::unsavedChanged);
+        m_session->discardEdits();
+        QStringList expected = shown;
+        expected[Tape] = "UNFLAGGED";
+        QCOMPARE(row(), expected);
+        QCOMPARE(unsaved.count(), 1);
+        QVERIFY(!m_session->hasUnsavedEdits());
+    }
+
+    // A save of two takes waits for a running job, then writes the edited
+    // fields into every file of both, never the take name (it belongs to one
+    // take); the audio stays as it was.
+    void aSaveOfTwoTakesWritesEveryFile()
+    {
+        const QModelIndex current = m_session->model()->index(0, 0);
+        m_session->setCurrentTake(current, {m_session->model()->index(1, 0), current});
+        QVERIFY(state().edit(Project, TakeField::Project, "Seen"));
+        QVERIFY(!state().edit(Project, TakeField::Project, "Seen")); // no change, no edit
+        QVERIFY(state().edit(Take, TakeField::Take, "88"));
+        QVERIFY(state().edit(Notes, TakeField::Notes, QString(12000, 'r')));
+        const QDir dir(QFileInfo(cell(Path)).absolutePath());
+        QHash<QString, QByteArray> audio;
+        for (const QString& name : dir.entryList({"*.WAV"}, QDir::Files))
+            audio.insert(dir.filePath(name), audioOf(dir.filePath(name)));
+        QCOMPARE(audio.size(), 5);
+        QStringList warned;
+        TakeJobs::Questions q;
+        q.warn = [&](const QString& text) { warned << text; };
+        m_session->jobs()->setQuestions(q);
+        QSignalSpy done(m_session->jobs(), &TakeJobs::finished);
+        QTemporaryDir out;
+        QVERIFY(m_session->copyTakes({1}, out.path()));
+        QVERIFY(!m_session->saveSelected());
+        QCOMPARE(warned, QStringList{"Please wait until action completes and try again."});
+        QVERIFY(done.wait(30000));
+        QVERIFY(m_session->saveSelected());
+        QVERIFY(done.wait(30000));
+        for (auto it = audio.cbegin(); it != audio.cend(); ++it) {
+            AudioFile f;
+            QVERIFY(f.Open(it.key()));
+            QCOMPARE(f.GetProjectName(), QStringLiteral("Seen"));
+            QVERIFY(f.GetTakeName() != QLatin1String("88"));
+            QCOMPARE(f.GetNotes().size(), 12000);
+            QCOMPARE(audioOf(it.key()), it.value());
+        }
+        QVERIFY(dir.entryList({"*_updatebackup*"}, QDir::Files).isEmpty());
     }
 };
 

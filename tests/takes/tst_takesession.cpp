@@ -1,10 +1,14 @@
+#include "AudioFile.h"
 #include "AudioFileModel.h"
 #include "TakeColumns.h"
 #include "TakeCommands.h"
+#include "TakeEditState.h"
 #include "TakeFileMaker.h"
 #include "TakeJobs.h"
 #include "TakeSession.h"
+#include "TestUtil.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QPointer>
@@ -16,14 +20,33 @@
 
 using namespace TakeColumns;
 
-// The take list of a window without any widget: imports, clears, the edits
-// of the current take and the order in which rows go.
+// The take list of a window without any widget: imports, clears, deletes,
+// the commands, the unsaved edits of the current take, and the save, rename
+// and copy jobs (what reaches the files, the questions, the result).
 class TestTakeSession : public QObject
 {
     Q_OBJECT
 
 private:
     QTemporaryDir m_dir;
+    QString m_work; // a folder of its own for each test
+
+    QString path(const QString& name) const { return QDir(m_work).filePath(name); }
+    // Runs start (which starts a job of jobs) to its end.
+    static bool finish(TakeJobs& jobs, const std::function<bool()>& start, TakeJobs::Result* r)
+    {
+        bool ended = false;
+        const auto c = connect(&jobs, &TakeJobs::finished, &jobs, [&](const TakeJobs::Result& x) {
+            *r = x;
+            ended = true;
+        });
+        const bool started = start();
+        QDeadlineTimer deadline(30000);
+        while (started && !ended && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+        disconnect(c);
+        return started && ended;
+    }
 
     // Imports paths and waits for the import to end.
     static bool importAndWait(TakeSession& session, const QStringList& paths)
@@ -31,6 +54,23 @@ private:
         QSignalSpy done(&session, &TakeSession::importFinished);
         session.importPaths(paths, TakeImporter::Origin::Drop);
         return done.wait(60000);
+    }
+    // The audio bytes of a take file, as its header places them.
+    static QByteArray audioOf(const QString& file)
+    {
+        AudioFile f;
+        QFile raw(file);
+        if (!f.Open(file) || !raw.open(QIODevice::ReadOnly) || !raw.seek(qint64(f.m_fileDataPos)))
+            return QByteArray();
+        return raw.read(qint64(f.m_info.dataSize));
+    }
+    // The take numbers listed, "1" for T0001.WAV.
+    static QStringList takes(const AudioFileModel& model)
+    {
+        QStringList n;
+        for (int r = 0; r < model.rowCount(); ++r)
+            n << QString::number(model.data(model.index(r, FileName)).toString().mid(1, 4).toInt());
+        return n;
     }
     static QStringList names(const AudioFileModel& model)
     {
@@ -41,347 +81,465 @@ private:
     }
 
 private slots:
-    void initTestCase();
-    void removeTakes_data();
-    void removeTakes();
-    void queuedImportsRunOneAfterAnother();
-    void removingTheCurrentTakeDropsItsEdits_data();
-    void removingTheCurrentTakeDropsItsEdits();
-    void destructionRemovesEveryRowFirst();
-    void damagedTakesAreListedAsDamaged_data();
-    void damagedTakesAreListedAsDamaged();
-    void deleteTakes_data();
-    void deleteTakes();
-    void controlsFollowTheirCommand_data();
-    void controlsFollowTheirCommand();
-    void listingAndPlaybackLock_data();
-    void listingAndPlaybackLock();
-    void renameAndCopyRefusals_data();
-    void renameAndCopyRefusals();
-};
 
-void TestTakeSession::initTestCase()
-{
-    QVERIFY(m_dir.isValid());
-    // T0001, T0003, T0005 polyphonic; T0002, T0004 mono groups of two.
-    QCOMPARE(TakeFileMaker::writeDemoTakes(m_dir.path(), 5, 2).size(), 7);
-}
-
-void TestTakeSession::removeTakes_data()
-{
-    QTest::addColumn<QList<int>>("rows");
-    QTest::addColumn<QStringList>("left");
-    QTest::newRow("none") << QList<int>() << QStringList{"1", "2", "3", "4", "5"};
-    QTest::newRow("first") << QList<int>{0} << QStringList{"2", "3", "4", "5"};
-    QTest::newRow("apart, unsorted") << QList<int>{4, 1} << QStringList{"1", "3", "4"};
-    QTest::newRow("adjacent and apart") << QList<int>{0, 1, 3} << QStringList{"3", "5"};
-    QTest::newRow("twice and out of range")
-        << QList<int>{2, 2, 9, -1} << QStringList{"1", "2", "4", "5"};
-    QTest::newRow("all") << QList<int>{0, 1, 2, 3, 4} << QStringList();
-}
-
-void TestTakeSession::removeTakes()
-{
-    QFETCH(QList<int>, rows);
-    QFETCH(QStringList, left);
-    TakeSession session;
-    QVERIFY(importAndWait(session, {m_dir.path()}));
-    AudioFileModel& model = *session.model();
-    QCOMPARE(model.rowCount(), 5);
-    session.removeTakes(rows);
-
-    // Each remaining row keeps its own side tables: a mono take two tracks,
-    // a poly take its own.
-    QStringList takes;
-    for (int r = 0; r < model.rowCount(); ++r) {
-        const QString name = model.data(model.index(r, FileName)).toString();
-        const int take = name.mid(1, 4).toInt();
-        takes << QString::number(take);
-        const QList<QStringList> tracks = model.trackInfo(r);
-        QCOMPARE(tracks.size(), 2);
-        // Mono takes are even; each file's path names its take.
-        QCOMPARE(model.data(model.index(r, Channels)).toString().endsWith("(MONO)"), take % 2 == 0);
-        QVERIFY(model.data(model.index(r, Path)).toString().contains(name.left(5)));
+    void init()
+    {
+        m_work = QDir(m_dir.path()).filePath("work");
+        QDir(m_work).removeRecursively();
+        QVERIFY(QDir().mkpath(m_work));
     }
-    QCOMPARE(takes, left);
-}
 
-void TestTakeSession::queuedImportsRunOneAfterAnother()
-{
-    TakeSession session;
-    QSignalSpy done(&session, &TakeSession::importFinished);
-    const QDir dir(m_dir.path());
-    // The second import is asked for while the first runs; the third brings
-    // a take the first already listed.
-    session.importPaths({dir.filePath("T0001.WAV")}, TakeImporter::Origin::Drop);
-    session.importPaths({dir.filePath("T0002_2.WAV"), dir.filePath("none.WAV")},
-                        TakeImporter::Origin::Drop);
-    session.importPaths({dir.filePath("T0001.WAV")}, TakeImporter::Origin::Drop);
-    QVERIFY(session.isImporting());
-    while (done.count() < 3)
-        QVERIFY(done.wait(60000));
-    QVERIFY(!session.isImporting());
-    QCOMPARE(done.at(0), QVariantList({1, 0}));
-    QCOMPARE(done.at(1), QVariantList({1, 1}));
-    QCOMPARE(done.at(2), QVariantList({0, 0}));
-    QCOMPARE(names(*session.model()), QStringList({"T0001.WAV", "T0002_X.WAV"}));
-}
+    // A save that writes, one refused as damaged, and one whose iXML does not
+    // parse, answered Rebuild or Cancel. A refused file keeps every byte.
+    void saveOutcomes_data()
+    {
+        QTest::addColumn<QString>("note"); // written raw into the iXML
+        QTest::addColumn<int>("chop");
+        QTest::addColumn<bool>("rebuild"); // the answer to the question
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QString>("message"); // how the message ends; "-": none
+        QTest::newRow("written") << "" << 0 << false << false << true << "-";
+        QTest::newRow("damaged") << "" << 100 << false << false << false
+                                 << ". Run velmora-cli repair on it first.";
+        QTest::newRow("iXML rebuilt") << "fish & chips" << 0 << true << true << true << "-";
+        QTest::newRow("iXML kept") << "fish & chips" << 0 << false << true << false << "-";
+    }
 
-void TestTakeSession::removingTheCurrentTakeDropsItsEdits_data()
-{
-    QTest::addColumn<int>("removed");
-    QTest::addColumn<bool>("editsKept");
-    QTest::newRow("the current take") << 1 << false;
-    QTest::newRow("another take") << 2 << true;
-}
-
-void TestTakeSession::removingTheCurrentTakeDropsItsEdits()
-{
-    QFETCH(int, removed);
-    QFETCH(bool, editsKept);
-    TakeSession session;
-    QVERIFY(importAndWait(session, {m_dir.path()}));
-    QSignalSpy current(&session, &TakeSession::currentTakeChanged);
-    session.setCurrentTake(session.model()->index(1, 0), {});
-    QCOMPARE(current.count(), 1);
-    session.markEdited(TakeField::Scene);
-    session.markEdited(TakeField::Tracks);
-    session.removeTakes({removed});
-    QCOMPARE(session.isEdited(TakeField::Scene), editsKept);
-    QCOMPARE(session.editedFields() == (TakeField::Scene | TakeField::Tracks), editsKept);
-}
-
-void TestTakeSession::destructionRemovesEveryRowFirst()
-{
-    auto session = std::make_unique<TakeSession>();
-    QVERIFY(importAndWait(*session, {m_dir.path()}));
-    QPointer<AudioFileModel> model = session->model();
-    QSignalSpy removed(model.data(), &QAbstractItemModel::rowsRemoved);
-    session.reset();
-    QVERIFY(model.isNull());
-    // One take at a time, each seen by the watchers before the model goes.
-    QCOMPARE(removed.count(), 5);
-    // The files stay.
-    QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files).size(), 7);
-}
-
-void TestTakeSession::damagedTakesAreListedAsDamaged_data()
-{
-    QTest::addColumn<int>("files");     // 1: a polyphonic take, else a mono group
-    QTest::addColumn<int>("damagedAt"); // the damaged file (0-based), -1 none
-    QTest::newRow("whole take") << 1 << -1;
-    QTest::newRow("polyphonic, cut short") << 1 << 0;
-    QTest::newRow("mono, RIFF size of the second file wrong") << 3 << 1;
-}
-
-// The reader's damage reaches the take list: the file-name cell's tooltip
-// says what is damaged (every other cell still shows the path), and any cell
-// gives it through DamageRole.
-void TestTakeSession::damagedTakesAreListedAsDamaged()
-{
-    QFETCH(int, files);
-    QFETCH(int, damagedAt);
-    QTemporaryDir dir;
-    QStringList paths;
-    TakeShape shape;
-    if (files == 1) {
+    void saveOutcomes()
+    {
+        QFETCH(QString, note);
+        QFETCH(int, chop);
+        QFETCH(bool, rebuild);
+        QFETCH(bool, asked);
+        QFETCH(bool, ok);
+        QFETCH(QString, message);
+        TakeShape shape;
         shape.channels = 2;
-        shape.chop = damagedAt == 0 ? 100 : 0;
-        paths << dir.filePath("T1.WAV");
-        QVERIFY(TakeFileMaker::write(paths.first(), shape));
-    } else {
-        paths = TakeFileMaker::writeMonoTake(dir.path(), "T1", files, shape);
-        // The audio is whole (the take still groups), its RIFF size is not.
-        QFile f(paths.at(damagedAt));
-        QVERIFY(f.open(QIODevice::ReadWrite) && f.seek(4));
-        QCOMPARE(f.write(QByteArray::fromHex("00100000")), 4);
+        shape.note = note;
+        shape.chop = chop;
+        const QString take = path("T1.WAV");
+        QVERIFY(TakeFileMaker::write(take, shape));
+        const QByteArray before = TestUtil::readFile(take);
+        const QByteArray audio = audioOf(take);
+        AudioFileModel model;
+        TakeJobs jobs(&model);
+        QStringList questions;
+        TakeJobs::Questions q;
+        q.rebuildIxml = [&](const QString& file, const QString& why) {
+            questions << file + " | " + why;
+            return rebuild;
+        };
+        jobs.setQuestions(q);
+        TakeEdits e;
+        e.scene = "9";
+        TakeJobs::Result r;
+        const auto save = [&] { return jobs.startSave({{take, e}}, false); };
+        QVERIFY(finish(jobs, save, &r));
+        QCOMPARE(r.kind, TakeJobs::Kind::Save);
+        QCOMPARE(r.ok, ok);
+        QCOMPARE(questions.size(), asked ? 1 : 0);
+        QVERIFY(!asked ||
+                (questions.first().startsWith("T1.WAV | ") && questions.first().size() > 10));
+        QVERIFY2(message == "-" ? r.message.isEmpty()
+                                : r.message.startsWith(take) && r.message.endsWith(message),
+                 qPrintable(r.message));
+        QVERIFY(!jobs.isRunning());
+        if (!ok) {
+            QCOMPARE(TestUtil::readFile(take), before);
+            QVERIFY(jobs.writtenFiles().isEmpty());
+            return;
+        }
+        AudioFile f;
+        QVERIFY(f.Open(take));
+        QCOMPARE(f.GetSceneName(), QStringLiteral("9"));
+        QVERIFY(f.m_info.ixmlError.isEmpty());
+        QCOMPARE(audioOf(take), audio);
+        QCOMPARE(jobs.writtenFiles().value(take).rebuildIxml, rebuild);
     }
-    TakeSession session;
-    QVERIFY(importAndWait(session, {dir.path()}));
-    const AudioFileModel& model = *session.model();
-    QCOMPARE(model.rowCount(), 1);
-    const QString damage = model.damage(0);
-    const QString tip = model.data(model.index(0, FileName), Qt::ToolTipRole).toString();
-    QCOMPARE(model.data(model.index(0, Scene), Qt::ToolTipRole).toString(),
-             model.data(model.index(0, Path)).toString());
-    if (damagedAt < 0) {
-        QVERIFY(damage.isEmpty());
-        QCOMPARE(tip, model.data(model.index(0, Path)).toString());
-        return;
+
+    // A failed save remembers the files it wrote with their edits: the next
+    // save with the same edits writes only the rest, other edits write all.
+    void aSaveAfterAFailureWritesWhatIsPending_data()
+    {
+        QTest::addColumn<QString>("retried"); // the project of the second save
+        QTest::addColumn<int>("files");       // files the second save writes
+        QTest::newRow("same edits") << "Retry" << 2;
+        QTest::newRow("edited again") << "Other" << 3;
     }
-    QVERIFY(!damage.isEmpty());
-    QCOMPARE(tip, damage);
-    QCOMPARE(model.data(model.index(0, Take), AudioFileModel::DamageRole).toString(), damage);
-    if (files > 1) {
-        QVERIFY2(damage.startsWith(QFileInfo(paths.at(damagedAt)).fileName() + ": "),
-                 qPrintable(damage));
-        QVERIFY(!damage.contains('\n'));
+
+    void aSaveAfterAFailureWritesWhatIsPending()
+    {
+        QFETCH(QString, retried);
+        QFETCH(int, files);
+        const QStringList take = TakeFileMaker::writeMonoTake(m_work, "T1", 3);
+        QList<QByteArray> audio;
+        for (const QString& f : take)
+            audio << audioOf(f);
+        const QFile::Permissions perms = QFileInfo(take.at(1)).permissions();
+        QVERIFY(QFile::setPermissions(take.at(1), QFile::ReadOwner | QFile::ReadGroup));
+        TakeSession session;
+        TakeJobs& jobs = *session.jobs();
+        QSignalSpy started(&jobs, &TakeJobs::started);
+        const auto save = [&](const QString& project) {
+            TakeEdits e;
+            e.project = project;
+            QVector<TakeSaver::Job> list;
+            for (const QString& f : take)
+                list.append({f, e});
+            TakeJobs::Result r;
+            const auto start = [&] { return jobs.startSave(list, false); };
+            return finish(jobs, start, &r) && r.ok;
+        };
+        QVERIFY(!save("Retry"));
+        QCOMPARE(jobs.writtenFiles().keys(), QStringList{take.at(0)});
+        QVERIFY(QFile::setPermissions(take.at(1), perms));
+        QVERIFY(save(retried));
+        QCOMPARE(started.last().at(1).toInt(), files);
+        for (int i = 0; i < take.size(); ++i) {
+            AudioFile f;
+            QVERIFY(f.Open(take.at(i)));
+            QCOMPARE(f.GetProjectName(), i == 0 && files == 2 ? QStringLiteral("Retry") : retried);
+            QCOMPARE(audioOf(take.at(i)), audio.at(i));
+        }
+        // Saved, the edits are no longer pending anywhere.
+        QVERIFY(jobs.writtenFiles().isEmpty());
     }
-}
 
-void TestTakeSession::deleteTakes_data()
-{
-    QTest::addColumn<QList<int>>("rows");
-    QTest::addColumn<int>("playing");
-    QTest::addColumn<QStringList>("listed"); // the takes listed afterwards
-    QTest::addColumn<int>("files");          // the files left on disk
-    QTest::addColumn<QString>("problems");
-    QTest::newRow("a mono take, every file")
-        << QList<int>{1} << -1 << QStringList{"1", "3", "4", "5"} << 5 << "";
-    QTest::newRow("the playing take stays")
-        << QList<int>{0, 2} << 0 << QStringList{"1", "2", "4", "5"} << 6
-        << "T0001.WAV: it is playing; nothing was deleted.";
-}
-
-// Deleting takes deletes every file of each take and unlists it; a take
-// that is playing keeps its files and stays listed, saying why.
-void TestTakeSession::deleteTakes()
-{
-    QFETCH(QList<int>, rows);
-    QFETCH(int, playing);
-    QFETCH(QStringList, listed);
-    QFETCH(int, files);
-    QFETCH(QString, problems);
-    QTemporaryDir dir;
-    QCOMPARE(TakeFileMaker::writeDemoTakes(dir.path(), 5, 2).size(), 7);
-    TakeSession session;
-    QVERIFY(importAndWait(session, {dir.path()}));
-    QCOMPARE(session.deleteTakes(rows, playing).join('\n'), problems);
-    QStringList takes;
-    for (const QString& name : names(*session.model()))
-        takes << QString::number(name.mid(1, 4).toInt());
-    QCOMPARE(takes, listed);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), files);
-}
-
-void TestTakeSession::controlsFollowTheirCommand_data()
-{
-    using C = TakeCommands::Control;
-    QTest::addColumn<C>("control");
-    QTest::addColumn<bool>("atStart");
-    QTest::addColumn<bool>("available"); // the command, once declared
-    QTest::addColumn<bool>("wanted");
-    QTest::addColumn<bool>("enabled");
-    QTest::newRow("save at start") << C::Save << true << true << true << true;
-    QTest::newRow("rate boxes withdrawn") << C::RateBoxes << true << false << true << false;
-    QTest::newRow("rename not wanted") << C::Rename << false << true << false << false;
-    QTest::newRow("copy wanted") << C::CopyTo << false << true << true << true;
-    QTest::newRow("stop without playback") << C::Stop << false << false << true << false;
-    QTest::newRow("stop with playback") << C::Stop << false << true << true << true;
-    QTest::newRow("reports provided") << C::Reports << false << true << true << true;
-    QTest::newRow("split/combine not provided")
-        << C::SplitCombine << false << false << true << false;
-}
-
-// A control is on when it is wanted and its command is available; every
-// change says so.
-void TestTakeSession::controlsFollowTheirCommand()
-{
-    QFETCH(TakeCommands::Control, control);
-    QFETCH(bool, atStart);
-    QFETCH(bool, available);
-    QFETCH(bool, wanted);
-    QFETCH(bool, enabled);
-    TakeSession session;
-    TakeCommands& commands = *session.commands();
-    QCOMPARE(commands.isEnabled(control), atStart);
-    QSignalSpy changed(&commands, &TakeCommands::enabledChanged);
-    commands.setAvailable(TakeCommands::commandOf(control), available);
-    commands.setWanted(control, wanted);
-    QCOMPARE(commands.isEnabled(control), enabled);
-    QVERIFY(changed.size() >= 2);
-    QCOMPARE(changed.last().at(0).value<TakeCommands::Control>(), control);
-    QCOMPARE(changed.last().at(1).toBool(), enabled);
-}
-
-void TestTakeSession::listingAndPlaybackLock_data()
-{
-    using C = TakeCommands::Control;
-    QTest::addColumn<C>("control");
-    QTest::addColumn<bool>("listed");
-    QTest::addColumn<QString>("playback"); // "", "plays" or "stopped" afterwards
-    QTest::addColumn<bool>("enabled");
-    QTest::newRow("clear, empty list") << C::Clear << false << "" << false;
-    QTest::newRow("clear, takes listed") << C::Clear << true << "" << true;
-    QTest::newRow("clear, take plays") << C::Clear << true << "plays" << false;
-    QTest::newRow("delete, take plays") << C::Delete << true << "plays" << false;
-    QTest::newRow("rename, take plays") << C::Rename << true << "plays" << false;
-    QTest::newRow("copy, take plays") << C::CopyTo << true << "plays" << true;
-    QTest::newRow("copy, empty list") << C::CopyTo << false << "" << false;
-    QTest::newRow("save, empty list") << C::Save << false << "" << true;
-    QTest::newRow("delete, stopped") << C::Delete << true << "stopped" << true;
-    // Stopping wants Rename, Clear and Delete again, listed or not.
-    QTest::newRow("rename, stopped, empty") << C::Rename << false << "stopped" << true;
-}
-
-// Listing takes wants the whole-take controls; a playing take locks the
-// ones that would take its file away.
-void TestTakeSession::listingAndPlaybackLock()
-{
-    QFETCH(TakeCommands::Control, control);
-    QFETCH(bool, listed);
-    QFETCH(QString, playback);
-    QFETCH(bool, enabled);
-    TakeSession session;
-    TakeCommands& commands = *session.commands();
-    commands.setAvailable(TakeCommands::commandOf(control), true);
-    commands.setTakesListed(listed);
-    if (!playback.isEmpty())
-        commands.setPlaybackLocked(playback == QLatin1String("plays"));
-    QCOMPARE(commands.isEnabled(control), enabled);
-}
-
-void TestTakeSession::renameAndCopyRefusals_data()
-{
-    QTest::addColumn<bool>("copy"); // or rename
-    QTest::addColumn<QList<int>>("rows");
-    QTest::addColumn<bool>("intoSource");
-    QTest::addColumn<QString>("warning"); // empty: the job runs
-    QTest::newRow("rename, nothing selected")
-        << false << QList<int>{} << false << "Please select takes to be renamed.";
-    QTest::newRow("copy, nothing selected")
-        << true << QList<int>{} << false << "Please select takes to copy.";
-    QTest::newRow("copy into the takes' own folder")
-        << true << QList<int>{0, 1} << true
-        << "Source and Destination are the same.\n Please select a different Destination.";
-    QTest::newRow("copy elsewhere") << true << QList<int>{1} << false << "";
-}
-
-// Rename and copy refuse before touching a file when no take is chosen or a
-// take would be copied onto itself; otherwise the copies are the takes' bytes.
-void TestTakeSession::renameAndCopyRefusals()
-{
-    QFETCH(bool, copy);
-    QFETCH(QList<int>, rows);
-    QFETCH(bool, intoSource);
-    QFETCH(QString, warning);
-    QTemporaryDir dir;
-    QTemporaryDir out;
-    QCOMPARE(TakeFileMaker::writeDemoTakes(dir.path(), 2, 2).size(), 3);
-    TakeSession session;
-    QVERIFY(importAndWait(session, {dir.path()}));
-    QStringList warned;
-    TakeJobs::Questions questions;
-    questions.warn = [&warned](const QString& text) { warned << text; };
-    session.jobs()->setQuestions(questions);
-    QSignalSpy finished(session.jobs(), &TakeJobs::finished);
-    const QString folder = intoSource ? dir.path() : out.path();
-    const bool started = copy ? session.copyTakes(rows, folder) : session.renameTakes(rows);
-    QCOMPARE(started, warning.isEmpty());
-    QCOMPARE(warned, warning.isEmpty() ? QStringList() : QStringList{warning});
-    if (!started) {
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 3);
-        return;
+    // A rename that would replace another file skips its take and says so;
+    // the counts are of takes (a mono take's files are one take).
+    void aRenameOntoAnExistingNameIsSkippedAndSaid()
+    {
+        TakeShape shape;
+        shape.scene = "7B";
+        shape.take = "4";
+        QVERIFY(TakeFileMaker::write(path("T1.WAV"), shape));
+        QVERIFY(TestUtil::writeFile(path("7BT04.WAV"), "another take"));
+        shape.scene = "8";
+        const QStringList mono = TakeFileMaker::writeMonoTake(m_work, "T0002", 2, shape);
+        const QByteArray audio = audioOf(mono.at(0));
+        TakeSession session;
+        QVERIFY(importAndWait(session, {path("T1.WAV"), mono.at(0), mono.at(1)}));
+        QSignalSpy line(&session, &TakeSession::statusLine);
+        TakeJobs::Result r;
+        const auto rename = [&] { return session.renameTakes({0, 1}); };
+        QVERIFY(finish(*session.jobs(), rename, &r));
+        QCOMPARE(TestUtil::readFile(path("7BT04.WAV")), QByteArray("another take"));
+        QCOMPARE(audioOf(path("8T04_1.WAV")), audio);
+        QCOMPARE(QDir(m_work).entryList(QDir::Files).size(), 4);
+        // The renamed take's row shows its new names, a mono take's with "_X".
+        const AudioFileModel& model = *session.model();
+        const int row = model.data(model.index(0, Path)).toString() == path("8T04_1.WAV") ? 0 : 1;
+        QCOMPARE(model.data(model.index(row, FileName)).toString(), "8T04_X.WAV");
+        QCOMPARE(model.data(model.index(row, CurrentName)).toString(), "8T04_X.WAV");
+        QCOMPARE(line.last().at(0).toString(), "1 take renamed, 1 skipped: 7BT04.WAV exists");
+        QVERIFY2(r.notes.startsWith("Some files were not renamed:\nT1.WAV: not renamed, "),
+                 qPrintable(r.notes));
     }
-    QVERIFY(finished.wait(60000));
-    const QStringList copies = QDir(out.path()).entryList(QDir::Files);
-    QCOMPARE(copies.size(), 2); // the mono take's two files
-    for (const QString& name : copies) {
-        QFile a(dir.filePath(name)), b(out.filePath(name));
-        QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
-        QCOMPARE(b.readAll(), a.readAll());
+
+    void summary_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QList<int>>("counts"); // takes, done, unchanged, skipped
+        QTest::addColumn<bool>("cancelled");
+        QTest::addColumn<QString>("line");
+        using K = TakeJobs::Kind;
+        QTest::newRow("saved") << int(K::Save) << QList<int>{3, 3, 0, 0} << false
+                               << "3 takes saved";
+        QTest::newRow("renamed, named, skipped")
+            << int(K::Rename) << QList<int>{4, 2, 1, 1} << false
+            << "2 takes renamed, 1 already named, 1 skipped: 12AT01.WAV exists";
+        QTest::newRow("cancelled")
+            << int(K::Save) << QList<int>{3, 1, 0, 0} << true << "1 take saved, 2 cancelled";
+        QTest::newRow("failed") << int(K::Delete) << QList<int>{2, 0, 0, 0} << false
+                                << "0 takes deleted, 2 failed";
     }
-}
+
+    void summary()
+    {
+        QFETCH(int, kind);
+        QFETCH(QList<int>, counts);
+        QFETCH(bool, cancelled);
+        QFETCH(QString, line);
+        TakeJobs::Result r;
+        r.kind = TakeJobs::Kind(kind);
+        r.takes = counts.at(0);
+        r.done = counts.at(1);
+        r.unchanged = counts.at(2);
+        r.skipped = counts.at(3);
+        r.skips = QStringList(r.skipped, "12AT01.WAV exists");
+        r.cancelled = cancelled;
+        QCOMPARE(TakeJobs::summary(r), line);
+    }
+
+    // A copy keeps a file already at the destination and lists it.
+    void aCopyKeepsFilesThatAreThere()
+    {
+        const QStringList take = TakeFileMaker::writeMonoTake(m_work, "T1", 2);
+        const QString out = QDir(m_work).filePath("out");
+        QDir(out).removeRecursively();
+        QVERIFY(QDir().mkpath(out));
+        QVERIFY(TestUtil::writeFile(out + "/T1_2.WAV", "another day"));
+        AudioFileModel model;
+        TakeJobs jobs(&model);
+        TakeJobs::Result r;
+        QVERIFY(finish(
+            jobs, [&] { return jobs.startCopy(take, out); }, &r));
+        QVERIFY(r.ok);
+        QCOMPARE(r.kind, TakeJobs::Kind::Copy);
+        QCOMPARE(audioOf(out + "/T1_1.WAV"), audioOf(take.at(0)));
+        QCOMPARE(TestUtil::readFile(out + "/T1_2.WAV"), QByteArray("another day"));
+        QVERIFY2(r.notes.startsWith("Some files were not copied:\nT1_2.WAV: not copied, "),
+                 qPrintable(r.notes));
+    }
+
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        // T0001, T0003, T0005 polyphonic; T0002, T0004 mono groups of two.
+        QCOMPARE(TakeFileMaker::writeDemoTakes(m_dir.path(), 5, 2).size(), 7);
+    }
+
+    void removeTakes_data()
+    {
+        QTest::addColumn<QList<int>>("rows");
+        QTest::addColumn<QStringList>("left");
+        QTest::newRow("none") << QList<int>() << QStringList{"1", "2", "3", "4", "5"};
+        QTest::newRow("apart, unsorted") << QList<int>{4, 1} << QStringList{"1", "3", "4"};
+        QTest::newRow("adjacent and apart") << QList<int>{0, 1, 3} << QStringList{"3", "5"};
+        QTest::newRow("twice and out of range")
+            << QList<int>{2, 2, 9, -1} << QStringList{"1", "2", "4", "5"};
+        QTest::newRow("all") << QList<int>{0, 1, 2, 3, 4} << QStringList();
+    }
+
+    void removeTakes()
+    {
+        QFETCH(QList<int>, rows);
+        QFETCH(QStringList, left);
+        TakeSession session;
+        QVERIFY(importAndWait(session, {m_dir.path()}));
+        session.removeTakes(rows);
+        QCOMPARE(takes(*session.model()), left);
+    }
+
+    // Imports asked for while one runs run after it; at its end the session
+    // removes every row, one take at a time, before its model goes.
+    void queuedImportsAndTheEnd()
+    {
+        auto session = std::make_unique<TakeSession>();
+        QSignalSpy done(session.get(), &TakeSession::importFinished);
+        const QDir dir(m_dir.path());
+        const auto drop = [&](const QStringList& paths) {
+            session->importPaths(paths, TakeImporter::Origin::Drop);
+        };
+        // The third brings a take the first already listed.
+        drop({dir.filePath("T0001.WAV")});
+        drop({dir.filePath("T0002_2.WAV"), dir.filePath("none.WAV")});
+        drop({dir.filePath("T0001.WAV")});
+        QVERIFY(session->isImporting());
+        while (done.count() < 3)
+            QVERIFY(done.wait(60000));
+        QVERIFY(!session->isImporting());
+        QCOMPARE(done.at(0), QVariantList({1, 0}));
+        QCOMPARE(done.at(1), QVariantList({1, 1}));
+        QCOMPARE(done.at(2), QVariantList({0, 0}));
+        QCOMPARE(names(*session->model()), QStringList({"T0001.WAV", "T0002_X.WAV"}));
+        QPointer<AudioFileModel> model = session->model();
+        QSignalSpy removed(model.data(), &QAbstractItemModel::rowsRemoved);
+        session.reset();
+        QVERIFY(model.isNull());
+        QCOMPARE(removed.count(), 2);
+        QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files).size(), 7);
+    }
+
+    void deleteTakes_data()
+    {
+        QTest::addColumn<QList<int>>("rows");
+        QTest::addColumn<int>("playing");
+        QTest::addColumn<QStringList>("listed"); // the takes listed afterwards
+        QTest::addColumn<int>("files");          // the files left on disk
+        QTest::addColumn<QString>("problems");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("a mono take, every file")
+            << QList<int>{1} << -1 << QStringList{"1", "3", "4", "5"} << 5 << ""
+            << "1 take deleted";
+        QTest::newRow("the playing take stays")
+            << QList<int>{0, 2} << 0 << QStringList{"1", "2", "4", "5"} << 6
+            << "T0001.WAV: it is playing; nothing was deleted."
+            << "1 take deleted, 1 skipped: T0001.WAV: it is playing; nothing was deleted.";
+    }
+
+    // Deleting takes deletes every file of each take and unlists it; a take
+    // that is playing keeps its files and stays listed, saying why.
+    void deleteTakes()
+    {
+        QFETCH(QList<int>, rows);
+        QFETCH(int, playing);
+        QFETCH(QStringList, listed);
+        QFETCH(int, files);
+        QFETCH(QString, problems);
+        QFETCH(QString, line);
+        QTemporaryDir dir;
+        QCOMPARE(TakeFileMaker::writeDemoTakes(dir.path(), 5, 2).size(), 7);
+        TakeSession session;
+        QVERIFY(importAndWait(session, {dir.path()}));
+        QSignalSpy status(&session, &TakeSession::statusLine);
+        session.playStarted(session.model()->index(playing, 0));
+        QCOMPARE(session.deleteTakes(rows, session.playingRow()).notes, problems);
+        QCOMPARE(status.last().at(0).toString(), line);
+        QCOMPARE(takes(*session.model()), listed);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), files);
+    }
+
+    void commands_data()
+    {
+        using C = TakeCommands::Control;
+        QTest::addColumn<C>("control");
+        QTest::addColumn<bool>("available"); // the command, declared
+        QTest::addColumn<QString>("state");  // "listed", "plays", "stopped" or wanted/not
+        QTest::addColumn<bool>("enabled");
+        QTest::newRow("save withdrawn") << C::Save << false << "wanted" << false;
+        QTest::newRow("rename not wanted") << C::Rename << true << "not" << false;
+        QTest::newRow("stop without playback") << C::Stop << false << "wanted" << false;
+        QTest::newRow("split/combine provided") << C::SplitCombine << true << "wanted" << true;
+        QTest::newRow("save, empty list") << C::Save << true << "" << true;
+        QTest::newRow("clear, empty list") << C::Clear << true << "" << false;
+        QTest::newRow("clear, listed") << C::Clear << true << "listed" << true;
+        QTest::newRow("clear, take plays") << C::Clear << true << "plays" << false;
+        QTest::newRow("rename, take plays") << C::Rename << true << "plays" << false;
+        QTest::newRow("copy, take plays") << C::CopyTo << true << "plays" << true;
+        QTest::newRow("delete, stopped") << C::Delete << true << "stopped" << true;
+    }
+
+    // A control is on when it is wanted and its command is available (every
+    // change says so); listing takes wants the whole-take controls, and a
+    // playing take locks those that would take its file away.
+    void commands()
+    {
+        QFETCH(TakeCommands::Control, control);
+        QFETCH(bool, available);
+        QFETCH(QString, state);
+        QFETCH(bool, enabled);
+        TakeSession session;
+        TakeCommands& commands = *session.commands();
+        QSignalSpy changed(&commands, &TakeCommands::enabledChanged);
+        commands.setAvailable(TakeCommands::commandOf(control), available);
+        commands.setTakesListed(state != "");
+        if (state == "wanted" || state == "not")
+            commands.setWanted(control, state == "wanted");
+        if (state == "plays")
+            session.playStarted(QModelIndex());
+        if (state == "stopped")
+            session.playStopped();
+        QCOMPARE(commands.isEnabled(control), enabled);
+        bool said = !enabled; // what the last change of this control said
+        for (const QList<QVariant>& c : std::as_const(changed))
+            said = c.at(0).value<TakeCommands::Control>() == control ? c.at(1).toBool() : said;
+        QCOMPARE(said, enabled);
+    }
+
+    void renameAndCopyRefusals_data()
+    {
+        QTest::addColumn<bool>("copy"); // or rename
+        QTest::addColumn<QList<int>>("rows");
+        QTest::addColumn<bool>("intoSource");
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("rename, nothing selected")
+            << false << QList<int>{} << false << "Please select takes to be renamed.";
+        QTest::newRow("copy, nothing selected")
+            << true << QList<int>{} << false << "Please select takes to copy.";
+        QTest::newRow("copy into the takes' own folder")
+            << true << QList<int>{0, 1} << true
+            << "Source and Destination are the same.\n Please select a different Destination.";
+    }
+
+    // Rename and copy refuse before touching a file when no take is chosen or a
+    // take would be copied onto itself.
+    void renameAndCopyRefusals()
+    {
+        QFETCH(bool, copy);
+        QFETCH(QList<int>, rows);
+        QFETCH(bool, intoSource);
+        QFETCH(QString, warning);
+        TakeSession session;
+        QVERIFY(importAndWait(session, {m_dir.path()}));
+        QStringList warned;
+        TakeJobs::Questions questions;
+        questions.warn = [&warned](const QString& text) { warned << text; };
+        session.jobs()->setQuestions(questions);
+        const QString folder = intoSource ? m_dir.path() : m_work;
+        QVERIFY(!(copy ? session.copyTakes(rows, folder) : session.renameTakes(rows)));
+        QCOMPARE(warned, QStringList{warning});
+        QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files).size(), 7);
+    }
+
+    void settleEdits_data()
+    {
+        using A = TakeJobs::Answer;
+        QTest::addColumn<int>("answer"); // -1: no one answers
+        QTest::addColumn<QList<int>>("dropped");
+        QTest::addColumn<bool>("goOnNow");
+        QTest::addColumn<QString>("project"); // the current take's afterwards; "": its file's
+        QTest::newRow("another take goes") << int(A::Cancel) << QList<int>{2} << true << "Edited";
+        QTest::newRow("cancel") << int(A::Cancel) << QList<int>{1, 2} << false << "Edited";
+        QTest::newRow("unanswered") << -1 << QList<int>{1} << false << "Edited";
+        QTest::newRow("discard") << int(A::Discard) << QList<int>{1} << true << "";
+        QTest::newRow("save, then go on") << int(A::Save) << QList<int>{1} << false << "Edited";
+        QTest::newRow("save at quit") << int(A::Save) << QList<int>{} << false << "Edited";
+    }
+
+    // Before the current take with unsaved edits leaves the list (or the window
+    // closes, all rows), the user saves them, discards them or keeps the take.
+    void settleEdits()
+    {
+        using A = TakeJobs::Answer;
+        QFETCH(int, answer);
+        QFETCH(QList<int>, dropped);
+        QFETCH(bool, goOnNow);
+        QFETCH(QString, project);
+        QTemporaryDir dir;
+        QCOMPARE(TakeFileMaker::writeDemoTakes(dir.path(), 3, 2).size(), 4);
+        TakeSession session;
+        QVERIFY(importAndWait(session, {dir.path()}));
+        const QModelIndex take = session.model()->index(1, 0);
+        const auto cell = [&](int column) {
+            return take.siblingAtColumn(column).data().toString();
+        };
+        const QString file = cell(Path);
+        const QByteArray audio = audioOf(file);
+        const QString own = cell(Project);
+        QStringList asked;
+        TakeJobs::Questions q;
+        if (answer >= 0)
+            q.unsavedEdits = [&](const QString& name) { return asked << name, A(answer); };
+        session.jobs()->setQuestions(q);
+        session.setCurrentTake(take, {take});
+        QSignalSpy unsaved(&session, &TakeSession::unsavedChanged);
+        QVERIFY(session.editState().edit(Project, TakeField::Project, "Edited"));
+        QCOMPARE(unsaved.count(), 1);
+        QVERIFY(session.isUnsaved(1) && !session.isUnsaved(0));
+
+        int wentOn = 0;
+        const bool all = dropped.isEmpty();
+        QCOMPARE(session.settleEdits(dropped, all, [&] { ++wentOn; }), goOnNow);
+        const bool asks = (all || dropped.contains(1)) && answer >= 0;
+        QCOMPARE(asked, asks ? QStringList{cell(FileName)} : QStringList());
+        const bool saved = answer == int(A::Save);
+        if (saved)
+            QTRY_COMPARE(wentOn, 1);
+        QCOMPARE(cell(Project), project.isEmpty() ? own : project);
+        QCOMPARE(session.hasUnsavedEdits(), !saved && !project.isEmpty());
+        AudioFile f;
+        QVERIFY(f.Open(file));
+        QCOMPARE(f.GetProjectName() == "Edited", saved);
+        QCOMPARE(audioOf(file), audio);
+        // Removed without a question, a take takes its edits with it; they
+        // are never taken for edits of the next take.
+        session.removeTakes(all ? QList<int>{0, 1, 2} : dropped);
+        QCOMPARE(session.hasUnsavedEdits(),
+                 !saved && !project.isEmpty() && !all && !dropped.contains(1));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestTakeSession)
 #include "tst_takesession.moc"
