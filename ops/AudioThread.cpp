@@ -412,8 +412,9 @@ void AudioThread::Update()
     // the file system allows; writeback to the disk starts chunk by chunk so
     // that the final sync waits for little.
     const quint64 dataSize = pFile ? pFile->m_info.dataSize : 0;
-    if (m_contOp && !pFile->flush())
-        fail(QStringLiteral("%1: write failed: %2").arg(target, pFile->errorString()));
+    QString flushed;
+    if (m_contOp && !SafeFileOps::flush(*pFile, &flushed))
+        fail(QStringLiteral("%1: write failed: %2").arg(target, flushed));
     if (m_contOp) {
         src.m_transferBuffer = QByteArray(kCopyChunk, Qt::Uninitialized);
         const quint64 count = dataSize / kCopyChunk + 1;

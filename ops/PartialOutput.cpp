@@ -88,9 +88,14 @@ bool PartialOutput::copyFrom(QFile& src, quint64 srcPos, qint64 size, QByteArray
 {
     QString why;
     const quint64 at = m_file.m_fileDataPos + m_written;
-    if (!m_file.flush() ||
-        !SafeFileOps::copyBytes(src, srcPos, m_file, at, size, buffer, kernelCopy, false, &why) ||
-        !m_file.seek(qint64(at) + size)) {
+    bool ok = SafeFileOps::flush(m_file, &why);
+    if (!ok)
+        why.prepend(QStringLiteral("write failed: "));
+    else
+        ok = SafeFileOps::copyBytes(src, srcPos, m_file, at, size, buffer, kernelCopy, false,
+                                    &why) &&
+             m_file.seek(qint64(at) + size);
+    if (!ok) {
         if (error)
             *error = QStringLiteral("%1: %2").arg(
                 m_final,
@@ -153,7 +158,7 @@ bool PartialOutput::finishPartial(QString* error)
     // one is removed; a new file only needs to reach the kernel.
     const QFileInfo at(m_final);
     const bool replaces = at.exists() || at.isSymLink();
-    if (!(replaces ? SafeFileOps::syncFile(m_file, &why) : m_file.flush())) {
+    if (!(replaces ? SafeFileOps::syncFile(m_file, &why) : SafeFileOps::flush(m_file, &why))) {
         if (error)
             *error = QStringLiteral("%1: write failed: %2")
                          .arg(m_final, why.isEmpty() ? m_file.errorString() : why);

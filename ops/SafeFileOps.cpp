@@ -192,7 +192,7 @@ bool SafeFileOps::copyBytes(QFile& src, quint64 srcPos, QFile& dst, quint64 dstP
         }
         QString why;
         if (!dst.seek(qint64(dstPos)) || !writeAll(dst, buffer.constData(), got, &why) ||
-            !dst.flush()) {
+            !flush(dst, &why)) {
             if (error)
                 *error =
                     QStringLiteral("write failed: ") + (why.isEmpty() ? dst.errorString() : why);
@@ -207,13 +207,21 @@ bool SafeFileOps::copyBytes(QFile& src, quint64 srcPos, QFile& dst, quint64 dstP
     return true;
 }
 
+bool SafeFileOps::flush(QFile& file, QString* error)
+{
+    errno = 0;
+    if (file.flush())
+        return true;
+    const int code = errno;
+    if (error)
+        *error = code != 0 ? QString::fromLocal8Bit(std::strerror(code)) : file.errorString();
+    return false;
+}
+
 bool SafeFileOps::syncFile(QFile& file, QString* error)
 {
-    if (!file.flush()) {
-        if (error)
-            *error = file.errorString();
+    if (!flush(file, error))
         return false;
-    }
     if (::fsync(file.handle()) != 0) {
         if (error)
             *error = lastErrorText();

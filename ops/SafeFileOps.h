@@ -22,6 +22,11 @@ public:
     // that stopped it (disk full, file-size limit) is the one reported.
     static bool writeAll(QFile& file, const char* data, qint64 size, QString* error = nullptr);
 
+    // Flushes Qt's write buffer of file. A buffer the kernel took only in part
+    // (the file-size limit or the disk reached half way) leaves QFile without
+    // a reason ("Unknown error"); *error then gets the system's own.
+    static bool flush(QFile& file, QString* error = nullptr);
+
     // Copies size bytes of src at srcPos to dst at dstPos (absolute offsets),
     // inside the kernel (copy_file_range) while the file systems allow it and
     // through buffer otherwise (kernelCopy is then cleared for later calls).

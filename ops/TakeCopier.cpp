@@ -30,6 +30,13 @@ bool TakeCopier::startItem(ItemResult& r)
         r.reason = QStringLiteral("%1 already exists").arg(r.target);
         return false;
     }
+    // Held until the copy ends: a save of the source meanwhile would hand the
+    // copy half-patched headers, and a backup left by an interrupted save
+    // means the source itself may be incomplete.
+    if (!lockTake(r.source, &r.reason)) {
+        r.outcome = Outcome::Refused;
+        return false;
+    }
     QString destination = r.target;
     QString source = r.source;
     if (!thread().Copy(destination, source)) {

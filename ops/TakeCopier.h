@@ -15,6 +15,9 @@
 // somebody's only copy of it). An overwrite replaces it only once the copy is
 // complete. A damaged take (chunk sizes that disagree with the file) is
 // refused (Outcome::Refused, AudioThread::damagedMessage) until it is repaired.
+// The source is locked as a saver locks it (TakeLock) for the whole copy: a
+// take being saved, or with a backup of an unfinished save beside it, is
+// refused with the lock's reason.
 class TakeCopier : public TakeBatch
 {
     Q_OBJECT
