@@ -57,19 +57,29 @@ bool decodeReference(QStringView ref, QString& out, qsizetype& len)
         const QStringView digits = name.mid(hex ? 2 : 1);
         if (digits.isEmpty())
             return false;
+        // At most 9 characters: the value fits in 36 bits, no overflow.
+        quint64 v = 0;
         for (QChar d : digits) {
             const char16_t c = d.unicode();
-            const bool ok = (c >= '0' && c <= '9') ||
-                            (hex && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')));
-            if (!ok)
+            uint digit = 0;
+            if (c >= '0' && c <= '9')
+                digit = c - '0';
+            else if (hex && c >= 'a' && c <= 'f')
+                digit = c - 'a' + 10;
+            else if (hex && c >= 'A' && c <= 'F')
+                digit = c - 'A' + 10;
+            else
                 return false;
+            v = v * (hex ? 16 : 10) + digit;
         }
-        bool ok = false;
-        const uint v = digits.toUInt(&ok, hex ? 16 : 10);
-        if (!ok || !isXmlChar(v))
+        if (v > 0x10FFFF || !isXmlChar(char32_t(v)))
             return false;
-        const char32_t u = v;
-        out.append(QString::fromUcs4(&u, 1));
+        if (v < 0x10000) {
+            out.append(QChar(char16_t(v)));
+        } else {
+            const char32_t u = char32_t(v);
+            out.append(QString::fromUcs4(&u, 1));
+        }
     } else {
         return false;
     }

@@ -7,7 +7,6 @@
 #include "TakeFileStamp.h"
 #include "TakeFolderCache.h"
 #include "TakeFolderIndex.h"
-#include "TakeLabel.h"
 #include "TakeParallel.h"
 #include "TakePool.h"
 
@@ -120,24 +119,27 @@ QStringList TakeImporter::expand(const Request& request, QVector<ImportRejection
 namespace
 {
 
-// What an import keeps of one file once its record is closed: the values
-// grouping reads, the row it would bring as the first file of a take, and its
-// side tables: a few KiB of text instead of the whole record (about 16 KiB
-// with its buffers), so that an import holds no open record beyond the few
-// being read.
+// What an import keeps of one file once its record is closed. Every file
+// keeps its grouping values, tracks and damage (a few hundred bytes); the
+// row and side tables (a few KiB) are kept only by a file that may lead its
+// take: a polyphonic file, or the first file of its name stem in a folder.
+// Any other file that turns out to lead a take is read again. So an import
+// holds no open record beyond the few being read, and about one row per take.
 struct FileRead {
     bool opened = false;
     QString error;       // why it did not open
     TakeFileEntry entry; // grouping values and tracks (TakeFolderIndex::entryOf)
+    QString damage;      // AudioFile::m_info.damage
+    bool full = false;   // the fields below were kept
     QStringList cells;   // TakeColumns::cells as the take of this file alone
     QString currentName; // the "current name" value as read
     QList<QStringList> syncPoints;
     QStringList fileSet;
     QStringList history;
-    QString damage; // AudioFile::m_info.damage
 };
 
-FileRead readFile(const QString& path)
+// mayLead: keep the row and side tables even of a mono file.
+FileRead readFile(const QString& path, bool mayLead)
 {
     FileRead r;
     AudioFile file;
@@ -147,38 +149,62 @@ FileRead readFile(const QString& path)
     }
     r.opened = true;
     r.entry = TakeFolderIndex::entryOf(file);
-    r.cells = TakeColumns::cells(file, QString(), 1);
-    r.currentName = file.GetFileName();
-    r.syncPoints = file.GetSyncPointsInfo();
-    r.fileSet = file.GetFileSetInfo();
-    r.history = file.GetHistoryInfo();
     r.damage = file.m_info.damage;
+    r.full = mayLead || r.entry.key.channels != 1;
+    if (r.full) {
+        r.cells = TakeColumns::cells(file, QString(), 1);
+        r.currentName = file.GetFileName();
+        r.syncPoints = file.GetSyncPointsInfo();
+        r.fileSet = file.GetFileSetInfo();
+        r.history = file.GetHistoryInfo();
+    }
     return r;
 }
 
-// The cells of the take led by r: name, current name and label depend on the
-// take's name and file count, the rest on the file alone.
-QStringList takeCells(const FileRead& r, const QString& name, int fileCount)
+// The take list keeps side tables of the expected widths only.
+bool ofWidth(const QList<QStringList>& records, int width)
 {
-    QStringList c = r.cells;
-    if (c.size() != TakeColumns::Count)
-        return c;
-    const bool mono = r.entry.key.channels == 1;
-    QString current = r.currentName;
-    if (!current.isEmpty() && mono && fileCount > 1 && current.contains(QLatin1Char('_')))
-        current = TakeColumns::groupName(current);
-    c[TakeColumns::FileName] = name;
-    c[TakeColumns::CurrentName] = current;
-    c[TakeColumns::Channels] = TakeLabel{mono ? fileCount : int(r.entry.key.channels),
-                                         mono ? TakeLabel::Kind::Mono : TakeLabel::Kind::Poly}
-                                   .text();
-    return c;
+    for (const QStringList& r : records) {
+        if (r.size() != width)
+            return false;
+    }
+    return !records.isEmpty();
 }
 
+QList<QStringList> widthChecked(QList<QStringList> records, const QStringList& headers)
+{
+    return ofWidth(records, int(headers.size())) ? records : QList<QStringList>();
+}
+
+QStringList widthChecked(QStringList values, const QStringList& headers)
+{
+    return values.size() == headers.size() ? values : QStringList();
+}
+
+// Positions of files that may lead their take: the first file of each name
+// stem in each folder, in the order given.
+std::vector<bool> firstOfStem(const QStringList& files)
+{
+    std::vector<bool> first(size_t(files.size()), false);
+    QSet<QString> seen;
+    for (int i = 0; i < files.size(); ++i) {
+        const QString& path = files.at(i);
+        const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+        const QString stem = KQHelper::nameStem(path.mid(slash + 1));
+        // The folder part keeps stems of different folders apart.
+        const QString key = path.left(slash + 1) + stem;
+        if (!seen.contains(key)) {
+            seen.insert(key);
+            first[size_t(i)] = true;
+        }
+    }
+    return first;
+}
 
 } // namespace
 
-TakeImporter::Outcome TakeImporter::read(const Request& request, Progress* progress)
+TakeImporter::Outcome TakeImporter::read(const Request& request, Progress* progress,
+                                         const TakeSink& sink)
 {
     Outcome outcome;
     const QStringList files = expand(request, &outcome.rejected);
@@ -189,11 +215,12 @@ TakeImporter::Outcome TakeImporter::read(const Request& request, Progress* progr
 
     // Headers are read several at a time; each read is independent, and each
     // record is closed as soon as what the import needs is kept.
+    const std::vector<bool> mayLead = firstOfStem(files);
     std::vector<FileRead> reads(static_cast<size_t>(count));
     TakeParallel::forEach(count, [&](int i) {
         if (cancelled())
             return;
-        reads[size_t(i)] = readFile(files.at(i));
+        reads[size_t(i)] = readFile(files.at(i), mayLead[size_t(i)]);
         if (progress)
             ++progress->read;
     });
@@ -228,12 +255,11 @@ TakeImporter::Outcome TakeImporter::read(const Request& request, Progress* progr
     std::shared_ptr<TakeFolderCache> cache = request.cache;
     if (!cache)
         cache = std::make_shared<TakeFolderCache>();
-    AudioFileModel staging;
-    QVector<QStringList> filesOfRow;
-    QSet<QString> adoptedFolders;
+    QSet<QString> staged; // AudioFileModel::takeKey of each staged take
     QString lastFolder;
     TakePool pool;
     bool havePool = false;
+    QSet<QString> adoptedFolders;
     for (int i : readable) {
         FileRead& r = reads[size_t(i)];
         const QString& path = files.at(i);
@@ -259,44 +285,50 @@ TakeImporter::Outcome TakeImporter::read(const Request& request, Progress* progr
             r = FileRead();
             continue;
         }
-        const QStringList cells = takeCells(r, name, int(takeFiles.size()));
-        if (cells.size() == TakeColumns::Count &&
-            staging.isValidToAdd(cells.at(TakeColumns::FileName),
-                                 cells.at(TakeColumns::Channels))) {
-            QList<QStringList> tracks;
-            for (const QString& p : takeFiles) {
-                QList<QStringList> fileTracks;
-                if (pool.tracksOf(p, fileTracks))
-                    tracks.append(fileTracks);
-                else if (KQHelper::absolutePath(p) == KQHelper::absolutePath(path))
-                    tracks.append(r.entry.tracks);
-                else
-                    tracks.append(AudioFileModel::getTracks(QStringList{p}));
+        if (!r.full) {
+            // A mono file leading a second take of its stem.
+            FileRead again = readFile(path, true);
+            if (!again.opened) {
+                outcome.rejected.append(
+                    {path, ImportRejection::Reason::NotOpened, again.error, 0});
+                r = FileRead();
+                continue;
             }
-            const int row = staging.rowCount();
-            staging.insertRow(row, QModelIndex(), cells);
-            staging.setTrackInfo(row, tracks);
-            staging.setHistoryInfo(row, r.history);
-            staging.setFileSetInfo(row, r.fileSet);
-            staging.setSyncPointInfo(row, r.syncPoints);
-            staging.setDamage(row, KQHelper::takeDamage(damageOf, takeFiles));
-            filesOfRow.append(takeFiles);
+            again.entry = r.entry;
+            r = std::move(again);
+        }
+        QStringList cells = std::move(r.cells);
+        TakeColumns::setTakeCells(cells, name, r.currentName, int(r.entry.key.channels),
+                                  int(takeFiles.size()));
+        if (cells.size() == TakeColumns::Count) {
+            const QString key = AudioFileModel::takeKey(cells.at(TakeColumns::FileName),
+                                                        cells.at(TakeColumns::Channels));
+            if (!staged.contains(key)) {
+                staged.insert(key);
+                StagedTake t;
+                for (const QString& p : takeFiles) {
+                    QList<QStringList> fileTracks;
+                    if (pool.tracksOf(p, fileTracks))
+                        t.tracks.append(fileTracks);
+                    else if (KQHelper::absolutePath(p) == KQHelper::absolutePath(path))
+                        t.tracks.append(r.entry.tracks);
+                    else
+                        t.tracks.append(AudioFileModel::getTracks(QStringList{p}));
+                }
+                t.tracks = widthChecked(t.tracks, TakeColumns::trackHeadersList());
+                t.syncPoints = widthChecked(r.syncPoints, TakeColumns::syncPointsHeadersList());
+                t.fileSet = widthChecked(r.fileSet, TakeColumns::fileSetHeadersList());
+                t.history = widthChecked(r.history, TakeColumns::historyHeadersList());
+                t.damage = KQHelper::takeDamage(damageOf, takeFiles);
+                t.cells = std::move(cells);
+                t.files = std::move(takeFiles);
+                if (sink)
+                    sink(std::move(t));
+                else
+                    outcome.takes.append(std::move(t));
+            }
         }
         r = FileRead();
-    }
-
-    outcome.takes.reserve(staging.rowCount());
-    for (int row = 0; row < staging.rowCount(); ++row) {
-        StagedTake t;
-        for (int c = 0; c < staging.columnCount(); ++c)
-            t.cells << staging.data(staging.index(row, c)).toString();
-        t.files = filesOfRow.at(row);
-        t.tracks = staging.trackInfo(row);
-        t.syncPoints = staging.syncPointInfo(row);
-        t.fileSet = staging.fileSetInfo(row);
-        t.history = staging.historyInfo(row);
-        t.damage = staging.damage(row);
-        outcome.takes << t;
     }
     return outcome;
 }
@@ -304,24 +336,27 @@ TakeImporter::Outcome TakeImporter::read(const Request& request, Progress* progr
 int TakeImporter::addTo(AudioFileModel& model, const QVector<StagedTake>& takes)
 {
     int added = 0;
-    for (const StagedTake& t : takes) {
-        if (t.cells.size() != TakeColumns::Count)
-            continue;
-        if (!model.isValidToAdd(t.cells.at(TakeColumns::FileName),
-                                t.cells.at(TakeColumns::Channels)))
-            continue;
-        // A take whose file went away while the import ran is not listed.
-        if (!QFileInfo::exists(t.cells.at(TakeColumns::Path)))
-            continue;
-        const int row = model.rowCount();
-        if (!model.insertRow(row, QModelIndex(), t.cells))
-            continue;
-        model.setTrackInfo(row, t.tracks);
-        model.setSyncPointInfo(row, t.syncPoints);
-        model.setFileSetInfo(row, t.fileSet);
-        model.setHistoryInfo(row, t.history);
-        model.setDamage(row, t.damage);
-        ++added;
-    }
+    for (const StagedTake& t : takes)
+        added += addTo(model, t) ? 1 : 0;
     return added;
+}
+
+bool TakeImporter::addTo(AudioFileModel& model, const StagedTake& t)
+{
+    if (t.cells.size() != TakeColumns::Count)
+        return false;
+    if (!model.isValidToAdd(t.cells.at(TakeColumns::FileName), t.cells.at(TakeColumns::Channels)))
+        return false;
+    // A take whose file went away while the import ran is not listed.
+    if (!QFileInfo::exists(t.cells.at(TakeColumns::Path)))
+        return false;
+    const int row = model.rowCount();
+    if (!model.insertRow(row, QModelIndex(), t.cells))
+        return false;
+    model.setTrackInfo(row, t.tracks);
+    model.setSyncPointInfo(row, t.syncPoints);
+    model.setFileSetInfo(row, t.fileSet);
+    model.setHistoryInfo(row, t.history);
+    model.setDamage(row, t.damage);
+    return true;
 }

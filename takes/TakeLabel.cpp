@@ -19,8 +19,3 @@ TakeLabel TakeLabel::parse(const QString& text)
         label.count = n;
     return label;
 }
-
-QString TakeLabel::text() const
-{
-    return QString::number(count) + (kind == Kind::Mono ? kMono : kPoly);
-}
