@@ -119,24 +119,124 @@ QStringList TakeImporter::expand(const Request& request, QVector<ImportRejection
 namespace
 {
 
+// Texts packed into one string, each after its length (two characters), so
+// that the row and side tables a file keeps until its take is staged cost one
+// allocation of about their size instead of some fifty small ones.
+class PackedTexts
+{
+public:
+    void add(const QString& text)
+    {
+        addNumber(quint32(text.size()));
+        m_text += text;
+    }
+    void add(const QStringList& list)
+    {
+        addNumber(quint32(list.size()));
+        for (const QString& t : list)
+            add(t);
+    }
+    void add(const QList<QStringList>& table)
+    {
+        addNumber(quint32(table.size()));
+        for (const QStringList& l : table)
+            add(l);
+    }
+    void squeeze() { m_text.squeeze(); }
+    void addNumber(quint32 n)
+    {
+        const char16_t two[2] = {char16_t(n & 0xFFFF), char16_t(n >> 16)};
+        m_text.append(reinterpret_cast<const QChar*>(two), 2);
+    }
+    bool isEmpty() const { return m_text.isEmpty(); }
+
+    // Reads the texts back in the order they were added.
+    class Reader
+    {
+    public:
+        explicit Reader(const QString& text) : m_text(text) {}
+        quint32 number()
+        {
+            if (m_pos + 2 > m_text.size())
+                return 0;
+            const quint32 n = quint32(m_text.at(m_pos).unicode()) |
+                              (quint32(m_text.at(m_pos + 1).unicode()) << 16);
+            m_pos += 2;
+            return n;
+        }
+        QString text()
+        {
+            const qsizetype n = qsizetype(number());
+            const QString t = m_text.mid(m_pos, n);
+            m_pos += n;
+            return t;
+        }
+        QStringList list()
+        {
+            const int n = int(number());
+            QStringList l;
+            l.reserve(n);
+            for (int i = 0; i < n; ++i)
+                l << text();
+            return l;
+        }
+        QList<QStringList> table()
+        {
+            const int n = int(number());
+            QList<QStringList> t;
+            t.reserve(n);
+            for (int i = 0; i < n; ++i)
+                t << list();
+            return t;
+        }
+
+    private:
+        const QString& m_text;
+        qsizetype m_pos = 0;
+    };
+    Reader reader() const { return Reader(m_text); }
+
+private:
+    QString m_text;
+};
+
 // What an import keeps of one file once its record is closed. Every file
 // keeps its grouping values, tracks and damage (a few hundred bytes); the
-// row and side tables (a few KiB) are kept only by a file that may lead its
-// take: a polyphonic file, or the first file of its name stem in a folder.
-// Any other file that turns out to lead a take is read again. So an import
-// holds no open record beyond the few being read, and about one row per take.
+// row and side tables (about a KiB, packed) are kept only by a file that may
+// lead its take: a polyphonic file, or the first file of its name stem in a
+// folder. Any other file that turns out to lead a take is read again. So an
+// import holds no open record beyond the few being read, and about one packed
+// row per take.
 struct FileRead {
     bool opened = false;
     QString error;       // why it did not open
     TakeFileEntry entry; // grouping values and tracks (TakeFolderIndex::entryOf)
     QString damage;      // AudioFile::m_info.damage
-    bool full = false;   // the fields below were kept
-    QStringList cells;   // TakeColumns::cells as the take of this file alone
-    QString currentName; // the "current name" value as read
+    // When kept: TakeColumns::cells as the take of this file alone, the
+    // "current name" value as read, the sync points, file set and history.
+    PackedTexts row;
+};
+
+// What a take leader brings besides its tracks.
+struct LeaderRow {
+    QStringList cells;
+    QString currentName;
     QList<QStringList> syncPoints;
     QStringList fileSet;
     QStringList history;
 };
+
+LeaderRow unpack(const PackedTexts& row)
+{
+    PackedTexts::Reader r = row.reader();
+    LeaderRow l;
+    l.cells = r.list();
+    l.currentName = r.text();
+    l.syncPoints = r.table();
+    l.fileSet = r.list();
+    l.history = r.list();
+    return l;
+}
 
 // mayLead: keep the row and side tables even of a mono file.
 FileRead readFile(const QString& path, bool mayLead)
@@ -150,13 +250,13 @@ FileRead readFile(const QString& path, bool mayLead)
     r.opened = true;
     r.entry = TakeFolderIndex::entryOf(file);
     r.damage = file.m_info.damage;
-    r.full = mayLead || r.entry.key.channels != 1;
-    if (r.full) {
-        r.cells = TakeColumns::cells(file, QString(), 1);
-        r.currentName = file.GetFileName();
-        r.syncPoints = file.GetSyncPointsInfo();
-        r.fileSet = file.GetFileSetInfo();
-        r.history = file.GetHistoryInfo();
+    if (mayLead || r.entry.key.channels != 1) {
+        r.row.add(TakeColumns::cells(file, QString(), 1));
+        r.row.add(file.GetFileName());
+        r.row.add(file.GetSyncPointsInfo());
+        r.row.add(file.GetFileSetInfo());
+        r.row.add(file.GetHistoryInfo());
+        r.row.squeeze();
     }
     return r;
 }
@@ -285,7 +385,7 @@ TakeImporter::Outcome TakeImporter::read(const Request& request, Progress* progr
             r = FileRead();
             continue;
         }
-        if (!r.full) {
+        if (r.row.isEmpty()) {
             // A mono file leading a second take of its stem.
             FileRead again = readFile(path, true);
             if (!again.opened) {
@@ -294,11 +394,11 @@ TakeImporter::Outcome TakeImporter::read(const Request& request, Progress* progr
                 r = FileRead();
                 continue;
             }
-            again.entry = r.entry;
-            r = std::move(again);
+            r.row = std::move(again.row);
         }
-        QStringList cells = std::move(r.cells);
-        TakeColumns::setTakeCells(cells, name, r.currentName, int(r.entry.key.channels),
+        LeaderRow lead = unpack(r.row);
+        QStringList cells = std::move(lead.cells);
+        TakeColumns::setTakeCells(cells, name, lead.currentName, int(r.entry.key.channels),
                                   int(takeFiles.size()));
         if (cells.size() == TakeColumns::Count) {
             const QString key = AudioFileModel::takeKey(cells.at(TakeColumns::FileName),
@@ -316,9 +416,10 @@ TakeImporter::Outcome TakeImporter::read(const Request& request, Progress* progr
                         t.tracks.append(AudioFileModel::getTracks(QStringList{p}));
                 }
                 t.tracks = widthChecked(t.tracks, TakeColumns::trackHeadersList());
-                t.syncPoints = widthChecked(r.syncPoints, TakeColumns::syncPointsHeadersList());
-                t.fileSet = widthChecked(r.fileSet, TakeColumns::fileSetHeadersList());
-                t.history = widthChecked(r.history, TakeColumns::historyHeadersList());
+                t.syncPoints =
+                    widthChecked(lead.syncPoints, TakeColumns::syncPointsHeadersList());
+                t.fileSet = widthChecked(lead.fileSet, TakeColumns::fileSetHeadersList());
+                t.history = widthChecked(lead.history, TakeColumns::historyHeadersList());
                 t.damage = KQHelper::takeDamage(damageOf, takeFiles);
                 t.cells = std::move(cells);
                 t.files = std::move(takeFiles);
