@@ -16,6 +16,8 @@
 #include <QSet>
 #include <QThread>
 
+#include <algorithm>
+#include <cstring>
 #include <vector>
 
 TakeImporter::TakeImporter(QObject* parent) : QObject(parent) {}
@@ -121,32 +123,52 @@ namespace
 
 // Texts packed into one string, each after its length (two characters), so
 // that the row and side tables a file keeps until its take is staged cost one
-// allocation of about their size instead of some fifty small ones.
+// allocation of their size instead of some fifty small ones. Built in two
+// passes over the same calls: one to size the string, one to fill it.
 class PackedTexts
 {
 public:
-    void add(const QString& text)
+    // Calls fill(packer) twice; fill adds the texts with number() and text().
+    template <typename Fill> void pack(Fill fill)
     {
-        addNumber(quint32(text.size()));
-        m_text += text;
+        m_size = 0;
+        m_out = nullptr;
+        fill(*this);
+        m_text.resize(m_size);
+        m_out = reinterpret_cast<char16_t*>(m_text.data());
+        fill(*this);
+        m_out = nullptr;
     }
-    void add(const QStringList& list)
+    void number(quint32 n)
     {
-        addNumber(quint32(list.size()));
-        for (const QString& t : list)
-            add(t);
+        if (m_out) {
+            *m_out++ = char16_t(n & 0xFFFF);
+            *m_out++ = char16_t(n >> 16);
+        } else {
+            m_size += 2;
+        }
     }
-    void add(const QList<QStringList>& table)
+    void text(const QString& t)
     {
-        addNumber(quint32(table.size()));
-        for (const QStringList& l : table)
-            add(l);
+        number(quint32(t.size()));
+        if (m_out) {
+            std::memcpy(m_out, t.constData(), size_t(t.size()) * sizeof(char16_t));
+            m_out += t.size();
+        } else {
+            m_size += t.size();
+        }
     }
-    void squeeze() { m_text.squeeze(); }
-    void addNumber(quint32 n)
+    void list(const QStringList& l)
     {
-        const char16_t two[2] = {char16_t(n & 0xFFFF), char16_t(n >> 16)};
-        m_text.append(reinterpret_cast<const QChar*>(two), 2);
+        number(quint32(l.size()));
+        for (const QString& t : l)
+            text(t);
+    }
+    void table(const QList<QStringList>& t)
+    {
+        number(quint32(t.size()));
+        for (const QStringList& l : t)
+            list(l);
     }
     bool isEmpty() const { return m_text.isEmpty(); }
 
@@ -154,21 +176,23 @@ public:
     class Reader
     {
     public:
-        explicit Reader(const QString& text) : m_text(text) {}
+        explicit Reader(const QString& text)
+            : m_at(reinterpret_cast<const char16_t*>(text.constData())), m_end(m_at + text.size())
+        {
+        }
         quint32 number()
         {
-            if (m_pos + 2 > m_text.size())
+            if (m_end - m_at < 2)
                 return 0;
-            const quint32 n = quint32(m_text.at(m_pos).unicode()) |
-                              (quint32(m_text.at(m_pos + 1).unicode()) << 16);
-            m_pos += 2;
+            const quint32 n = quint32(m_at[0]) | (quint32(m_at[1]) << 16);
+            m_at += 2;
             return n;
         }
         QString text()
         {
-            const qsizetype n = qsizetype(number());
-            const QString t = m_text.mid(m_pos, n);
-            m_pos += n;
+            const qsizetype n = std::min<qsizetype>(qsizetype(number()), m_end - m_at);
+            const QString t(reinterpret_cast<const QChar*>(m_at), n);
+            m_at += n;
             return t;
         }
         QStringList list()
@@ -191,13 +215,15 @@ public:
         }
 
     private:
-        const QString& m_text;
-        qsizetype m_pos = 0;
+        const char16_t* m_at;
+        const char16_t* m_end;
     };
     Reader reader() const { return Reader(m_text); }
 
 private:
     QString m_text;
+    qsizetype m_size = 0;       // first pass: characters needed
+    char16_t* m_out = nullptr; // second pass: where the next character goes
 };
 
 // What an import keeps of one file once its record is closed. Every file
@@ -251,12 +277,18 @@ FileRead readFile(const QString& path, bool mayLead)
     r.entry = TakeFolderIndex::entryOf(file);
     r.damage = file.m_info.damage;
     if (mayLead || r.entry.key.channels != 1) {
-        r.row.add(TakeColumns::cells(file, QString(), 1));
-        r.row.add(file.GetFileName());
-        r.row.add(file.GetSyncPointsInfo());
-        r.row.add(file.GetFileSetInfo());
-        r.row.add(file.GetHistoryInfo());
-        r.row.squeeze();
+        const QStringList cells = TakeColumns::cells(file, QString(), 1);
+        const QString current = file.GetFileName();
+        const QList<QStringList> syncPoints = file.GetSyncPointsInfo();
+        const QStringList fileSet = file.GetFileSetInfo();
+        const QStringList history = file.GetHistoryInfo();
+        r.row.pack([&](PackedTexts& p) {
+            p.list(cells);
+            p.text(current);
+            p.table(syncPoints);
+            p.list(fileSet);
+            p.list(history);
+        });
     }
     return r;
 }
