@@ -126,15 +126,14 @@ QStringList cells(AudioFile& file, const QString& takeName, int fileCount)
     const QString frameRate = file.GetFrameRate();
 
     // Name, current name and label are set below, by the take's rule.
-    c << QString() << QString() << QString() << file.GetProjectName()
-      << file.GetTapeName() << file.GetSceneName() << file.GetTakeName() << file.GetTCStart()
-      << file.GetDuration() << file.GetTCEnd() << file.GetOriginatorName()
-      << file.GetOriginatorReference() << date << time << file.GetCircled() << file.GetWild()
-      << QString::number(file.GetSampleRate()) << frameRate << QString::number(file.GetBitDepth())
-      << file.GetUBITs() << file.GetSamplesSinceMidnight() << file.GetTimeStampSampleRate()
-      << file.GetCurrentSpeed() << file.GetSpeedNote() << frameRate
-      << file.GetDigitizerSampleRate() << file.GetUserInfo() << file.GetFileUID()
-      << file.GetVersion() << file.GetNotes() << fi.absoluteFilePath();
+    c << QString() << QString() << QString() << file.GetProjectName() << file.GetTapeName()
+      << file.GetSceneName() << file.GetTakeName() << file.GetTCStart() << file.GetDuration()
+      << file.GetTCEnd() << file.GetOriginatorName() << file.GetOriginatorReference() << date
+      << time << file.GetCircled() << file.GetWild() << QString::number(file.GetSampleRate())
+      << frameRate << QString::number(file.GetBitDepth()) << file.GetUBITs()
+      << file.GetSamplesSinceMidnight() << file.GetTimeStampSampleRate() << file.GetCurrentSpeed()
+      << file.GetSpeedNote() << frameRate << file.GetDigitizerSampleRate() << file.GetUserInfo()
+      << file.GetFileUID() << file.GetVersion() << file.GetNotes() << fi.absoluteFilePath();
     setTakeCells(c, takeName, file.GetFileName(), file.GetChannels(), fileCount);
     return c;
 }

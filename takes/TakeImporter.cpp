@@ -222,7 +222,7 @@ public:
 
 private:
     QString m_text;
-    qsizetype m_size = 0;       // first pass: characters needed
+    qsizetype m_size = 0;      // first pass: characters needed
     char16_t* m_out = nullptr; // second pass: where the next character goes
 };
 
@@ -421,8 +421,7 @@ TakeImporter::Outcome TakeImporter::read(const Request& request, Progress* progr
             // A mono file leading a second take of its stem.
             FileRead again = readFile(path, true);
             if (!again.opened) {
-                outcome.rejected.append(
-                    {path, ImportRejection::Reason::NotOpened, again.error, 0});
+                outcome.rejected.append({path, ImportRejection::Reason::NotOpened, again.error, 0});
                 r = FileRead();
                 continue;
             }
@@ -448,8 +447,7 @@ TakeImporter::Outcome TakeImporter::read(const Request& request, Progress* progr
                         t.tracks.append(AudioFileModel::getTracks(QStringList{p}));
                 }
                 t.tracks = widthChecked(t.tracks, TakeColumns::trackHeadersList());
-                t.syncPoints =
-                    widthChecked(lead.syncPoints, TakeColumns::syncPointsHeadersList());
+                t.syncPoints = widthChecked(lead.syncPoints, TakeColumns::syncPointsHeadersList());
                 t.fileSet = widthChecked(lead.fileSet, TakeColumns::fileSetHeadersList());
                 t.history = widthChecked(lead.history, TakeColumns::historyHeadersList());
                 t.damage = KQHelper::takeDamage(damageOf, takeFiles);
