@@ -74,10 +74,17 @@ JsonKeys::JsonKeys(const QStringList& names)
     }
 }
 
-void JsonWriter::indent()
+void JsonWriter::indent(bool comma)
 {
-    m_out += '\n';
-    m_out.append(size_t(m_base + int(m_empty.size())) * 4, ' ');
+    // The comma, the line break and up to 15 levels of indent, appended as one piece.
+    static const std::string breaks = ",\n" + std::string(60, ' ');
+    const size_t spaces = size_t(m_base + int(m_empty.size())) * 4;
+    if (spaces + 2 <= breaks.size()) {
+        m_out.append(breaks, comma ? 0 : 1, spaces + (comma ? 2 : 1));
+    } else {
+        m_out.append(comma ? ",\n" : "\n");
+        m_out.append(spaces, ' ');
+    }
 }
 
 void JsonWriter::separate()
@@ -88,10 +95,9 @@ void JsonWriter::separate()
     }
     if (m_empty.empty())
         return;
-    if (!m_empty.back())
-        m_out += ',';
+    const bool first = m_empty.back();
     m_empty.back() = false;
-    indent();
+    indent(!first);
 }
 
 void JsonWriter::open(char c)
@@ -106,7 +112,7 @@ void JsonWriter::close(char c)
     const bool empty = m_empty.back();
     m_empty.pop_back();
     if (!empty)
-        indent();
+        indent(false);
     m_out += c;
     if (m_empty.empty() && m_base == 0)
         m_out += '\n';

@@ -56,7 +56,7 @@ private:
     void open(char c);
     void close(char c);
     void separate(); // comma and line break before an array element or a key
-    void indent();
+    void indent(bool comma); // line break and indent, after a comma when comma
     void string(const QString& text);
 
     std::string& m_out; // std::string: byte appends inline, unlike QByteArray
