@@ -382,12 +382,19 @@ TakeImporter::Outcome TakeImporter::read(const Request& request, Progress* progr
     }
 
     // Grouping: a run of files from one folder shares one pool, so that each
-    // take is added once however many of its files were given; a take already
-    // staged (same name and label, any letter case) is not staged again.
+    // take is added once however many of its files were given. Each take is
+    // planned with its files and tracks; the rows are set when it is staged.
     std::shared_ptr<TakeFolderCache> cache = request.cache;
     if (!cache)
         cache = std::make_shared<TakeFolderCache>();
-    QSet<QString> staged; // AudioFileModel::takeKey of each staged take
+    struct Planned {
+        int file = 0; // position of the leading file
+        QStringList files;
+        QString name;
+        QList<QStringList> tracks;
+    };
+    std::vector<Planned> plan;
+    std::vector<int> again; // plans whose leading file kept no row
     QString lastFolder;
     TakePool pool;
     bool havePool = false;
@@ -407,52 +414,70 @@ TakeImporter::Outcome TakeImporter::read(const Request& request, Progress* progr
             havePool = true;
         }
         const bool claimed = pool.isClaimed(KQHelper::absolutePath(path));
-        QStringList takeFiles;
-        QString name;
-        KQHelper::getTakeFiles2(pool, r.entry.key, takeFiles, name);
-        if (takeFiles.isEmpty()) {
+        Planned take;
+        take.file = i;
+        KQHelper::getTakeFiles2(pool, r.entry.key, take.files, take.name);
+        if (take.files.isEmpty()) {
             if (!claimed)
                 outcome.rejected.append({path, ImportRejection::Reason::NotGrouped, QString(),
                                          r.entry.key.channelIndex});
             r = FileRead();
             continue;
         }
+        for (const QString& p : take.files) {
+            QList<QStringList> fileTracks;
+            if (pool.tracksOf(p, fileTracks))
+                take.tracks.append(fileTracks);
+            else if (KQHelper::absolutePath(p) == KQHelper::absolutePath(path))
+                take.tracks.append(r.entry.tracks);
+            else
+                take.tracks.append(AudioFileModel::getTracks(QStringList{p}));
+        }
+        if (r.row.isEmpty())
+            again.push_back(int(plan.size()));
+        plan.push_back(std::move(take));
+    }
+
+    // Mono files leading a second take of their stem kept no row: read again,
+    // several at a time.
+    TakeParallel::forEach(int(again.size()), [&](int k) {
+        const int file = plan[size_t(again[size_t(k)])].file;
+        FileRead& r = reads[size_t(file)];
+        FileRead reread = readFile(files.at(file), true);
+        if (reread.opened)
+            r.row = std::move(reread.row);
+        else
+            r.error = reread.error;
+    });
+
+    // Staging, in import order; a take already staged (same name and label,
+    // any letter case) is not staged again.
+    QSet<QString> staged; // AudioFileModel::takeKey of each staged take
+    for (Planned& take : plan) {
+        FileRead& r = reads[size_t(take.file)];
         if (r.row.isEmpty()) {
-            // A mono file leading a second take of its stem.
-            FileRead again = readFile(path, true);
-            if (!again.opened) {
-                outcome.rejected.append({path, ImportRejection::Reason::NotOpened, again.error, 0});
-                r = FileRead();
-                continue;
-            }
-            r.row = std::move(again.row);
+            outcome.rejected.append(
+                {files.at(take.file), ImportRejection::Reason::NotOpened, r.error, 0});
+            r = FileRead();
+            continue;
         }
         LeaderRow lead = unpack(r.row);
         QStringList cells = std::move(lead.cells);
-        TakeColumns::setTakeCells(cells, name, lead.currentName, int(r.entry.key.channels),
-                                  int(takeFiles.size()));
+        TakeColumns::setTakeCells(cells, take.name, lead.currentName,
+                                  int(r.entry.key.channels), int(take.files.size()));
         if (cells.size() == TakeColumns::Count) {
             const QString key = AudioFileModel::takeKey(cells.at(TakeColumns::FileName),
                                                         cells.at(TakeColumns::Channels));
             if (!staged.contains(key)) {
                 staged.insert(key);
                 StagedTake t;
-                for (const QString& p : takeFiles) {
-                    QList<QStringList> fileTracks;
-                    if (pool.tracksOf(p, fileTracks))
-                        t.tracks.append(fileTracks);
-                    else if (KQHelper::absolutePath(p) == KQHelper::absolutePath(path))
-                        t.tracks.append(r.entry.tracks);
-                    else
-                        t.tracks.append(AudioFileModel::getTracks(QStringList{p}));
-                }
-                t.tracks = widthChecked(t.tracks, TakeColumns::trackHeadersList());
+                t.tracks = widthChecked(take.tracks, TakeColumns::trackHeadersList());
                 t.syncPoints = widthChecked(lead.syncPoints, TakeColumns::syncPointsHeadersList());
                 t.fileSet = widthChecked(lead.fileSet, TakeColumns::fileSetHeadersList());
                 t.history = widthChecked(lead.history, TakeColumns::historyHeadersList());
-                t.damage = KQHelper::takeDamage(damageOf, takeFiles);
+                t.damage = KQHelper::takeDamage(damageOf, take.files);
                 t.cells = std::move(cells);
-                t.files = std::move(takeFiles);
+                t.files = std::move(take.files);
                 if (sink)
                     sink(std::move(t));
                 else
@@ -460,6 +485,7 @@ TakeImporter::Outcome TakeImporter::read(const Request& request, Progress* progr
             }
         }
         r = FileRead();
+        take = Planned();
     }
     return outcome;
 }

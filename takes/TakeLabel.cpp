@@ -1,5 +1,7 @@
 #include "TakeLabel.h"
 
+#include "TakeColumns.h"
+
 namespace
 {
 const QLatin1String kMono("(MONO)");
@@ -18,4 +20,9 @@ TakeLabel TakeLabel::parse(const QString& text)
     if (ok && n > 0)
         label.count = n;
     return label;
+}
+
+QString TakeLabel::text() const
+{
+    return TakeColumns::labelText(count, kind == Kind::Mono);
 }

@@ -23,4 +23,6 @@ struct TakeLabel {
     // The number of tracks the take carries (one per mono file, one per
     // channel of a poly file), 0 when invalid.
     int trackCount() const { return count; }
+    // The cell again, as TakeColumns::labelText writes it.
+    QString text() const;
 };
