@@ -7,37 +7,66 @@
 #include <QJsonDocument>
 #include <QtEndian>
 
+#include <functional>
+
 using namespace SoundDefs;
 
 namespace TakeJson {
 
-void writeColumns(JsonWriter& w, const QStringList& cells)
+namespace {
+
+// The title lists of the take list, encoded once; other lists each time.
+void withKeys(const QStringList& headers, const std::function<void(const JsonKeys&)>& fn)
 {
-    w.beginObject();
-    const QStringList& titles = TakeColumns::headersList();
-    for (int i = 0; i < titles.size(); ++i) {
-        w.key(titles.at(i));
-        w.value(i < cells.size() ? cells.at(i) : QString());
-    }
-    w.endObject();
+    static const JsonKeys columns(TakeColumns::headersList());
+    static const JsonKeys tracks(TakeColumns::trackHeadersList());
+    static const JsonKeys syncPoints(TakeColumns::syncPointsHeadersList());
+    static const JsonKeys history(TakeColumns::historyHeadersList());
+    static const JsonKeys fileSet(TakeColumns::fileSetHeadersList());
+    if (&headers == &TakeColumns::headersList())
+        fn(columns);
+    else if (&headers == &TakeColumns::trackHeadersList())
+        fn(tracks);
+    else if (&headers == &TakeColumns::syncPointsHeadersList())
+        fn(syncPoints);
+    else if (&headers == &TakeColumns::historyHeadersList())
+        fn(history);
+    else if (&headers == &TakeColumns::fileSetHeadersList())
+        fn(fileSet);
+    else
+        fn(JsonKeys(headers));
 }
 
-void writeRecord(JsonWriter& w, const QStringList& values, const QStringList& headers)
+void writeRecord(JsonWriter& w, const QStringList& values, const JsonKeys& keys)
 {
     w.beginObject();
-    for (int i = 0; i < headers.size(); ++i) {
-        w.key(headers.at(i));
+    for (int i = 0; i < keys.size(); ++i) {
+        w.key(keys, i);
         w.value(i < values.size() ? values.at(i) : QString());
     }
     w.endObject();
 }
 
+} // namespace
+
+void writeColumns(JsonWriter& w, const QStringList& cells)
+{
+    writeRecord(w, cells, TakeColumns::headersList());
+}
+
+void writeRecord(JsonWriter& w, const QStringList& values, const QStringList& headers)
+{
+    withKeys(headers, [&](const JsonKeys& keys) { writeRecord(w, values, keys); });
+}
+
 void writeTable(JsonWriter& w, const QList<QStringList>& rows, const QStringList& headers)
 {
-    w.beginArray();
-    for (const QStringList& row : rows)
-        writeRecord(w, row, headers);
-    w.endArray();
+    withKeys(headers, [&](const JsonKeys& keys) {
+        w.beginArray();
+        for (const QStringList& row : rows)
+            writeRecord(w, row, keys);
+        w.endArray();
+    });
 }
 
 namespace {

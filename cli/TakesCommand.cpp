@@ -20,6 +20,7 @@ namespace
 {
 
 const char kUsage[] = "usage: velmora-cli takes [--json] PATH...\n";
+constexpr size_t kOutputPiece = 64 * 1024; // bytes of JSON text written at once
 
 QString padded(const QString& s, int width)
 {
@@ -63,44 +64,38 @@ void printPlain(QTextStream& out, const QVector<StagedTake>& takes)
     }
 }
 
-// The takes as a JSON array: per take its 31 cells keyed by title (as
-// "info --json" shows them), its files in channel order and its side tables.
-std::string jsonTakes(const QVector<StagedTake>& takes)
+// One take of the JSON array: its 31 cells keyed by title (as "info --json"
+// shows them), its files in channel order and its side tables.
+void writeJsonTake(JsonWriter& w, const StagedTake& t)
 {
-    std::string text;
-    JsonWriter w(text);
+    w.beginObject();
+    w.key("columns");
+    TakeJson::writeColumns(w, t.cells);
+    w.key("files");
     w.beginArray();
-    for (const StagedTake& t : takes) {
-        w.beginObject();
-        w.key("columns");
-        TakeJson::writeColumns(w, t.cells);
-        w.key("files");
-        w.beginArray();
-        for (const QString& f : t.files)
-            w.value(f);
-        w.endArray();
-        w.key("tracks");
-        TakeJson::writeTable(w, t.tracks, TakeColumns::trackHeadersList());
-        w.key("syncPoints");
-        TakeJson::writeTable(w, t.syncPoints, TakeColumns::syncPointsHeadersList());
-        w.key("history");
-        TakeJson::writeRecord(w, t.history, TakeColumns::historyHeadersList());
-        w.key("fileSet");
-        TakeJson::writeRecord(w, t.fileSet, TakeColumns::fileSetHeadersList());
-        w.endObject();
-    }
+    for (const QString& f : t.files)
+        w.value(f);
     w.endArray();
-    return text;
+    w.key("tracks");
+    TakeJson::writeTable(w, t.tracks, TakeColumns::trackHeadersList());
+    w.key("syncPoints");
+    TakeJson::writeTable(w, t.syncPoints, TakeColumns::syncPointsHeadersList());
+    w.key("history");
+    TakeJson::writeRecord(w, t.history, TakeColumns::historyHeadersList());
+    w.key("fileSet");
+    TakeJson::writeRecord(w, t.fileSet, TakeColumns::fileSetHeadersList());
+    w.endObject();
 }
 
 // The import's own path: folders bring their take files (one level); every
 // path that brought no take is reported on err.
-TakeImporter::Outcome importTakes(const QStringList& paths, QTextStream& err)
+TakeImporter::Outcome importTakes(const QStringList& paths, QTextStream& err,
+                                  const TakeImporter::TakeSink& sink = {})
 {
     TakeImporter::Request request;
     request.paths = paths;
     request.origin = TakeImporter::Origin::CommandLine;
-    const TakeImporter::Outcome found = TakeImporter::read(request);
+    const TakeImporter::Outcome found = TakeImporter::read(request, nullptr, sink);
     for (const ImportRejection& r : found.rejected) {
         err << "velmora-cli: " << r.path << ": ";
         switch (r.reason) {
@@ -127,12 +122,11 @@ TakeImporter::Outcome importTakes(const QStringList& paths, QTextStream& err)
 int loadTakeList(const QStringList& paths, QTextStream& err, AudioFileModel& model,
                  QList<QStringList>* filesOfRow)
 {
-    const TakeImporter::Outcome found = importTakes(paths, err);
-    TakeImporter::addTo(model, found.takes);
-    if (filesOfRow) {
-        for (const StagedTake& t : found.takes)
+    // Each take goes to the model as it is staged: no second copy of the list.
+    const TakeImporter::Outcome found = importTakes(paths, err, [&](StagedTake&& t) {
+        if (TakeImporter::addTo(model, t) && filesOfRow)
             filesOfRow->append(t.files);
-    }
+    });
     return found.rejected.isEmpty() ? 0 : 1;
 }
 
@@ -158,23 +152,34 @@ int runTakesCommand(CliContext& ctx)
         return 2;
     }
 
-    const TakeImporter::Outcome found = importTakes(args, ctx.err);
-    const int rc = found.rejected.isEmpty() ? 0 : 1;
-
     if (!json) {
+        const TakeImporter::Outcome found = importTakes(args, ctx.err);
         printPlain(ctx.out, found.takes);
-        return rc;
+        return found.rejected.isEmpty() ? 0 : 1;
     }
-    // The JSON text is UTF-8 already: written as bytes, not through the text stream.
+    // The JSON text is UTF-8 already: written as bytes, not through the text
+    // stream, a take at a time as the import stages it, in pieces of about
+    // 64 KiB, so that neither the takes nor the text are held whole.
     ctx.out.flush();
     QFile out;
-    // Written from the text as built, without a copy.
-    const std::string text = jsonTakes(found.takes);
-    if (!out.open(stdout, QIODevice::WriteOnly) ||
-        out.write(text.data(), qint64(text.size())) != qint64(text.size())) {
+    bool written = out.open(stdout, QIODevice::WriteOnly);
+    std::string text;
+    JsonWriter w(text);
+    auto writeOut = [&] {
+        written = written && out.write(text.data(), qint64(text.size())) == qint64(text.size());
+        text.clear();
+    };
+    w.beginArray();
+    const TakeImporter::Outcome found = importTakes(args, ctx.err, [&](StagedTake&& t) {
+        writeJsonTake(w, t);
+        if (text.size() >= kOutputPiece)
+            writeOut();
+    });
+    w.endArray();
+    writeOut();
+    if (!written || !out.flush()) {
         ctx.err << "velmora-cli: cannot write the output\n";
         return 1;
     }
-    out.flush();
-    return rc;
+    return found.rejected.isEmpty() ? 0 : 1;
 }

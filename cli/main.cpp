@@ -56,6 +56,29 @@ void printUsage(QTextStream& s)
         s << "  " << c.usage << "\n";
 }
 
+// True when the report arguments ask for CSV: the last "--format" before
+// any "--" says "csv". Options that take a value skip it, as the report's
+// own parser does.
+bool isCsvReport(int argc, char** argv)
+{
+    static const char* const withValue[] = {"--format", "--output", "--include", "--columns",
+                                            "--header"};
+    bool csv = false;
+    for (int i = 2; i < argc; ++i) {
+        if (qstrcmp(argv[i], "--") == 0)
+            break;
+        for (const char* option : withValue) {
+            if (qstrcmp(argv[i], option) == 0 && i + 1 < argc) {
+                if (qstrcmp(option, "--format") == 0)
+                    csv = qstrcmp(argv[i + 1], "csv") == 0;
+                ++i;
+                break;
+            }
+        }
+    }
+    return csv;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -63,8 +86,9 @@ int main(int argc, char** argv)
     std::unique_ptr<QCoreApplication> app;
 #ifdef VELMORA_HAVE_REPORTS
     // A PDF report lays out text, which needs the fonts of a GUI application;
-    // no window is ever shown, so no display is needed either.
-    if (argc > 1 && qstrcmp(argv[1], "report") == 0) {
+    // no window is ever shown, so no display is needed either. A CSV report
+    // needs no fonts: loading them would cost more than writing the file.
+    if (argc > 1 && qstrcmp(argv[1], "report") == 0 && !isCsvReport(argc, argv)) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         app = std::make_unique<QGuiApplication>(argc, argv);
     }

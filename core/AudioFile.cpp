@@ -155,6 +155,40 @@ bool AudioFile::Open(const QString& path)
     return false;
 }
 
+qint64 AudioFile::Read(void* buffer, qint64 count)
+{
+    if (!m_inHead)
+        return cFile::Read(buffer, count);
+    if (count >= 0 && m_headPos <= quint64(m_head.size()) &&
+        quint64(count) <= quint64(m_head.size()) - m_headPos) {
+        std::memcpy(buffer, m_head.constData() + m_headPos, size_t(count));
+        m_headPos += quint64(count);
+        return count;
+    }
+    // Past the head: the file itself, from the same position.
+    if (!cFile::Seek(m_headPos, true))
+        return -1;
+    const qint64 got = cFile::Read(buffer, count);
+    m_headPos = cFile::GetPos();
+    return got;
+}
+
+bool AudioFile::Seek(quint64 offset, bool fromStart)
+{
+    if (!m_inHead)
+        return cFile::Seek(offset, fromStart);
+    const quint64 target = fromStart ? offset : m_headPos + offset;
+    if (qint64(target) < 0)
+        return false; // as the file layer answers
+    m_headPos = target;
+    return true;
+}
+
+quint64 AudioFile::GetPos()
+{
+    return m_inHead ? m_headPos : cFile::GetPos();
+}
+
 // Reads the opened path; on failure the record is reset and m_errorText says why.
 bool AudioFile::ReadContainer()
 {
@@ -163,6 +197,12 @@ bool AudioFile::ReadContainer()
     if (!OpenRegularForReading(&m_fileSize, &why)) {
         // why says it: not a regular file, or the reason the open failed.
     } else {
+        // One read for the chunks before the audio of most takes.
+        m_head.resize(qsizetype(std::min<quint64>(m_fileSize, quint64(kHeadBytes))));
+        const qint64 gotHead = m_head.isEmpty() ? 0 : cFile::Read(m_head.data(), m_head.size());
+        m_head.truncate(qsizetype(std::max<qint64>(gotHead, 0)));
+        m_headPos = 0;
+        m_inHead = true;
         char magic[4] = {0, 0, 0, 0};
         const qint64 got = Read(magic, 4);
         if (got == 4 && idIs(magic, "RIFF")) {
@@ -186,6 +226,8 @@ bool AudioFile::ReadContainer()
         } else {
             why = QStringLiteral("not a take: neither a WAVE nor a FLAC file");
         }
+        m_inHead = false;
+        m_head = QByteArray();
         Close();
     }
     if (!ok) {

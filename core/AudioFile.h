@@ -34,6 +34,13 @@ public:
     void Reset(bool removeFile);
     const QString& errorText() const { return m_errorText; }
 
+    // The file layer's calls, except while the headers are read (Open, Init):
+    // then the file's first bytes are read at once and reads inside them are
+    // served from memory.
+    qint64 Read(void* buffer, qint64 count) override;
+    bool Seek(quint64 offset, bool fromStart) override;
+    quint64 GetPos() override;
+
     // --- Format (record fields) ---
     quint32 GetSampleRate() const { return m_info.sampleRate; }
     quint16 GetChannels() const { return m_info.channels; }
@@ -259,6 +266,13 @@ private:
     QString formatSamplesTC(unsigned long long samples, int index, bool dropFrame,
                             quint32 rate) const;
     QString bareFileName() const;
+
+    // Bytes read at once when the headers are read: what the file layer
+    // buffers anyway. Most takes hold every chunk before the audio in them.
+    static constexpr qint64 kHeadBytes = 16 * 1024;
+    QByteArray m_head;     // the file's first bytes, while the headers are read
+    quint64 m_headPos = 0; // the read position then
+    bool m_inHead = false; // Read, Seek and GetPos work on m_head
 
     QString m_errorText;
     // Found by the chunk walk, judged by FinishWave(): the first chunk the walk

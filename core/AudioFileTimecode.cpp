@@ -11,7 +11,30 @@ constexpr unsigned long long kDfFramesPerMinute = 1798;
 // Row used when a take's own rate cannot be found: 30 ND.
 constexpr int kDefaultRateIndex = 5;
 
-QString two(int v) { return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0')); }
+// Appends v with at least two digits, zero-padded (arg(v, 2, 10, '0')).
+// Built by hand: every row of the take list formats three timecodes.
+void appendTwo(QString& out, int v)
+{
+    if (v >= 0 && v < 100) {
+        const char16_t digits[2] = {char16_t(u'0' + v / 10), char16_t(u'0' + v % 10)};
+        out.append(reinterpret_cast<const QChar*>(digits), 2);
+    } else {
+        out += QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0'));
+    }
+}
+
+// "hh:mm:ss"
+QString clockText(int h, int m, int s)
+{
+    QString t;
+    t.reserve(8);
+    appendTwo(t, h);
+    t += QLatin1Char(':');
+    appendTwo(t, m);
+    t += QLatin1Char(':');
+    appendTwo(t, s);
+    return t;
+}
 
 bool endsWithNd(const QString& text)
 {
@@ -205,9 +228,10 @@ bool AudioFile::getEndTime(int& h, int& m, int& s, int& f) const
 
 QString AudioFile::FormatTC(int h, int m, int s, int f, bool dropFrame)
 {
-    return QStringLiteral("%1:%2:%3%4%5")
-        .arg(two(h), two(m), two(s), dropFrame ? QStringLiteral(";") : QStringLiteral(":"),
-             two(f));
+    QString t = clockText(h, m, s);
+    t += QLatin1Char(dropFrame ? ';' : ':');
+    appendTwo(t, f);
+    return t;
 }
 
 QString AudioFile::formatSamplesTC(unsigned long long samples, int index, bool dropFrame,
@@ -287,8 +311,7 @@ QString AudioFile::GetSyncPointTC(int i) const
 
 static QString formatSeconds(unsigned long long seconds)
 {
-    return QStringLiteral("%1:%2:%3")
-        .arg(two(int(seconds / 3600)), two(int((seconds / 60) % 60)), two(int(seconds % 60)));
+    return clockText(int(seconds / 3600), int((seconds / 60) % 60), int(seconds % 60));
 }
 
 QString AudioFile::GetDuration() const { return GetDuration(int(m_info.sampleRate)); }
@@ -312,7 +335,7 @@ QString AudioFile::GetSyncPointDuration(int i) const
                                              : getNonDropFrameTC(index, samples, h, m, s, f);
     if (!ok)
         return QString();
-    return QStringLiteral("%1:%2:%3").arg(two(h), two(m), two(s));
+    return clockText(h, m, s);
 }
 
 static QString formatPosition(unsigned long long samples, quint32 rate, bool left)
@@ -321,10 +344,11 @@ static QString formatPosition(unsigned long long samples, quint32 rate, bool lef
         return QString();
     const auto ms = static_cast<unsigned long long>(double(samples) * 1000.0 / rate + 0.5);
     const unsigned long long seconds = ms / 1000;
-    return QStringLiteral("%1%2:%3:%4.%5")
-        .arg(left ? QStringLiteral("-") : QString(), two(int(seconds / 3600)),
-             two(int((seconds / 60) % 60)), two(int(seconds % 60)),
-             QString::number((ms % 1000) / 100));
+    QString t = left ? QStringLiteral("-") : QString();
+    t += clockText(int(seconds / 3600), int((seconds / 60) % 60), int(seconds % 60));
+    t += QLatin1Char('.');
+    t += QString::number((ms % 1000) / 100);
+    return t;
 }
 
 QString AudioFile::GetSample2Time(unsigned int samples) const

@@ -4,6 +4,7 @@
 
 #include <QXmlStreamReader>
 
+#include <algorithm>
 #include <vector>
 
 using namespace SoundDefs;
@@ -140,18 +141,25 @@ const std::vector<Binding>& vocabulary()
 
 constexpr int kNodeCount = kBext + 1;
 
-// The bindings of each node. A dozen entries at most: a scan that compares
-// lengths and first letters is cheaper than hashing the name.
+// The bindings of each node by name length: a look-up compares the first
+// letters of the two or three names of its length, no hashing.
+constexpr int kLengthBuckets = 48; // longer names share the last bucket
+
 struct NodeBindings {
-    std::vector<const Binding*> of[kNodeCount];
+    std::vector<const Binding*> of[kNodeCount][kLengthBuckets];
 };
+
+int bucketOf(qsizetype length)
+{
+    return int(std::min<qsizetype>(length, kLengthBuckets - 1));
+}
 
 const NodeBindings& byNode()
 {
     static const NodeBindings table = [] {
         NodeBindings t;
         for (const Binding& b : vocabulary())
-            t.of[b.node].push_back(&b);
+            t.of[b.node][bucketOf(b.name.size())].push_back(&b);
         return t;
     }();
     return table;
@@ -163,7 +171,7 @@ const Binding* lookUp(int node, QStringView name)
     if (node < 0 || node >= kNodeCount || name.isEmpty())
         return nullptr;
     const char16_t first = name.front().unicode();
-    for (const Binding* b : byNode().of[node]) {
+    for (const Binding* b : byNode().of[node][bucketOf(name.size())]) {
         if (b->name.size() == name.size() && char16_t(uchar(b->name.front().toLatin1())) == first &&
             name == b->name)
             return b;
@@ -208,7 +216,8 @@ public:
     {
         if (m_last != Step::Continue)
             return;
-        m_attributes.clear();
+        if (!m_attributes.isEmpty())
+            m_attributes.clear();
         for (int i = 0; i < count; ++i)
             m_attributes.append({attributes[i].name.toString(), attributes[i].value.toString()});
         m_last = onStart(name, m_attributes);

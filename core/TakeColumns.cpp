@@ -73,10 +73,29 @@ QString groupName(const QString& fileName)
     return name;
 }
 
+QString labelText(int count, bool mono)
+{
+    return QString::number(count) + (mono ? QLatin1String("(MONO)") : QLatin1String("(POLY)"));
+}
+
 QString takeLabel(const AudioFile& file, int fileCount)
 {
-    return file.GetChannels() == 1 ? QStringLiteral("%1(MONO)").arg(fileCount)
-                                   : QStringLiteral("%1(POLY)").arg(file.GetChannels());
+    const bool mono = file.GetChannels() == 1;
+    return labelText(mono ? fileCount : int(file.GetChannels()), mono);
+}
+
+void setTakeCells(QStringList& cells, const QString& takeName, const QString& currentName,
+                  int channels, int fileCount)
+{
+    if (cells.size() != Count)
+        return;
+    const bool mono = channels == 1;
+    cells[FileName] = takeName;
+    cells[CurrentName] =
+        !currentName.isEmpty() && mono && fileCount > 1 && currentName.contains(QLatin1Char('_'))
+            ? groupName(currentName)
+            : currentName;
+    cells[Channels] = labelText(mono ? fileCount : channels, mono);
 }
 
 namespace {
@@ -95,11 +114,6 @@ QStringList cells(AudioFile& file, const QString& takeName, int fileCount)
     c.reserve(Count);
     const QFileInfo fi(file.fileName());
 
-    QString current = file.GetFileName();
-    if (!current.isEmpty() && file.GetChannels() == 1 && fileCount > 1 &&
-        current.contains(QLatin1Char('_')))
-        current = groupName(current);
-
     QString date = file.GetOriginatorDate();
     QString time = file.GetOriginatorTime();
     if (date.isEmpty() || time.isEmpty()) {
@@ -111,15 +125,16 @@ QStringList cells(AudioFile& file, const QString& takeName, int fileCount)
     }
     const QString frameRate = file.GetFrameRate();
 
-    c << takeName << current << takeLabel(file, fileCount) << file.GetProjectName()
-      << file.GetTapeName() << file.GetSceneName() << file.GetTakeName() << file.GetTCStart()
-      << file.GetDuration() << file.GetTCEnd() << file.GetOriginatorName()
-      << file.GetOriginatorReference() << date << time << file.GetCircled() << file.GetWild()
-      << QString::number(file.GetSampleRate()) << frameRate << QString::number(file.GetBitDepth())
-      << file.GetUBITs() << file.GetSamplesSinceMidnight() << file.GetTimeStampSampleRate()
-      << file.GetCurrentSpeed() << file.GetSpeedNote() << frameRate
-      << file.GetDigitizerSampleRate() << file.GetUserInfo() << file.GetFileUID()
-      << file.GetVersion() << file.GetNotes() << fi.absoluteFilePath();
+    // Name, current name and label are set below, by the take's rule.
+    c << QString() << QString() << QString() << file.GetProjectName() << file.GetTapeName()
+      << file.GetSceneName() << file.GetTakeName() << file.GetTCStart() << file.GetDuration()
+      << file.GetTCEnd() << file.GetOriginatorName() << file.GetOriginatorReference() << date
+      << time << file.GetCircled() << file.GetWild() << QString::number(file.GetSampleRate())
+      << frameRate << QString::number(file.GetBitDepth()) << file.GetUBITs()
+      << file.GetSamplesSinceMidnight() << file.GetTimeStampSampleRate() << file.GetCurrentSpeed()
+      << file.GetSpeedNote() << frameRate << file.GetDigitizerSampleRate() << file.GetUserInfo()
+      << file.GetFileUID() << file.GetVersion() << file.GetNotes() << fi.absoluteFilePath();
+    setTakeCells(c, takeName, file.GetFileName(), file.GetChannels(), fileCount);
     return c;
 }
 

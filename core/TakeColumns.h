@@ -32,9 +32,20 @@ const QStringList& fileSetHeadersList();
 // both use it.
 QString groupName(const QString& fileName);
 
-// "%1(MONO)" with the file count for a one-channel file, else "%1(POLY)" with
-// the channel count.
+// The "Channels" cell: "N(MONO)" for a mono take of N files, "N(POLY)" for
+// one file of N channels.
+QString labelText(int count, bool mono);
+
+// The label of the take led by file with fileCount files: "%1(MONO)" with the
+// file count for a one-channel file, else "%1(POLY)" with the channel count.
 QString takeLabel(const AudioFile& file, int fileCount);
+
+// Sets the three cells that depend on the take rather than on its file alone:
+// the take's name, the current name (with the "_X" rule for a mono take of
+// several files) and the label. currentName: the file's own "current name"
+// value; channels: the file's channel count.
+void setTakeCells(QStringList& cells, const QString& takeName, const QString& currentName,
+                  int channels, int fileCount);
 
 // The 31 cells of a take as an import shows them. file is the take file the
 // take was imported through; takeName its grouped name (column 0); fileCount

@@ -175,7 +175,7 @@ bool cAudioBext::SetValue(const QString& key, const QString& value)
 
 bool cAudioBext::GetDescriptionValue(const char* key, QString& value, bool exact) const
 {
-    const QString wanted = QString::fromLatin1(key ? key : "");
+    const QLatin1String wanted(key ? key : ""); // compared as it is, no copy
     for (int i = 0; i < keys.size(); ++i) {
         const QString& k = keys.at(i);
         if (k.isEmpty())
@@ -191,7 +191,7 @@ bool cAudioBext::GetDescriptionValue(const char* key, QString& value, bool exact
 bool cAudioBext::GetDescriptionValues(const char* key, QStringList& keysOut,
                                       QStringList& valuesOut) const
 {
-    const QString wanted = QString::fromLatin1(key ? key : "");
+    const QLatin1String wanted(key ? key : ""); // compared as it is, no copy
     for (int i = 0; i < keys.size(); ++i) {
         const QString& k = keys.at(i);
         if (!k.isEmpty() && k.contains(wanted, Qt::CaseSensitive)) {
@@ -204,7 +204,7 @@ bool cAudioBext::GetDescriptionValues(const char* key, QStringList& keysOut,
 
 bool cAudioBext::DeleteEntry(const char* key, bool substring)
 {
-    const QString wanted = QString::fromLatin1(key ? key : "");
+    const QLatin1String wanted(key ? key : ""); // compared as it is, no copy
     bool matched = false;
     for (int i = 0; i < keys.size(); ++i) {
         const QString& k = keys.at(i);

@@ -15,10 +15,21 @@ bool isNameStart(char16_t c)
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
 }
 
-bool isNameChar(char16_t c)
-{
-    return isNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
-}
+// The characters after the first of a name (ASCII only, like isNameStart),
+// as a table: names are most of a document.
+struct NameChars {
+    bool of[128];
+    constexpr NameChars() : of()
+    {
+        for (int c = 0; c < 128; ++c)
+            of[c] = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' ||
+                    (c >= '0' && c <= '9') || c == '-' || c == '.';
+    }
+};
+constexpr NameChars kNameChars;
+
+// The decoded form of a text that is one line end: handed out without a copy.
+constexpr char16_t kLineEnd[] = u"\n";
 
 // Characters the fast path leaves to the full reader: controls XML forbids,
 // surrogates (pairs included, for simplicity) and the two non-characters.
@@ -57,19 +68,29 @@ bool decodeReference(QStringView ref, QString& out, qsizetype& len)
         const QStringView digits = name.mid(hex ? 2 : 1);
         if (digits.isEmpty())
             return false;
+        // At most 9 characters: the value fits in 36 bits, no overflow.
+        quint64 v = 0;
         for (QChar d : digits) {
             const char16_t c = d.unicode();
-            const bool ok = (c >= '0' && c <= '9') ||
-                            (hex && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')));
-            if (!ok)
+            uint digit = 0;
+            if (c >= '0' && c <= '9')
+                digit = c - '0';
+            else if (hex && c >= 'a' && c <= 'f')
+                digit = c - 'a' + 10;
+            else if (hex && c >= 'A' && c <= 'F')
+                digit = c - 'A' + 10;
+            else
                 return false;
+            v = v * (hex ? 16 : 10) + digit;
         }
-        bool ok = false;
-        const uint v = digits.toUInt(&ok, hex ? 16 : 10);
-        if (!ok || !isXmlChar(v))
+        if (v > 0x10FFFF || !isXmlChar(char32_t(v)))
             return false;
-        const char32_t u = v;
-        out.append(QString::fromUcs4(&u, 1));
+        if (v < 0x10000) {
+            out.append(QChar(char16_t(v)));
+        } else {
+            const char32_t u = char32_t(v);
+            out.append(QString::fromUcs4(&u, 1));
+        }
     } else {
         return false;
     }
@@ -94,7 +115,7 @@ bool cXmlFastScanner::scanName(QStringView& name)
     if (m_pos >= size || !isNameStart(d[m_pos]))
         return false;
     ++m_pos;
-    while (m_pos < size && isNameChar(d[m_pos]))
+    while (m_pos < size && d[m_pos] < 128 && kNameChars.of[d[m_pos]])
         ++m_pos;
     name = m_doc.mid(start, m_pos - start);
     return true;
@@ -139,6 +160,11 @@ bool cXmlFastScanner::scanText()
     if (plain) {
         if (end > m_pos && m_sink)
             m_sink->text(m_doc.mid(m_pos, end - m_pos));
+    } else if ((end - m_pos == 2 && d[m_pos] == '\r' && d[m_pos + 1] == '\n') ||
+               (end - m_pos == 1 && d[m_pos] == '\r')) {
+        // The line end between two tags of a document written with CRLF.
+        if (m_sink)
+            m_sink->text(QStringView(kLineEnd, 1));
     } else {
         // Line ends become "\n" as in any XML reader; references are resolved.
         // Decoded texts are appended to one buffer with room for the rest of

@@ -25,6 +25,30 @@ bool needsQuotes(const QString& cell)
     return false;
 }
 
+// Appends cell in double quotes, inner quotes doubled.
+void appendQuoted(QString& out, const QString& cell)
+{
+    out += QLatin1Char('"');
+    if (!cell.contains(QLatin1Char('"'))) {
+        out += cell;
+    } else {
+        for (QChar ch : cell) {
+            if (ch == QLatin1Char('"'))
+                out += QLatin1Char('"');
+            out += ch;
+        }
+    }
+    out += QLatin1Char('"');
+}
+
+void appendPlain(QString& out, const QString& cell)
+{
+    if (needsQuotes(cell))
+        appendQuoted(out, cell);
+    else
+        out += cell;
+}
+
 // Report columns whose cells are always quoted.
 bool quotedColumn(int c)
 {
@@ -56,9 +80,9 @@ QString failedMessage()
 
 QString quoted(const QString& cell)
 {
-    QString q = cell;
-    q.replace(QLatin1String("\""), QLatin1String("\"\""));
-    return QLatin1Char('"') + q + QLatin1Char('"');
+    QString q;
+    appendQuoted(q, cell);
+    return q;
 }
 
 QString plain(const QString& cell)
@@ -84,21 +108,35 @@ QByteArray text(const AudioFileModel& model, const QList<int>& rows, const Repor
         heading << QStringLiteral("T%1").arg(t);
     out += heading.join(kSep) + kEnd;
 
+    // Cells are appended to the text as they come: no line list per take.
     for (int r : rows) {
-        QStringList line;
+        bool first = true;
+        auto separate = [&] {
+            if (!first)
+                out += kSep;
+            first = false;
+        };
         for (int c = 0; c < ReportSettings::ColumnCount; ++c) {
             if (!settings.column(c))
                 continue;
+            separate();
             const QString value = ReportTakes::cell(model, r, c);
-            line << (quotedColumn(c) ? quoted(value) : plain(value));
+            if (quotedColumn(c))
+                appendQuoted(out, value);
+            else
+                appendPlain(out, value);
         }
-        if (settings.notesRows)
-            line << quoted(ReportTakes::notes(model, r));
+        if (settings.notesRows) {
+            separate();
+            appendQuoted(out, ReportTakes::notes(model, r));
+        }
         if (settings.trackNames) {
-            for (const QString& name : ReportTakes::trackNames(model, r))
-                line << quoted(name);
+            for (const QString& name : ReportTakes::trackNames(model, r)) {
+                separate();
+                appendQuoted(out, name);
+            }
         }
-        out += line.join(kSep) + kEnd;
+        out += kEnd;
     }
     return out.toUtf8();
 }

@@ -28,6 +28,25 @@ bool recordsOfWidth(const QList<QStringList>& records, int width)
     }
     return true;
 }
+
+// Appends text case-folded. Plain ASCII folds to its lower case, which is
+// what the Unicode tables give for it, without a look-up per character.
+void appendFolded(QString& out, const QString& text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x80) {
+            out += text.toCaseFolded();
+            return;
+        }
+    }
+    const qsizetype at = out.size();
+    out += text;
+    char16_t* d = reinterpret_cast<char16_t*>(out.data()) + at;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (d[i] >= u'A' && d[i] <= u'Z')
+            d[i] = char16_t(d[i] + (u'a' - u'A'));
+    }
+}
 } // namespace
 
 AudioFileModel::AudioFileModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -249,7 +268,12 @@ void AudioFileModel::setTrackFunction(int row, int channel, const QString& funct
 QString AudioFileModel::takeKey(const QString& name, const QString& label)
 {
     // Case folding is what a case-insensitive comparison compares.
-    return name.toCaseFolded() + QChar(0) + label.toCaseFolded();
+    QString key;
+    key.reserve(name.size() + 1 + label.size());
+    appendFolded(key, name);
+    key += QChar(0);
+    appendFolded(key, label);
+    return key;
 }
 
 QString AudioFileModel::rowKey(int row) const

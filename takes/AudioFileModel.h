@@ -76,6 +76,8 @@ public:
     // False when a row already has column 0 equal to name and column 2 equal
     // to label, both compared without regard to letter case.
     bool isValidToAdd(const QString& name, const QString& label) const;
+    // What isValidToAdd compares: name and label, case-folded.
+    static QString takeKey(const QString& name, const QString& label);
 
     // The tracks of files, in order, each file opened read-only; a file that
     // does not open adds nothing.
@@ -84,7 +86,6 @@ public:
 private:
     void changeTrackField(int row, int channel, int field, const QString& value);
     bool validRow(int row) const { return row >= 0 && row < m_rows.size(); }
-    static QString takeKey(const QString& name, const QString& label);
     QString rowKey(int row) const;
     void addKey(const QString& key);
     void dropKey(const QString& key);

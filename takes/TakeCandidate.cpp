@@ -3,13 +3,13 @@
 #include "AudioFile.h"
 #include "KQHelper.h"
 
-#include <QFileInfo>
-
 TakeCandidate TakeCandidate::fromFile(const AudioFile& file)
 {
     TakeCandidate c;
     c.path = file.fileName();
-    c.fileName = QFileInfo(c.path).fileName();
+    // The part after the last '/', as QFileInfo::fileName() gives it, without
+    // building a file information object per file of an import.
+    c.fileName = c.path.mid(c.path.lastIndexOf(QLatin1Char('/')) + 1);
     c.stem = KQHelper::nameStem(c.fileName);
     c.takeValuesOf(file);
     return c;

@@ -7,6 +7,7 @@
 #include <QVector>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 
 class AudioFileModel;
@@ -45,10 +46,11 @@ struct ImportRejection {
 // on its own thread by addTo(). One import at a time per importer.
 //
 // Files are only read (AudioFile::Open); a path that does not exist is never
-// created. Each file's record is closed as soon as its grouping values, its
-// row and its side tables are kept. Grouping and claiming go through a folder
-// pool (TakePool) per run of files from one folder, and the duplicate rule is
-// a private model's own (AudioFileModel::isValidToAdd).
+// created. Each file's record is closed as soon as its grouping values (and,
+// for a file that may lead its take, its row and side tables) are kept.
+// Grouping and claiming go through a folder pool (TakePool) per run of files
+// from one folder, and the duplicate rule is the take list's own
+// (AudioFileModel::takeKey).
 class TakeImporter : public QObject
 {
     Q_OBJECT
@@ -86,9 +88,15 @@ public:
     // Cancels a running import and waits for its worker.
     ~TakeImporter() override;
 
+    // Receives each take as soon as it is staged, in import order.
+    using TakeSink = std::function<void(StagedTake&&)>;
+
     // Reads request on the calling thread. progress, when given, is updated as
-    // files are read and stops the read when its cancel flag is set.
-    static Outcome read(const Request& request, Progress* progress = nullptr);
+    // files are read and stops the read when its cancel flag is set. With a
+    // sink the takes go to it, one at a time, instead of into Outcome::takes,
+    // so that a caller that writes them out need not hold them all.
+    static Outcome read(const Request& request, Progress* progress = nullptr,
+                        const TakeSink& sink = {});
 
     // Starts an import on a worker thread; false (nothing started) while one runs.
     bool start(const Request& request);
@@ -111,6 +119,8 @@ public:
     // label, any letter case) and whose file still exists, in order. Returns
     // the number of rows added.
     static int addTo(AudioFileModel& model, const QVector<StagedTake>& takes);
+    // The same for one take; true when it was added.
+    static bool addTo(AudioFileModel& model, const StagedTake& take);
 
     // The files a request reads, in order; paths the request's origin
     // rejects without reading are appended to rejected (when given).

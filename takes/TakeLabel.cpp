@@ -1,5 +1,7 @@
 #include "TakeLabel.h"
 
+#include "TakeColumns.h"
+
 namespace
 {
 const QLatin1String kMono("(MONO)");
@@ -22,5 +24,5 @@ TakeLabel TakeLabel::parse(const QString& text)
 
 QString TakeLabel::text() const
 {
-    return QString::number(count) + (kind == Kind::Mono ? kMono : kPoly);
+    return TakeColumns::labelText(count, kind == Kind::Mono);
 }

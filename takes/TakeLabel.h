@@ -4,7 +4,8 @@
 
 // The "Channels" cell of a take-list row: "4(MONO)" for a mono take of four
 // files, "8(POLY)" for one polyphonic file of eight channels. Parsed here
-// only, so that every reader of a label agrees on what it says.
+// only, so that every reader of a label agrees on what it says; written by
+// TakeColumns::labelText only.
 struct TakeLabel {
     enum class Kind { Mono, Poly };
 
@@ -22,5 +23,6 @@ struct TakeLabel {
     // The number of tracks the take carries (one per mono file, one per
     // channel of a poly file), 0 when invalid.
     int trackCount() const { return count; }
+    // The cell again, as TakeColumns::labelText writes it.
     QString text() const;
 };
