@@ -28,17 +28,6 @@ QString wrap(const QString& body)
            QStringLiteral("\r\n</BWFXML>\r\n");
 }
 
-// Element path "SPEED/NOTE" as nested elements holding text.
-QString element(const QString& path, const QString& text)
-{
-    QString open, close;
-    for (const QString& p : path.split(QLatin1Char('/'))) {
-        open += QLatin1Char('<') + p + QLatin1Char('>');
-        close.prepend(QStringLiteral("</") + p + QLatin1Char('>'));
-    }
-    return open + text + close;
-}
-
 // What a parse stored: every non-empty text field as "PATH=value", then one
 // line per track and per sync point, and "failed" when the parse failed.
 QStringList stored(const AudioFileInfo& info, bool ok)
@@ -77,34 +66,24 @@ private slots:
         const QStringList nothing;
         const QString decl = QStringLiteral("<?xml version=\"1.0\"?>");
 
-        for (int i = 0; i < AudioIxmlData::kTextFieldCount; ++i) {
-            const QString path = QString::fromLatin1(AudioIxmlData::Fields()[i].path);
-            QTest::newRow(qPrintable(path))
-                << wrap(element(path, "v-" + path)) << QStringList{path + "=v-" + path};
-        }
         QTest::newRow("note under two parents")
             << wrap("<NOTE>take</NOTE><SPEED><NOTE>speed</NOTE></SPEED>")
             << QStringList{"NOTE=take", "SPEED/NOTE=speed"};
 
         // Elements are only recognised under the parent the table gives them.
-        QTest::newRow("known element in wrong parent")
-            << wrap("<SPEED><PROJECT>P</PROJECT></SPEED>") << nothing;
-        QTest::newRow("unknown element") << wrap("<CUSTOM>P</CUSTOM>") << nothing;
-        QTest::newRow("known leaf below unknown element")
-            << wrap("<CUSTOM><PROJECT>P</PROJECT></CUSTOM>") << nothing;
-        QTest::newRow("known node below unknown element")
-            << wrap("<CUSTOM><SPEED><NOTE>N</NOTE></SPEED></CUSTOM>") << nothing;
-        QTest::newRow("leaf nested in a leaf")
-            << wrap("<SCENE><PROJECT>P</PROJECT></SCENE>") << nothing;
-        QTest::newRow("deeply below unknown")
-            << wrap("<A><B><C><D><SCENE>1</SCENE></D></C></B></A>") << nothing;
-        QTest::newRow("track outside track list")
-            << wrap("<TRACK><NAME>Boom</NAME></TRACK>") << nothing;
-        QTest::newRow("root not BWFXML") << decl + "<OTHER><PROJECT>P</PROJECT></OTHER>" << nothing;
+        const char* const ignored[][2] = {
+            {"known element in wrong parent", "<SPEED><PROJECT>P</PROJECT></SPEED>"},
+            {"known elements below unknown",
+             "<X><PROJECT>P</PROJECT><SPEED><NOTE>N</NOTE></SPEED></X>"},
+            {"leaf nested in a leaf", "<SCENE><PROJECT>P</PROJECT></SCENE>"},
+            {"track outside track list", "<TRACK><NAME>Boom</NAME></TRACK>"},
+            {"case-sensitive names", "<project>P</project><Scene>1</Scene>"},
+            {"blank entity text", "<NOTE>&#32;</NOTE>"},
+        };
+        for (const auto& c : ignored)
+            QTest::newRow(c[0]) << wrap(c[1]) << nothing;
         QTest::newRow("BWFXML not at the root")
             << decl + "<OTHER><BWFXML><PROJECT>P</PROJECT></BWFXML></OTHER>" << nothing;
-        QTest::newRow("case-sensitive names")
-            << wrap("<project>P</project><Scene>1</Scene>") << nothing;
         QTest::newRow("prefixed name")
             << decl + "<x:BWFXML xmlns:x=\"urn:x\"><PROJECT>P</PROJECT></x:BWFXML>" << nothing;
 
@@ -153,11 +132,6 @@ private slots:
         // An escaped or split text is stored whole.
         const QList<QPair<QString, QString>> texts = {
             {"A &amp; B", "A & B"},
-            {"&lt;b&gt;x&lt;/b&gt;", "<b>x</b>"},
-            {"&amp;x", "&x"},
-            {"&quot;x&apos;", "\"x'"},
-            {"caf&#233; &#x2605;", QString::fromUtf8("caf\xc3\xa9 \xe2\x98\x85")},
-            {"a&#13;&#10;b", "a\r\nb"},
             {"x<![CDATA[ <&> ]]>y", "x <&> y"},
             {"A<!-- c -->B", "AB"},
             {"50% %1", "50% %1"},
@@ -165,7 +139,6 @@ private slots:
         for (const auto& t : texts)
             QTest::newRow(qPrintable("text " + t.first))
                 << wrap("<NOTE>" + t.first + "</NOTE>") << QStringList{"NOTE=" + t.second};
-        QTest::newRow("blank entity text") << wrap("<NOTE>&#32;</NOTE>") << nothing;
         // The fast scanner gives up at the CDATA section after reporting the
         // track: the full reader starts over, and the track is stored once.
         QTest::newRow("full reader after a partial scan")
@@ -180,8 +153,6 @@ private slots:
                            "<SCENE>12A</SCENE>\n");
         const QStringList kept{"PROJECT=P", "SCENE=12A", "failed"};
         QTest::newRow("truncated") << head + "<TAKE>3</TA" << kept;
-        QTest::newRow("mismatched tag") << head + "<TAKE>3</TAPE></BWFXML>" << kept;
-        QTest::newRow("bad entity") << head + "<TAKE>3 &bogus; 4</TAKE></BWFXML>" << kept;
         QTest::newRow("raw ampersand") << head + "<TAKE>3 & 4</TAKE></BWFXML>" << kept;
         QTest::newRow("unclosed root") << head << kept;
         QTest::newRow("control character") << head + "<TAKE>3\x01</TAKE></BWFXML>" << kept;
