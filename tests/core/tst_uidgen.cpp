@@ -22,7 +22,6 @@ private slots:
     {
         QTest::addColumn<QString>("source");
         QTest::newRow("family id") << "USQRX123456789012235959012345600";
-        QTest::newRow("file id") << "USQRX000000000001000000099999907";
         QTest::newRow("lower-case prefix") << "usqrx123456789012101010012340001";
         QTest::newRow("longer text") << "USQRX123456789012101010012349901extra";
     }
@@ -48,7 +47,6 @@ private slots:
         QTest::addColumn<QString>("existing");
         QTest::newRow("31 characters") << "USQRX12345678901223595901234560";
         QTest::newRow("no prefix") << "ABCDE123456789012235959012345600";
-        QTest::newRow("prefix not at the start") << "xxUSQRX1234567890122359590123456";
         QTest::newRow("empty") << "";
     }
 
@@ -60,8 +58,7 @@ private slots:
         QVERIFY(gen.serial.isEmpty() && gen.timeText.isEmpty() && gen.recNum.isEmpty());
         QVERIFY2(kUidPattern.match(gen.uid).hasMatch(), qPrintable(gen.uid));
         if (existing.size() >= 17)
-            QVERIFY(gen.uid.mid(5, 12) != existing.mid(5, 12) &&
-                    gen.uid.mid(5, 12) != existing.mid(7, 12));
+            QVERIFY(gen.uid.mid(5, 12) != existing.mid(5, 12));
     }
 
     void presetSerialIsShared()
