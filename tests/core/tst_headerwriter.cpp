@@ -120,24 +120,34 @@ private slots:
         QVERIFY(again.Open(p));
         QCOMPARE(again.GetNotes(), QString("x"));
         QCOMPARE(again.GetSceneName(), QString("12A"));
+
+        // As when the reader did not place the chunk it listed: never a second iXML chunk.
+        f.m_ixmlDataPos = 0;
+        f.m_ixmlChunkSize = 0;
+        f.SetNotes("once");
+        QVERIFY(f.UpdateAudioFile(true, true));
+        after = TestUtil::readFile(p);
+        QCOMPARE(after.size(), before.size());
+        QCOMPARE(after.count("<BWFXML>"), 1);
+        QCOMPARE(dataOf(after), dataOf(before));
     }
 
     void refusedUpdateLeavesTheFile_data()
     {
         QTest::addColumn<QString>("file");        // the take as it was opened
         QTest::addColumn<QByteArray>("replaced"); // what another program wrote since, if anything
-        QTest::addColumn<QString>("edit");        // what is set: scene, rate, note or long note
+        QTest::addColumn<bool>("longNote");       // set with a new scene and rate
         QTest::addColumn<bool>("ixml");
         QTest::addColumn<int>("room"); // bytes the file may still grow by; -1: no limit
         // The new notes do not fit the iXML chunk, and the new rate (which would
         // fit) must not be written alone.
         QTest::newRow("iXML does not fit")
-            << writeNew("small.wav", 1) << QByteArray() << "long note and rate" << true << -1;
+            << writeNew("small.wav", 1) << QByteArray() << true << true << -1;
         const QString flac = path("take.flac");
         QFile::copy(QStringLiteral(VELMORA_TEST_DATA "/extensible-8bit-foreign-metadata.flac"),
                     flac);
         QFile::setPermissions(flac, QFile::ReadOwner | QFile::WriteOwner);
-        QTest::newRow("FLAC") << flac << QByteArray() << "scene" << true << -1;
+        QTest::newRow("FLAC") << flac << QByteArray() << false << true << -1;
         // A 400-byte bext body: writing the 602-byte header there would run into
         // the chunk that follows.
         const QString shortBext = path("shortbext.wav");
@@ -147,7 +157,7 @@ private slots:
                                 .chunk("bext", WavBuilder::bextBody("sSCENE=1\r\n").left(400))
                                 .chunk("data", TestUtil::pcm(50, 1, 16))
                                 .build());
-        QTest::newRow("short bext chunk") << shortBext << QByteArray() << "scene" << false << -1;
+        QTest::newRow("short bext chunk") << shortBext << QByteArray() << false << false << -1;
         // Another program replaced the file with a different layout.
         QTest::newRow("replaced since it was read")
             << writeNew("stale.wav", 1)
@@ -156,25 +166,25 @@ private slots:
                    .chunk("fmt ", WavBuilder::fmtBody(1, 48000, 16))
                    .chunk("data", TestUtil::pcm(4000, 1, 16))
                    .build()
-            << "note" << true << -1;
+            << false << true << -1;
         // A full disk while bext and iXML are appended to a bare take.
         const QString bare = path("full-disk.wav");
         TestUtil::writeFile(bare, WavBuilder()
                                       .chunk("fmt ", WavBuilder::fmtBody(2, 48000, 24))
                                       .chunk("data", TestUtil::pcm(500, 2, 24, 6))
                                       .build());
-        QTest::newRow("no room") << bare << QByteArray() << "rate and scene" << true << 0;
+        QTest::newRow("no room") << bare << QByteArray() << false << true << 0;
         QTest::newRow("room for part of the iXML chunk")
-            << bare << QByteArray() << "rate and scene" << true << 100;
+            << bare << QByteArray() << false << true << 100;
         QTest::newRow("room for the iXML chunk, not the bext chunk")
-            << bare << QByteArray() << "rate and scene" << true << 9000;
+            << bare << QByteArray() << false << true << 9000;
     }
 
     void refusedUpdateLeavesTheFile()
     {
         QFETCH(QString, file);
         QFETCH(QByteArray, replaced);
-        QFETCH(QString, edit);
+        QFETCH(bool, longNote);
         QFETCH(bool, ixml);
         QFETCH(int, room);
         AudioFile f;
@@ -182,12 +192,10 @@ private slots:
         if (!replaced.isEmpty())
             QVERIFY(TestUtil::writeFile(file, replaced));
         const QByteArray before = TestUtil::readFile(file);
-        if (edit.contains("scene"))
-            f.SetSceneName("changed");
-        if (edit.contains("rate"))
-            f.SetSampleRate("96000");
-        if (edit.contains("note"))
-            f.SetNotes(edit.contains("long") ? QString(9000, 'n') : QString("late edit"));
+        f.SetSceneName("changed");
+        f.SetSampleRate("96000");
+        if (longNote)
+            f.SetNotes(QString(9000, 'n'));
         {
             std::unique_ptr<FileSizeLimit> limit;
             if (room >= 0)
@@ -328,22 +336,13 @@ private slots:
         QCOMPARE(dataOf(file), dataOf(source));
     }
 
-    void byteRateFollowsAnInPlaceRateChange_data()
-    {
-        QTest::addColumn<int>("channels");
-        QTest::addColumn<bool>("extensible"); // 24 bits, 5.1 mask
-        QTest::newRow("stereo 24") << 2 << false;
-        QTest::newRow("extensible 6 x 24") << 6 << true;
-    }
-
+    // 6 channels of 24 bits, extensible with a 5.1 mask.
     void byteRateFollowsAnInPlaceRateChange()
     {
-        QFETCH(int, channels);
-        QFETCH(bool, extensible);
-        QByteArray fmt = WavBuilder::fmtBody(channels, 48000, 24, extensible ? 0xFFFE : 1);
-        if (extensible)
-            fmt.append(QByteArray::fromHex("160018003f000000"
-                                           "0100000000001000800000aa00389b71"));
+        const int channels = 6;
+        QByteArray fmt = WavBuilder::fmtBody(channels, 48000, 24, 0xFFFE) +
+                         QByteArray::fromHex("160018003f000000"
+                                             "0100000000001000800000aa00389b71");
         const QByteArray audio = TestUtil::pcm(200, channels, 24, 4);
         const QString p = path("rate.wav");
         QVERIFY(TestUtil::writeFile(p, WavBuilder()
@@ -404,23 +403,6 @@ private slots:
         QVERIFY(back.m_info.ixmlError.isEmpty());
         QCOMPARE(back.GetNotes(), QStringLiteral("fixed"));
         QCOMPARE(dataOf(TestUtil::readFile(out)), audio);
-    }
-
-    void neverASecondIxmlChunk()
-    {
-        const QString p = writeNew("one-ixml.wav", 2);
-        AudioFile f;
-        const QByteArray before = TestUtil::readFile(p);
-        QVERIFY(f.Open(p));
-        // As when the reader did not place the chunk it listed.
-        f.m_ixmlDataPos = 0;
-        f.m_ixmlChunkSize = 0;
-        f.SetNotes("once");
-        QVERIFY(f.UpdateAudioFile(true, true));
-        const QByteArray after = TestUtil::readFile(p);
-        QCOMPARE(after.size(), before.size());
-        QCOMPARE(after.count("<BWFXML>"), 1);
-        QCOMPARE(dataOf(after), dataOf(before));
     }
 
 private:
