@@ -143,10 +143,6 @@ private slots:
         const QByteArray d = "sSCENE=12A\r\nsTAKE=3\r\n";
         QTest::newRow("matching entry, any letter case")
             << d << "take" << true << QStringList{"sSCENE|12A", "sTAKE|v"};
-        QTest::newRow("new entry with the prefix")
-            << d << "TAPE" << true << QStringList{"sSCENE|12A", "sTAKE|3", "sTAPE|v"};
-        QTest::newRow("first key containing the name")
-            << d << "SCE" << true << QStringList{"sSCENE|v", "sTAKE|3"};
         // Entries deleted before (here the TRK ones) are skipped.
         QTest::newRow("detected prefix, deleted entries skipped")
             << QByteArray("cTRK1=Boom\r\ncTAKE=3\r\n") << "TRK1" << true
@@ -174,7 +170,6 @@ private slots:
         QTest::addColumn<QByteArray>("key");
         QTest::addColumn<bool>("exact");
         QTest::addColumn<QString>("value"); // null: not found
-        QTest::newRow("substring") << QByteArray("TAKE") << false << "3";
         QTest::newRow("substring first match") << QByteArray("TRK") << false << "Boom";
         QTest::newRow("substring is case-sensitive") << QByteArray("take") << false << QString();
         QTest::newRow("exact needs prefix") << QByteArray("TAKE") << true << QString();
@@ -297,19 +292,6 @@ private slots:
         QCOMPARE(entries(again), (QStringList{"sTAKE|3", "sNOTE|bad  sTAKE=99 x y"}));
     }
 
-    void withoutHeaderNothingHappens()
-    {
-        cAudioBext bext;
-        bext.SetValue("TAKE", "1");
-        bext.Compile();
-        QString out = "kept";
-        bext.GetBextField(cAudioBext::Originator, out);
-        bext.GetBextField(cAudioBext::TimeReferenceLow, out);
-        QCOMPARE(out, QStringLiteral("kept"));
-        bext.SetBextField(cAudioBext::Originator, QStringLiteral("x"));
-        bext.SetBextField(cAudioBext::TimeReferenceLow, 5u);
-    }
-
     void textFields_data()
     {
         QTest::addColumn<int>("field");
@@ -356,14 +338,13 @@ private slots:
         std::memcpy(&hdr.TimeReferenceLow, numbers, 10);
         cAudioBext bext;
         bext.Parse(&hdr);
-        const QStringList expected{"4294967295", "513", "2255", "kept"};
-        const int fields[] = {cAudioBext::TimeReferenceLow, cAudioBext::TimeReferenceHigh,
-                              cAudioBext::Version, 9}; // 9: no such field
-        for (int i = 0; i < 4; ++i) {
+        QStringList got;
+        for (int field : {5, 6, 7, 9}) { // time reference low and high, version, no such field
             QString out = "kept";
-            bext.GetBextField(cAudioBext::BEXT_HDR_FIELD(fields[i]), out);
-            QCOMPARE(out, expected.at(i));
+            bext.GetBextField(cAudioBext::BEXT_HDR_FIELD(field), out);
+            got << out;
         }
+        QCOMPARE(got, (QStringList{"4294967295", "513", "2255", "kept"}));
     }
 };
 

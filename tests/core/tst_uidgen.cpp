@@ -61,16 +61,6 @@ private slots:
             QVERIFY(gen.uid.mid(5, 12) != existing.mid(5, 12));
     }
 
-    void presetSerialIsShared()
-    {
-        cUidGen gen;
-        gen.serial = QStringLiteral("000000000042");
-        QCOMPARE(gen.GetFileUID(0).mid(5, 12), gen.serial);
-        const QString file = gen.GetFileUID(1);
-        QCOMPARE(file.mid(5, 12), gen.serial);
-        QVERIFY(kUidPattern.match(file.left(30)).hasMatch());
-    }
-
     // Made back to back within the same millisecond, identifiers still differ.
     void tightLoopDiffers()
     {
