@@ -45,6 +45,9 @@ const QByteArray kForeignIxml =
     "<AUX_DATA><SCRIPT_PAGE>12</SCRIPT_PAGE></AUX_DATA>\n<ACME_RECORDER serial=\"7\"/>\n"
     "</BWFXML>";
 
+const QByteArray kBrokenIxml = "<BWFXML><NOTE>Tom & Jerry</NOTE><FILE_SET><FAMILY_UID>F1"
+                               "</FAMILY_UID></FILE_SET></BWFXML>";
+
 } // namespace
 
 class TestHeaderWriter : public QObject
@@ -65,18 +68,11 @@ class TestHeaderWriter : public QObject
     }
 
 private slots:
-    void newFileLayout_data()
-    {
-        QTest::addColumn<int>("tag");
-        QTest::newRow("PCM") << int(kFormatPcm);
-        QTest::newRow("float") << int(kFormatFloat);
-    }
-
     // fmt, bext, iXML, data; the iXML document padded with 8 KiB of spaces to a
-    // multiple of 4 for later edits in place.
+    // multiple of 4 for later edits in place. Float, so that the tag is not the default.
     void newFileLayout()
     {
-        QFETCH(int, tag);
+        const int tag = kFormatFloat;
         const QString p = writeNew("new.wav", 3, tag);
         QVERIFY(!p.isEmpty());
         const QByteArray file = TestUtil::readFile(p);
@@ -93,7 +89,7 @@ private slots:
         QCOMPARE(body.size() % 4, 0);
         QVERIFY(body.size() - doc.size() >= 8193 && body.size() - doc.size() <= 8196);
         QVERIFY(body.mid(doc.size()).count(' ') == body.size() - doc.size());
-        QCOMPARE(dataOf(file), TestUtil::pcm(1000, 3, tag == kFormatFloat ? 32 : 24));
+        QCOMPARE(dataOf(file), TestUtil::pcm(1000, 3, 32));
     }
 
     void inPlaceWhenItFits()
@@ -266,48 +262,66 @@ private slots:
         QCOMPARE(again.GetTotalSamples(), quint64(101));
     }
 
-    void foreignIxmlKept_data()
+    void ixmlOfOtherPrograms_data()
     {
         QTest::addColumn<bool>("full");
-        QTest::newRow("in place") << false;
-        QTest::newRow("full write") << true;
+        QTest::addColumn<int>("doc"); // 0: parses; 1: does not parse; 2: does not, rebuilt
+        const char* const docs[] = {"foreign", "unparsable, refused", "unparsable, rebuilt"};
+        for (int doc = 0; doc < 3; ++doc) {
+            QTest::addRow("%s, in place", docs[doc]) << false << doc;
+            QTest::addRow("%s, full write", docs[doc]) << true << doc;
+        }
     }
 
-    void foreignIxmlKept()
+    void ixmlOfOtherPrograms()
     {
         QFETCH(bool, full);
+        QFETCH(int, doc);
         const QByteArray audio = TestUtil::pcm(300, 2, 16, 5);
         const QString p = path("foreign.wav");
-        QVERIFY(TestUtil::writeFile(p, takeWithIxml(kForeignIxml, audio)));
+        const QString out = full ? path("foreign-full.wav") : p;
+        QFile::remove(path("foreign-full.wav"));
+        QVERIFY(TestUtil::writeFile(p, takeWithIxml(doc ? kBrokenIxml : kForeignIxml, audio)));
+        const QByteArray before = TestUtil::readFile(p);
         AudioFile f;
         QVERIFY(f.Open(p));
-        QVERIFY(f.m_info.ixmlError.isEmpty());
+        const QString parserMessage = f.m_info.ixmlError;
+        QCOMPARE(parserMessage.isEmpty(), doc == 0);
+        f.m_rebuildIxml = doc == 2;
         f.SetNotes("new & note");
         f.m_info.channelList[0].name = QStringLiteral("Boom2");
-        const QString out = full ? path("foreign-full.wav") : p;
-        QVERIFY(full ? fullWrite(f, out) : f.UpdateAudioFile(true, true));
+        QCOMPARE(full ? fullWrite(f, out) : f.UpdateAudioFile(true, true), doc != 1);
+        if (doc == 1) {
+            QVERIFY(f.errorText().contains(QStringLiteral("does not parse")));
+            QVERIFY(f.errorText().contains(parserMessage));
+            QCOMPARE(TestUtil::readFile(p), before);
+            QVERIFY(!full || !QFileInfo::exists(out));
+            return;
+        }
         QCOMPARE(dataOf(TestUtil::readFile(out)), audio);
         AudioFile back;
         QVERIFY(back.Open(out));
         QVERIFY(back.m_info.ixmlError.isEmpty());
+        QCOMPARE(back.GetNotes(), QStringLiteral("new & note"));
         // The iXML copy of the bext description says what the bext chunk says.
         QString bextDescription;
         back.m_bext.GetBextField(SoundDefs::cAudioBext::Description, bextDescription);
         QVERIFY(bextDescription.contains(QStringLiteral("sNOTE=new & note")));
         QCOMPARE(back.m_info.ixml.BWF_DESCRIPTION.replace("\r\n", "\n"),
                  bextDescription.replace("\r\n", "\n"));
-        QCOMPARE(back.m_info.ixml.tracks.at(1).name, QStringLiteral("Lav"));
+        if (doc == 2)
+            return;
         // What this program does not know is still there, in its order.
-        const QString doc = back.m_info.ixmlDocument;
         const QStringList kept = {"<NOTE lang=\"en\">new &amp; note</NOTE>",
                                   "<LOCATION><LOCATION_NAME>Forest</LOCATION_NAME></LOCATION>",
                                   "<VENDOR_PULL>0</VENDOR_PULL>",
                                   "<NAME>Boom2</NAME><VENDOR_GAIN>-3</VENDOR_GAIN>",
+                                  "<NAME>Lav</NAME>",
                                   "<AUX_DATA><SCRIPT_PAGE>12</SCRIPT_PAGE></AUX_DATA>",
                                   "<ACME_RECORDER serial=\"7\"/>"};
         qsizetype at = 0;
         for (const QString& k : kept) {
-            const qsizetype i = doc.indexOf(k, at);
+            const qsizetype i = back.m_info.ixmlDocument.indexOf(k, at);
             QVERIFY2(i >= at, qPrintable(k));
             at = i;
         }
@@ -359,50 +373,6 @@ private slots:
         qToLittleEndian(quint32(96000 * channels * 3), fmt.data() + 8);
         QCOMPARE(TestUtil::chunkOf(file, "fmt ").mid(8), fmt);
         QCOMPARE(dataOf(file), audio);
-    }
-
-    void unparsableIxml_data()
-    {
-        QTest::addColumn<bool>("full");
-        QTest::addColumn<bool>("rebuild");
-        QTest::newRow("in place, refused") << false << false;
-        QTest::newRow("full write, refused") << true << false;
-        QTest::newRow("in place, rebuilt") << false << true;
-        QTest::newRow("full write, rebuilt") << true << true;
-    }
-
-    void unparsableIxml()
-    {
-        QFETCH(bool, full);
-        QFETCH(bool, rebuild);
-        const QByteArray audio = TestUtil::pcm(100, 2, 16, 2);
-        const QString p = path("broken.wav");
-        QVERIFY(TestUtil::writeFile(
-            p, takeWithIxml("<BWFXML><NOTE>Tom & Jerry</NOTE><FILE_SET><FAMILY_UID>F1</FAMILY_UID>"
-                            "</FILE_SET></BWFXML>",
-                            audio)));
-        const QByteArray before = TestUtil::readFile(p);
-        AudioFile f;
-        QVERIFY(f.Open(p));
-        const QString parserMessage = f.m_info.ixmlError;
-        QVERIFY(!parserMessage.isEmpty());
-        f.m_rebuildIxml = rebuild;
-        f.SetNotes("fixed");
-        const QString out = full ? path("broken-full.wav") : p;
-        QFile::remove(path("broken-full.wav"));
-        QCOMPARE(full ? fullWrite(f, out) : f.UpdateAudioFile(true, true), rebuild);
-        if (!rebuild) {
-            QVERIFY(f.errorText().contains(QStringLiteral("does not parse")));
-            QVERIFY(f.errorText().contains(parserMessage));
-            QCOMPARE(TestUtil::readFile(p), before);
-            QVERIFY(!full || !QFileInfo::exists(out));
-            return;
-        }
-        AudioFile back;
-        QVERIFY(back.Open(out));
-        QVERIFY(back.m_info.ixmlError.isEmpty());
-        QCOMPARE(back.GetNotes(), QStringLiteral("fixed"));
-        QCOMPARE(dataOf(TestUtil::readFile(out)), audio);
     }
 
 private:

@@ -35,50 +35,38 @@ private slots:
     void startAndEnd_data()
     {
         QTest::addColumn<int>("index");
+        QTest::addColumn<quint32>("rate");
         QTest::addColumn<quint64>("start");
         QTest::addColumn<quint64>("length");
         QTest::addColumn<QStringList>("startAndEnd");
         const quint64 hour = 3600ull * 48000;
-        QTest::newRow("23.97 ND") << 0 << hour << 48000ull
+        QTest::newRow("23.97 ND") << 0 << 48000u << hour << 48000ull
                                   << QStringList{"00:59:56:09", "00:59:57:09"};
-        QTest::newRow("29.97 DF") << 4 << hour << 48000ull * 60
+        QTest::newRow("29.97 DF") << 4 << 48000u << hour << 48000ull * 60
                                   << QStringList{"01:00:00;00", "01:01:00;00"};
-        QTest::newRow("30 DF") << 6 << 10 * hour << 0ull
+        QTest::newRow("30 DF") << 6 << 48000u << 10 * hour << 0ull
                                << QStringList{"10:00:36;00", "10:00:36;00"};
         QTest::newRow("30 ND past 24 h")
-            << 5 << 25 * hour << 1600ull << QStringList{"25:00:00:00", "25:00:00:01"};
+            << 5 << 48000u << 25 * hour << 1600ull << QStringList{"25:00:00:00", "25:00:00:01"};
+        // Drop-frame counting: 30 DF at 30 kHz, one sample per 1/1000 s of frames.
+        QTest::newRow("30 DF frame 1798")
+            << 6 << 30000u << 1798000ull << 1000ull << QStringList{"00:01:00;00", "00:01:00;01"};
+        QTest::newRow("30 DF frame 17982")
+            << 6 << 30000u << 17982000ull << 0ull << QStringList{"00:10:00;00", "00:10:00;00"};
     }
 
     void startAndEnd()
     {
         QFETCH(int, index);
+        QFETCH(quint32, rate);
         QFETCH(quint64, start);
         QFETCH(quint64, length);
         QFETCH(QStringList, startAndEnd);
         AudioFile f;
-        makeTake(f, index, start, length);
+        makeTake(f, index, start, length, rate);
         QCOMPARE(f.getTCConstantsIndex(), index);
         QCOMPARE(f.GetFrameRate(), AudioFile::m_userPresentation.at(index));
         QCOMPARE((QStringList{f.GetTCStart(), f.GetTCEnd()}), startAndEnd);
-    }
-
-    void dropFrameFrameCounts_data()
-    {
-        QTest::addColumn<quint64>("frames");
-        QTest::addColumn<QString>("tc");
-        QTest::newRow("one minute") << 1798ull << "00:01:00;00";
-        QTest::newRow("one past minute 1") << 1799ull << "00:01:00;01";
-        QTest::newRow("ten minutes") << 17982ull << "00:10:00;00";
-    }
-
-    void dropFrameFrameCounts()
-    {
-        QFETCH(quint64, frames);
-        QFETCH(QString, tc);
-        // Row 6 (30 DF) at 30 kHz: one sample per 1/1000 s, so frames = samples * 30 / 30000.
-        AudioFile f;
-        makeTake(f, 6, frames * 1000, 0, 30000);
-        QCOMPARE(f.GetTCStart(), tc);
     }
 
     void timecodeToSamples_data()
