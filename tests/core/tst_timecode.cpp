@@ -1,14 +1,13 @@
 #include "AudioFile.h"
-#include "TestUtil.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace SoundDefs;
 
-// A take in memory with iXML rate fields; no file needed for the arithmetic.
+// A take in memory with iXML rate fields (rateIndex < 0: no iXML) and, when
+// description is given, a bext chunk; no file needed for the arithmetic.
 static void makeTake(AudioFile& f, int rateIndex, quint64 timeReference, quint64 totalSamples,
-                     quint32 sampleRate = 48000)
+                     quint32 sampleRate = 48000, const QByteArray& description = QByteArray())
 {
     f.m_info.Clear();
     f.m_info.fileType = kFileTypeWave;
@@ -20,6 +19,12 @@ static void makeTake(AudioFile& f, int rateIndex, quint64 timeReference, quint64
         f.m_info.ixml.TIMECODE_RATE = AudioFile::m_iXMLPresentation.at(rateIndex);
         f.m_info.ixml.TIMECODE_FLAG = AudioFile::m_dropFrameFlag.at(rateIndex);
     }
+    if (!description.isNull()) {
+        std::memcpy(f.m_info.bextHeader.Description, description.constData(),
+                    size_t(description.size()));
+        f.m_info.hasBext = true;
+        f.m_bext.Parse(&f.m_info.bextHeader);
+    }
 }
 
 class TestTimecode : public QObject
@@ -27,95 +32,57 @@ class TestTimecode : public QObject
     Q_OBJECT
 
 private slots:
-    void startAndEndAtEveryRate_data()
+    void startAndEnd_data()
     {
         QTest::addColumn<int>("index");
+        QTest::addColumn<quint32>("rate");
         QTest::addColumn<quint64>("start");
         QTest::addColumn<quint64>("length");
-        QTest::addColumn<QString>("startTC");
-        QTest::addColumn<QString>("endTC");
+        QTest::addColumn<QStringList>("startAndEnd");
         const quint64 hour = 3600ull * 48000;
-        QTest::newRow("23.97 ND") << 0 << hour << 48000ull << "00:59:56:09"
-                                  << "00:59:57:09";
-        QTest::newRow("24 ND") << 1 << hour << 24000ull << "01:00:00:00"
-                               << "01:00:00:12";
-        QTest::newRow("25 ND") << 2 << hour + 48000 << 1920ull << "01:00:01:00"
-                               << "01:00:01:01";
-        QTest::newRow("29.97 ND") << 3 << hour << 0ull << "00:59:56:12"
-                                  << "00:59:56:12";
-        QTest::newRow("29.97 DF") << 4 << hour << 48000ull * 60 << "01:00:00;00"
-                                  << "01:01:00;00";
-        QTest::newRow("30 ND") << 5 << hour << 1600ull << "01:00:00:00"
-                               << "01:00:00:01";
-        QTest::newRow("30 DF") << 6 << 10ull * hour << 0ull << "10:00:36;00"
-                               << "10:00:36;00";
-        QTest::newRow("past 24 h") << 5 << 25 * hour << 0ull << "25:00:00:00"
-                                   << "25:00:00:00";
+        QTest::newRow("23.97 ND") << 0 << 48000u << hour << 48000ull
+                                  << QStringList{"00:59:56:09", "00:59:57:09"};
+        QTest::newRow("29.97 DF") << 4 << 48000u << hour << 48000ull * 60
+                                  << QStringList{"01:00:00;00", "01:01:00;00"};
+        QTest::newRow("30 DF") << 6 << 48000u << 10 * hour << 0ull
+                               << QStringList{"10:00:36;00", "10:00:36;00"};
+        QTest::newRow("30 ND past 24 h")
+            << 5 << 48000u << 25 * hour << 1600ull << QStringList{"25:00:00:00", "25:00:00:01"};
+        // Drop-frame counting: 30 DF at 30 kHz, one sample per 1/1000 s of frames.
+        QTest::newRow("30 DF frame 1798")
+            << 6 << 30000u << 1798000ull << 1000ull << QStringList{"00:01:00;00", "00:01:00;01"};
+        QTest::newRow("30 DF frame 17982")
+            << 6 << 30000u << 17982000ull << 0ull << QStringList{"00:10:00;00", "00:10:00;00"};
     }
 
-    void startAndEndAtEveryRate()
+    void startAndEnd()
     {
         QFETCH(int, index);
+        QFETCH(quint32, rate);
         QFETCH(quint64, start);
         QFETCH(quint64, length);
-        QFETCH(QString, startTC);
-        QFETCH(QString, endTC);
+        QFETCH(QStringList, startAndEnd);
         AudioFile f;
-        makeTake(f, index, start, length);
+        makeTake(f, index, start, length, rate);
         QCOMPARE(f.getTCConstantsIndex(), index);
         QCOMPARE(f.GetFrameRate(), AudioFile::m_userPresentation.at(index));
-        QCOMPARE(f.GetTCStart(), startTC);
-        QCOMPARE(f.GetTCEnd(), endTC);
-    }
-
-    void dropFrameFrameCounts_data()
-    {
-        QTest::addColumn<quint64>("frames");
-        QTest::addColumn<QString>("tc");
-        QTest::newRow("one minute") << 1798ull << "00:01:00;00";
-        QTest::newRow("ten minutes") << 17982ull << "00:10:00;00";
-        QTest::newRow("one hour") << 107892ull << "01:00:00;00";
-        QTest::newRow("just before minute 1") << 1799ull << "00:01:00;01";
-        QTest::newRow("frame 29") << 29ull << "00:00:00;29";
-    }
-
-    void dropFrameFrameCounts()
-    {
-        QFETCH(quint64, frames);
-        QFETCH(QString, tc);
-        // Row 6 (30 DF) at 30 kHz: one sample per 1/1000 s, so frames = samples * 30 / 30000.
-        AudioFile f;
-        makeTake(f, 6, frames * 1000, 0, 30000);
-        QCOMPARE(f.GetTCStart(), tc);
+        QCOMPARE((QStringList{f.GetTCStart(), f.GetTCEnd()}), startAndEnd);
     }
 
     void timecodeToSamples_data()
     {
         QTest::addColumn<QString>("rate");
         QTest::addColumn<QString>("tc");
-        QTest::addColumn<QString>("samples");
-        QTest::newRow("25 ND one second") << "25 ND"
-                                          << "00:00:01:00"
-                                          << "48000";
-        QTest::newRow("30 ND one hour") << "30 ND"
-                                        << "01:00:00:00"
-                                        << "172800000";
-        QTest::newRow("24 ND ten hours") << "24 ND"
-                                         << "10:00:00:00"
-                                         << "1728000000";
-        QTest::newRow("29.97 DF one hour") << "29.97 DF"
-                                           << "01:00:00;00"
-                                           << "172800000";
-        // 1601.6 samples a frame: the first whole sample inside the frame.
-        QTest::newRow("29.97 ND one frame") << "29.97 ND"
-                                            << "00:00:00:01"
-                                            << "1602";
-        QTest::newRow("unknown rate") << "31 ND"
-                                      << "01:00:00:00"
-                                      << "";
-        QTest::newRow("bad tc") << "25 ND"
-                                << "01:00"
-                                << "";
+        QTest::addColumn<QString>("samples"); // empty: refused
+        const char* const cases[][4] = {
+            {"29.97 DF one hour", "29.97 DF", "01:00:00;00", "172800000"},
+            // 1601.6 samples a frame: the first whole sample inside the frame.
+            {"29.97 ND one frame", "29.97 ND", "00:00:00:01", "1602"},
+            {"unknown rate", "31 ND", "01:00:00:00", ""},
+            {"bad tc", "25 ND", "01:00", ""},
+        };
+        for (const auto& c : cases)
+            QTest::newRow(c[0]) << QString(c[1]) << QString(c[2]) << QString(c[3]);
     }
 
     void timecodeToSamples()
@@ -155,8 +122,6 @@ private slots:
         QTest::addColumn<QString>("flag");
         QTest::newRow("SPEED") << QByteArray("sSPEED=029.970-DF\r\n") << 4 << "DF";
         QTest::newRow("SPEED unknown") << QByteArray("sSPEED=031.000-ND\r\n") << -1 << "ND";
-        QTest::newRow("FRAMERATE 25ND") << QByteArray("sFRAMERATE=25ND\r\n") << 2 << "ND";
-        QTest::newRow("FRAMERATE 29.97DF") << QByteArray("sFRAMERATE=29.97DF\r\n") << 4 << "DF";
         QTest::newRow("FRAMERATE 23.976NDF") << QByteArray("sFRAMERATE=23.976NDF\r\n") << 0 << "ND";
         QTest::newRow("FRAMERATE 30DF") << QByteArray("sFRAMERATE=30DF\r\n") << 6 << "DF";
         QTest::newRow("nothing") << QByteArray("sSCENE=1\r\n") << -1 << "ND";
@@ -167,15 +132,8 @@ private slots:
         QFETCH(QByteArray, description);
         QFETCH(int, index);
         QFETCH(QString, flag);
-        QTemporaryDir dir;
-        const QString p = dir.filePath("b.wav");
-        QVERIFY(WavBuilder()
-                    .chunk("fmt ", WavBuilder::fmtBody(1, 48000, 16))
-                    .chunk("bext", WavBuilder::bextBody(description, 3600ull * 48000))
-                    .chunk("data", "ab")
-                    .writeTo(p));
         AudioFile f;
-        QVERIFY(f.Open(p));
+        makeTake(f, -1, 3600ull * 48000, 0, 48000, description);
         QCOMPARE(f.getTCConstantsIndex(), index);
         QCOMPARE(f.GetTCFlag(), flag);
         if (index < 0) // falls back to 30 frames, with the flag found
@@ -192,7 +150,6 @@ private slots:
         QCOMPARE(f.GetSample2Time(48000 * 61 + 4800), QString("00:01:01.1"));
         QCOMPARE(f.GetSample2TimeLeft(48000 * 3724), QString("-00:00:00.0")); // beyond the end
         QCOMPARE(f.GetSample2TimeLeft(48000 * 3722), QString("-00:00:01.5"));
-
         f.m_info.ixml.syncPoints.append(AudioSyncPoint());
         f.m_info.ixml.syncPoints[0].low = QString::number(3600u * 48000u);
         f.m_info.ixml.syncPoints[0].high = "0";
@@ -201,34 +158,22 @@ private slots:
         QCOMPARE(f.GetSyncPointTC(0), QString("01:00:00:00"));
         QCOMPARE(f.GetSyncPointDuration(0), QString("00:01:15"));
         QCOMPARE(f.GetSyncPointTC(1), QString());
-        f.m_info.hasIxml = false;
-        QCOMPARE(f.GetSyncPointTC(0), QString());
-        QCOMPARE(f.getTCConstantsIndex(), -1);
-        QCOMPARE(f.GetFrameRate(), QString());
-        QCOMPARE(f.GetTCStart(), QString("00:00:00:00")); // row 5
     }
 
     void setSamplesSinceMidnightWritesAllCopies()
     {
-        QTemporaryDir dir;
-        const QString p = dir.filePath("s.wav");
-        QVERIFY(WavBuilder()
-                    .chunk("fmt ", WavBuilder::fmtBody(1, 48000, 16))
-                    .chunk("bext", WavBuilder::bextBody("sSCENE=1\r\n"))
-                    .chunk("data", "ab")
-                    .writeTo(p));
         AudioFile f;
-        QVERIFY(f.Open(p));
+        makeTake(f, 5, 0, 0, 48000, "sSCENE=1\r\n");
         const quint64 v = (quint64(3) << 32) + 17;
         f.SetSamplesSinceMidnight(QString::number(v));
         QCOMPARE(f.m_info.timeReference, v);
-        QCOMPARE(f.m_info.ixml.TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_HI, QString("3"));
-        QCOMPARE(f.m_info.ixml.TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO, QString("17"));
-        QCOMPARE(f.m_info.ixml.BWF_TIME_REFERENCE_HIGH, QString("3"));
-        QCOMPARE(f.m_info.ixml.BWF_TIME_REFERENCE_LOW, QString("17"));
+        const AudioIxmlData& x = f.m_info.ixml;
+        QCOMPARE((QStringList{x.TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_HI, x.BWF_TIME_REFERENCE_HIGH}),
+                 (QStringList{"3", "3"}));
+        QCOMPARE((QStringList{x.TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO, x.BWF_TIME_REFERENCE_LOW}),
+                 (QStringList{"17", "17"}));
         QCOMPARE(qFromLittleEndian(f.m_info.bextHeader.TimeReferenceHigh), 3u);
         QCOMPARE(qFromLittleEndian(f.m_info.bextHeader.TimeReferenceLow), 17u);
-        QCOMPARE(f.GetSamplesSinceMidnight(), QString::number(v));
     }
 
     void zeroSampleRateGivesEmptyText()

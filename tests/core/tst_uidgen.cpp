@@ -18,60 +18,40 @@ class TestUidGen : public QObject
     Q_OBJECT
 
 private slots:
-    void familyAdoption_data()
+    void setUid_data()
     {
         QTest::addColumn<QString>("source");
-        QTest::newRow("family id") << "USQRX123456789012235959012345600";
-        QTest::newRow("file id") << "USQRX000000000001000000099999907";
-        QTest::newRow("lower-case prefix") << "usqrx123456789012101010012340001";
-        QTest::newRow("longer text") << "USQRX123456789012101010012349901extra";
+        QTest::addColumn<bool>("adopted");
+        QTest::newRow("family id") << "USQRX123456789012235959012345600" << true;
+        QTest::newRow("lower-case prefix") << "usqrx123456789012101010012340001" << true;
+        QTest::newRow("longer text") << "USQRX123456789012101010012349901extra" << true;
+        QTest::newRow("31 characters") << "USQRX12345678901223595901234560" << false;
+        QTest::newRow("no prefix") << "ABCDE123456789012235959012345600" << false;
+        QTest::newRow("empty") << "" << false;
     }
 
-    void familyAdoption()
+    // An identifier of the file set is adopted (characters 5..27) for the
+    // file identifiers; anything else is refused and a fresh one made.
+    void setUid()
     {
         QFETCH(QString, source);
+        QFETCH(bool, adopted);
         cUidGen gen;
-        QVERIFY(gen.SetUid(source));
+        QCOMPARE(gen.SetUid(source), adopted);
+        if (!adopted) {
+            QVERIFY(gen.serial.isEmpty() && gen.timeText.isEmpty() && gen.recNum.isEmpty());
+            QVERIFY2(kUidPattern.match(gen.uid).hasMatch(), qPrintable(gen.uid));
+            QVERIFY(gen.uid.mid(5, 12) != source.mid(5, 12));
+            return;
+        }
         for (int n = 1; n <= 3; ++n) {
             const QString id = gen.GetFileUID(n);
             QCOMPARE(id.size(), 32);
-            QCOMPARE(id.left(5), QStringLiteral("USQRX"));
-            QCOMPARE(id.mid(5, 23), source.mid(5, 23)); // characters 5..27 adopted
+            QCOMPARE(id.left(5) + id.mid(5, 23), "USQRX" + source.mid(5, 23));
             QVERIFY(QRegularExpression("^\\d\\d0" + QString::number(n) + "$")
                         .match(id.right(4))
                         .hasMatch());
         }
-    }
-
-    void setUidRejects_data()
-    {
-        QTest::addColumn<QString>("existing");
-        QTest::newRow("31 characters") << "USQRX12345678901223595901234560";
-        QTest::newRow("no prefix") << "ABCDE123456789012235959012345600";
-        QTest::newRow("prefix not at the start") << "xxUSQRX1234567890122359590123456";
-        QTest::newRow("empty") << "";
-    }
-
-    void setUidRejects()
-    {
-        QFETCH(QString, existing);
-        cUidGen gen;
-        QVERIFY(!gen.SetUid(existing));
-        QVERIFY(gen.serial.isEmpty() && gen.timeText.isEmpty() && gen.recNum.isEmpty());
-        QVERIFY2(kUidPattern.match(gen.uid).hasMatch(), qPrintable(gen.uid));
-        if (existing.size() >= 17)
-            QVERIFY(gen.uid.mid(5, 12) != existing.mid(5, 12) &&
-                    gen.uid.mid(5, 12) != existing.mid(7, 12));
-    }
-
-    void presetSerialIsShared()
-    {
-        cUidGen gen;
-        gen.serial = QStringLiteral("000000000042");
-        QCOMPARE(gen.GetFileUID(0).mid(5, 12), gen.serial);
-        const QString file = gen.GetFileUID(1);
-        QCOMPARE(file.mid(5, 12), gen.serial);
-        QVERIFY(kUidPattern.match(file.left(30)).hasMatch());
     }
 
     // Made back to back within the same millisecond, identifiers still differ.

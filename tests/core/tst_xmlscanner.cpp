@@ -61,19 +61,16 @@ private slots:
         QTest::newRow("typical") << decl + "<BWFXML>\r\n<SCENE>12A</SCENE>\r\n<SPEED>\r\n"
                                            "<NOTE>x</NOTE>\r\n</SPEED>\r\n</BWFXML>        "
                                  << true;
-        QTest::newRow("no declaration") << "<BWFXML><TAKE>3</TAKE></BWFXML>" << true;
-        QTest::newRow("single quotes decl") << "<?xml version='1.0'?><A>b</A>" << true;
-        QTest::newRow("references") << "<A>Tom &amp; Jerry &lt;3&gt; &quot;q&quot; &apos; &#233; "
-                                       "&#x2713; &#13;</A>"
-                                    << true;
-        QTest::newRow("line ends") << "<A>one\r\ntwo\rthree\n</A>" << true;
-        QTest::newRow("comments split text") << "<!-- c --><A>x<!--y-->z</A>" << true;
-        QTest::newRow("attributes") << "<A k=\"v\" m='w'><B/></A>" << true;
+        QTest::newRow("single quotes decl, junk after the root")
+            << "<?xml version='1.0'?><A>b</A>garbage<<<" << true;
+        QTest::newRow("references and line ends")
+            << "<A>Tom &amp; Jerry &lt;3&gt; &quot;q&quot; &apos; &#233; &#x2713; &#13;\r\n"
+               "two\rthree\n</A>"
+            << true;
+        QTest::newRow("comments, attributes, blanks")
+            << "<!-- c --><A k=\"v\" m='w'>x<!--y-->z<B/>  <C> </C>\t</A>" << true;
         QTest::newRow("self-closing root") << "<BWFXML/>" << true;
-        QTest::newRow("blank text") << "<A>  <B> </B>\t</A>" << true;
-        QTest::newRow("trailing junk after root") << "<A>1</A>garbage<<<" << true;
         QTest::newRow("prefixed names") << "<x:A><x:B>1</x:B></x:A>" << false;
-        QTest::newRow("colon first") << "<A><B :a=\"b\">1</B></A>" << false;
         QTest::newRow("cdata") << "<A><![CDATA[a<b]]></A>" << false;
         QTest::newRow("doctype") << "<!DOCTYPE A><A>1</A>" << false;
         QTest::newRow("processing instruction") << "<A><?pi x?>1</A>" << false;

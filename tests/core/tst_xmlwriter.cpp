@@ -60,6 +60,29 @@ static const char* const kForeignDoc =
     "\t<AUX_DATA type=\"x\">keep</AUX_DATA>\n"
     "</BWFXML>";
 
+// One edit of kForeignDoc through the merger: the document after it is the
+// document with `from` replaced by `to`, byte for byte.
+struct MergeCase {
+    const char* name;
+    const char* field; // a record field path; empty: no edit
+    const char* value;
+    const char* from;
+    const char* to;
+};
+const MergeCase kMergeCases[] = {
+    {"no edit: every byte kept", "", "", "", ""},
+    {"text replaced, attribute kept", "PROJECT", "New", "<PROJECT lang=\"en\">Old<",
+     "<PROJECT lang=\"en\">New<"},
+    {"self-closing element filled", "SCENE", "12A", "<SCENE/>", "<SCENE>12A</SCENE>"},
+    {"new text escaped", "NOTE", "a < b & c", "Tom &amp; Jerry <![CDATA[<raw>]]>",
+     "a &lt; b &amp; c"},
+    {"vendor child of SPEED kept", "SPEED/MASTER_SPEED", "25/1", "24/1", "25/1"},
+    {"missing element added at the end of its parent", "TAPE", "R7", "</AUX_DATA>\n",
+     "</AUX_DATA>\n\t<TAPE>R7</TAPE>\n"},
+    {"missing container added", "HISTORY/PARENT_FILENAME", "A.WAV", "</AUX_DATA>\n",
+     "</AUX_DATA>\n\t<HISTORY>\n\t<PARENT_FILENAME>A.WAV</PARENT_FILENAME>\n\t</HISTORY>\n"},
+};
+
 // One TRACK element as the tests write it, with a vendor child.
 static QString trackElement(int index, const QString& name, int gain)
 {
@@ -81,41 +104,20 @@ private slots:
         info.ixml.SCENE = "12A";
         info.ixml.trackCount = 2;
         info.channelList << channel(1, "Boom");
+        info.ixml.tracks << channel(9, "stale"); // the TRACK_LIST follows the channel list
         const QString doc = render(info);
-
         QVERIFY(doc.startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<BWFXML>\r\n"
                                "<IXML_VERSION></IXML_VERSION>\r\n<PROJECT></PROJECT>\r\n"
                                "<SCENE>12A</SCENE>\r\n"));
-        QVERIFY(doc.contains(
+        QVERIFY(doc.endsWith(
             "<TRACK_LIST>\r\n<TRACK_COUNT>2</TRACK_COUNT>\r\n<TRACK>\r\n"
             "<CHANNEL_INDEX>1</CHANNEL_INDEX>\r\n<INTERLEAVE_INDEX>1</INTERLEAVE_INDEX>"
             "\r\n<NAME>Boom</NAME>\r\n<FUNCTION>F1</FUNCTION>\r\n</TRACK>\r\n"
             "</TRACK_LIST>\r\n</BWFXML>\r\n"));
-        QVERIFY(doc.endsWith("</BWFXML>\r\n"));
         // Every line break is "\r\n"; there is no indentation.
         QCOMPARE(doc.count(QLatin1Char('\n')), doc.count(QStringLiteral("\r\n")));
         QCOMPARE(doc.count(QLatin1Char('\r')), doc.count(QStringLiteral("\r\n")));
-        QVERIFY(!doc.contains(QStringLiteral("\n ")));
-        QVERIFY(!doc.contains(QStringLiteral("\n\t")));
-    }
-
-    void trackListFromChannelList()
-    {
-        AudioFileInfo info;
-        info.ixml.trackCount = 3;
-        info.channelList << channel(1, "Boom") << channel(2, "Lav 1") << channel(3, "Lav 2");
-        info.ixml.tracks << channel(9, "stale");
-        bool ok = false;
-        const AudioFileInfo back = reparse(render(info), &ok);
-        QVERIFY(ok);
-        QCOMPARE(back.ixml.trackCount, 3);
-        QCOMPARE(back.ixml.tracks.size(), 3);
-        for (int i = 0; i < 3; ++i) {
-            QCOMPARE(back.ixml.tracks[i].name, info.channelList[i].name);
-            QCOMPARE(back.ixml.tracks[i].function, info.channelList[i].function);
-            QCOMPARE(back.ixml.tracks[i].channelIndex, i + 1);
-            QCOMPARE(back.ixml.tracks[i].interleaveIndex, i + 1);
-        }
+        QVERIFY(!doc.contains(QRegularExpression("\n[ \t]")));
     }
 
     void noListsWithoutCounts()
@@ -125,9 +127,7 @@ private slots:
         info.ixml.tracks << channel(1, "Boom");
         info.ixml.syncPoints.resize(2);
         const QString doc = render(info);
-        QVERIFY(!doc.contains("TRACK_LIST"));
-        QVERIFY(!doc.contains("<TRACK>"));
-        QVERIFY(!doc.contains("SYNC_POINT"));
+        QVERIFY(!doc.contains(QRegularExpression("<TRACK|<SYNC_POINT")));
     }
 
     void roundTripEveryField()
@@ -159,28 +159,20 @@ private slots:
     {
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("readBack");
-
-        QTest::newRow("ampersand") << "Tom & Jerry"
-                                   << "Tom & Jerry";
-        QTest::newRow("entity-like text") << "&amp; stays &lt;"
-                                          << "&amp; stays &lt;";
-        QTest::newRow("markup") << "<NOTE>x</NOTE>"
-                                << "<NOTE>x</NOTE>";
+        const QString unicode = QString::fromUtf8("Caf\xc3\xa9 \xe2\x98\x85 \xf0\x9f\x8e\xac");
+        QTest::newRow("markup") << "<NOTE>Tom & Jerry</NOTE>"
+                                << "<NOTE>Tom & Jerry</NOTE>";
         QTest::newRow("crlf") << "line1\r\nline2\rline3\n"
                               << "line1\r\nline2\rline3\n";
-        QTest::newRow("unicode") << QString::fromUtf8("Caf\xc3\xa9 \xe2\x98\x85 \xf0\x9f\x8e\xac")
-                                 << QString::fromUtf8("Caf\xc3\xa9 \xe2\x98\x85 \xf0\x9f\x8e\xac");
-        QTest::newRow("control characters left out") << QString::fromLatin1("a\x01"
-                                                                            "b\x1f"
-                                                                            "c\x0b"
-                                                                            "d",
-                                                                            7)
-                                                     << "abcd";
-        QTest::newRow("nul left out") << QString::fromLatin1("a\0b", 3) << "ab";
-        QTest::newRow("lone surrogate left out")
-            << (QStringLiteral("a") + QChar(0xD800) + QStringLiteral("b")) << "ab";
-        QTest::newRow("non-characters left out")
-            << (QStringLiteral("a") + QChar(0xFFFE) + QChar(0xFFFF) + QStringLiteral("b")) << "ab";
+        QTest::newRow("unicode") << unicode << unicode;
+        QTest::newRow("control characters and nul left out") << QString::fromLatin1("a\x01"
+                                                                                    "b\x1f"
+                                                                                    "c\x0b"
+                                                                                    "d\0e",
+                                                                                    9)
+                                                             << "abcde";
+        QTest::newRow("lone surrogate and non-characters left out")
+            << (QStringLiteral("a") + QChar(0xD800) + QChar(0xFFFE) + QChar(0xFFFF) + "b") << "ab";
     }
 
     void escapingRoundTrip()
@@ -202,70 +194,29 @@ private slots:
 
     void mergeChangesOnlyWhatDiffers_data()
     {
-        QTest::addColumn<QString>("field"); // a record field path; empty: no edit
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<QString>("from"); // replaced in the document by `to`
-        QTest::addColumn<QString>("to");
-
-        QTest::newRow("no edit: every byte kept") << ""
-                                                  << ""
-                                                  << ""
-                                                  << "";
-        QTest::newRow("text replaced, attribute kept") << "PROJECT"
-                                                       << "New"
-                                                       << "<PROJECT lang=\"en\">Old<"
-                                                       << "<PROJECT lang=\"en\">New<";
-        QTest::newRow("self-closing element filled") << "SCENE"
-                                                     << "12A"
-                                                     << "<SCENE/>"
-                                                     << "<SCENE>12A</SCENE>";
-        QTest::newRow("new text escaped") << "NOTE"
-                                          << "a < b & c"
-                                          << "Tom &amp; Jerry <![CDATA[<raw>]]>"
-                                          << "a &lt; b &amp; c";
-        QTest::newRow("vendor child of SPEED kept") << "SPEED/MASTER_SPEED"
-                                                    << "25/1"
-                                                    << "24/1"
-                                                    << "25/1";
-        QTest::newRow("missing element added at the end of its parent")
-            << "TAPE"
-            << "R7"
-            << "</AUX_DATA>\n"
-            << "</AUX_DATA>\n\t<TAPE>R7</TAPE>\n";
-        QTest::newRow("missing container added")
-            << "HISTORY/PARENT_FILENAME"
-            << "A.WAV"
-            << "</AUX_DATA>\n"
-            << "</AUX_DATA>\n\t<HISTORY>\n\t<PARENT_FILENAME>A.WAV</PARENT_FILENAME>\n"
-               "\t</HISTORY>\n";
+        QTest::addColumn<int>("row");
+        for (int i = 0; i < int(std::size(kMergeCases)); ++i)
+            QTest::newRow(kMergeCases[i].name) << i;
     }
 
     void mergeChangesOnlyWhatDiffers()
     {
-        QFETCH(QString, field);
-        QFETCH(QString, value);
-        QFETCH(QString, from);
-        QFETCH(QString, to);
+        QFETCH(int, row);
+        const MergeCase& c = kMergeCases[row];
+        const QString field(c.field);
         const QString doc = QString::fromUtf8(kForeignDoc);
         bool ok = false;
         AudioFileInfo info = reparse(doc, &ok);
         QVERIFY(ok);
-        QCOMPARE(info.ixml.NOTE, QStringLiteral("Tom & Jerry <raw>"));
         for (const AudioIxmlData::FieldDef& f : AudioIxmlData::Fields()) {
             if (field == QLatin1String(f.path))
-                info.ixml.*(f.member) = value;
+                info.ixml.*(f.member) = QString::fromUtf8(c.value);
         }
         QString merged;
         QVERIFY(IxmlMerger::merge(doc, info, merged));
         QString expected = doc;
-        expected.replace(from, to);
+        expected.replace(QString(c.from), QString(c.to));
         QCOMPARE(merged, expected);
-        if (!field.isEmpty()) {
-            const AudioFileInfo back = reparse(merged, &ok);
-            QVERIFY(ok);
-            QCOMPARE(back.ixml.PROJECT, info.ixml.PROJECT);
-            QCOMPARE(back.ixml.NOTE, info.ixml.NOTE);
-        }
     }
 
     void mergeTracks_data()
