@@ -4,7 +4,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSettings>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -62,11 +61,6 @@ class TestSplitCombineFiles : public QObject
     QStringList outFiles() const { return QDir(m_out).entryList(QDir::Files | QDir::Hidden); }
 
 private slots:
-    void initTestCase()
-    {
-        QCoreApplication::setOrganizationName("QuorlanTest");
-        QCoreApplication::setApplicationName("tst_splitcombinefiles");
-    }
     void init()
     {
         m_in = m_tmp.filePath("in");
@@ -153,25 +147,6 @@ private slots:
 
         child<QRadioButton>("radioButton_Batch")->click();
         QVERIFY(!child<QLineEdit>("lineEdit_DestinationFileName")->isVisible());
-    }
-
-    void destinationKept_data()
-    {
-        QTest::addColumn<bool>("exists");
-        QTest::newRow("stored folder") << true;
-        QTest::newRow("folder gone: home") << false;
-    }
-    void destinationKept()
-    {
-        QFETCH(bool, exists);
-        const QString folder = m_tmp.filePath("kept");
-        if (exists)
-            QDir().mkpath(folder);
-        m_window->setDestination(folder);
-        SplitCombineFiles again(nullptr, m_session.get());
-        QCOMPARE(QSettings().value(SplitCombineFiles::kDestinationKey).toString(), folder);
-        QCOMPARE(again.findChild<QLineEdit*>("editDestinationDirectory")->text(),
-                 QDir::toNativeSeparators(exists ? folder : QDir::homePath()));
     }
 };
 
