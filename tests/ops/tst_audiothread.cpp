@@ -4,7 +4,6 @@
 #include "TestUtil.h"
 
 #include <QFile>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -43,7 +42,7 @@ Q_DECLARE_METATYPE(Failure)
 
 // The update (in place and full rewrite) and copy operations of AudioThread,
 // with the failures a take must survive: unwritable takes, stale backups,
-// writes that fail part-way, a second entry, links and the 4 GiB limit.
+// writes that fail part-way, links and the 4 GiB limit.
 class TestAudioThread : public QObject
 {
     Q_OBJECT
@@ -282,27 +281,6 @@ private slots:
         QCOMPARE(TestUtil::audioOf(path("copy.WAV")), m_audio);
         AudioFile back;
         QVERIFY(back.Open(path("copy.WAV")) && back.m_info.ixmlError.isEmpty());
-        QVERIFY(QDir(m_tmp.path()).entryList({"*partial*"}, QDir::Files | QDir::Hidden).isEmpty());
-    }
-
-    // A second entry stops the running copy: that one finished or left
-    // nothing behind, the second is whole.
-    void newEntryStopsTheRunningOperation()
-    {
-        writeTake(8, 200000);
-        QSignalSpy spy(m_thread.get(), &AudioThread::progressUpdate);
-        QString a = path("a.WAV"), b = path("b.WAV"), s = m_take;
-        QVERIFY(m_thread->Copy(a, s) && m_thread->Copy(b, s));
-        const auto finals = [&spy] {
-            return std::count_if(spy.begin(), spy.end(), [](const QList<QVariant>& args) {
-                return args.at(0).toInt() != AudioThread::STATE_PROGRESS;
-            });
-        };
-        for (int i = 0; i < 600 && finals() < 2; ++i)
-            spy.wait(100);
-        QCOMPARE(finals(), 2);
-        QCOMPARE(TestUtil::audioOf(b), m_audio);
-        QVERIFY(!QFile::exists(a) || TestUtil::audioOf(a) == m_audio);
         QVERIFY(QDir(m_tmp.path()).entryList({"*partial*"}, QDir::Files | QDir::Hidden).isEmpty());
     }
 

@@ -1,5 +1,4 @@
 #include "AudioFile.h"
-#include "TakeCopier.h"
 #include "TakeLock.h"
 #include "TakeRenamer.h"
 #include "TakeSaver.h"
@@ -7,12 +6,11 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
-// The rename and copy services: names from scene and take, whole mono takes,
-// renames by rewrite, and what stops them.
+// The rename service: names from scene and take, whole mono takes, renames
+// by rewrite, and what stops them.
 class TestTakeRenamer : public QObject
 {
     Q_OBJECT
@@ -74,15 +72,15 @@ private slots:
         QCOMPARE(TakeRenamer::safeNamePart(value), safe);
     }
 
+    // The channel suffix is kept only for a mono file with an extension (the
+    // common cases run through the rename tests below and the CLI's).
     void namesFollowSceneAndTake_data()
     {
         QTest::addColumn<QString>("file");
         QTest::addColumn<int>("channels");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("mono keeps its channel suffix") << "T003_2.wav" << 1 << "12AT03_2.wav";
-        QTest::newRow("poly has none") << "T003.wav" << 2 << "12AT03.wav";
         QTest::newRow("poly with underscore") << "T003_2.WAV" << 2 << "12AT03.WAV";
-        QTest::newRow("no extension") << "T003_2" << 1 << "12AT03";
+        QTest::newRow("mono, no extension") << "T003_2" << 1 << "12AT03";
     }
 
     void namesFollowSceneAndTake()
@@ -206,25 +204,6 @@ private slots:
         QCOMPARE(r.at(1).outcome, TakeBatch::Outcome::Skipped);
         QCOMPARE(TestUtil::readFile(path("5T01.WAV")), QByteArray("another take"));
         QCOMPARE(filesHere(), (QStringList{"5T01.WAV", "5T02.WAV", "T1.WAV"}));
-    }
-
-    void copyKeepsExistingFilesUnlessAsked()
-    {
-        const QByteArray audio = writeTake("T1.WAV", "5", "1");
-        QVERIFY(!writeTake("T2.WAV", "5", "2").isEmpty());
-        QDir().mkpath(path("out"));
-        QVERIFY(TestUtil::writeFile(path("out/T2.WAV"), "another day's T2"));
-        TakeCopier copier;
-        copier.setDestination(path("out"));
-        const auto r = copier.run({path("T1.WAV"), path("T2.WAV")});
-        QCOMPARE(r.at(0).outcome, TakeBatch::Outcome::Done);
-        QCOMPARE(TestUtil::audioOf(path("out/T1.WAV")), audio);
-        QCOMPARE(r.at(1).outcome, TakeBatch::Outcome::Skipped);
-        QCOMPARE(TestUtil::readFile(path("out/T2.WAV")), QByteArray("another day's T2"));
-
-        copier.setOverwrite(true);
-        QCOMPARE(copier.run({path("T2.WAV")}).at(0).outcome, TakeBatch::Outcome::Done);
-        QVERIFY(!TestUtil::audioOf(path("out/T2.WAV")).isEmpty());
     }
 };
 
