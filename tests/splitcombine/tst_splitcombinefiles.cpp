@@ -4,7 +4,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
 
@@ -78,22 +77,6 @@ private slots:
     {
         m_window.reset();
         m_session.reset();
-    }
-
-    void splitThroughWindow()
-    {
-        TestTake t;
-        t.channels = 4;
-        const QByteArray a = TestUtil::writeTake(m_in + "/A.wav", t);
-        QVERIFY(importAll(*m_session, {m_in}));
-        child<QTabWidget>("tabWidget")->setCurrentIndex(SplitCombineFiles::SplitTab);
-        select(grid("tableWidgetSplitRules"), {{0, 0}, {1, 0}, {2, 1}});
-
-        QCOMPARE(process(), "Done.");
-        QCOMPARE(outFiles(), (QStringList{"A_1_2.wav", "A_3.wav"}));
-        const auto ch = [&](int c) { return TestUtil::channelOf(a, 4, 3, c); };
-        QVERIFY(holdsChannels(m_out + "/A_1_2.wav", {ch(0), ch(1)}, 3));
-        QVERIFY(holdsChannels(m_out + "/A_3.wav", {ch(2)}, 3));
     }
 
     void combineGridOneCellPerRowAndColumn_data()
