@@ -6,24 +6,17 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QXmlStreamReader>
 #include <QtEndian>
 
 #include <csignal>
 
 namespace
 {
-void put16(QByteArray& b, quint16 v)
+template <typename T> void put(QByteArray& b, T v)
 {
-    char c[2];
+    char c[sizeof v];
     qToLittleEndian(v, c);
-    b.append(c, 2);
-}
-void put32(QByteArray& b, quint32 v)
-{
-    char c[4];
-    qToLittleEndian(v, c);
-    b.append(c, 4);
+    b.append(c, sizeof v);
 }
 } // namespace
 
@@ -31,12 +24,12 @@ QByteArray WavBuilder::fmtBody(int channels, int sampleRate, int bits, int tag)
 {
     QByteArray b;
     const int align = channels * ((bits + 7) / 8);
-    put16(b, quint16(tag));
-    put16(b, quint16(channels));
-    put32(b, quint32(sampleRate));
-    put32(b, quint32(sampleRate * align));
-    put16(b, quint16(align));
-    put16(b, quint16(bits));
+    put(b, quint16(tag));
+    put(b, quint16(channels));
+    put(b, quint32(sampleRate));
+    put(b, quint32(sampleRate * align));
+    put(b, quint16(align));
+    put(b, quint16(bits));
     return b;
 }
 
@@ -59,7 +52,7 @@ WavBuilder& WavBuilder::chunk(const QByteArray& id, const QByteArray& body)
 WavBuilder& WavBuilder::rawChunk(const QByteArray& id, quint32 claimedSize, const QByteArray& body)
 {
     m_chunks.append(id.left(4));
-    put32(m_chunks, claimedSize);
+    put(m_chunks, claimedSize);
     m_chunks.append(body);
     if (body.size() & 1)
         m_chunks.append('\0');
@@ -69,7 +62,7 @@ WavBuilder& WavBuilder::rawChunk(const QByteArray& id, quint32 claimedSize, cons
 QByteArray WavBuilder::build(qint64 riffSize) const
 {
     QByteArray f("RIFF");
-    put32(f, riffSize < 0 ? quint32(4 + m_chunks.size()) : quint32(riffSize));
+    put(f, riffSize < 0 ? quint32(4 + m_chunks.size()) : quint32(riffSize));
     f.append("WAVE");
     f.append(m_chunks);
     return f;
@@ -192,21 +185,6 @@ QByteArray channelOf(const QByteArray& audio, int channels, int bytesPerSample, 
     return out;
 }
 
-bool ixmlIsWellFormed(const QString& path)
-{
-    AudioFile f;
-    if (!f.Open(path) || f.m_ixmlDataPos == 0 || !f.cFile::Open(QIODevice::ReadOnly) ||
-        !f.Seek(f.m_ixmlDataPos, true))
-        return false;
-    QXmlStreamReader xml(f.read(f.m_ixmlChunkSize).trimmed());
-    bool root = false;
-    while (!xml.atEnd()) {
-        if (xml.readNext() == QXmlStreamReader::StartElement && !root)
-            root = xml.name() == QLatin1String("BWFXML");
-    }
-    return root && !xml.hasError();
-}
-
 QByteArray chunkOf(const QByteArray& file, const QByteArray& id)
 {
     qsizetype pos = 12;
@@ -218,15 +196,6 @@ QByteArray chunkOf(const QByteArray& file, const QByteArray& id)
         pos += whole;
     }
     return QByteArray();
-}
-
-QStringList filesContaining(const QString& folder, const QString& part)
-{
-    QStringList out;
-    for (const QString& n : QDir(folder).entryList(QDir::Files | QDir::Hidden))
-        if (n.contains(part))
-            out << n;
-    return out;
 }
 
 QMap<QString, QByteArray> snapshot(const QString& folder)

@@ -67,12 +67,8 @@ QByteArray writeTake(const QString& path, const TestTake& t);
 QByteArray audioOf(const QString& path);
 // Samples of channel ch (0-based) of interleaved audio.
 QByteArray channelOf(const QByteArray& audio, int channels, int bytesPerSample, int ch);
-// True when the iXML chunk of path parses as XML with a BWFXML root.
-bool ixmlIsWellFormed(const QString& path);
 // The whole chunk (header, body, pad byte) with that id in RIFF bytes, or empty.
 QByteArray chunkOf(const QByteArray& file, const QByteArray& id);
-// Files of folder (hidden ones too) whose names contain part.
-QStringList filesContaining(const QString& folder, const QString& part);
 // Every entry under folder (hidden ones too, recursively) by relative path,
 // with its bytes; a folder holds "<folder>". For "nothing changed" checks.
 QMap<QString, QByteArray> snapshot(const QString& folder);

@@ -7,17 +7,15 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QRegularExpression>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
 
 // "velmora-cli set|copy|split|combine|rename" as a user runs them: the options
-// reach the take, the messages the tool prints, other readers accept its
-// results, and a child process that hits a file-size limit, is killed while
-// rewriting or saves the take another one is saving loses nothing.
+// reach the take, the messages the tool prints, and a child process that is
+// killed while rewriting or saves the take another one is saving loses
+// nothing.
 class TestOpsCli : public QObject
 {
     Q_OBJECT
@@ -81,7 +79,6 @@ private slots:
         m_out = m_tmp.filePath("out");
         QDir(m_tmp.path()).removeRecursively();
         QDir().mkpath(m_out);
-        QCOMPARE(cli({"demo", m_dir, "--takes", "2", "--seconds", "0.5", "--quiet"}), 2);
         QCOMPARE(cli({"demo", m_dir, "--takes", "2", "--seconds", "0.5"}), 0);
     }
 
@@ -89,20 +86,19 @@ private slots:
     {
         const QString take = path("T0001.WAV");
         const QByteArray audio = TestUtil::audioOf(take);
-        QByteArray out, err;
+        QByteArray out;
         QCOMPARE(cli({"set", "--scene", "77", "--take", "5", "--circled", "yes", "--frame-rate",
                       "29.97 DF", "--track", "2=Lav:LAV", "--note", "hi", take},
-                     &out, &err),
+                     &out),
                  0);
         QCOMPARE(out, (take + ": updated in place\n").toUtf8());
         const QJsonObject o = info(take);
         const QJsonObject c = o.value("columns").toObject();
-        QCOMPARE((QStringList{c["Scene"].toString(), c["Take"].toString(), c["Circled"].toString(),
-                              c["Frame Rate"].toString(), c["Notes"].toString()}),
-                 (QStringList{"77", "05", "Y", "29.97 DF", "hi"}));
         const QJsonObject track = o.value("tracks").toArray().at(1).toObject();
-        QCOMPARE(track.value("Name").toString(), QStringLiteral("Lav"));
-        QCOMPARE(track.value("Function").toString(), QStringLiteral("LAV"));
+        QCOMPARE((QStringList{c["Scene"].toString(), c["Take"].toString(), c["Circled"].toString(),
+                              c["Frame Rate"].toString(), c["Notes"].toString(),
+                              track["Name"].toString(), track["Function"].toString()}),
+                 (QStringList{"77", "05", "Y", "29.97 DF", "hi", "Lav", "LAV"}));
         QCOMPARE(cli({"set", "--note", QString(10000, 'n'), take}, &out), 0);
         QCOMPARE(out, (take + ": rewritten\n").toUtf8());
         QCOMPARE(TestUtil::audioOf(take), audio);
@@ -110,6 +106,7 @@ private slots:
 
     // A command that fails says why in one line per file that names the file
     // once, exits 1 and leaves the takes and the output folder as they were.
+    // Every write path refuses a damaged take.
     void failuresSayWhy_data()
     {
         QTest::addColumn<QString>("setup");
@@ -117,51 +114,31 @@ private slots:
         QTest::addColumn<QString>("name"); // the file the message names
         QTest::addColumn<QString>("says");
         const QString damaged = " is damaged: ";
-        QTest::newRow("set, track outside the take")
-            << "" << QStringList{"set", "--track", "2=Two", "--track", "5=Five", "T0001.WAV"}
-            << "T0001.WAV"
-            << "T0001.WAV: track 5 is outside the take's 4 tracks\n";
-        QTest::newRow("set, track outside a mono take")
-            << "" << QStringList{"set", "--track", "9=Nine:BOOM", "T0002_1.WAV"} << "T0002_1.WAV"
-            << "T0002_1.WAV: track 9 is outside the take's 4 tracks\n";
-        QTest::newRow("copy, damaged")
-            << "damaged T0001.WAV" << QStringList{"copy", "--to", "OUT", "T0001.WAV"} << "T0001.WAV"
-            << damaged;
-        QTest::newRow("copy --overwrite, damaged")
-            << "damaged T0001.WAV" << QStringList{"copy", "--overwrite", "--to", "OUT", "T0001.WAV"}
-            << "T0001.WAV" << damaged;
-        QTest::newRow("split, damaged")
-            << "damaged T0001.WAV"
-            << QStringList{"split", "--to", "OUT", "--output", "1", "T0001.WAV"} << "T0001.WAV"
-            << damaged;
-        QTest::newRow("combine, damaged")
-            << "damaged T0002_2.WAV"
-            << QStringList{"combine", "--output", "OUT/c.WAV", "T0002_1.WAV", "T0002_2.WAV"}
-            << "T0002_2.WAV" << damaged;
-        QTest::newRow("copy, destination exists")
-            << "copied" << QStringList{"copy", "--to", "OUT", "T0001.WAV"} << "T0001.WAV"
-            << "already exists";
-        QTest::newRow("copy into its own folder")
-            << "" << QStringList{"copy", "--to", "DIR", "T0001.WAV"} << ""
-            << "Source and Destination are the same.\n Please select a different Destination.";
-        QTest::newRow("copy, read-only folder")
-            << "read-only folder" << QStringList{"copy", "--to", "OUT", "T0001.WAV"} << "T0001.WAV"
-            << "";
-        QTest::newRow("split, read-only folder")
-            << "read-only folder"
-            << QStringList{"split", "--to", "OUT", "--output", "1", "T0001.WAV"} << "T0001_1.WAV"
-            << "";
-        QTest::newRow("split, no such track")
-            << "" << QStringList{"split", "--to", "OUT", "--output", "5", "T0001.WAV"} << ""
-            << "there is no track 5";
-        QTest::newRow("combine, read-only folder")
-            << "read-only folder"
-            << QStringList{"combine", "--output", "OUT/c.WAV", "T0002_1.WAV", "T0002_2.WAV"}
-            << "c.WAV"
-            << "";
-        QTest::newRow("rename, name too long")
-            << "long scene" << QStringList{"rename", "T0001.WAV"} << "T0001.WAV"
-            << "";
+        const QStringList split{"split", "--to", "OUT", "--output", "1", "T0001.WAV"};
+        const QStringList combine{"combine", "--output", "OUT/c.WAV", "T0002_1.WAV", "T0002_2.WAV"};
+        const QStringList copy{"copy", "--to", "OUT", "T0001.WAV"};
+        const struct {
+            const char* row;
+            QString setup;
+            QStringList args;
+            QString name, says;
+        } rows[] = {
+            {"set, track outside the take", "",
+             QStringList{"set", "--track", "2=Two", "--track", "5=Five", "T0001.WAV"}, "T0001.WAV",
+             "T0001.WAV: track 5 is outside the take's 4 tracks\n"},
+            {"set, track outside a mono take", "",
+             QStringList{"set", "--track", "9=Nine:BOOM", "T0002_1.WAV"}, "T0002_1.WAV",
+             "T0002_1.WAV: track 9 is outside the take's 4 tracks\n"},
+            {"copy, damaged", "damaged T0001.WAV", copy, "T0001.WAV", damaged},
+            {"copy --overwrite, damaged", "damaged T0001.WAV",
+             QStringList{"copy", "--overwrite", "--to", "OUT", "T0001.WAV"}, "T0001.WAV", damaged},
+            {"split, damaged", "damaged T0001.WAV", split, "T0001.WAV", damaged},
+            {"combine, damaged", "damaged T0002_2.WAV", combine, "T0002_2.WAV", damaged},
+            {"split, read-only folder", "read-only folder", split, "T0001_1.WAV", ""},
+            {"combine, read-only folder", "read-only folder", combine, "c.WAV", ""},
+        };
+        for (const auto& r : rows)
+            QTest::newRow(r.row) << r.setup << r.args << r.name << r.says;
     }
 
     void failuresSayWhy()
@@ -170,7 +147,6 @@ private slots:
         QFETCH(QStringList, args);
         QFETCH(QString, name);
         QFETCH(QString, says);
-        const QString take = path("T0001.WAV");
         if (setup.startsWith("damaged")) {
             // 0xFFFFFFFF in the data size, the audio left in place: what a
             // recorder that lost power leaves.
@@ -180,16 +156,11 @@ private slots:
             QVERIFY(f.Open(file) && q.open(QIODevice::ReadWrite) &&
                     q.seek(qint64(f.m_fileDataPos) - 4) && q.write("\xff\xff\xff\xff", 4) == 4);
         }
-        if (setup == "copied")
-            QVERIFY(QFile::copy(take, m_out + "/T0001.WAV"));
-        if (setup == "long scene")
-            QCOMPARE(cli({"set", "--scene", QString(300, 'S'), take}), 0);
         const QMap<QString, QByteArray> before = TestUtil::snapshot(m_tmp.path());
         if (setup == "read-only folder")
             QVERIFY(QFile::setPermissions(m_out, QFile::ReadOwner | QFile::ExeOwner));
         QByteArray out, err;
-        const int rc =
-            cli(resolved(args).replaceInStrings(QRegularExpression("^DIR$"), m_dir), &out, &err);
+        const int rc = cli(resolved(args), &out, &err);
         QFile::setPermissions(m_out, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QCOMPARE(rc, 1);
         QVERIFY2(err.startsWith("velmora-cli: ") && err.contains(says.toUtf8()), err.constData());
@@ -216,60 +187,6 @@ private slots:
         QCOMPARE(column(path("7T02_3.WAV"), "Current Name"), QStringLiteral("7T02_3.WAV"));
         QCOMPARE(cli({"rename", path("7T02_1.WAV")}, &out), 0);
         QVERIFY(out.contains("skipped"));
-    }
-
-    // What copy, split, combine and a rewrite make, other readers accept.
-    void otherReadersAcceptTheResults()
-    {
-        const QString poly = path("T0001.WAV");
-        QByteArray out, err;
-        QCOMPARE(cli({"copy", "--to", m_out, poly}), 0);
-        QCOMPARE(cli({"set", "--note", QString(10000, 'n'), m_out + "/T0001.WAV"}), 0);
-        QCOMPARE(cli({"split", "--to", m_out, "--output", "3,1", "--output", "2", poly}, &out), 0);
-        const QString s13 = m_out + "/T0001_1_3.WAV", s2 = m_out + "/T0001_2.WAV";
-        QCOMPARE(out, ("wrote " + s13 + "\nwrote " + s2 + "\n").toUtf8());
-        QStringList mono;
-        for (int i = 1; i <= 4; ++i)
-            mono << path(QStringLiteral("T0002_%1.WAV").arg(i));
-        const QString comb = m_out + "/T0002_1_2_3_4.WAV";
-        QCOMPARE(cli(QStringList{"combine", "--output", comb} + mono), 0);
-        const QList<QPair<QString, QStringList>> readers = {{"sox", {"--i"}},
-                                                            {"ffprobe", {"-v", "error"}}};
-        for (const auto& [program, options] : readers) {
-            if (QStandardPaths::findExecutable(program).isEmpty())
-                continue;
-            for (const QString& f : {m_out + "/T0001.WAV", s13, s2, comb}) {
-                QCOMPARE(TestUtil::run(program, options + QStringList{f}, nullptr, &err), 0);
-                QVERIFY2(err.isEmpty(), err.constData());
-            }
-        }
-    }
-
-    // The child may write 150 kB per file and gets SIGXFSZ past it: the
-    // command fails part-way and leaves the takes as they were, with nothing
-    // half-written. (Each operation's rollback is tested in process.)
-    void fileSizeLimitInAChild_data()
-    {
-        QTest::addColumn<QStringList>("args");
-        QTest::newRow("set, rewrite")
-            << QStringList{"set", "--note", QString(10000, 'n'), "T0001.WAV"};
-        QTest::newRow("split") << QStringList{"split", "--to",     "OUT", "--output",
-                                              "1,2,3", "--output", "4",   "T0001.WAV"};
-    }
-
-    void fileSizeLimitInAChild()
-    {
-        QFETCH(QStringList, args);
-        if (QStandardPaths::findExecutable("prlimit").isEmpty())
-            QSKIP("prlimit is not installed");
-        const QMap<QString, QByteArray> before = TestUtil::snapshot(m_tmp.path());
-        QByteArray err;
-        QCOMPARE(TestUtil::run("prlimit",
-                               QStringList{"--fsize=150000", VELMORA_CLI} + resolved(args), nullptr,
-                               &err),
-                 1);
-        QVERIFY2(err.contains("File too large"), err.constData());
-        QCOMPARE(TestUtil::snapshot(m_tmp.path()), before);
     }
 
     // Two saves of one big take from two processes: the second comes while
@@ -329,20 +246,13 @@ private slots:
         const QString dir = m_tmp.filePath("big");
         QDir().mkpath(dir);
         const QString take = dir + "/T0001.WAV";
-        QString renamed; // the rename's new name
-        if (command == "set") {
-            QCOMPARE(cli({"demo", dir, "--takes", "1", "--seconds", "8", "--channels", "4",
-                          "--layout", "poly"}),
-                     0);
-        } else {
-            // An iXML chunk with no room: the rename's metadata needs a rewrite.
-            TestTake shape;
-            shape.channels = 4;
-            shape.frames = 400000;
-            shape.metadata = false;
-            shape.ixml = "<BWFXML><SCENE>5</SCENE><TAKE>1</TAKE></BWFXML>";
-            QVERIFY(!TestUtil::writeTake(take, shape).isEmpty());
-        }
+        TestTake shape;
+        shape.channels = 4;
+        shape.frames = 400000;
+        // For a rename, an iXML chunk with no room: its metadata needs a rewrite.
+        shape.metadata = command == "set";
+        shape.ixml = "<BWFXML><SCENE>5</SCENE><TAKE>1</TAKE></BWFXML>";
+        QVERIFY(!TestUtil::writeTake(take, shape).isEmpty());
         const QByteArray original = TestUtil::readFile(take);
         const QByteArray audio = TestUtil::audioOf(take);
         QRandomGenerator rng(20240606);
@@ -357,27 +267,25 @@ private slots:
             QProcess p;
             startTraced(p, args);
             QVERIFY(p.waitForStarted());
-            const QByteArray seen = waitForLine(p, round % 2 ? "Init - ok" : "source name");
-            const QRegularExpression dest("dest name \"([^\"]+)\"");
-            if (renamed.isEmpty() && command == "rename")
-                renamed = dest.match(QString::fromUtf8(seen)).captured(1);
+            waitForLine(p, round % 2 ? "Init - ok" : "source name");
             QThread::usleep(rng.bounded(0u, 25000u));
             ::kill(pid_t(p.processId()), SIGKILL);
             p.waitForFinished();
             const QString at = QStringLiteral("round %1").arg(round);
 
             const QMap<QString, QByteArray> left = TestUtil::snapshot(dir);
-            bool whole = false;
-            for (const QString& n : left.keys())
-                whole = whole || TestUtil::audioOf(dir + "/" + n) == audio;
-            QVERIFY2(whole, qPrintable(at));
-            const bool leftover = !TestUtil::filesContaining(dir, "_updatebackup").isEmpty() ||
-                                  !TestUtil::filesContaining(dir, ".velmora-partial").isEmpty();
+            const bool leftover = !QDir(dir)
+                                       .entryList({"*_updatebackup*", "*.velmora-partial"},
+                                                  QDir::Files | QDir::Hidden)
+                                       .isEmpty();
             midway += leftover;
+            bool whole = false;
             for (const QString& n : left.keys()) {
-                if (!leftover && n.endsWith(".WAV"))
-                    QVERIFY2(TestUtil::audioOf(dir + "/" + n) == audio, qPrintable(at + n));
+                const bool intact = TestUtil::audioOf(dir + "/" + n) == audio;
+                whole = whole || intact;
+                QVERIFY2(intact || leftover || !n.endsWith(".WAV"), qPrintable(at + n));
             }
+            QVERIFY2(whole, qPrintable(at));
             QByteArray err;
             const int again = cli(args, nullptr, &err);
             if (leftover) {
@@ -393,7 +301,6 @@ private slots:
             QVERIFY(TestUtil::writeFile(take, original));
         }
         qInfo("%d of 12 kills hit the rewrite", midway);
-        QVERIFY(command == "set" || renamed.endsWith("/5T01.WAV"));
     }
 };
 

@@ -1,4 +1,3 @@
-#include "SafeFileOps.h"
 #include "TakeLock.h"
 #include "TakeSaver.h"
 #include "TestUtil.h"
@@ -29,89 +28,54 @@ private slots:
         QDir().mkpath(m_tmp.path());
     }
 
-    void everyFieldReachesTheFile()
+    // Every field reaches the file; each job of a run carries its own edits;
+    // a save of several takes never writes the take name. A track edit
+    // reaches the file's track with that channel index, in a mono file too.
+    void saveJobsCarryTheirOwnEdits()
     {
         TestTake shape;
         shape.channels = 3;
-        const QString take = path("T1.WAV");
-        const QByteArray audio = TestUtil::writeTake(take, shape);
-        TakeEdits e;
+        const QString poly = path("T1.WAV"), mono = path("T2_3.WAV");
+        const QByteArray audio = TestUtil::writeTake(poly, shape);
+        shape.channels = 1;
+        shape.firstChannel = 3;
+        QVERIFY(!TestUtil::writeTake(mono, shape).isEmpty());
+        TakeEdits e, m;
         e.frameRate = "29.97 DF";
         e.sampleRate = "96000";
         e.samplesSinceMidnight = "123456789";
         e.project = "Film";
         e.scene = "44B";
         e.tape = "DAY02";
-        e.take = "7";
+        e.take = m.take = "7";
         e.ubits = "11223344";
         e.notes = "plane";
         e.user = "mixer";
         e.circled = "Y";
         e.wild = "Y";
-        e.tracks = {{2, "Lav A", QString("LAV")}, {3, "Plant", std::nullopt}, {9, "none", {}}};
-        const auto results = TakeSaver().run({take}, e);
-        QCOMPARE(results.size(), 1);
-        QCOMPARE(results.at(0).outcome, TakeBatch::Outcome::Done);
-        QVERIFY(results.at(0).inPlace);
-        AudioFile f;
-        QVERIFY(f.Open(take));
+        e.tracks = m.tracks = {{2, "Lav A", QString("LAV")}, {3, "Plant", {}}, {9, "none", {}}};
+        m.samplesSinceMidnight = "2000";
+        TakeSaver saver;
+        QSignalSpy finished(&saver, &TakeBatch::finished);
+        QVERIFY(saver.start({{poly, e}, {mono, m}}, true));
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(saver.results().at(0).outcome, TakeBatch::Outcome::Done);
+        QVERIFY(saver.results().at(0).inPlace);
+        AudioFile f, g;
+        QVERIFY(f.Open(poly) && g.Open(mono));
         QCOMPARE(f.GetSampleRate(), 96000u);
         QCOMPARE(
             (QStringList{f.GetFrameRate(), f.GetTimeStampSampleRate(), f.GetSamplesSinceMidnight(),
                          f.GetProjectName(), f.GetSceneName(), f.GetTapeName(), f.GetTakeName(),
                          f.GetUBITs(), f.GetNotes(), f.GetUserInfo(), f.GetCircled(), f.GetWild()}),
-            (QStringList{"29.97 DF", "96000", "123456789", "Film", "44B", "DAY02", "07", "11223344",
+            (QStringList{"29.97 DF", "96000", "123456789", "Film", "44B", "DAY02", "03", "11223344",
                          "plane", "mixer", "Y", "Y"}));
         QCOMPARE(f.GetTracksInfo(), (QList<QStringList>{{"1", "1", "Trk1", "BOOM"},
                                                         {"2", "2", "Lav A", "LAV"},
                                                         {"3", "3", "Plant", ""}}));
-        QCOMPARE(TestUtil::audioOf(take), audio);
-    }
-
-    // Each job of a run carries its own edits; a save of several takes never
-    // writes the take name.
-    void saveJobsCarryTheirOwnEdits()
-    {
-        QVERIFY(!TestUtil::writeTake(path("T1.WAV"), TestTake()).isEmpty());
-        QVERIFY(!TestUtil::writeTake(path("T2.WAV"), TestTake()).isEmpty());
-        TakeEdits a, b;
-        a.samplesSinceMidnight = "1000";
-        b.samplesSinceMidnight = "2000";
-        a.take = b.take = "9";
-        TakeSaver saver;
-        QSignalSpy finished(&saver, &TakeBatch::finished);
-        QVERIFY(saver.start({{path("T1.WAV"), a}, {path("T2.WAV"), b}}, true));
-        QVERIFY(finished.wait(10000));
-        AudioFile f1, f2;
-        QVERIFY(f1.Open(path("T1.WAV")) && f2.Open(path("T2.WAV")));
-        QCOMPARE(f1.GetSamplesSinceMidnight(), QStringLiteral("1000"));
-        QCOMPARE(f2.GetSamplesSinceMidnight(), QStringLiteral("2000"));
-        QCOMPARE(f1.GetTakeName(), QStringLiteral("03"));
-    }
-
-    void aMonoFileTakesItsOwnTrackOnly_data()
-    {
-        QTest::addColumn<int>("channel");
-        QTest::addColumn<QString>("name");
-        QTest::newRow("its channel") << 3 << "Lav C";
-        QTest::newRow("another channel") << 2 << "Trk3";
-    }
-
-    void aMonoFileTakesItsOwnTrackOnly()
-    {
-        QFETCH(int, channel);
-        QFETCH(QString, name);
-        TestTake shape;
-        shape.channels = 1;
-        shape.firstChannel = 3;
-        const QString take = path("T1_3.WAV");
-        QVERIFY(!TestUtil::writeTake(take, shape).isEmpty());
-        TakeEdits e;
-        e.tracks = {{channel, "Lav C", {}}};
-        TakeSaver().run({take}, e);
-        AudioFile f;
-        QVERIFY(f.Open(take));
-        QCOMPARE(f.GetTracksInfo().at(0).at(2), name);
+        QCOMPARE(TestUtil::audioOf(poly), audio);
+        QCOMPARE(g.GetSamplesSinceMidnight(), QStringLiteral("2000"));
+        QCOMPARE(g.GetTracksInfo().at(0).at(2), QStringLiteral("Plant"));
     }
 
     // --rebuild-ixml reaches the writer only for a document that did not
@@ -120,17 +84,15 @@ private slots:
     {
         QTest::addColumn<bool>("broken");
         QTest::addColumn<bool>("asked");
-        QTest::addColumn<bool>("rebuilt");
-        QTest::newRow("broken, asked") << true << true << true;
-        QTest::newRow("broken, not asked") << true << false << false;
-        QTest::newRow("parses, asked") << false << true << false;
+        QTest::newRow("broken, asked") << true << true;
+        QTest::newRow("broken, not asked") << true << false;
+        QTest::newRow("parses, asked") << false << true;
     }
 
     void rebuildIxmlReachesOnlyAnUnparsableDocument()
     {
         QFETCH(bool, broken);
         QFETCH(bool, asked);
-        QFETCH(bool, rebuilt);
         TestTake shape;
         shape.metadata = false;
         shape.ixml = broken ? "<BWFXML><SCENE>1&A</SCENE></BWFXML>" : "<BWFXML/>";
@@ -142,7 +104,7 @@ private slots:
         e.rebuildIxml = asked;
         QCOMPARE(e.isEmpty(), !asked);
         e.applyTo(f, false);
-        QCOMPARE(f.m_rebuildIxml, rebuilt);
+        QCOMPARE(f.m_rebuildIxml, broken && asked);
     }
 
     // One take rewritten (its note outgrows the iXML chunk), one bare take
@@ -158,21 +120,15 @@ private slots:
         QVERIFY(TestUtil::writeFile(path("T9_updatebackup.WAV"), "stale of T9"));
         TakeEdits e;
         e.notes = QString(10000, QLatin1Char('x'));
-        TakeSaver saver;
-        QSignalSpy finished(&saver, &TakeBatch::finished);
-        QSignalSpy done(&saver, &TakeBatch::itemFinished);
-        const auto results = saver.run({rich, bare}, e);
+        const auto results = TakeSaver().run({rich, bare}, e);
         QCOMPARE(results.size(), 2);
         QCOMPARE(results.at(0).outcome, TakeBatch::Outcome::Done);
         QVERIFY(!results.at(0).inPlace);
         QCOMPARE(results.at(1).outcome, TakeBatch::Outcome::Done);
         QVERIFY(results.at(1).inPlace);
-        QCOMPARE(done.size(), 2);
-        QCOMPARE(finished.size(), 1);
-        QCOMPARE(finished.at(0).at(0).toBool(), true);
         QCOMPARE(TestUtil::audioOf(rich), richAudio);
         QCOMPARE(TestUtil::audioOf(bare), bareAudio);
-        QCOMPARE(TestUtil::filesContaining(m_tmp.path(), "_updatebackup"),
+        QCOMPARE(QDir(m_tmp.path()).entryList({"*_updatebackup*"}, QDir::Files),
                  QStringList{"T9_updatebackup.WAV"});
         QCOMPARE(TestUtil::readFile(path("T9_updatebackup.WAV")), QByteArray("stale of T9"));
     }
@@ -180,15 +136,13 @@ private slots:
     void aFailureEndsTheRunWhenAsked_data()
     {
         QTest::addColumn<bool>("stopOnError");
-        QTest::addColumn<int>("handled");
-        QTest::newRow("editor save") << true << 1;
-        QTest::newRow("every path") << false << 2;
+        QTest::newRow("editor save") << true;
+        QTest::newRow("every path") << false;
     }
 
     void aFailureEndsTheRunWhenAsked()
     {
         QFETCH(bool, stopOnError);
-        QFETCH(int, handled);
         const QString take = path("T1.WAV");
         QVERIFY(!TestUtil::writeTake(take, TestTake()).isEmpty());
         TakeEdits e;
@@ -196,7 +150,7 @@ private slots:
         TakeSaver saver;
         QSignalSpy finished(&saver, &TakeBatch::finished);
         const auto results = saver.run({path("missing.WAV"), take}, e, false, stopOnError);
-        QCOMPARE(results.size(), handled);
+        QCOMPARE(results.size(), stopOnError ? 1 : 2);
         QCOMPARE(results.at(0).outcome, TakeBatch::Outcome::Failed);
         QCOMPARE(results.at(0).reason, QStringLiteral("no such file"));
         QCOMPARE(finished.at(0).at(0).toBool(), false);
@@ -213,19 +167,20 @@ private slots:
     {
         QTest::addColumn<QString>("situation");
         QTest::addColumn<QString>("error"); // the reason starts with it
-        const QString busy = QStringLiteral("T1.WAV is being saved by another process");
-        QTest::newRow("another saver has it") << "locked" << busy;
-        QTest::newRow("another saver moved it to its backup name") << "backup locked" << busy;
-        QTest::newRow("an earlier save did not finish")
-            << "backup"
-            << "T1_updatebackup.WAV exists: an earlier save did not finish; check it "
-               "and remove or restore it";
-        QTest::newRow("a FIFO") << "fifo"
-                                << "not a regular file";
-        QTest::newRow("data past the end") << "damaged" << path("T1.WAV is damaged: ");
-        QTest::newRow("damaged with a bad iXML") << "damaged bad" << path("T1.WAV is damaged: ");
-        QTest::newRow("iXML does not parse") << "bad"
-                                             << "";
+        const QString busy = "T1.WAV is being saved by another process";
+        const QString damaged = path("T1.WAV is damaged: ");
+        const QString rows[][3] = {
+            {"another saver has it", "locked", busy},
+            {"another saver moved it to its backup name", "backup locked", busy},
+            {"an earlier save did not finish", "backup",
+             "T1_updatebackup.WAV exists: an earlier save did not finish"},
+            {"a FIFO", "fifo", "not a regular file"},
+            {"data past the end", "damaged", damaged},
+            {"damaged with a bad iXML", "damaged bad", damaged},
+            {"iXML does not parse", "bad", ""},
+        };
+        for (const auto& r : rows)
+            QTest::newRow(qPrintable(r[0])) << r[1] << r[2];
     }
 
     void refusedTakesAreLeftAsTheyAre()
@@ -247,10 +202,8 @@ private slots:
                 QVERIFY(QFile::resize(take, QFileInfo(take).size() - 1000));
             if (situation.startsWith("backup"))
                 QVERIFY(TestUtil::writeFile(backup, "the take, moved by a saver"));
-            if (situation == "locked")
-                QVERIFY(other.acquire(take));
-            if (situation == "backup locked")
-                QVERIFY(other.acquire(backup));
+            if (situation.endsWith("locked"))
+                QVERIFY(other.acquire(situation == "locked" ? take : backup));
         }
         const QMap<QString, QByteArray> before =
             situation == "fifo" ? QMap<QString, QByteArray>() : TestUtil::snapshot(m_tmp.path());
@@ -264,38 +217,13 @@ private slots:
         QVERIFY2(r.reason.startsWith(error), qPrintable(r.reason));
         QCOMPARE(r.damaged, situation.startsWith("damaged"));
         QCOMPARE(!r.ixmlError.isEmpty(), situation == "bad");
-        if (situation == "bad")
-            QVERIFY(r.reason.contains(r.ixmlError));
+        QVERIFY(situation != "bad" || r.reason.contains(r.ixmlError));
         if (situation != "fifo")
             QCOMPARE(TestUtil::snapshot(m_tmp.path()), before);
     }
 
-    // The write check of takes handed to the worker without a lock.
-    void writeChecksKnowFilesThatAreNoTakes_data()
-    {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("problem");
-        QTest::newRow("regular file") << "file" << QString();
-        QTest::newRow("FIFO") << "fifo"
-                              << "not a regular file";
-        QTest::newRow("device") << "/dev/null"
-                                << "not a regular file";
-    }
-
-    void writeChecksKnowFilesThatAreNoTakes()
-    {
-        QFETCH(QString, kind);
-        QFETCH(QString, problem);
-        const QString p = kind.startsWith('/') ? kind : path("T.WAV");
-        if (kind == "file")
-            QVERIFY(TestUtil::writeFile(p, "x"));
-        if (kind == "fifo")
-            QCOMPARE(::mkfifo(QFile::encodeName(p).constData(), 0666), 0);
-        QCOMPARE(SafeFileOps::fileWriteProblem(p), problem);
-    }
-
-    // Aborted while rewriting: the take is whole, new or as it was, and no
-    // backup is left behind.
+    // Aborted while rewriting: the take is whole, new or as it was, the run
+    // stops, and no backup is left behind.
     void abortLeavesTheTakeWhole()
     {
         TestTake big;
@@ -314,16 +242,14 @@ private slots:
             Qt::QueuedConnection);
         QVERIFY(saver.start({take, take}, e));
         QVERIFY(finished.wait(60000));
-        QVERIFY(saver.results().size() == 1);
+        QCOMPARE(saver.results().size(), 1);
         const TakeBatch::ItemResult& r0 = saver.results().at(0);
-        if (r0.outcome == TakeBatch::Outcome::Cancelled) {
+        if (r0.outcome == TakeBatch::Outcome::Cancelled)
             QCOMPARE(TestUtil::readFile(take), before);
-        } else {
-            QCOMPARE(r0.outcome, TakeBatch::Outcome::Done);
-            QVERIFY(!r0.inPlace);
-        }
+        else
+            QVERIFY(r0.outcome == TakeBatch::Outcome::Done && !r0.inPlace);
         QCOMPARE(TestUtil::audioOf(take), audio);
-        QVERIFY(TestUtil::filesContaining(m_tmp.path(), "_updatebackup").isEmpty());
+        QVERIFY(QDir(m_tmp.path()).entryList({"*_updatebackup*"}, QDir::Files).isEmpty());
     }
 };
 

@@ -4,8 +4,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSettings>
-#include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
 
@@ -62,11 +60,6 @@ class TestSplitCombineFiles : public QObject
     QStringList outFiles() const { return QDir(m_out).entryList(QDir::Files | QDir::Hidden); }
 
 private slots:
-    void initTestCase()
-    {
-        QCoreApplication::setOrganizationName("QuorlanTest");
-        QCoreApplication::setApplicationName("tst_splitcombinefiles");
-    }
     void init()
     {
         m_in = m_tmp.filePath("in");
@@ -84,22 +77,6 @@ private slots:
     {
         m_window.reset();
         m_session.reset();
-    }
-
-    void splitThroughWindow()
-    {
-        TestTake t;
-        t.channels = 4;
-        const QByteArray a = TestUtil::writeTake(m_in + "/A.wav", t);
-        QVERIFY(importAll(*m_session, {m_in}));
-        child<QTabWidget>("tabWidget")->setCurrentIndex(SplitCombineFiles::SplitTab);
-        select(grid("tableWidgetSplitRules"), {{0, 0}, {1, 0}, {2, 1}});
-
-        QCOMPARE(process(), "Done.");
-        QCOMPARE(outFiles(), (QStringList{"A_1_2.wav", "A_3.wav"}));
-        const auto ch = [&](int c) { return TestUtil::channelOf(a, 4, 3, c); };
-        QVERIFY(holdsChannels(m_out + "/A_1_2.wav", {ch(0), ch(1)}, 3));
-        QVERIFY(holdsChannels(m_out + "/A_3.wav", {ch(2)}, 3));
     }
 
     void combineGridOneCellPerRowAndColumn_data()
@@ -153,25 +130,6 @@ private slots:
 
         child<QRadioButton>("radioButton_Batch")->click();
         QVERIFY(!child<QLineEdit>("lineEdit_DestinationFileName")->isVisible());
-    }
-
-    void destinationKept_data()
-    {
-        QTest::addColumn<bool>("exists");
-        QTest::newRow("stored folder") << true;
-        QTest::newRow("folder gone: home") << false;
-    }
-    void destinationKept()
-    {
-        QFETCH(bool, exists);
-        const QString folder = m_tmp.filePath("kept");
-        if (exists)
-            QDir().mkpath(folder);
-        m_window->setDestination(folder);
-        SplitCombineFiles again(nullptr, m_session.get());
-        QCOMPARE(QSettings().value(SplitCombineFiles::kDestinationKey).toString(), folder);
-        QCOMPARE(again.findChild<QLineEdit*>("editDestinationDirectory")->text(),
-                 QDir::toNativeSeparators(exists ? folder : QDir::homePath()));
     }
 };
 
