@@ -94,19 +94,9 @@ private slots:
         QFETCH(QString, extras);
         QFETCH(QStringList, expected);
         AudioFileModel model;
-        ReportTestKit::addTake(model, {"T1.WAV",
-                                       "4(POLY)",
-                                       " ",
-                                       " ",
-                                       "12",
-                                       "3",
-                                       "D1",
-                                       "48000",
-                                       "good",
-                                       {"Boom", "", "Lav", "Mix"}});
-        ReportTestKit::addTake(
-            model,
-            {"T2_X.WAV", "2(MONO)", " ", " ", "12", "4", "D1", "48000", "", {"Boom", "Lav"}});
+        ReportTestKit::addTake(model, "T1.WAV|4(POLY)| | |12|3|D1|48000|good",
+                               {"Boom", "", "Lav", "Mix"});
+        ReportTestKit::addTake(model, "T2_X.WAV|2(MONO)| | |12|4|D1|48000|", {"Boom", "Lav"});
         ReportSettings s;
         s.clearHeader();
         ReportTestKit::setColumns(s, columns);
@@ -120,19 +110,15 @@ private slots:
     void csvQuotingReadsBack_data()
     {
         QTest::addColumn<QString>("value");
-        QTest::newRow("comma") << "Scene 4, part 2";
-        QTest::newRow("quote") << "the \"good\" one";
-        QTest::newRow("line feed") << "first\nsecond";
-        QTest::newRow("carriage return") << "first\rsecond";
-        QTest::newRow("all") << "\",\r\n\"";
+        QTest::newRow("comma, quote, line breaks") << "a, \"b\"\r\nc\rd\ne";
         QTest::newRow("UTF-8") << "Café 撮影メモ";
     }
     void csvQuotingReadsBack()
     {
         QFETCH(QString, value);
         AudioFileModel model;
-        ReportTestKit::addTake(
-            model, {"T1.WAV", "1(POLY)", " ", " ", value, "1", "", value, value, {value}});
+        ReportTestKit::addTake(model, "T1.WAV|1(POLY)| | |" + value + "|1||" + value + '|' + value,
+                               {value});
         ReportSettings s;
         s.clearHeader();
         s.row(1) = {"Project:", value};
@@ -159,8 +145,6 @@ private slots:
         QTest::newRow("16 tracks on one row") << 16 << "R" << QStringList{"0|T003|4|12", sixteen};
         QTest::newRow("17 tracks: a continuation row")
             << 17 << "R" << QStringList{"0|T003|4|12", sixteen + ", ", "0||n17"};
-        QTest::newRow("20 tracks: four on the continuation row")
-            << 20 << "R" << QStringList{"0|T003|4|12", sixteen + ", ", "0||n17, n18, n19, n20"};
         QTest::newRow("notes row") << 1 << "N" << QStringList{"0|T003|4|12", "0|NOTES: noisy"};
         QTest::newRow("notes column and rows: no notes row")
             << 1 << "NC" << QStringList{"0|T003|4|12|noisy"};
@@ -171,10 +155,10 @@ private slots:
         QFETCH(QString, extras);
         QFETCH(QStringList, rows);
         AudioFileModel model;
-        ReportTake t{"T003.wav", "4(POLY)", " ", " ", "12", "1", "", "", "noisy", {}};
+        QStringList names;
         for (int i = 1; i <= tracks; ++i)
-            t.tracks << QString("n%1").arg(i);
-        ReportTestKit::addTake(model, t);
+            names << QString("n%1").arg(i);
+        ReportTestKit::addTake(model, "T003.wav|4(POLY)| | |12|1|||noisy", names);
         ReportSettings s;
         ReportTestKit::setColumns(s, extras.contains('C') ? "File Name,Channels,Scene,Notes"
                                                           : "File Name,Channels,Scene");
@@ -258,8 +242,7 @@ private slots:
         if (!ReportTestKit::havePoppler())
             QSKIP("pdftotext (poppler-utils) is not installed");
         AudioFileModel model;
-        ReportTestKit::addTake(
-            model, {"T1.WAV", "1(POLY)", " ", " ", "SceneWithAVeryLongNameThatCannotFit", "7"});
+        ReportTestKit::addTake(model, "T1.WAV|1(POLY)| | |SceneWithAVeryLongNameThatCannotFit|7");
         ReportSettings s;
         s.clearHeader();
         s.row(1) = {"Project:", "Фильм Ֆիլմ Ταινία 撮影"};
@@ -308,8 +291,6 @@ private slots:
             << "r.csv" << false << false << ReportTakes::noneIncludedMessage();
         QTest::newRow("folder missing") << "csv"
                                         << "no/r.csv" << true << false << csvFailed;
-        QTest::newRow("csv write fails") << "csv"
-                                         << "r.csv" << true << false << csvFailed;
         QTest::newRow("csv write fails, earlier report kept")
             << "csv"
             << "r.csv" << true << true << csvFailed;
@@ -335,7 +316,7 @@ private slots:
         const QList<int> rows = ReportTakes::allRows(model);
         QString got;
         {
-            ReportFileSizeLimit limit(8192);
+            FileSizeLimit limit(8192);
             if (format == "csv")
                 QVERIFY(!CsvReport::createCSVFile(path, model, rows, s, &got));
             else
