@@ -63,7 +63,6 @@ private slots:
     void malformedSideTablesAreRefused_data();
     void malformedSideTablesAreRefused();
     void sideTablesOfMissingRows();
-    void trackNameAndFunction();
     void duplicateRuleIgnoresCaseAndFollowsEdits();
     void getTracksFollowsTheOrderAndSkipsMissingFiles();
 };
@@ -268,21 +267,6 @@ void TestAudioFileModel::sideTablesOfMissingRows()
     }
     QCOMPARE(m.rowCount(), 1);
     checkRow(0, "a");
-}
-
-void TestAudioFileModel::trackNameAndFunction()
-{
-    addRow("a");
-    AudioFileModel& m = *m_model;
-    m.setTrackInfo(0, {{"1", "1", "Boom", ""}, {"2", "2", "Lav", ""}, {"x", "3", "Odd", ""}});
-    m.setTrackName(0, 2, "Lav 2");
-    m.setTrackFunction(0, 1, "MS");
-    // A "Channel" that is not a number is not channel 0.
-    m.setTrackName(0, 0, "Zero");
-    m.setTrackName(0, 9, "Nine");
-    QCOMPARE(m.trackInfo(0),
-             (QList<QStringList>{
-                 {"1", "1", "Boom", "MS"}, {"2", "2", "Lav 2", ""}, {"x", "3", "Odd", ""}}));
 }
 
 void TestAudioFileModel::duplicateRuleIgnoresCaseAndFollowsEdits()
