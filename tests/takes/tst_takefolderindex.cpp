@@ -55,13 +55,11 @@ private:
 private slots:
     void initTestCase();
     void init();
-    void everyTakeReadsEachFileOnce();
     void importOfOpenedFilesReadsNothingAgain();
     void changedSizeIsReadAgain();
     void sameSizeRewriteIsSeen();
     void addedRemovedAndRenamedFilesAreSeen();
     void untrustedIndexRereadsEveryCall();
-    void leastRecentlyUsedFolderIsDropped();
     void concurrentCallersAgree();
     void fileChangedAfterItsOpenIsReadAgain();
     void pathsAreMadeAbsoluteAndClean_data();
@@ -96,21 +94,6 @@ QStringList TestTakeFolderIndex::takeOf(const QString& path) const
     QString name;
     KQHelper::getTakeFiles(cache(), &f, files, name);
     return files;
-}
-
-void TestTakeFolderIndex::everyTakeReadsEachFileOnce()
-{
-    for (int t = 0; t < kTakes; ++t) {
-        const QStringList files = takeOf(m_all.at(t * kTracks));
-        QCOMPARE(files, m_all.mid(t * kTracks, kTracks));
-    }
-    QCOMPARE(reads(), quint64(m_all.size()));
-    QCOMPARE(listings(), quint64(1));
-    // Again, from another file of each take: nothing is read again.
-    for (int t = 0; t < kTakes; ++t)
-        QCOMPARE(takeOf(m_all.at(t * kTracks + 3)), m_all.mid(t * kTracks, kTracks));
-    QCOMPARE(reads(), quint64(m_all.size()));
-    QCOMPARE(listings(), quint64(1));
 }
 
 void TestTakeFolderIndex::importOfOpenedFilesReadsNothingAgain()
@@ -191,17 +174,6 @@ void TestTakeFolderIndex::untrustedIndexRereadsEveryCall()
     // Each call reads the take's own files again, never the whole folder.
     QCOMPARE(reads(), quint64(2 * kTracks));
     QCOMPARE(listings(), quint64(2));
-}
-
-void TestTakeFolderIndex::leastRecentlyUsedFolderIsDropped()
-{
-    cache().setMaxFolders(1);
-    QTemporaryDir other;
-    const QStringList files = TakeFileMaker::writeMonoTake(other.path(), "O", 2);
-    QCOMPARE(takeOf(m_all.at(0)), m_all.mid(0, kTracks));
-    QCOMPARE(takeOf(files.at(0)), files);
-    QCOMPARE(takeOf(m_all.at(0)), m_all.mid(0, kTracks));
-    QCOMPARE(reads(), quint64(2 * kTracks + files.size()));
 }
 
 void TestTakeFolderIndex::concurrentCallersAgree()

@@ -112,8 +112,6 @@ void TestTakeGrouping::nameStem_data()
     const struct {
         const char *tag, *name, *stem;
     } cases[] = {
-        {"track suffix", "T012_3.wav", "T012"},
-        {"no underscore", "T012.wav", "T012"},
         {"neither", "T012", "T012"},
         {"last underscore", "Scene_1_2AG-T001_Tr1.WAV", "Scene_1_2AG-T001"},
         {"mix beside tracks", "Scene_1_2AG-T001.WAV", "Scene_1"},
