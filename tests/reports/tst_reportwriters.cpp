@@ -68,22 +68,18 @@ private slots:
         QTest::addColumn<QString>("extras");       // N notes rows, T track names
         QTest::addColumn<QStringList>("expected"); // heading, then one line per take
 
-        QTest::newRow("default columns")
-            << "File Name,Channels,Scene,Take,Length,Start TC"
-            << ""
-            << QStringList{"File Name,Channels,Scene,Take,Length,Start TC",
-                           "\"T1.WAV\",4(POLY),\"12\",\"3\",,",
-                           "\"T2_X.WAV\",2(MONO),\"12\",\"4\",,"};
+        const QString all = "File Name,Channels,Scene,Take,Length,Start TC";
+        QTest::newRow("default columns") << all << QString()
+                                         << QStringList{all, "\"T1.WAV\",4(POLY),\"12\",\"3\",,",
+                                                        "\"T2_X.WAV\",2(MONO),\"12\",\"4\",,"};
         QTest::newRow("notes column unquoted")
-            << "Tape,Sample Rate,Notes"
-            << "" << QStringList{"Tape,Sample Rate,Notes", "\"D1\",48000,good", "\"D1\",48000,"};
+            << QString("Tape,Sample Rate,Notes") << QString()
+            << QStringList{"Tape,Sample Rate,Notes", "\"D1\",48000,good", "\"D1\",48000,"};
         QTest::newRow("only track names: not padded, empty name X")
-            << ""
-            << "T"
+            << QString() << QString("T")
             << QStringList{"T1,T2,T3,T4", "\"Boom\",\"X\",\"Lav\",\"Mix\"", "\"Boom\",\"Lav\""};
         QTest::newRow("column, notes rows and track names")
-            << "Scene"
-            << "NT"
+            << QString("Scene") << QString("NT")
             << QStringList{"Scene,Notes,T1,T2,T3,T4",
                            "\"12\",\"good\",\"Boom\",\"X\",\"Lav\",\"Mix\"",
                            "\"12\",\"\",\"Boom\",\"Lav\""};
@@ -176,12 +172,9 @@ private slots:
     {
         QTest::addColumn<QString>("extras");
         QTest::addColumn<QString>("shaded"); // one letter per print row
-        QTest::newRow("data rows") << ""
-                                   << "-x-x";
-        QTest::newRow("with track rows") << "R"
-                                         << "--xx--xx";
-        QTest::newRow("with track and notes rows") << "RN"
-                                                   << "---xxx---xxx";
+        QTest::newRow("data rows") << QString() << QString("-x-x");
+        QTest::newRow("with track rows") << QString("R") << QString("--xx--xx");
+        QTest::newRow("with track and notes rows") << QString("RN") << QString("---xxx---xxx");
     }
     void pdfShading()
     {
@@ -285,18 +278,14 @@ private slots:
         QTest::addColumn<bool>("includeAny");
         QTest::addColumn<bool>("earlierFile");
         QTest::addColumn<QString>("message");
-        const QString csvFailed = CsvReport::failedMessage();
-        QTest::newRow("none included")
-            << "csv"
-            << "r.csv" << false << false << ReportTakes::noneIncludedMessage();
-        QTest::newRow("folder missing") << "csv"
-                                        << "no/r.csv" << true << false << csvFailed;
+        const QString csv = CsvReport::failedMessage(), pdf = PdfReport::failedMessage();
+        const QString none = ReportTakes::noneIncludedMessage();
+        QTest::newRow("none included") << "csv" << QString("r.csv") << false << false << none;
+        QTest::newRow("folder missing") << "csv" << QString("no/r.csv") << true << false << csv;
         QTest::newRow("csv write fails, earlier report kept")
-            << "csv"
-            << "r.csv" << true << true << csvFailed;
+            << "csv" << QString("r.csv") << true << true << csv;
         QTest::newRow("pdf write fails, earlier report kept")
-            << "pdf"
-            << "r.pdf" << true << true << PdfReport::failedMessage();
+            << "pdf" << QString("r.pdf") << true << true << pdf;
     }
     void failures()
     {
