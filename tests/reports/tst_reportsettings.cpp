@@ -87,12 +87,6 @@ private slots:
         QTest::addColumn<QStringList>("stored"); // group/key=value
         QTest::addColumn<QStringList>("rows");   // "row:field=text" of the used rows
 
-        QTest::newRow("nothing stored: the default rows")
-            << QStringList()
-            << QStringList{"1:Project:=",     "2:Sound Mixer:=",  "3:Director:=",   "4:Date:=",
-                           "5:Phone:=",       "6:Producer:=",     "7:Location:=",   "8:Email:=",
-                           "13:Roll:=",       "14:File Type:=",   "15:Bit Depth:=", "16:Media:=",
-                           "17:Frame Rate:=", "18:Sample Rate:=", "19:Tone/dB:="};
         QTest::newRow("two fields on one row: the later in the list wins")
             << QStringList{"producerInfoList/Project:=Big Film",
                            "producerInfoList/Project:Index=4",
