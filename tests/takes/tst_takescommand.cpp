@@ -29,7 +29,6 @@ private slots:
     void initTestCase();
     void plainListing();
     void jsonListing();
-    void fileAndItsFolderListTheTakeOnce();
     void failures_data();
     void failures();
     void usageErrors_data();
@@ -94,17 +93,6 @@ void TestTakesCommand::jsonListing()
              QString("Track 4"));
     QCOMPARE(mono.value("history").toObject().value("Parent UID").toString(), QString("PUID"));
     QCOMPARE(mono.value("fileSet").toObject().value("Family UID").toString(), QString("FUID"));
-}
-
-void TestTakesCommand::fileAndItsFolderListTheTakeOnce()
-{
-    QByteArray out;
-    QCOMPARE(cli({"takes", "--json", m_mono.at(2), m_dir.path(), m_mono.at(0)}, &out), 0);
-    const QJsonArray takes = QJsonDocument::fromJson(out).array();
-    QCOMPARE(takes.size(), 2);
-    // Found through the file named first.
-    QCOMPARE(takes.at(0).toObject().value("columns").toObject().value("Path").toString(),
-             m_mono.at(2));
 }
 
 void TestTakesCommand::failures_data()
