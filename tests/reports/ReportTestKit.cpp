@@ -7,45 +7,34 @@
 
 #include <QStandardPaths>
 
-#include <csignal>
+#include <iterator>
 
 namespace ReportTestKit
 {
 
-void addTake(AudioFileModel& model, const ReportTake& t)
+void addTake(AudioFileModel& model, const QString& fields, const QStringList& tracks)
 {
     using namespace TakeColumns;
+    const int order[] = {FileName, Channels, Circled, Wild, Scene, Take, Tape, SampleRate, Notes};
     QStringList cells(Count);
-    cells[FileName] = t.name;
-    cells[Channels] = t.label;
-    cells[Circled] = t.circled;
-    cells[Wild] = t.wild;
-    cells[Scene] = t.scene;
-    cells[Take] = t.take;
-    cells[Tape] = t.tape;
-    cells[SampleRate] = t.sampleRate;
-    cells[Notes] = t.notes;
+    cells[Circled] = cells[Wild] = " ";
+    const QStringList given = fields.split('|');
+    for (int i = 0; i < given.size() && i < int(std::size(order)); ++i)
+        cells[order[i]] = given.at(i);
     const int row = model.rowCount();
     model.insertRow(row, QModelIndex(), cells);
-    QList<QStringList> tracks;
-    for (int i = 0; i < t.tracks.size(); ++i)
-        tracks << QStringList{QString::number(i + 1), QString::number(i + 1), t.tracks.at(i), ""};
-    model.setTrackInfo(row, tracks);
+    QList<QStringList> info;
+    for (int i = 0; i < tracks.size(); ++i)
+        info << QStringList{QString::number(i + 1), QString::number(i + 1), tracks.at(i), ""};
+    model.setTrackInfo(row, info);
 }
 
 void addTakes(AudioFileModel& model, int count)
 {
-    for (int i = 1; i <= count; ++i)
-        addTake(model, {QString("T%1.WAV").arg(i, 4, 10, QLatin1Char('0')),
-                        "2(POLY)",
-                        " ",
-                        " ",
-                        "12",
-                        QString::number(i),
-                        "",
-                        "48000",
-                        "",
-                        {"Boom", "Lav"}});
+    for (int i = 1; i <= count; ++i) {
+        addTake(model, QString("T%1.WAV|2(POLY)| | |12|%2||48000").arg(i, 4, 10, QChar('0')).arg(i),
+                {"Boom", "Lav"});
+    }
 }
 
 void setColumns(ReportSettings& s, const QString& titles)
@@ -99,17 +88,3 @@ QStringList pdfPages(const QString& path)
 }
 
 } // namespace ReportTestKit
-
-ReportFileSizeLimit::ReportFileSizeLimit(quint64 bytes)
-{
-    std::signal(SIGXFSZ, SIG_IGN);
-    getrlimit(RLIMIT_FSIZE, &m_saved);
-    struct rlimit l = m_saved;
-    l.rlim_cur = rlim_t(bytes);
-    setrlimit(RLIMIT_FSIZE, &l);
-}
-
-ReportFileSizeLimit::~ReportFileSizeLimit()
-{
-    setrlimit(RLIMIT_FSIZE, &m_saved);
-}

@@ -55,20 +55,17 @@ QByteArray build(const TakeShape& s)
 {
     WavBuilder b;
     b.chunk("fmt ", WavBuilder::fmtBody(s.channels, s.sampleRate, s.bits));
-    if (s.bext) {
-        QByteArray desc =
-            "sSCENE=" + s.scene.toLatin1() + "\r\nsTAKE=" + s.take.toLatin1() + "\r\n";
-        if (!s.recordedName.isEmpty())
-            desc += "sFILENAME=" + s.recordedName.toLatin1() + "\r\n";
-        for (int i = 0; i < s.bextTracks.size(); ++i)
-            desc += QString("sTRK%1=%2\r\n").arg(i + 1).arg(s.bextTracks.at(i)).toLatin1();
-        QByteArray body = WavBuilder::bextBody(desc, s.timestamp, "Recorder");
-        const QByteArray date = s.originationDate.toLatin1().leftJustified(10, '\0', true);
-        const QByteArray time = s.originationTime.toLatin1().leftJustified(8, '\0', true);
-        body.replace(320, 10, date);
-        body.replace(330, 8, time);
-        b.chunk("bext", body);
-    }
+    QByteArray desc = "sSCENE=" + s.scene.toLatin1() + "\r\nsTAKE=" + s.take.toLatin1() + "\r\n";
+    if (!s.recordedName.isEmpty())
+        desc += "sFILENAME=" + s.recordedName.toLatin1() + "\r\n";
+    for (int i = 0; i < s.bextTracks.size(); ++i)
+        desc += QString("sTRK%1=%2\r\n").arg(i + 1).arg(s.bextTracks.at(i)).toLatin1();
+    QByteArray body = WavBuilder::bextBody(desc, s.timestamp, "Recorder");
+    const QByteArray date = s.originationDate.toLatin1().leftJustified(10, '\0', true);
+    const QByteArray time = s.originationTime.toLatin1().leftJustified(8, '\0', true);
+    body.replace(320, 10, date);
+    body.replace(330, 8, time);
+    b.chunk("bext", body);
     if (s.ixml)
         b.chunk("iXML", ixml(s));
     b.chunk("data", TestUtil::pcm(s.frames, s.channels, s.bits));

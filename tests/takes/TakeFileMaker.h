@@ -23,7 +23,6 @@ struct TakeShape {
     QString originationDate = "2024-05-06";
     QString originationTime = "10:11:12";
     bool ixml = true;
-    bool bext = true;
     QStringList bextTracks; // TRK1.. entries in the description
     QString note; // written into the iXML as it is: "&" makes a document that does not parse
     // Bytes cut from the end of the file: its data chunk then claims more than

@@ -29,8 +29,6 @@ private slots:
     void initTestCase();
     void plainListing();
     void jsonListing();
-    void jsonColumnsMatchInfo();
-    void fileAndItsFolderListTheTakeOnce();
     void failures_data();
     void failures();
     void usageErrors_data();
@@ -97,41 +95,6 @@ void TestTakesCommand::jsonListing()
     QCOMPARE(mono.value("fileSet").toObject().value("Family UID").toString(), QString("FUID"));
 }
 
-void TestTakesCommand::jsonColumnsMatchInfo()
-{
-    // A lone take shows the same cells in "takes" and "info".
-    QTemporaryDir dir;
-    TakeShape s;
-    s.note = "two words";
-    const QString path = dir.filePath("L_1.WAV");
-    QVERIFY(TakeFileMaker::write(path, s));
-    QByteArray takesOut, infoOut;
-    QCOMPARE(cli({"takes", "--json", path}, &takesOut), 0);
-    QCOMPARE(cli({"info", "--json", path}, &infoOut), 0);
-    const QJsonObject fromTakes =
-        QJsonDocument::fromJson(takesOut).array().at(0).toObject().value("columns").toObject();
-    const QJsonObject fromInfo =
-        QJsonDocument::fromJson(infoOut).array().at(0).toObject().value("columns").toObject();
-    QCOMPARE(fromTakes.keys(), fromInfo.keys());
-    QCOMPARE(fromTakes, fromInfo);
-    for (const char* key : {"tracks", "syncPoints", "history", "fileSet"}) {
-        const QJsonValue a = QJsonDocument::fromJson(takesOut).array().at(0).toObject().value(key);
-        const QJsonValue b = QJsonDocument::fromJson(infoOut).array().at(0).toObject().value(key);
-        QCOMPARE(a, b);
-    }
-}
-
-void TestTakesCommand::fileAndItsFolderListTheTakeOnce()
-{
-    QByteArray out;
-    QCOMPARE(cli({"takes", "--json", m_mono.at(2), m_dir.path(), m_mono.at(0)}, &out), 0);
-    const QJsonArray takes = QJsonDocument::fromJson(out).array();
-    QCOMPARE(takes.size(), 2);
-    // Found through the file named first.
-    QCOMPARE(takes.at(0).toObject().value("columns").toObject().value("Path").toString(),
-             m_mono.at(2));
-}
-
 void TestTakesCommand::failures_data()
 {
     QTest::addColumn<QString>("name");
@@ -166,7 +129,6 @@ void TestTakesCommand::usageErrors_data()
 {
     QTest::addColumn<QStringList>("args");
     QTest::newRow("no paths") << QStringList{"takes"};
-    QTest::newRow("only --json") << QStringList{"takes", "--json"};
     QTest::newRow("unknown option") << QStringList{"takes", "--xml", "x.wav"};
 }
 
