@@ -1,6 +1,5 @@
 // The link against r9k-sim on a pseudo-terminal: opening and discovering
-// ports, one session of take-list requests and polling through the
-// worker, and the faults only a real line shows.
+// ports, and the faults only a real line shows.
 
 #include "SimProcess.h"
 #include "cLinkDevice.h"
@@ -10,8 +9,6 @@
 
 #include <QElapsedTimer>
 #include <QTest>
-
-#include <atomic>
 
 #include <sys/resource.h>
 
@@ -44,18 +41,6 @@ qint64 cpuMs()
            (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1000;
 }
 
-class RecordingSink : public IAppSink
-{
-public:
-    void appNotifyCallBack(int, int) override {}
-    void appAckCallBack(CLINK::IAppDataRx* record) override
-    {
-        if (auto* ack = dynamic_cast<CLINK::cLinkAck*>(record))
-            last = *ack;
-    }
-    CLINK::cLinkAck last;
-};
-
 } // namespace
 
 #define START_SIM(sim) QVERIFY2((sim).start(), qPrintable((sim).errorText()))
@@ -66,7 +51,6 @@ class tst_RecorderSim : public QObject
 private slots:
     void portInUse();
     void scanProbesOnlyRecorderIds();
-    void sessionThroughWorker();
     void dropGivesTimeOutWithoutSpinning();
     void garbageBetweenRepliesIsAbsorbed();
     void floodNeverHangs();
@@ -103,44 +87,6 @@ void tst_RecorderSim::scanProbesOnlyRecorderIds()
     QCOMPARE(device->portName(), good.path());
     ports.list.removeLast();
     QVERIFY(!cRecorderProbe::scan(ports));
-}
-
-// The take list, the parameters and the polling thread over the real line
-// are also exercised by velmora-cli's test; here: a write answered past the
-// ordinary 1 s reply time-out, the change report it leaves, and the thread
-// stopped while it runs.
-void tst_RecorderSim::sessionThroughWorker()
-{
-    SimProcess sim({"--slow-write-ms", "1100"});
-    START_SIM(sim);
-    auto device = cRecorderProbe::probePort(sim.path());
-    QVERIFY(device);
-    controlModeR9K worker(device.get());
-    RecordingSink sink;
-    worker.setSink(&sink);
-    worker.on_getTakeList(1, 3);
-    const quint32 current = sink.last.takeIds().value(1);
-    worker.on_setTakeParam(current, 2, "14B");
-    QCOMPARE(sink.last.status, 0);
-    worker.on_getTakeParam(current, 2);
-    QCOMPARE(sink.last.valueText(), QByteArray("14B"));
-    worker.on_getTakeListChanges();
-    QCOMPARE(sink.last.changeKind(), 1);
-    QCOMPARE(sink.last.changeTake(), current);
-
-    // Counted in the worker thread, read here: atomics, not a signal spy.
-    std::atomic<int> timecodes{0}, meters{0};
-    connect(
-        &worker, &controlModeR9K::timecodeUpdate, this, [&] { ++timecodes; }, Qt::DirectConnection);
-    connect(
-        &worker, &controlModeR9K::meterUpdate, this, [&] { ++meters; }, Qt::DirectConnection);
-    worker.on_transportViewActive(true);
-    worker.setMixerView(true);
-    worker.start();
-    QTRY_VERIFY_WITH_TIMEOUT(timecodes >= 3 && meters >= 3, 20000);
-    worker.requestStop();
-    QVERIFY(worker.wait(10000));
-    QCOMPARE(worker.lastPollResult(), 0);
 }
 
 void tst_RecorderSim::dropGivesTimeOutWithoutSpinning()
