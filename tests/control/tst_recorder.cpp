@@ -1,14 +1,29 @@
-// velmora-cli recorder against r9k-sim: the commands a user runs from a shell
-// and the wording of every kind of failure.
+// The link and velmora-cli recorder against r9k-sim on a pseudo-terminal:
+// opening and discovering ports, the faults only a real line shows, the
+// commands a user runs from a shell and the wording of every failure.
 
 #include "SimProcess.h"
 #include "TestUtil.h"
+#include "cLinkDevice.h"
+#include "controlModeR9K.h"
 
+#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QTest>
 
+#include <sys/resource.h>
+
 namespace
 {
+
+// Processor time this process has used, in milliseconds.
+qint64 cpuMs()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return (qint64(u.ru_utime.tv_sec) + u.ru_stime.tv_sec) * 1000 +
+           (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1000;
+}
 
 struct Result {
     int code = -1;
@@ -31,10 +46,15 @@ Result cli(const QStringList& args)
 
 #define START_SIM(sim) QVERIFY2((sim).start(), qPrintable((sim).errorText()))
 
-class tst_RecorderCli : public QObject
+class tst_Recorder : public QObject
 {
     Q_OBJECT
 private slots:
+    void portInUse();
+    void scanProbesOnlyRecorderIds();
+    void dropGivesTimeOutWithoutSpinning();
+    void garbageBetweenRepliesIsAbsorbed();
+    void floodNeverHangs();
     void status();
     void recognition_data();
     void recognition();
@@ -46,7 +66,92 @@ private slots:
     void watchPrintsLines();
 };
 
-void tst_RecorderCli::status()
+void tst_Recorder::portInUse()
+{
+    SimProcess sim;
+    START_SIM(sim);
+    cLinkDevice first(sim.path());
+    QVERIFY(first.openCommPort());
+    cRecorderProbe::Outcome outcome;
+    QVERIFY(!cRecorderProbe::probePort(sim.path(), &outcome));
+    QCOMPARE(int(outcome.status), int(cRecorderProbe::Status::OpenFailed));
+    QVERIFY2(outcome.portError.contains("in use"), qPrintable(outcome.portError));
+    first.port()->close();
+    auto device = cRecorderProbe::probePort(sim.path());
+    QVERIFY(device);
+    QCOMPARE(device->port()->baudRate(), 115200);
+}
+
+void tst_Recorder::scanProbesOnlyRecorderIds()
+{
+    SimProcess old({"--firmware", "2.8"});
+    SimProcess good;
+    START_SIM(old);
+    START_SIM(good);
+    auto list = std::make_shared<QList<cPortEntry>>();
+    *list << usbPort(good.path(), 0x0403, 0x6001) // a recorder behind other USB ids
+          << usbPort("/dev/no-such-port") << usbPort(old.path()) << usbPort(good.path());
+    const FakePorts ports(list);
+    auto device = cRecorderProbe::scan(ports);
+    QVERIFY(device);
+    QCOMPARE(device->portName(), good.path());
+    list->removeLast();
+    QVERIFY(!cRecorderProbe::scan(ports));
+}
+
+void tst_Recorder::dropGivesTimeOutWithoutSpinning()
+{
+    SimProcess sim({"--drop-every", "4"});
+    START_SIM(sim); // recognition uses requests 1 and 2
+    auto device = cRecorderProbe::probePort(sim.path());
+    QVERIFY(device);
+    cLinkDevice::TransportMode mode;
+    QCOMPARE(device->GetTransport(&mode), 0);
+    QElapsedTimer clock;
+    clock.start();
+    const qint64 cpuBefore = cpuMs();
+    QCOMPARE(device->GetTransport(&mode), 3);
+    QVERIFY(clock.elapsed() >= 900);    // waited for the reply time-out ...
+    QVERIFY(cpuMs() - cpuBefore < 500); // ... asleep, not spinning a core
+    QCOMPARE(device->GetTransport(&mode), 0);
+}
+
+void tst_Recorder::garbageBetweenRepliesIsAbsorbed()
+{
+    SimProcess sim({"--garbage", "--seed", "5"});
+    START_SIM(sim);
+    auto device = cRecorderProbe::probePort(sim.path());
+    QVERIFY(device);
+    controlModeR9K worker(device.get());
+    worker.on_transportViewActive(true);
+    worker.setMixerView(true);
+    for (int i = 0; i < 200; ++i)
+        QCOMPARE(worker.pollTick(), 0);
+}
+
+void tst_Recorder::floodNeverHangs()
+{
+    SimProcess sim({"--flood"});
+    START_SIM(sim);
+    cLinkDevice device(sim.path());
+    QVERIFY(device.openCommPort());
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < 50; ++i) {
+        uint tc = 0;
+        const int rc = device.GetTimeCode(&tc, nullptr, nullptr);
+        QVERIFY2(rc == 0 || rc == 3 || rc == 4 || rc == 6, qPrintable(QString::number(rc)));
+        QList<uint> takes;
+        const int v = device.GetTakeList(1, 10, takes);
+        QVERIFY2(v == 0 || v == 3 || v == 4 || v == 6 || (v & 0xFF) == 5,
+                 qPrintable(QString::number(v)));
+        QVERIFY(takes.size() <= CLINK::cLinkAck::kMaxTakes);
+    }
+    // Each exchange is bounded by its time-out whatever the line carries.
+    QVERIFY(clock.elapsed() < 100 * 1000);
+}
+
+void tst_Recorder::status()
 {
     SimProcess sim({"--firmware", "2.9", "--frame-rate", "4", "--sample-rate", "20"});
     START_SIM(sim);
@@ -61,7 +166,7 @@ void tst_RecorderCli::status()
 
 // Recognition of the recorder (2.9 is accepted in status above) and the
 // wording of each way it fails.
-void tst_RecorderCli::recognition_data()
+void tst_Recorder::recognition_data()
 {
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<int>("code");
@@ -75,7 +180,7 @@ void tst_RecorderCli::recognition_data()
     QTest::newRow("check bytes") << QStringList{"--corrupt-every", "1"} << 1 << "check bytes";
 }
 
-void tst_RecorderCli::recognition()
+void tst_Recorder::recognition()
 {
     QFETCH(QStringList, options);
     QFETCH(int, code);
@@ -89,7 +194,7 @@ void tst_RecorderCli::recognition()
         QVERIFY(r.out.isEmpty());
 }
 
-void tst_RecorderCli::missingPort()
+void tst_Recorder::missingPort()
 {
     const Result r = cli({"--port", "/dev/no-such-recorder", "status"});
     QCOMPARE(r.code, 1);
@@ -97,7 +202,7 @@ void tst_RecorderCli::missingPort()
     QVERIFY(r.err.contains("No such file or directory"));
 }
 
-void tst_RecorderCli::usageErrors_data()
+void tst_Recorder::usageErrors_data()
 {
     QTest::addColumn<QStringList>("args");
     QTest::newRow("no command") << QStringList{"--port", "/dev/null"};
@@ -109,7 +214,7 @@ void tst_RecorderCli::usageErrors_data()
         << QStringList{"--port", "/dev/null", "watch", "--count"};
 }
 
-void tst_RecorderCli::usageErrors()
+void tst_Recorder::usageErrors()
 {
     QFETCH(QStringList, args);
     const Result r = cli(args);
@@ -117,7 +222,7 @@ void tst_RecorderCli::usageErrors()
     QVERIFY(r.err.contains("usage: velmora-cli recorder"));
 }
 
-void tst_RecorderCli::transportKeys()
+void tst_Recorder::transportKeys()
 {
     SimProcess sim;
     START_SIM(sim);
@@ -130,7 +235,7 @@ void tst_RecorderCli::transportKeys()
     QCOMPARE(cli({"--port", sim.path(), "stop"}).out, QStringLiteral("transport: stop\n"));
 }
 
-void tst_RecorderCli::takesAndEdits()
+void tst_Recorder::takesAndEdits()
 {
     SimProcess sim({"--takes", "3"});
     START_SIM(sim);
@@ -169,7 +274,7 @@ void tst_RecorderCli::takesAndEdits()
     QVERIFY(!r.out.contains("20C"));
 }
 
-void tst_RecorderCli::watchPrintsLines()
+void tst_Recorder::watchPrintsLines()
 {
     SimProcess sim;
     START_SIM(sim);
@@ -182,5 +287,5 @@ void tst_RecorderCli::watchPrintsLines()
     QVERIFY2(line.match(lines.last()).hasMatch(), qPrintable(lines.last()));
 }
 
-QTEST_GUILESS_MAIN(tst_RecorderCli)
-#include "tst_recordercli.moc"
+QTEST_GUILESS_MAIN(tst_Recorder)
+#include "tst_recorder.moc"

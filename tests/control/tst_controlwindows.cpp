@@ -1,26 +1,37 @@
-// The control-mode windows: the live take list against r9k-sim on a
-// pseudo-terminal, wired to a real worker as the main window wires them,
-// under the faults the simulator makes; its edit, false-take, retry and
-// bounding rules driven by answers made up here; the meter page's peak hold.
+// The control-mode windows against r9k-sim on a pseudo-terminal. The live
+// take list wired to a real worker under the faults the simulator makes, and
+// its edit, false-take, retry and bounding rules driven by answers made up
+// here; the meter page's peak hold; the main window finding the recorder on
+// plug (through a made-up port list), switching between edit and control
+// mode, and the plug pulled at awkward moments.
 
+#include "FileListManagement.h"
 #include "LiveTakeList.h"
 #include "Meter.h"
 #include "MixerView.h"
 #include "SimProcess.h"
+#include "TransportView.h"
+#include "Velmora.h"
 #include "cLinkLiveTakeSink.h"
-#include "cRecorderProbe.h"
+#include "cPortWatcher.h"
 #include "controlModeR9K.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QDockWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QStackedWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <chrono>
+#include <csignal>
 #include <memory>
+#include <thread>
 
 namespace
 {
@@ -104,9 +115,26 @@ QMessageBox* openBox(const QWidget* parent, const char* name)
             return box;
     return nullptr;
 }
+// Kills the simulator from another thread after a pause, while the GUI
+// thread is blocked in an exchange with it.
+class PlugPuller
+{
+public:
+    PlugPuller(qint64 pid, int afterMs)
+        : m_thread([pid, afterMs] {
+              std::this_thread::sleep_for(std::chrono::milliseconds(afterMs));
+              ::kill(pid_t(pid), SIGKILL);
+          })
+    {
+    }
+    ~PlugPuller() { m_thread.join(); }
+
+private:
+    std::thread m_thread;
+};
 } // namespace
 
-class TestControlWidgets : public QObject
+class TestControlWindows : public QObject
 {
     Q_OBJECT
 
@@ -125,21 +153,39 @@ private slots:
     void untrustedAnswersAreBounded_data();
     void untrustedAnswersAreBounded();
     void meterPeakHoldFromTheRecorder();
+    void plugAndUnplugInEditMode();
+    void controlModeRunsTheRecorderWindows();
+    void unplugAtAnAwkwardMomentEndsInEditMode_data();
+    void unplugAtAnAwkwardMomentEndsInEditMode();
 
 private:
+    // A window watching a made-up port list (or given recorderPort as its
+    // recorder's port); the start-up scan has run.
+    std::unique_ptr<Velmora> makeWindow(const QList<cPortEntry>& ports,
+                                        const QString& recorderPort = QString());
+    static QAction* action(const Velmora& w, const char* name)
+    {
+        return w.findChild<QAction*>(QLatin1String(name));
+    }
+    void enterControlMode(Velmora& w);
+    void checkBackInEditModeAndCleared(Velmora& w);
+
     QTemporaryDir m_settingsDir;
+    std::shared_ptr<QList<cPortEntry>> m_ports = std::make_shared<QList<cPortEntry>>();
 };
 
-void TestControlWidgets::initTestCase()
+void TestControlWindows::initTestCase()
 {
+    Q_INIT_RESOURCE(Velmora);
     QVERIFY(m_settingsDir.isValid());
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsDir.path());
     QCoreApplication::setOrganizationName(QStringLiteral("Quorlan"));
     QCoreApplication::setApplicationName(QStringLiteral("Velmora"));
 }
 
-void TestControlWidgets::cleanup()
+void TestControlWindows::cleanup()
 {
+    m_ports->clear();
     QSettings().remove(QStringLiteral("Preferences"));
     QCOMPARE(QApplication::overrideCursor(), nullptr);
 }
@@ -148,7 +194,7 @@ void TestControlWidgets::cleanup()
 // line or the recorder ends with a filled list (time-outs and damaged replies
 // are skipped and the list is read again on the next change) or the
 // recorder's message; never a hang.
-void TestControlWidgets::takeListUnderRecorderFaults_data()
+void TestControlWindows::takeListUnderRecorderFaults_data()
 {
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<int>("preference"); // 2: the last 10 takes
@@ -162,7 +208,7 @@ void TestControlWidgets::takeListUnderRecorderFaults_data()
     QTest::newRow("corruption") << QStringList{"--corrupt-every", "7"} << 0 << 3 << QString();
 }
 
-void TestControlWidgets::takeListUnderRecorderFaults()
+void TestControlWindows::takeListUnderRecorderFaults()
 {
     QFETCH(QStringList, options);
     QFETCH(int, preference);
@@ -195,7 +241,7 @@ void TestControlWidgets::takeListUnderRecorderFaults()
 
 // Only the fields of the current take are editable; an edit is sent as the
 // take's parameter.
-void TestControlWidgets::editSendsTheParameter_data()
+void TestControlWindows::editSendsTheParameter_data()
 {
     QTest::addColumn<int>("row");
     QTest::addColumn<int>("id");
@@ -204,7 +250,7 @@ void TestControlWidgets::editSendsTheParameter_data()
     QTest::newRow("circle") << 5 << 4 << "1";
 }
 
-void TestControlWidgets::editSendsTheParameter()
+void TestControlWindows::editSendsTheParameter()
 {
     QFETCH(int, row);
     QFETCH(int, id);
@@ -227,7 +273,7 @@ void TestControlWidgets::editSendsTheParameter()
     list.on_deviceRemovedR9K();
 }
 
-void TestControlWidgets::falseTakeOnlyForTheCurrentTake_data()
+void TestControlWindows::falseTakeOnlyForTheCurrentTake_data()
 {
     QTest::addColumn<int>("column");
     QTest::addColumn<bool>("recording");
@@ -237,7 +283,7 @@ void TestControlWidgets::falseTakeOnlyForTheCurrentTake_data()
     QTest::newRow("current take while recording") << 1 << true << false;
 }
 
-void TestControlWidgets::falseTakeOnlyForTheCurrentTake()
+void TestControlWindows::falseTakeOnlyForTheCurrentTake()
 {
     QFETCH(int, column);
     QFETCH(bool, recording);
@@ -266,7 +312,7 @@ void TestControlWidgets::falseTakeOnlyForTheCurrentTake()
 
 // A recorder that stays busy: each failed write is sent again from the event
 // loop, never from inside the failure's handling, up to the limit.
-void TestControlWidgets::busyWriteIsResentWithoutNesting()
+void TestControlWindows::busyWriteIsResentWithoutNesting()
 {
     LiveTakeList list;
     fill(list);
@@ -294,7 +340,7 @@ void TestControlWidgets::busyWriteIsResentWithoutNesting()
 
 // Every read of one update may come back busy; together they schedule one
 // reread, not one each (which would multiply the traffic round after round).
-void TestControlWidgets::busyReadsOfOneUpdateRereadOnce()
+void TestControlWindows::busyReadsOfOneUpdateRereadOnce()
 {
     LiveTakeList list;
     QSignalSpy rereads(&list, &LiveTakeList::getTakeList);
@@ -309,7 +355,7 @@ void TestControlWidgets::busyReadsOfOneUpdateRereadOnce()
     list.on_deviceRemovedR9K();
 }
 
-void TestControlWidgets::untrustedAnswersAreBounded_data()
+void TestControlWindows::untrustedAnswersAreBounded_data()
 {
     QTest::addColumn<int>("count");
     QTest::addColumn<int>("paramId");
@@ -323,7 +369,7 @@ void TestControlWidgets::untrustedAnswersAreBounded_data()
     QTest::newRow("second flag has no row") << 3 << 5 << 11u << 3 << "";
 }
 
-void TestControlWidgets::untrustedAnswersAreBounded()
+void TestControlWindows::untrustedAnswersAreBounded()
 {
     QFETCH(int, count);
     QFETCH(int, paramId);
@@ -353,7 +399,7 @@ void TestControlWidgets::untrustedAnswersAreBounded()
 
 // The recorder's peak hold time (500 ms: 20 meter ticks) holds a peak, then
 // it falls one scale step; levels move the meters (L loud, X1 silent).
-void TestControlWidgets::meterPeakHoldFromTheRecorder()
+void TestControlWindows::meterPeakHoldFromTheRecorder()
 {
     MixerView view(nullptr, 12);
     view.on_meterBallisticsUpdate(2);
@@ -378,5 +424,140 @@ void TestControlWidgets::meterPeakHoldFromTheRecorder()
     QVERIFY(view.meter(0)->mainHeight() > view.meter(10)->mainHeight());
 }
 
-QTEST_MAIN(TestControlWidgets)
-#include "tst_controlwidgets.moc"
+std::unique_ptr<Velmora> TestControlWindows::makeWindow(const QList<cPortEntry>& ports,
+                                                        const QString& recorderPort)
+{
+    *m_ports = ports;
+    auto w = std::make_unique<Velmora>();
+    w->setPortEnumerator(std::make_unique<FakePorts>(m_ports));
+    if (!recorderPort.isEmpty())
+        w->setRecorderPort(recorderPort);
+    w->show();
+    // The start-up scan is queued behind the construction.
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    return w;
+}
+
+void TestControlWindows::enterControlMode(Velmora& w)
+{
+    QVERIFY(action(w, "actionControlMode")->isEnabled());
+    action(w, "actionControlMode")->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(w.mode(), int(Velmora::ControlMode), kWaitMs);
+    QCOMPARE(w.findChild<QStackedWidget*>(QStringLiteral("centralStack"))->currentWidget(),
+             w.mixerView());
+    QVERIFY(w.worker()->isRunning());
+}
+
+void TestControlWindows::checkBackInEditModeAndCleared(Velmora& w)
+{
+    QTRY_VERIFY_WITH_TIMEOUT(openBox(&w, "R9KUnplugged"), kWaitMs);
+    QVERIFY(!action(w, "actionControlMode")->isEnabled());
+    QCOMPARE(w.transportView()->timecodeText(), QStringLiteral("00:00:00:00"));
+    QCOMPARE(w.liveTakeList()->table()->columnCount(), 0);
+    QVERIFY(!w.mixerView()->timerRunning());
+    openBox(&w, "R9KUnplugged")->button(QMessageBox::Ok)->click();
+    QCOMPARE(w.mode(), int(Velmora::EditMode));
+    QCOMPARE(w.findChild<QStackedWidget*>(QStringLiteral("centralStack"))->currentWidget(),
+             static_cast<QWidget*>(w.editor()));
+    QVERIFY(!w.worker()->isRunning());
+    QVERIFY(!w.liveTakeList()->isVisible());
+    QVERIFY(!w.transportViewDock()->isVisible());
+    QVERIFY(!w.recorderPresent());
+}
+
+// A recorder plugged in while the window runs is found; unplugged in edit
+// mode, only control mode is disabled, without a message.
+void TestControlWindows::plugAndUnplugInEditMode()
+{
+    SimProcess sim;
+    QVERIFY2(sim.start(), qPrintable(sim.errorText()));
+    auto w = makeWindow({});
+    QVERIFY(!action(*w, "actionControlMode")->isEnabled());
+    QSignalSpy discovered(w.get(), &Velmora::deviceDiscoveredR9K);
+    QSignalSpy removed(w.get(), &Velmora::deviceRemovedR9K);
+    m_ports->append(usbPort(sim.path()));
+    w->portWatcher()->poll();
+    QVERIFY(w->recorderPresent());
+    QVERIFY(action(*w, "actionControlMode")->isEnabled());
+    QCOMPARE(discovered.count(), 1);
+    m_ports->clear();
+    w->portWatcher()->poll();
+    QCOMPARE(removed.count(), 1);
+    QVERIFY(!action(*w, "actionControlMode")->isEnabled());
+    QVERIFY(!openBox(w.get(), "R9KUnplugged"));
+    QCOMPARE(w->mode(), int(Velmora::EditMode));
+}
+
+void TestControlWindows::controlModeRunsTheRecorderWindows()
+{
+    SimProcess sim;
+    QVERIFY2(sim.start(), qPrintable(sim.errorText()));
+    auto w = makeWindow({usbPort(sim.path())});
+    auto* reports = w->findChild<QDockWidget*>(QStringLiteral("reportmanager"));
+    action(*w, "actionReports")->setEnabled(true);
+    reports->show();
+    enterControlMode(*w);
+    QVERIFY(!reports->isVisible());
+
+    action(*w, "actionTransport")->trigger();
+    QVERIFY(w->transportViewDock()->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(w->transportView()->timecodeText() != QStringLiteral("00:00:00:00"),
+                             kWaitMs);
+    action(*w, "actionLiveTakeList")->trigger();
+    QVERIFY(w->liveTakeList()->isVisible());
+    QTRY_COMPARE_WITH_TIMEOUT(w->liveTakeList()->table()->columnCount(), 3, kWaitMs);
+
+    // The Controls menu serves the recorder in control mode.
+    action(*w, "actionRecord")->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(w->transportView()->recordingShown(), kWaitMs);
+    action(*w, "actionStop")->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(!w->transportView()->recordingShown(), kWaitMs);
+
+    action(*w, "actionEditMode")->trigger();
+    QCOMPARE(w->mode(), int(Velmora::EditMode));
+    QVERIFY(!w->worker()->isRunning());
+    QVERIFY(!w->liveTakeList()->isVisible());
+    QVERIFY(!w->transportViewDock()->isVisible());
+    QVERIFY(reports->isVisible());
+    QVERIFY(action(*w, "actionControlMode")->isEnabled());
+}
+
+// The recorder's terminal vanishes while the GUI thread waits on it (a slow
+// take-list read, a slow parameter write) or between polls; the window ends
+// up back in edit mode without a crash.
+void TestControlWindows::unplugAtAnAwkwardMomentEndsInEditMode_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("during");
+    QTest::newRow("while polling") << QStringList() << 0;
+    QTest::newRow("during a take-list read") << QStringList{"--delay-ms", "200"} << 1;
+    QTest::newRow("during a parameter write") << QStringList{"--slow-write-ms", "5000"} << 2;
+}
+
+void TestControlWindows::unplugAtAnAwkwardMomentEndsInEditMode()
+{
+    QFETCH(QStringList, options);
+    QFETCH(int, during);
+    SimProcess sim(options);
+    QVERIFY2(sim.start(), qPrintable(sim.errorText()));
+    auto w = makeWindow({}, sim.path());
+    enterControlMode(*w);
+    std::unique_ptr<PlugPuller> puller;
+    if (during == 1)
+        puller = std::make_unique<PlugPuller>(sim.pid(), 300);
+    action(*w, "actionLiveTakeList")->trigger();
+    if (during == 2) {
+        QTRY_VERIFY_WITH_TIMEOUT(w->liveTakeList()->table()->columnCount() == 3 &&
+                                     w->liveTakeList()->statusText().isEmpty(),
+                                 kWaitMs);
+        puller = std::make_unique<PlugPuller>(sim.pid(), 300);
+        w->liveTakeList()->table()->item(4, 1)->setText(QStringLiteral("unplugged"));
+    }
+    if (during == 0)
+        puller = std::make_unique<PlugPuller>(sim.pid(), 100);
+    checkBackInEditModeAndCleared(*w);
+}
+
+QTEST_MAIN(TestControlWindows)
+#include "tst_controlwindows.moc"
