@@ -86,13 +86,6 @@ public:
         port.setResponder([this](const QByteArray& w) { return answer(w); });
     }
     void setStamp(std::function<quint32()> stamp) { m_stamp = std::move(stamp); }
-    QList<QByteArray> requests() const
-    {
-        QList<QByteArray> r;
-        for (const Entry& e : m_entries)
-            r.append(e.request);
-        return r;
-    }
     // Stamps of the requests with a command (and, for UserGet, a parameter id).
     QList<quint32> stamps(int command, int userParam = -1) const
     {

@@ -123,8 +123,6 @@ class tst_Link : public QObject
 {
     Q_OBJECT
 private slots:
-    void checkBytes_data();
-    void checkBytes();
     void everyLengthVerifiesAndDamageIsDetected();
     void recorderTexts_data();
     void recorderTexts();
@@ -146,30 +144,6 @@ private slots:
     void command();
     void lastAckErrorFollowsEachExchange();
 };
-
-void tst_Link::checkBytes_data()
-{
-    QTest::addColumn<QByteArray>("packet");
-    QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("get transport")
-        << QByteArray::fromHex("A5000312") << QByteArray::fromHex("96AE");
-    // Only the host address 0xFE enters the sums; any other counts as 0.
-    QTest::newRow("address 7F") << QByteArray::fromHex("A57F041101") << QByteArray::fromHex("D86B");
-    QTest::newRow("host address") << QByteArray::fromHex("A5FE041101")
-                                  << QByteArray::fromHex("DD67");
-}
-
-void tst_Link::checkBytes()
-{
-    QFETCH(QByteArray, packet);
-    QFETCH(QByteArray, expected);
-    uchar c0 = 0, c1 = 0;
-    LinkFrame::checkBytes(reinterpret_cast<const uchar*>(packet.constData()), &c0, &c1);
-    QCOMPARE(QByteArray().append(char(c0)).append(char(c1)), expected);
-    QByteArray whole = packet + QByteArray(2, '\0');
-    LinkFrame::addCheckBytes(reinterpret_cast<uchar*>(whole.data()));
-    QCOMPARE(whole.right(2), expected);
-}
 
 // Packets made with addCheckBytes verify for every L, whatever the payload and
 // the address, and their check bytes are never 0; flipping any one bit after the length byte is

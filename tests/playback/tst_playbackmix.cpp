@@ -45,7 +45,8 @@ private slots:
     void meterRingFullDropsPeriods();
 };
 
-// One mono frame of each encoding, played to the left at unity output gain.
+// One mono frame of each encoding the engine's tests do not play (16 and 24
+// bits), played to the left at unity output gain.
 void TestPlaybackMix::conversion_data()
 {
     QTest::addColumn<int>("tag");
@@ -54,8 +55,6 @@ void TestPlaybackMix::conversion_data()
     QTest::addColumn<float>("expected");
 
     QTest::newRow("u8 bottom") << 1 << 8 << QByteArray("\x00", 1) << -1.0f;
-    QTest::newRow("s16 bottom") << 1 << 16 << QByteArray("\x00\x80", 2) << -1.0f;
-    QTest::newRow("s24 minus half") << 1 << 24 << QByteArray("\x00\x00\xc0", 3) << -0.5f;
     QTest::newRow("s32 quarter") << 1 << 32 << QByteArray("\x00\x00\x00\x20", 4) << 0.25f;
     const float f = 0.25f;
     QTest::newRow("f32 quarter") << 3 << 32 << QByteArray(reinterpret_cast<const char*>(&f), 4)
@@ -84,7 +83,8 @@ void TestPlaybackMix::conversion()
     QCOMPARE(m.level[0], expected * expected);
 }
 
-// One frame of 16-bit input per row; gains in dB as the mixer sends them.
+// One frame of 16-bit input per row, gains in dB: the limits (routing, gain
+// and mute as such are played end to end by tst_playbackengine).
 void TestPlaybackMix::mixing_data()
 {
     QTest::addColumn<QList<float>>("samples"); // one frame, one value per channel
@@ -97,10 +97,6 @@ void TestPlaybackMix::mixing_data()
     const float k = 0.99f;
     using F = QList<float>;
     using I = QList<int>;
-    QTest::newRow("default: 0 left, 1 right")
-        << F{0.5f, -0.25f} << I{} << I{} << I{} << 2 << F{0.5f * k, -0.25f * k};
-    QTest::newRow("gain -48 dB to both") << F{0.5f} << I{3} << I{-48} << I{} << 2
-                                         << F{0.5f * dbGain(-48) * k, 0.5f * dbGain(-48) * k};
     QTest::newRow("mute") << F{0.5f, 0.25f} << I{3, 3} << I{} << I{0} << 2
                           << F{0.25f * k, 0.25f * k};
     QTest::newRow("two full-scale channels clip at +1")

@@ -1,18 +1,24 @@
-// The playback windows offscreen: the mixer's peak ballistics, solo, mute and
-// gain fields, and the transport window's refusals of takes it cannot play.
+// The playback windows offscreen: the mixer's peak ballistics and solo, the
+// transport window's refusals of takes it cannot play, and in the main window
+// a double click on a take that plays it through the transport window, the
+// mixer following and the Play action reading Pause until the take ends.
+#include "AudioFileModel.h"
+#include "FileListManagement.h"
 #include "Mixer.h"
 #include "PlaybackThread.h"
 #include "TestUtil.h"
 #include "TransportCtrl.h"
+#include "Velmora.h"
 
 #include <QApplication>
-#include <QLineEdit>
+#include <QDockWidget>
 #include <QMessageBox>
 #include <QSignalSpy>
-#include <QSlider>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
+#include <QTreeView>
 #include <QtTest>
 
 namespace
@@ -38,17 +44,18 @@ private:
     QTimer m_timer;
 };
 
-QList<bool> mutes(Mixer& m)
+// The checked state of the named buttons ("mute", "solo") of every strip.
+QList<bool> checked(Mixer& m, const QString& button)
 {
     QList<bool> out;
     for (int i = 1; i <= m.stripCount(); ++i)
-        out << m.findChild<QToolButton*>(QStringLiteral("mute%1").arg(i))->isChecked();
+        out << m.findChild<QToolButton*>(button + QString::number(i))->isChecked();
     return out;
 }
 
 } // namespace
 
-class TestPlaybackWidgets : public QObject
+class TestPlaybackWindows : public QObject
 {
     Q_OBJECT
 
@@ -57,32 +64,31 @@ private slots:
     void peakHoldAndFall();
     void soloAndMute_data();
     void soloAndMute();
-    void gainField_data();
-    void gainField();
     void missingTakeMessages_data();
     void missingTakeMessages();
+    void doubleClickPlaysTheTake();
 
 private:
     QTemporaryDir m_dir;
 };
 
-void TestPlaybackWidgets::initTestCase()
+void TestPlaybackWindows::initTestCase()
 {
+    // The main window reads its shipped layout and style sheet from the resources.
+    Q_INIT_RESOURCE(Velmora);
+    QStandardPaths::setTestModeEnabled(true);
     QVERIFY(m_dir.isValid());
-    QCoreApplication::setApplicationName(QStringLiteral("Velmora"));
-    QCoreApplication::setOrganizationName(QStringLiteral("VelmoraTests"));
     if (qEnvironmentVariableIsEmpty("ALSA_CONFIG_PATH"))
         qputenv("ALSA_CONFIG_PATH", VELMORA_TEST_DATA "/alsa-file-capture.conf");
     qputenv("VELMORA_ALSA_CAPTURE", m_dir.filePath(QStringLiteral("capture.raw")).toLocal8Bit());
 }
 
-// A peak stays for the hold time, falls 3 dB, waits a tick, then falls 3 dB
-// a tick until it reaches 40.
-void TestPlaybackWidgets::peakHoldAndFall()
+// A peak stays for the hold time (5 ticks), falls 3 dB, waits a tick, then
+// falls 3 dB a tick until it reaches 40.
+void TestPlaybackWindows::peakHoldAndFall()
 {
     Mixer mixer(nullptr, 1);
     mixer.show();
-    QCOMPARE(mixer.holdTicks(), 5);
     QList<float> seen;
     mixer.on_meterUpdate({20.0f, 10.0f});
     seen << mixer.peakValue(0);
@@ -92,11 +98,9 @@ void TestPlaybackWidgets::peakHoldAndFall()
     }
     QCOMPARE(seen,
              (QList<float>{10, 10, 10, 10, 10, 13, 13, 16, 19, 22, 25, 28, 31, 34, 37, 40, 40}));
-    mixer.on_meterPeakHoldTimeUpdate(300);
-    QCOMPARE(mixer.holdTicks(), 10);
 }
 
-void TestPlaybackWidgets::soloAndMute_data()
+void TestPlaybackWindows::soloAndMute_data()
 {
     QTest::addColumn<QStringList>("clicks"); // "solo2", "mute3": buttons of 4 strips
     QTest::addColumn<QList<bool>>("muted");
@@ -113,7 +117,7 @@ void TestPlaybackWidgets::soloAndMute_data()
         << B{false, false, true, false};
 }
 
-void TestPlaybackWidgets::soloAndMute()
+void TestPlaybackWindows::soloAndMute()
 {
     QFETCH(QStringList, clicks);
     QFETCH(QList<bool>, muted);
@@ -123,11 +127,8 @@ void TestPlaybackWidgets::soloAndMute()
     QSignalSpy spy(&mixer, &Mixer::commandUpdate);
     for (const QString& name : clicks)
         mixer.findChild<QToolButton*>(name)->click();
-    QCOMPARE(mutes(mixer), muted);
-    QList<bool> solos;
-    for (int i = 1; i <= 4; ++i)
-        solos << mixer.findChild<QToolButton*>(QStringLiteral("solo%1").arg(i))->isChecked();
-    QCOMPARE(solos, soloed);
+    QCOMPARE(checked(mixer, "mute"), muted);
+    QCOMPARE(checked(mixer, "solo"), soloed);
     // The engine hears the last mute state sent per channel: the same.
     QList<bool> sent(4, false);
     for (const auto& args : spy)
@@ -136,35 +137,7 @@ void TestPlaybackWidgets::soloAndMute()
     QCOMPARE(sent, muted);
 }
 
-void TestPlaybackWidgets::gainField_data()
-{
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<int>("fader");
-    QTest::addColumn<int>("sent");
-
-    QTest::newRow("+6") << "+6" << 6 << 54;
-    QTest::newRow("out of range is sent, fader stays") << "20" << 0 << 68;
-}
-
-void TestPlaybackWidgets::gainField()
-{
-    QFETCH(QString, typed);
-    QFETCH(int, fader);
-    QFETCH(int, sent);
-
-    Mixer mixer(nullptr, 2);
-    QSignalSpy spy(&mixer, &Mixer::commandUpdate);
-    auto* gain = mixer.findChild<QLineEdit*>(QStringLiteral("gain2"));
-    gain->setText(typed);
-    emit gain->editingFinished();
-    QCOMPARE(mixer.findChild<QSlider*>(QStringLiteral("fader2"))->value(), fader);
-    QCOMPARE(spy.size(), 1);
-    QCOMPARE(spy.at(0).at(0).toInt(), int(Mixer::CmdGain));
-    QCOMPARE(spy.at(0).at(1).toInt(), 1);
-    QCOMPARE(spy.at(0).at(2).toInt(), sent);
-}
-
-void TestPlaybackWidgets::missingTakeMessages_data()
+void TestPlaybackWindows::missingTakeMessages_data()
 {
     QTest::addColumn<QString>("file"); // "text.wav": not a take; otherwise missing
     QTest::addColumn<QString>("message");
@@ -175,7 +148,7 @@ void TestPlaybackWidgets::missingTakeMessages_data()
                                 << "Unable to play %1 file. Please re-import.";
 }
 
-void TestPlaybackWidgets::missingTakeMessages()
+void TestPlaybackWindows::missingTakeMessages()
 {
     QFETCH(QString, file);
     QFETCH(QString, message);
@@ -191,5 +164,42 @@ void TestPlaybackWidgets::missingTakeMessages()
     QVERIFY(!t.isPlaying());
 }
 
-QTEST_MAIN(TestPlaybackWidgets)
-#include "tst_playbackwidgets.moc"
+void TestPlaybackWindows::doubleClickPlaysTheTake()
+{
+    QTemporaryDir dir;
+    QByteArray data;
+    for (int f = 0; f < 48000; ++f)
+        for (int c = 0; c < 4; ++c)
+            data.append(char(1)).append(char(f % 50)).append(char(c + 1));
+    WavBuilder w;
+    w.chunk("fmt ", WavBuilder::fmtBody(4, 48000, 24));
+    w.chunk("data", data);
+    QVERIFY(w.writeTo(dir.filePath("T0001.WAV")));
+
+    Velmora window;
+    QSignalSpy imported(window.editor(), &FileListManagement::importFinished);
+    window.openPaths({dir.path()});
+    QVERIFY(imported.wait(60000));
+    QCOMPARE(window.model()->rowCount(), 1);
+    window.show();
+    auto* view = window.editor()->findChild<QTreeView*>("treeView");
+    auto* transport = window.findChild<TransportCtrl*>();
+    auto* mixer = window.findChild<Mixer*>();
+    QVERIFY(view && transport && mixer);
+    auto* play = window.findChild<QAction*>("actionPlay");
+    QSignalSpy started(transport, &TransportCtrl::playStarted);
+    QSignalSpy stopped(transport, &TransportCtrl::playStoped);
+    const QRect cell = view->visualRect(view->model()->index(0, 0));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, cell.center());
+    QCOMPARE(started.size(), 1);
+    QCOMPARE(started.first().at(0).toString(), dir.filePath("T0001.WAV"));
+    QCOMPARE(mixer->activeChannels(), 4);
+    QCOMPARE(play->text(), QStringLiteral("Pause"));
+    QVERIFY(window.findChild<QDockWidget*>("transportcontrol")->isVisible());
+    QTRY_COMPARE_WITH_TIMEOUT(stopped.size(), 1, 30000);
+    QCOMPARE(play->text(), QStringLiteral("Play"));
+}
+
+QTEST_MAIN(TestPlaybackWindows)
+#include "tst_playbackwindows.moc"
