@@ -23,7 +23,8 @@ struct Fake {
     cMemoryPort* port = nullptr;
     std::unique_ptr<cLinkDevice> device;
     Responder responder;
-    QHash<int, int> user{{0, 4}, {1, 0}, {51, 2}, {8, 2}, {234, 20}};
+    // The peak hold (234) is in units of 100 ms: 656 saturates 16 bits of ms.
+    QHash<int, int> user{{0, 4}, {1, 0}, {51, 2}, {8, 2}, {234, 656}};
     int transport = 0;
 
     Fake()
@@ -101,13 +102,10 @@ QList<quint32> series(quint32 first, quint32 step, quint32 last)
     return out;
 }
 
-// 300 passes, optionally with one user parameter answered differently: the
-// ticks at which a request went out, how often its signal came and the
-// signal's first value.
+// 300 passes: the ticks at which a request went out, how often its signal
+// came and the signal's first value.
 struct Poll {
     bool views; // transport view and mixer view shown
-    int userParam;
-    int userValue;
     int command;
     int param; // UserGet id, or -1
     const char* signal;
@@ -186,23 +184,19 @@ void tst_ControlMode::poll_data()
     const QList<quint32> meterSettings{2, 270};          // every 134th meter pass
     const QList<quint32> fourth = series(3, 4, 300), even = series(2, 2, 300);
     // The transport is emitted on every read, settings only when changed.
-    QTest::newRow("transport") << Poll{true, -1, 0, 0x12, -1, mode, transport, 9, "0"};
-    QTest::newRow("timecode") << Poll{true, -1, 0, 0x13, -1, tc, fourth, 75, "01:02:03:04"};
-    QTest::newRow("meters") << Poll{true, -1, 0, 0x3E, -1, meters, even, 150, "24 bytes"};
+    QTest::newRow("transport") << Poll{true, 0x12, -1, mode, transport, 9, "0"};
+    QTest::newRow("timecode") << Poll{true, 0x13, -1, tc, fourth, 75, "01:02:03:04"};
+    QTest::newRow("meters") << Poll{true, 0x3E, -1, meters, even, 150, "24 bytes"};
     // Views hidden: no timecode, no meters.
-    QTest::newRow("hidden: timecode") << Poll{false, -1, 0, 0x13, -1, tc, {}, 0, "0"};
-    QTest::newRow("hidden: meters") << Poll{false, -1, 0, 0x3E, -1, meters, {}, 0, "0"};
-    // The peak hold is sent in ms and saturates at 16 bits.
-    QTest::newRow("hold saturates")
-        << Poll{true, 234, 656, 0x0A, 234, hold, meterSettings, 1, "65535"};
+    QTest::newRow("hidden: timecode") << Poll{false, 0x13, -1, tc, {}, 0, "0"};
+    QTest::newRow("hidden: meters") << Poll{false, 0x3E, -1, meters, {}, 0, "0"};
+    QTest::newRow("peak hold saturates") << Poll{true, 0x0A, 234, hold, meterSettings, 1, "65535"};
 }
 
 void tst_ControlMode::poll()
 {
     QFETCH(Poll, p);
     Fake fake;
-    if (p.userParam >= 0)
-        fake.user[p.userParam] = p.userValue;
     controlModeR9K worker(fake.device.get());
     fake.stampWith(worker);
     QSignalSpy spy(&worker, p.signal);
