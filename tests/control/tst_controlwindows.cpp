@@ -150,8 +150,7 @@ private slots:
     void busyReadsOfOneUpdateRereadOnce();
     void untrustedAnswersAreBounded_data();
     void untrustedAnswersAreBounded();
-    void plugAndUnplugInEditMode();
-    void controlModeRunsTheRecorderWindows();
+    void plugControlModeAndUnplug();
     void unplugAtAnAwkwardMomentEndsInEditMode_data();
     void unplugAtAnAwkwardMomentEndsInEditMode();
 
@@ -424,9 +423,10 @@ void TestControlWindows::checkBackInEditModeAndCleared(Velmora& w)
     QVERIFY(!w.recorderPresent());
 }
 
-// A recorder plugged in while the window runs is found; unplugged in edit
-// mode, only control mode is disabled, without a message.
-void TestControlWindows::plugAndUnplugInEditMode()
+// A recorder plugged in while the window runs is found; control mode runs
+// the recorder windows and the Controls menu; back in edit mode, unplugging
+// only disables control mode, without a message.
+void TestControlWindows::plugControlModeAndUnplug()
 {
     SimProcess sim;
     QVERIFY2(sim.start(), qPrintable(sim.errorText()));
@@ -436,22 +436,7 @@ void TestControlWindows::plugAndUnplugInEditMode()
     QSignalSpy removed(w.get(), &Velmora::deviceRemovedR9K);
     m_ports->append(usbPort(sim.path()));
     w->portWatcher()->poll();
-    QVERIFY(w->recorderPresent());
-    QVERIFY(action(*w, "actionControlMode")->isEnabled());
     QCOMPARE(discovered.count(), 1);
-    m_ports->clear();
-    w->portWatcher()->poll();
-    QCOMPARE(removed.count(), 1);
-    QVERIFY(!action(*w, "actionControlMode")->isEnabled());
-    QVERIFY(!openBox(w.get(), "R9KUnplugged"));
-    QCOMPARE(w->mode(), int(Velmora::EditMode));
-}
-
-void TestControlWindows::controlModeRunsTheRecorderWindows()
-{
-    SimProcess sim;
-    QVERIFY2(sim.start(), qPrintable(sim.errorText()));
-    auto w = makeWindow({usbPort(sim.path())});
     auto* reports = w->findChild<QDockWidget*>(QStringLiteral("reportmanager"));
     action(*w, "actionReports")->setEnabled(true);
     reports->show();
@@ -465,8 +450,6 @@ void TestControlWindows::controlModeRunsTheRecorderWindows()
     action(*w, "actionLiveTakeList")->trigger();
     QVERIFY(w->liveTakeList()->isVisible());
     QTRY_COMPARE_WITH_TIMEOUT(w->liveTakeList()->table()->columnCount(), 3, kWaitMs);
-
-    // The Controls menu serves the recorder in control mode.
     action(*w, "actionRecord")->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(w->transportView()->recordingShown(), kWaitMs);
     action(*w, "actionStop")->trigger();
@@ -478,7 +461,12 @@ void TestControlWindows::controlModeRunsTheRecorderWindows()
     QVERIFY(!w->liveTakeList()->isVisible());
     QVERIFY(!w->transportViewDock()->isVisible());
     QVERIFY(reports->isVisible());
-    QVERIFY(action(*w, "actionControlMode")->isEnabled());
+    m_ports->clear();
+    w->portWatcher()->poll();
+    QCOMPARE(removed.count(), 1);
+    QVERIFY(!action(*w, "actionControlMode")->isEnabled());
+    QVERIFY(!openBox(w.get(), "R9KUnplugged"));
+    QCOMPARE(w->mode(), int(Velmora::EditMode));
 }
 
 // The recorder's terminal vanishes while the GUI thread waits on it (a slow
