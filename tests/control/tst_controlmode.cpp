@@ -17,12 +17,16 @@ using namespace FakeRecorder;
 namespace
 {
 
-// A healthy recorder; user parameters answered from a table. Requests are
-// stamped with the worker's tick count once a worker is attached.
+// A healthy recorder answering by command byte (no rule: no answer, a
+// time-out); user parameters come from a table. The ticks of a worker given
+// as stamped are recorded for each request, by command.
 struct Fake {
+    using Rule = std::function<QByteArray(const QByteArray& request)>;
     cMemoryPort* port = nullptr;
     std::unique_ptr<cLinkDevice> device;
-    Responder responder;
+    QHash<int, Rule> rules;
+    QHash<int, QList<quint32>> ticks;
+    const controlModeR9K* stamped = nullptr;
     // The peak hold (234) is in units of 100 ms: 656 saturates 16 bits of ms.
     QHash<int, int> user{{0, 4}, {1, 0}, {51, 2}, {8, 2}, {234, 656}};
     int transport = 0;
@@ -33,22 +37,26 @@ struct Fake {
         port = p.get();
         device = std::make_unique<cLinkDevice>(std::move(p));
         device->openCommPort();
-        responder.attach(*port);
-        responder.on(0x12, [this](const QByteArray&) { return reply(bytes({transport})); });
-        responder.on(0x11, [this](const QByteArray& r) {
+        port->setResponder([this](const QByteArray& w) {
+            if (w.size() < 4)
+                return QByteArray();
+            ticks[uchar(w[3])].append(stamped ? stamped->tickCount() : 0u);
+            const Rule rule = rules.value(uchar(w[3]));
+            return rule ? rule(w) : QByteArray();
+        });
+        rules[0x12] = [this](const QByteArray&) { return reply(bytes({transport})); };
+        rules[0x11] = [this](const QByteArray& r) {
             transport = uchar(r[4]);
             return fixedAck();
-        });
-        responder.on(0x13, reply(le32(0x01020304) + le32(0) + le32(0x00000105)));
-        responder.on(0x0A, [this](const QByteArray& r) {
+        };
+        rules[0x13] = [](const QByteArray&) {
+            return reply(le32(0x01020304) + le32(0) + le32(0x105));
+        };
+        rules[0x0A] = [this](const QByteArray& r) {
             const int v = user.value(uchar(r[4]) | (uchar(r[5]) << 8));
             return reply(bytes({v & 0xFF, v >> 8}));
-        });
-        responder.on(0x3E, reply(bytes({1}) + QByteArray(24, '\x14')));
-    }
-    void stampWith(const controlModeR9K& worker)
-    {
-        responder.setStamp([&worker]() { return worker.tickCount(); });
+        };
+        rules[0x3E] = [](const QByteArray&) { return reply(bytes({1}) + QByteArray(24, 20)); };
     }
 };
 
@@ -165,17 +173,17 @@ void tst_ControlMode::poll()
     QFETCH(bool, views);
     Fake fake;
     controlModeR9K worker(fake.device.get());
-    fake.stampWith(worker);
+    fake.stamped = &worker;
     QSignalSpy mode(&worker, &controlModeR9K::transportModeChange);
     QSignalSpy hold(&worker, &controlModeR9K::meterPeakHoldTimeUpdate);
     worker.on_transportViewActive(views);
     worker.setMixerView(views);
     for (int i = 0; i < 300; ++i)
         QCOMPARE(worker.pollTick(), 0);
-    QCOMPARE(fake.responder.stamps(0x12), series(1, 36, 300));
+    QCOMPARE(fake.ticks.value(0x12), series(1, 36, 300));
     QCOMPARE(mode.count(), 9);
-    QCOMPARE(fake.responder.stamps(0x13), views ? series(3, 4, 300) : QList<quint32>());
-    QCOMPARE(fake.responder.stamps(0x3E), views ? series(2, 2, 300) : QList<quint32>());
+    QCOMPARE(fake.ticks.value(0x13), views ? series(3, 4, 300) : QList<quint32>());
+    QCOMPARE(fake.ticks.value(0x3E), views ? series(2, 2, 300) : QList<quint32>());
     QCOMPARE(hold.count(), views ? 1 : 0);
     if (views)
         QCOMPARE(hold.value(0).value(0).value<quint16>(), quint16(65535));
@@ -198,7 +206,7 @@ void tst_ControlMode::transportKeys()
     Fake fake;
     fake.transport = 1;
     if (!k.acknowledged)
-        fake.responder.remove(0x11);
+        fake.rules.remove(0x11);
     controlModeR9K worker(fake.device.get());
     QSignalSpy mode(&worker, &controlModeR9K::transportModeChange);
     for (int i = 0; i < 4; ++i)
@@ -298,7 +306,7 @@ void tst_ControlMode::request()
 void tst_ControlMode::liveTakeSink()
 {
     Fake fake;
-    fake.responder.on(0x4E, dataReply(0x4E, bytes({0}) + le32(0)));
+    fake.rules[0x4E] = [](const QByteArray&) { return dataReply(0x4E, bytes({0}) + le32(0)); };
     controlModeR9K worker(fake.device.get());
     auto list = std::make_unique<AckReceiver>();
     cLinkLiveTakeSink sink(list.get());
@@ -315,7 +323,7 @@ void tst_ControlMode::liveTakeSink()
 void tst_ControlMode::failedPollEndsThread()
 {
     Fake fake;
-    fake.responder.remove(0x3E); // meters never answer
+    fake.rules.remove(0x3E); // meters never answer
     controlModeR9K worker(fake.device.get());
     worker.setMixerView(true);
     QSignalSpy error(&worker, &controlModeR9K::cLinkError);
