@@ -71,11 +71,6 @@ struct PortState {
     int expected, flushes;
 };
 
-struct Baud {
-    bool open, writeFails;
-    int baud, expected, breaks, portBaud, writes;
-};
-
 // One command run on the device; returns its result code and outputs as text.
 using Call = std::function<QString(cLinkDevice&)>;
 
@@ -115,7 +110,6 @@ QByteArray text(int bytes)
 
 Q_DECLARE_METATYPE(Fixed)
 Q_DECLARE_METATYPE(PortState)
-Q_DECLARE_METATYPE(Baud)
 Q_DECLARE_METATYPE(Call)
 
 class tst_Link : public QObject
@@ -135,8 +129,6 @@ private slots:
     void oversizedRequestRefusedUnsent();
     void staleInputIsDiscardedBeforeRequest();
     void floodNeverOverruns();
-    void baudRate_data();
-    void baudRate();
     void command_data();
     void command();
     void lastAckErrorFollowsEachExchange();
@@ -351,30 +343,6 @@ void tst_Link::floodNeverOverruns()
         const int f = link.device->sendData(fixed, 4, false, true, 17);
         QVERIFY2(f == 4 || f == 6, qPrintable(QString::number(f)));
     }
-}
-
-// The switch to 115200 is made against r9k-sim (tst_recorder); here its
-// failures: each leaves the break off and sends no preamble.
-void tst_Link::baudRate_data()
-{
-    QTest::addColumn<Baud>("b");
-    QTest::newRow("unsupported") << Baud{true, false, 250000, 1, 1, 9600, 0};
-    QTest::newRow("closed port") << Baud{false, false, 115200, 2, 0, 57600, 0};
-    QTest::newRow("preamble write fails") << Baud{true, true, 115200, 1, 1, 115200, 0};
-}
-
-void tst_Link::baudRate()
-{
-    QFETCH(Baud, b);
-    Line link = makeLine(b.open);
-    link.port->setBaudRate(57600);
-    link.port->setWriteFails(b.writeFails);
-    QCOMPARE(link.device->SetBaudRate(b.baud), b.expected);
-    QCOMPARE(link.port->breakCount(), b.breaks);
-    QVERIFY(!link.port->breakActive());
-    QCOMPARE(link.port->baudRate(), b.portBaud);
-    QCOMPARE(link.port->written(), QByteArray(b.writes, '@'));
-    QCOMPARE(link.port->writes().size(), b.writes);
 }
 
 void tst_Link::command_data()

@@ -63,7 +63,6 @@ private slots:
     void usageErrors();
     void transportKeys();
     void takesAndEdits();
-    void watchPrintsLines();
 };
 
 void tst_Recorder::portInUse()
@@ -268,19 +267,6 @@ void tst_Recorder::takesAndEdits()
     QCOMPARE(r.code, 0);
     r = cli({"--port", sim.path(), "takes"});
     QVERIFY(!r.out.contains("20C"));
-}
-
-void tst_Recorder::watchPrintsLines()
-{
-    SimProcess sim;
-    START_SIM(sim);
-    const Result r = cli({"--port", sim.path(), "watch", "--count", "3", "--interval", "50"});
-    QCOMPARE(r.code, 0);
-    const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
-    QCOMPARE(lines.size(), 3);
-    const QRegularExpression line("^stop +\\d\\d:\\d\\d:\\d\\d:\\d\\d "
-                                  "\\d\\d:\\d\\d:\\d\\d\\.\\d\\d +L -\\d+ R -\\d+ .* X2 -inf$");
-    QVERIFY2(line.match(lines.last()).hasMatch(), qPrintable(lines.last()));
 }
 
 QTEST_GUILESS_MAIN(tst_Recorder)

@@ -80,7 +80,6 @@ private slots:
     void playsTake();
     void refused_data();
     void refused();
-    void overviewPeaks();
     void overviewCacheFollowsTheFile();
 
 private:
@@ -216,27 +215,6 @@ void TestPlaybackEngine::refused()
     QVERIFY(!t.InitPlayBack(paths, 0));
     QCOMPARE(t.operation(), AudioThread::OP_NONE);
     QVERIFY(!t.PlayBack(PlaybackThread::PLAY_START));
-}
-
-// The overview of a mono group, four bins over 400 frames: bin b holds frames
-// 100b … 100b + 99, and its peak on channel c is (b + 1 + 4c) / 16.
-void TestPlaybackEngine::overviewPeaks()
-{
-    const auto value = [](int f, int c) {
-        return f % 100 == 37 ? (f / 100 + 1 + 4 * c) * 2048 : ((f + c) % 2 ? -100 : 100);
-    };
-    QStringList paths;
-    for (int c = 0; c < 2; ++c) {
-        paths << m_dir.filePath(QStringLiteral("peaks%1.wav").arg(c));
-        const auto file = [&](int f, int) { return value(f, c); };
-        QVERIFY(writeTake(paths.last(), 24, 1, pcm(24, 1, 400, file)));
-    }
-    const PeakEnvelope e = PeakEnvelope::compute(paths, 4);
-    QCOMPARE(e.channels, 2);
-    QCOMPARE(e.bins, 4);
-    for (int b = 0; b < 4; ++b)
-        for (int c = 0; c < 2; ++c)
-            QCOMPARE(e.peak(b, c), float(b + 1 + 4 * c) / 16.0f);
 }
 
 void TestPlaybackEngine::overviewCacheFollowsTheFile()

@@ -1,4 +1,4 @@
-// The playback windows offscreen: the mixer's peak ballistics and solo, the
+// The playback windows offscreen: the mixer's solo and mute, the
 // transport window's refusals of takes it cannot play, and in the main window
 // a double click on a take that plays it through the transport window, the
 // mixer following and the Play action reading Pause until the take ends.
@@ -61,7 +61,6 @@ class TestPlaybackWindows : public QObject
 
 private slots:
     void initTestCase();
-    void peakHoldAndFall();
     void soloAndMute_data();
     void soloAndMute();
     void missingTakeMessages_data();
@@ -81,23 +80,6 @@ void TestPlaybackWindows::initTestCase()
     if (qEnvironmentVariableIsEmpty("ALSA_CONFIG_PATH"))
         qputenv("ALSA_CONFIG_PATH", VELMORA_TEST_DATA "/alsa-file-capture.conf");
     qputenv("VELMORA_ALSA_CAPTURE", m_dir.filePath(QStringLiteral("capture.raw")).toLocal8Bit());
-}
-
-// A peak stays for the hold time (5 ticks), falls 3 dB, waits a tick, then
-// falls 3 dB a tick until it reaches 40.
-void TestPlaybackWindows::peakHoldAndFall()
-{
-    Mixer mixer(nullptr, 1);
-    mixer.show();
-    QList<float> seen;
-    mixer.on_meterUpdate({20.0f, 10.0f});
-    seen << mixer.peakValue(0);
-    for (int i = 0; i < 16; ++i) {
-        mixer.on_meterUpdate({41.0f, 41.0f});
-        seen << mixer.peakValue(0);
-    }
-    QCOMPARE(seen,
-             (QList<float>{10, 10, 10, 10, 10, 13, 13, 16, 19, 22, 25, 28, 31, 34, 37, 40, 40}));
 }
 
 void TestPlaybackWindows::soloAndMute_data()
