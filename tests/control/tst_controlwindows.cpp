@@ -1,9 +1,8 @@
-// The control-mode windows against r9k-sim on a pseudo-terminal. The live
-// take list wired to a real worker under the faults the simulator makes, and
-// its edit, false-take, retry and bounding rules driven by answers made up
-// here; the main window finding the recorder on
-// plug (through a made-up port list), switching between edit and control
-// mode, and the plug pulled at awkward moments.
+// The control-mode windows against r9k-sim on a pseudo-terminal: the live
+// take list wired to a real worker under the simulator's faults, its edit,
+// false-take, retry and bounding rules driven by answers made up here; the
+// main window finding the recorder on plug (through a made-up port list),
+// switching modes, and the plug pulled at awkward moments.
 
 #include "FileListManagement.h"
 #include "LiveTakeList.h"
@@ -155,10 +154,9 @@ private slots:
     void unplugAtAnAwkwardMomentEndsInEditMode();
 
 private:
-    // A window watching a made-up port list (or given recorderPort as its
-    // recorder's port); the start-up scan has run.
-    std::unique_ptr<Velmora> makeWindow(const QList<cPortEntry>& ports,
-                                        const QString& recorderPort = QString());
+    // A window watching m_ports (or given recorderPort as its recorder's
+    // port); the start-up scan has run.
+    std::unique_ptr<Velmora> makeWindow(const QString& recorderPort = QString());
     static QAction* action(const Velmora& w, const char* name)
     {
         return w.findChild<QAction*>(QLatin1String(name));
@@ -381,10 +379,8 @@ void TestControlWindows::untrustedAnswersAreBounded()
     QCOMPARE(list.table()->columnCount(), 0);
 }
 
-std::unique_ptr<Velmora> TestControlWindows::makeWindow(const QList<cPortEntry>& ports,
-                                                        const QString& recorderPort)
+std::unique_ptr<Velmora> TestControlWindows::makeWindow(const QString& recorderPort)
 {
-    *m_ports = ports;
     auto w = std::make_unique<Velmora>();
     w->setPortEnumerator(std::make_unique<FakePorts>(m_ports));
     if (!recorderPort.isEmpty())
@@ -430,7 +426,7 @@ void TestControlWindows::plugControlModeAndUnplug()
 {
     SimProcess sim;
     QVERIFY2(sim.start(), qPrintable(sim.errorText()));
-    auto w = makeWindow({});
+    auto w = makeWindow();
     QVERIFY(!action(*w, "actionControlMode")->isEnabled());
     QSignalSpy discovered(w.get(), &Velmora::deviceDiscoveredR9K);
     QSignalSpy removed(w.get(), &Velmora::deviceRemovedR9K);
@@ -487,7 +483,7 @@ void TestControlWindows::unplugAtAnAwkwardMomentEndsInEditMode()
     QFETCH(int, during);
     SimProcess sim(options);
     QVERIFY2(sim.start(), qPrintable(sim.errorText()));
-    auto w = makeWindow({}, sim.path());
+    auto w = makeWindow(sim.path());
     enterControlMode(*w);
     std::unique_ptr<PlugPuller> puller;
     if (during == 1)
