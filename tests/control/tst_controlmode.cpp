@@ -3,7 +3,6 @@
 // hands to the sink, and the thread's start/stop/failure behaviour.
 
 #include "FakeRecorder.h"
-#include "cLinkLiveTakeSink.h"
 #include "cMemoryPort.h"
 #include "controlModeR9K.h"
 
@@ -124,16 +123,6 @@ struct Request {
 
 Q_DECLARE_METATYPE(Request)
 
-// Stands in for the live take list: any QObject with the slot.
-class AckReceiver : public QObject
-{
-    Q_OBJECT
-public:
-    QList<int> commands;
-public slots:
-    void on_cLinkAck(CLINK::cLinkAck* ack) { commands.append(ack->command); }
-};
-
 class tst_ControlMode : public QObject
 {
     Q_OBJECT
@@ -144,7 +133,6 @@ private slots:
     void signalsEmittedWithoutLock();
     void request_data();
     void request();
-    void liveTakeSink();
     void failedPollEndsThread();
     void stopRightAfterStartIsHonoured();
 };
@@ -287,23 +275,6 @@ void tst_ControlMode::request()
     QCOMPARE(sink.acks.size(), r.record.isEmpty() ? 0 : 1);
     if (!r.record.isEmpty())
         QCOMPARE(describe(sink.acks[0]), r.record);
-}
-
-void tst_ControlMode::liveTakeSink()
-{
-    Fake fake;
-    fake.rules[0x4E] = [](const QByteArray&) { return dataReply(0x4E, bytes({0}) + le32(0)); };
-    controlModeR9K worker(fake.device.get());
-    auto list = std::make_unique<AckReceiver>();
-    cLinkLiveTakeSink sink(list.get());
-    worker.setSink(&sink);
-    worker.on_getTakeListChanges();
-    worker.on_setFalseTake(1);
-    QCOMPARE(list->commands, (QList<int>{78, 59}));
-    sink.appAckCallBack(nullptr);
-    QCOMPARE(list->commands.size(), 2);
-    list.reset();
-    worker.on_getTakeListChanges(); // the list is gone: nothing is called
 }
 
 void tst_ControlMode::failedPollEndsThread()

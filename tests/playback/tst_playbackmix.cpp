@@ -41,7 +41,6 @@ private slots:
     void conversion();
     void mixing_data();
     void mixing();
-    void meterHandOver();
     void meterRingFullDropsPeriods();
 };
 
@@ -142,33 +141,6 @@ void TestPlaybackMix::mixing()
     // Muted channels are metered all the same.
     for (int c : muted)
         QCOMPARE(m.peak[size_t(c)], std::fabs(samples[c]));
-}
-
-// A period is handed to the reader only once the shown position reaches it,
-// and comes back to the callback on release.
-void TestPlaybackMix::meterHandOver()
-{
-    cAudioMeterInfo ring(3);
-    ring.SetChannels(2);
-    ring.setPeriodFrames(4);
-    MeterAccum a;
-    a.level = {};
-    a.level[0] = 4.0f; // rms 1: full scale
-    a.peak[0] = 1.0f;
-    QVERIFY(ring.Publish(a, 1000));
-    bool ready = true;
-    ring.GetRdMeterData(ready, 999);
-    QVERIFY(!ready);
-    ring.ReleaseRdData(); // nothing taken: the slot stays with the reader side
-    const std::vector<cAudioMeterData>& d = ring.GetRdMeterData(ready, 1000);
-    QVERIFY(ready);
-    QCOMPARE(d.size(), size_t(2));
-    QCOMPARE(d[0].level, 0.0f);
-    QCOMPARE(d[0].peak, 1.0f);
-    QCOMPARE(d[1].level, 4.1f);
-    ring.ReleaseRdData();
-    ring.GetRdMeterData(ready, 5000);
-    QVERIFY(!ready);
 }
 
 // A reader that falls behind loses periods; the slots it holds are never
