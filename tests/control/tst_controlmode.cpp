@@ -1,6 +1,5 @@
-// The control-mode worker over an in-memory fake recorder: its polling
-// cadence in ticks, display texts, transport keys, the take-list records it
-// hands to the sink, and the thread's start/stop/failure behaviour.
+// The control-mode worker over an in-memory fake recorder: its polling, keys,
+// the records of its requests, and its thread's start, stop and failure.
 
 #include "FakeRecorder.h"
 #include "cMemoryPort.h"
@@ -59,7 +58,6 @@ struct Fake {
     }
 };
 
-// Keeps a copy of every record.
 class RecordingSink : public IAppSink
 {
 public:
@@ -232,7 +230,6 @@ void tst_ControlMode::request_data()
     read("read text to first NUL", 3, QByteArray("ab\0cd\0", 6), "ab");
     read("read flag missing", 4, QByteArray(), "");
     read("read timecode short", 6, bytes({1, 2}), "");
-    read("read unknown id", 9, "xyz", "");
     QTest::newRow("read id past one byte refused unsent") // would wrap to 6
         << Request{[](controlModeR9K& w) { w.on_getTakeParam(1004, 262); }, {}, {}, "57 1  [0 0 ]"};
 

@@ -54,9 +54,8 @@ QByteArray damaged(QByteArray packet, int at, int value)
     return packet;
 }
 
-// A fixed-length exchange: the request, the reply length expected (0: an
-// acknowledgement), what answered, the result, what went out and byte 3 of
-// the caller's buffer afterwards.
+// A fixed-length exchange: request, reply length (0: an acknowledgement),
+// answer, result, what went out and byte 3 of the caller's buffer after.
 struct Fixed {
     QByteArray request;
     int replyLength;
@@ -78,18 +77,14 @@ QString out(int rc, const QString& outputs = QString())
 {
     return QString::number(rc) + ' ' + outputs;
 }
-QString ids(const QList<uint>& takes)
-{
-    QStringList s;
-    for (uint t : takes)
-        s << QString::number(t);
-    return s.join(',');
-}
 Call takeList(QList<uint> takes)
 {
     return [=](cLinkDevice& d) mutable {
         const int rc = d.GetTakeList(1, 10, takes);
-        return out(rc, ids(takes));
+        QStringList s;
+        for (uint t : takes)
+            s << QString::number(t);
+        return out(rc, s.join(','));
     };
 }
 Call setTakeParam(const QByteArray& value)
@@ -134,10 +129,9 @@ private slots:
     void lastAckErrorFollowsEachExchange();
 };
 
-// Packets made with addCheckBytes verify for every L, whatever the payload and
-// the address, and their check bytes are never 0; flipping any one bit after the length byte is
-// detected. The range comes from the packet's own length byte read unsigned, so long packets (L >=
-// 128) are checked over all of their bytes.
+// Packets made with addCheckBytes verify for every L (read unsigned, so all
+// bytes of L >= 128 count) and either address; their check bytes are never 0;
+// flipping any one bit after the length byte is detected.
 void tst_Link::everyLengthVerifiesAndDamageIsDetected()
 {
     QRandomGenerator rng(7);
@@ -374,13 +368,13 @@ void tst_Link::command_data()
         << takeList({42}) << dataReply(0x38, le32(1) + le32(2) + bytes({9, 9})) << listRequest
         << "0 1,2";
     QByteArray most;
-    QList<uint> mostIds;
+    QStringList mostIds;
     for (int i = 0; i < 63; ++i) {
         most += le32(quint32(i));
-        mostIds << uint(i);
+        mostIds << QString::number(i);
     }
     QTest::newRow("take list of 63")
-        << takeList({42}) << dataReply(0x38, most) << listRequest << "0 " + ids(mostIds);
+        << takeList({42}) << dataReply(0x38, most) << listRequest << "0 " + mostIds.join(',');
     QTest::newRow("take list cleared on failure")
         << takeList({1, 2}) << statusAck(3) << listRequest << "773 ";
 

