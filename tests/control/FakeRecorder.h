@@ -12,11 +12,8 @@ namespace FakeRecorder
 inline QByteArray packet(uchar address, const QByteArray& afterLength)
 {
     QByteArray p;
-    p.append(char(LinkFrame::kSync));
-    p.append(char(address));
-    p.append(char(afterLength.size() + 2));
-    p.append(afterLength);
-    p.append(2, '\0');
+    p.append(char(LinkFrame::kSync)).append(char(address)).append(char(afterLength.size() + 2));
+    p.append(afterLength).append(2, '\0');
     LinkFrame::addCheckBytes(reinterpret_cast<uchar*>(p.data()));
     return p;
 }

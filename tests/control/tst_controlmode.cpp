@@ -85,10 +85,8 @@ QString describe(const CLINK::cLinkAck& a)
              << QString::fromLatin1(a.valueText());
         break;
     case CLINK::cLinkAck::kTakeParamWrite:
-        data << QString::number(a.take()) << QString::number(a.paramId());
-        break;
     case CLINK::cLinkAck::kFalseTake:
-        data << QString::number(a.take());
+        data << QString::number(a.take()) << QString::number(a.paramId());
         break;
     default:
         data << QString::number(a.changeKind()) << QString::number(a.changeTake());
@@ -107,9 +105,8 @@ QList<quint32> series(quint32 first, quint32 step, quint32 last)
     return out;
 }
 
-// A take-list request: the answer to its command (empty: none), the request
-// sent (command and arguments; empty: nothing sent) and the record handed to
-// the sink (empty: no callback).
+// A take-list request: the answer (empty: none), the request sent (command
+// and arguments; empty: none) and the record handed to the sink (empty: none).
 struct Request {
     std::function<void(controlModeR9K&)> call;
     QByteArray answer;
@@ -253,7 +250,7 @@ void tst_ControlMode::request_data()
     QTest::newRow("false take refused") << Request{
         [](controlModeR9K& w) { w.on_setFalseTake(1003); },
         statusAck(5, "Only the last recorded take can be false"), bytes({0x3B}) + le32(1003),
-        "59 1285 Only the last recorded take can be false [1003]"};
+        "59 1285 Only the last recorded take can be false [1003 0]"};
     const auto changes = [](controlModeR9K& w) { w.on_getTakeListChanges(); };
     QTest::newRow("changes unanswered") << Request{changes, {}, bytes({0x4E}), "78 3  [0 0]"};
 }

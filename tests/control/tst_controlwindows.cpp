@@ -102,8 +102,7 @@ QMessageBox* openBox(const QWidget* parent, const char* name)
             return box;
     return nullptr;
 }
-// Kills the simulator from another thread after a pause, while the GUI
-// thread is blocked in an exchange with it.
+// Kills the simulator after afterMs from another thread (the GUI thread waits).
 class PlugPuller
 {
 public:
@@ -143,8 +142,7 @@ private slots:
     void unplugAtAnAwkwardMomentEndsInEditMode();
 
 private:
-    // A window watching m_ports (or given recorderPort as its recorder's
-    // port); the start-up scan has run.
+    // A window watching m_ports, or recorderPort; its start-up scan has run.
     std::unique_ptr<Velmora> makeWindow(const QString& recorderPort = QString());
     static QAction* action(const Velmora& w, const char* name)
     {

@@ -188,8 +188,8 @@ void tst_Link::fixedExchange()
     QCOMPARE(int(buffer[3]), f.byte3);
 }
 
-// A closed port refuses before writing; a failed write flushes the port; a
-// read error is a time-out that flushes nothing.
+// A closed port refuses before writing; a failed write flushes; a read error
+// is a time-out.
 void tst_Link::portFailures_data()
 {
     QTest::addColumn<PortState>("p");

@@ -1,6 +1,5 @@
-// The playback engine end to end: generated takes are played through
-// PortAudio into ALSA's file plugin (tests/data/alsa-file-capture.conf) and the
-// captured output is compared with the take's samples under the mixer settings.
+// The playback engine end to end: takes played through PortAudio into ALSA's
+// file plugin (tests/data/alsa-file-capture.conf), the capture compared.
 #include "PeakEnvelope.h"
 #include "PlaybackThread.h"
 #include "TestUtil.h"
@@ -60,11 +59,6 @@ QList<QPair<float, float>> captured(const QString& path)
         if (v[i] != 0.0f || v[i + 1] != 0.0f)
             out.append({v[i], v[i + 1]});
     return out;
-}
-
-float clamp1(float v)
-{
-    return std::clamp(v, -1.0f, 1.0f);
 }
 
 } // namespace
@@ -169,7 +163,7 @@ void TestPlaybackEngine::playsTake()
         float a = 0.99f * (sampleValue(f, 0) / 32768.0f);
         float b = 0.99f * (sampleValue(f, 1) / 32768.0f);
         if (how == "mixed")
-            a = b = clamp1(0.99f * clamp1(sampleValue(f, 0) / 32768.0f * g));
+            a = b = 0.99f * std::clamp(sampleValue(f, 0) / 32768.0f * g, -1.0f, 1.0f);
         const QPair<float, float> p = got[f - from];
         if (std::fabs(p.first - a) > 1e-6f || std::fabs(p.second - b) > 1e-6f)
             QFAIL(qPrintable(QStringLiteral("frame %1: %2 %3").arg(f).arg(p.first).arg(p.second)));
