@@ -1,28 +1,35 @@
-// The control-mode windows: the live take list against r9k-sim on a
-// pseudo-terminal, wired to a real worker as the main window wires them,
-// under every fault the simulator makes; its edit, false-take, retry and
-// bounding rules driven by answers made up here; the recorder transport view
-// and meter page driven by the worker's signals.
+// The control-mode windows against r9k-sim on a pseudo-terminal: the live
+// take list wired to a real worker under the simulator's faults, its edit,
+// false-take, retry and bounding rules driven by answers made up here; the
+// main window finding the recorder on plug (through a made-up port list),
+// switching modes, and the plug pulled at awkward moments.
 
+#include "FileListManagement.h"
 #include "LiveTakeList.h"
-#include "Meter.h"
 #include "MixerView.h"
 #include "SimProcess.h"
 #include "TransportView.h"
+#include "Velmora.h"
 #include "cLinkLiveTakeSink.h"
-#include "cRecorderProbe.h"
+#include "cPortWatcher.h"
 #include "controlModeR9K.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QDockWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QStackedWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <chrono>
+#include <csignal>
 #include <memory>
+#include <thread>
 
 namespace
 {
@@ -56,25 +63,6 @@ struct Rig {
                          &controlModeR9K::on_getTakeListChanges);
         return true;
     }
-    ~Rig()
-    {
-        if (worker && worker->isRunning()) {
-            worker->requestStop();
-            worker->wait();
-        }
-    }
-
-    // The list filled: every column's file name present and no update running.
-    bool filled(int columns) const
-    {
-        if (list->table()->columnCount() != columns || !list->statusText().isEmpty())
-            return false;
-        for (int c = 0; c < columns; ++c)
-            if (!list->table()->item(0, c) || list->table()->item(0, c)->text().isEmpty())
-                return false;
-        return true;
-    }
-
     SimProcess sim;
     std::unique_ptr<cLinkDevice> device;
     std::unique_ptr<controlModeR9K> worker;
@@ -114,9 +102,25 @@ QMessageBox* openBox(const QWidget* parent, const char* name)
             return box;
     return nullptr;
 }
+// Kills the simulator after afterMs from another thread (the GUI thread waits).
+class PlugPuller
+{
+public:
+    PlugPuller(qint64 pid, int afterMs)
+        : m_thread([pid, afterMs] {
+              std::this_thread::sleep_for(std::chrono::milliseconds(afterMs));
+              ::kill(pid_t(pid), SIGKILL);
+          })
+    {
+    }
+    ~PlugPuller() { m_thread.join(); }
+
+private:
+    std::thread m_thread;
+};
 } // namespace
 
-class TestControlWidgets : public QObject
+class TestControlWindows : public QObject
 {
     Q_OBJECT
 
@@ -128,64 +132,61 @@ private slots:
     void takeListUnderRecorderFaults();
     void editSendsTheParameter_data();
     void editSendsTheParameter();
-    void falseTakeOnlyForTheCurrentTake_data();
     void falseTakeOnlyForTheCurrentTake();
     void busyWriteIsResentWithoutNesting();
     void busyReadsOfOneUpdateRereadOnce();
     void untrustedAnswersAreBounded_data();
     void untrustedAnswersAreBounded();
-    void transportViewKeysAndRemoval();
-    void transportModeSetsTheBackground_data();
-    void transportModeSetsTheBackground();
-    void meterSettingsFromTheRecorder_data();
-    void meterSettingsFromTheRecorder();
+    void plugControlModeAndUnplug();
+    void unplugAtAnAwkwardMomentEndsInEditMode_data();
+    void unplugAtAnAwkwardMomentEndsInEditMode();
 
 private:
+    // A window watching m_ports, or recorderPort; its start-up scan has run.
+    std::unique_ptr<Velmora> makeWindow(const QString& recorderPort = QString());
+    static QAction* action(const Velmora& w, const char* name)
+    {
+        return w.findChild<QAction*>(QLatin1String(name));
+    }
+    void enterControlMode(Velmora& w);
+    void checkBackInEditModeAndCleared(Velmora& w);
+
     QTemporaryDir m_settingsDir;
+    std::shared_ptr<QList<cPortEntry>> m_ports = std::make_shared<QList<cPortEntry>>();
 };
 
-void TestControlWidgets::initTestCase()
+void TestControlWindows::initTestCase()
 {
+    Q_INIT_RESOURCE(Velmora);
     QVERIFY(m_settingsDir.isValid());
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsDir.path());
     QCoreApplication::setOrganizationName(QStringLiteral("Quorlan"));
     QCoreApplication::setApplicationName(QStringLiteral("Velmora"));
 }
 
-void TestControlWidgets::cleanup()
+void TestControlWindows::cleanup()
 {
-    QSettings().remove(QStringLiteral("Preferences"));
+    m_ports->clear();
     QCOMPARE(QApplication::overrideCursor(), nullptr);
 }
 
-// The list fills with the takes the preference asks for; every fault of the
-// line or the recorder ends with a filled list (time-outs and damaged replies
-// are skipped and the list is read again on the next change) or the
-// recorder's message; never a hang.
-void TestControlWidgets::takeListUnderRecorderFaults_data()
+// Every fault of the line or the recorder ends with a filled list (time-outs
+// and damaged replies are skipped and the list is read again on the next
+// change) or the recorder's message; never a hang.
+void TestControlWindows::takeListUnderRecorderFaults_data()
 {
     QTest::addColumn<QStringList>("options");
-    QTest::addColumn<int>("preference"); // 2: the last 10 takes
-    QTest::addColumn<int>("columns");
     QTest::addColumn<QString>("message");
-    QTest::newRow("last 10, 4 on the recorder")
-        << QStringList{"--takes", "3"} << 2 << 4 << QString();
-    QTest::newRow("last 10, 12 on the recorder")
-        << QStringList{"--takes", "12"} << 2 << 10 << QString();
-    QTest::newRow("unchecked preference") << QStringList{"--takes", "12"} << 1 << 3 << QString();
-    QTest::newRow("busy") << QStringList{"--busy-every", "4"} << 0 << 3 << QString();
+    QTest::newRow("busy") << QStringList{"--busy-every", "4"} << QString();
     QTest::newRow("recorder error")
-        << QStringList{"--error-every", "5"} << 0 << 3 << "Simulated recorder error";
-    QTest::newRow("corruption") << QStringList{"--corrupt-every", "7"} << 0 << 3 << QString();
+        << QStringList{"--error-every", "5"} << "Simulated recorder error";
+    QTest::newRow("corruption") << QStringList{"--corrupt-every", "7"} << QString();
 }
 
-void TestControlWidgets::takeListUnderRecorderFaults()
+void TestControlWindows::takeListUnderRecorderFaults()
 {
     QFETCH(QStringList, options);
-    QFETCH(int, preference);
-    QFETCH(int, columns);
     QFETCH(QString, message);
-    QSettings().setValue(QStringLiteral("Preferences/showControlModeAllTakes"), preference);
     Rig rig(options);
     QVERIFY2(rig.start(), qPrintable(rig.sim.errorText()));
     rig.list->show();
@@ -194,16 +195,10 @@ void TestControlWidgets::takeListUnderRecorderFaults()
         QCOMPARE(openBox(rig.list.get(), "liveTakeListMessage")->text(), message);
         openBox(rig.list.get(), "liveTakeListMessage")->button(QMessageBox::Ok)->click();
     }
-    if (options.first() == "--takes") {
-        QTRY_VERIFY_WITH_TIMEOUT(rig.filled(columns), kWaitMs);
-        QCOMPARE(rig.list->table()->item(0, 1)->text(),
-                 QStringLiteral("12A-T%1.WAV").arg(options.at(1).toInt(), 2, 10, QChar('0')));
-    }
     // A lost reply leaves its cell empty until the next full read; the
     // update itself always ends.
-    QTRY_VERIFY_WITH_TIMEOUT(rig.list->table()->columnCount() == columns &&
-                                 rig.list->statusText().isEmpty(),
-                             3 * kWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        rig.list->table()->columnCount() == 3 && rig.list->statusText().isEmpty(), 3 * kWaitMs);
     if (message.isEmpty())
         QVERIFY(!openBox(rig.list.get(), "liveTakeListMessage"));
     rig.list->hide();
@@ -212,18 +207,16 @@ void TestControlWidgets::takeListUnderRecorderFaults()
 
 // Only the fields of the current take are editable; an edit is sent as the
 // take's parameter.
-void TestControlWidgets::editSendsTheParameter_data()
+void TestControlWindows::editSendsTheParameter_data()
 {
     QTest::addColumn<int>("row");
     QTest::addColumn<int>("id");
     QTest::addColumn<QString>("value");
     QTest::newRow("scene") << 2 << 2 << "14B";
-    QTest::newRow("take") << 3 << 1 << "27";
-    QTest::newRow("notes") << 4 << 3 << "plane overhead";
     QTest::newRow("circle") << 5 << 4 << "1";
 }
 
-void TestControlWidgets::editSendsTheParameter()
+void TestControlWindows::editSendsTheParameter()
 {
     QFETCH(int, row);
     QFETCH(int, id);
@@ -246,33 +239,20 @@ void TestControlWidgets::editSendsTheParameter()
     list.on_deviceRemovedR9K();
 }
 
-void TestControlWidgets::falseTakeOnlyForTheCurrentTake_data()
+// The false-take button serves the current take only, and not while the
+// recorder records (the transport mode counts while the list is shown).
+void TestControlWindows::falseTakeOnlyForTheCurrentTake()
 {
-    QTest::addColumn<int>("column");
-    QTest::addColumn<bool>("recording");
-    QTest::addColumn<bool>("enabled");
-    QTest::newRow("current take") << 1 << false << true;
-    QTest::newRow("next take") << 0 << false << false;
-    QTest::newRow("previous take") << 2 << false << false;
-    QTest::newRow("current take while recording") << 1 << true << false;
-}
-
-void TestControlWidgets::falseTakeOnlyForTheCurrentTake()
-{
-    QFETCH(int, column);
-    QFETCH(bool, recording);
-    QFETCH(bool, enabled);
     LiveTakeList list;
     fill(list);
+    list.show();
+    list.table()->setCurrentCell(2, 0); // the next take
     QVERIFY(!list.falseButton()->isEnabled());
-    if (recording) {
-        list.show(); // the transport mode counts while the list is shown
-        list.on_transportModeChange(2);
-    }
-    list.table()->setCurrentCell(2, column);
-    QCOMPARE(list.falseButton()->isEnabled(), enabled);
-    if (!enabled)
-        return;
+    list.on_transportModeChange(2);
+    list.table()->setCurrentCell(2, 1);
+    QVERIFY(!list.falseButton()->isEnabled());
+    list.on_transportModeChange(0);
+    QVERIFY(list.falseButton()->isEnabled());
     QSignalSpy falseTake(&list, &LiveTakeList::setFalseTake);
     list.falseButton()->click();
     QMessageBox* box = openBox(&list, "falseTakeQuestion");
@@ -286,7 +266,7 @@ void TestControlWidgets::falseTakeOnlyForTheCurrentTake()
 
 // A recorder that stays busy: each failed write is sent again from the event
 // loop, never from inside the failure's handling, up to the limit.
-void TestControlWidgets::busyWriteIsResentWithoutNesting()
+void TestControlWindows::busyWriteIsResentWithoutNesting()
 {
     LiveTakeList list;
     fill(list);
@@ -314,7 +294,7 @@ void TestControlWidgets::busyWriteIsResentWithoutNesting()
 
 // Every read of one update may come back busy; together they schedule one
 // reread, not one each (which would multiply the traffic round after round).
-void TestControlWidgets::busyReadsOfOneUpdateRereadOnce()
+void TestControlWindows::busyReadsOfOneUpdateRereadOnce()
 {
     LiveTakeList list;
     QSignalSpy rereads(&list, &LiveTakeList::getTakeList);
@@ -329,7 +309,7 @@ void TestControlWidgets::busyReadsOfOneUpdateRereadOnce()
     list.on_deviceRemovedR9K();
 }
 
-void TestControlWidgets::untrustedAnswersAreBounded_data()
+void TestControlWindows::untrustedAnswersAreBounded_data()
 {
     QTest::addColumn<int>("count");
     QTest::addColumn<int>("paramId");
@@ -343,7 +323,7 @@ void TestControlWidgets::untrustedAnswersAreBounded_data()
     QTest::newRow("second flag has no row") << 3 << 5 << 11u << 3 << "";
 }
 
-void TestControlWidgets::untrustedAnswersAreBounded()
+void TestControlWindows::untrustedAnswersAreBounded()
 {
     QFETCH(int, count);
     QFETCH(int, paramId);
@@ -371,98 +351,127 @@ void TestControlWidgets::untrustedAnswersAreBounded()
     QCOMPARE(list.table()->columnCount(), 0);
 }
 
-void TestControlWidgets::transportViewKeysAndRemoval()
+std::unique_ptr<Velmora> TestControlWindows::makeWindow(const QString& recorderPort)
 {
-    TransportView view;
-    QSignalSpy keys(&view, &TransportView::transportKeyPressed);
-    QSignalSpy active(&view, &TransportView::transportViewActive);
-    view.show();
-    view.recordButton()->click();
-    view.stopButton()->click();
-    QCOMPARE(keys.size(), 2);
-    QCOMPARE(keys.at(0).at(0).toInt(), 2);
-    QCOMPARE(keys.at(1).at(0).toInt(), 0);
-    view.on_timecodeUpdate(QStringLiteral("01:02:03:04"));
-    view.on_sampleRateUpdate(QStringLiteral("48k"));
-    view.hide();
-    QCOMPARE(active.size(), 2);
-    QCOMPARE(active.at(0).at(0).toBool(), true);
-    QCOMPARE(active.at(1).at(0).toBool(), false);
-    view.on_deviceRemovedR9K();
-    QCOMPARE(view.timecodeText(), QStringLiteral("00:00:00:00"));
-    QVERIFY(view.infoText().isEmpty());
-    QVERIFY(!view.isEnabled());
-}
-
-void TestControlWidgets::transportModeSetsTheBackground_data()
-{
-    QTest::addColumn<QList<int>>("modes");
-    QTest::addColumn<bool>("red");
-    QTest::newRow("record") << QList<int>{2} << true;
-    QTest::newRow("record then stop") << QList<int>{2, 0} << false;
-    QTest::newRow("record then play") << QList<int>{2, 1} << false;
-    QTest::newRow("record then unknown mode") << QList<int>{2, 7} << true;
-    QTest::newRow("unknown mode alone") << QList<int>{9} << false;
-}
-
-void TestControlWidgets::transportModeSetsTheBackground()
-{
-    QFETCH(QList<int>, modes);
-    QFETCH(bool, red);
-    TransportView view;
-    for (int m : modes)
-        view.on_transportModeChange(uchar(m));
-    QCOMPARE(view.recordingShown(), red);
-}
-
-void TestControlWidgets::meterSettingsFromTheRecorder_data()
-{
-    QTest::addColumn<int>("ballistics");
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<int>("holdMs");
-    QTest::addColumn<int>("holdTicks");
-    QTest::newRow("vu only") << 0 << 1 << 0 << 10;
-    QTest::newRow("peak only") << 1 << 2 << 2000 << 50;
-    QTest::newRow("peak and vu") << 2 << 3 << 500 << 20;
-    QTest::newRow("unknown keeps the mode") << 9 << 3 << 49 << 10;
-}
-
-void TestControlWidgets::meterSettingsFromTheRecorder()
-{
-    QFETCH(int, ballistics);
-    QFETCH(int, mode);
-    QFETCH(int, holdMs);
-    QFETCH(int, holdTicks);
-    MixerView view(nullptr, 12);
-    view.on_meterBallisticsUpdate(quint16(ballistics));
-    view.on_meterPeakHoldTimeUpdate(quint16(holdMs));
-    QCOMPARE(view.meterMode(), mode);
-    QCOMPARE(view.holdTicks(), holdTicks);
-    // A peak is held for the hold time, then falls one scale step.
-    view.on_meterBallisticsUpdate(2);
-    QByteArray bytes(24, char(40));
-    bytes[1] = 6;
-    view.on_meterUpdate(bytes);
-    view.updateMeters();
-    QCOMPARE(view.peak(0), 6.0f);
-    view.on_meterUpdate(QByteArray(24, char(40)));
-    for (int i = 1; i < holdTicks; ++i)
-        view.updateMeters();
-    QCOMPARE(view.peak(0), 6.0f);
-    view.updateMeters();
-    QCOMPARE(view.peak(0), 7.0f);
-    // Levels move the meters (L loud, X1 silent); a removed recorder stops them.
-    view.resize(700, 300);
-    view.show();
+    auto w = std::make_unique<Velmora>();
+    w->setPortEnumerator(std::make_unique<FakePorts>(m_ports));
+    if (!recorderPort.isEmpty())
+        w->setRecorderPort(recorderPort);
+    w->show();
+    // The start-up scan is queued behind the construction.
     QCoreApplication::processEvents();
-    bytes[0] = 6;
-    view.on_meterUpdate(bytes);
-    view.updateMeters();
-    QVERIFY(view.meter(0)->mainHeight() > view.meter(10)->mainHeight());
-    view.on_deviceRemovedR9K();
-    QVERIFY(!view.timerRunning());
-    QCOMPARE(view.meterBytes(), QByteArray(24, char(40)));
+    QCoreApplication::processEvents();
+    return w;
 }
 
-QTEST_MAIN(TestControlWidgets)
-#include "tst_controlwidgets.moc"
+void TestControlWindows::enterControlMode(Velmora& w)
+{
+    QVERIFY(action(w, "actionControlMode")->isEnabled());
+    action(w, "actionControlMode")->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(w.mode(), int(Velmora::ControlMode), kWaitMs);
+    QCOMPARE(w.findChild<QStackedWidget*>(QStringLiteral("centralStack"))->currentWidget(),
+             w.mixerView());
+    QVERIFY(w.worker()->isRunning());
+}
+
+void TestControlWindows::checkBackInEditModeAndCleared(Velmora& w)
+{
+    QTRY_VERIFY_WITH_TIMEOUT(openBox(&w, "R9KUnplugged"), kWaitMs);
+    QVERIFY(!action(w, "actionControlMode")->isEnabled());
+    QCOMPARE(w.transportView()->timecodeText(), QStringLiteral("00:00:00:00"));
+    QCOMPARE(w.liveTakeList()->table()->columnCount(), 0);
+    QVERIFY(!w.mixerView()->timerRunning());
+    openBox(&w, "R9KUnplugged")->button(QMessageBox::Ok)->click();
+    QCOMPARE(w.mode(), int(Velmora::EditMode));
+    QCOMPARE(w.findChild<QStackedWidget*>(QStringLiteral("centralStack"))->currentWidget(),
+             static_cast<QWidget*>(w.editor()));
+    QVERIFY(!w.worker()->isRunning());
+    QVERIFY(!w.liveTakeList()->isVisible());
+    QVERIFY(!w.transportViewDock()->isVisible());
+    QVERIFY(!w.recorderPresent());
+}
+
+// A recorder plugged in while the window runs is found; control mode runs
+// the recorder windows and the Controls menu; back in edit mode, unplugging
+// only disables control mode, without a message.
+void TestControlWindows::plugControlModeAndUnplug()
+{
+    SimProcess sim;
+    QVERIFY2(sim.start(), qPrintable(sim.errorText()));
+    auto w = makeWindow();
+    QVERIFY(!action(*w, "actionControlMode")->isEnabled());
+    QSignalSpy discovered(w.get(), &Velmora::deviceDiscoveredR9K);
+    QSignalSpy removed(w.get(), &Velmora::deviceRemovedR9K);
+    m_ports->append(usbPort(sim.path()));
+    w->portWatcher()->poll();
+    QCOMPARE(discovered.count(), 1);
+    auto* reports = w->findChild<QDockWidget*>(QStringLiteral("reportmanager"));
+    action(*w, "actionReports")->setEnabled(true);
+    reports->show();
+    enterControlMode(*w);
+    QVERIFY(!reports->isVisible());
+
+    action(*w, "actionTransport")->trigger();
+    QVERIFY(w->transportViewDock()->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(w->transportView()->timecodeText() != QStringLiteral("00:00:00:00"),
+                             kWaitMs);
+    action(*w, "actionLiveTakeList")->trigger();
+    QVERIFY(w->liveTakeList()->isVisible());
+    QTRY_COMPARE_WITH_TIMEOUT(w->liveTakeList()->table()->columnCount(), 3, kWaitMs);
+    action(*w, "actionRecord")->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(w->transportView()->recordingShown(), kWaitMs);
+    action(*w, "actionStop")->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(!w->transportView()->recordingShown(), kWaitMs);
+
+    action(*w, "actionEditMode")->trigger();
+    QCOMPARE(w->mode(), int(Velmora::EditMode));
+    QVERIFY(!w->worker()->isRunning());
+    QVERIFY(!w->liveTakeList()->isVisible());
+    QVERIFY(!w->transportViewDock()->isVisible());
+    QVERIFY(reports->isVisible());
+    m_ports->clear();
+    w->portWatcher()->poll();
+    QCOMPARE(removed.count(), 1);
+    QVERIFY(!action(*w, "actionControlMode")->isEnabled());
+    QVERIFY(!openBox(w.get(), "R9KUnplugged"));
+    QCOMPARE(w->mode(), int(Velmora::EditMode));
+}
+
+// The recorder's terminal vanishes while the GUI thread waits on it (a slow
+// take-list read, a slow parameter write) or between polls; the window ends
+// up back in edit mode without a crash.
+void TestControlWindows::unplugAtAnAwkwardMomentEndsInEditMode_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("during");
+    QTest::newRow("while polling") << QStringList() << 0;
+    QTest::newRow("during a take-list read") << QStringList{"--delay-ms", "200"} << 1;
+    QTest::newRow("during a parameter write") << QStringList{"--slow-write-ms", "5000"} << 2;
+}
+
+void TestControlWindows::unplugAtAnAwkwardMomentEndsInEditMode()
+{
+    QFETCH(QStringList, options);
+    QFETCH(int, during);
+    SimProcess sim(options);
+    QVERIFY2(sim.start(), qPrintable(sim.errorText()));
+    auto w = makeWindow(sim.path());
+    enterControlMode(*w);
+    std::unique_ptr<PlugPuller> puller;
+    if (during == 1)
+        puller = std::make_unique<PlugPuller>(sim.pid(), 300);
+    action(*w, "actionLiveTakeList")->trigger();
+    if (during == 2) {
+        QTRY_VERIFY_WITH_TIMEOUT(w->liveTakeList()->table()->columnCount() == 3 &&
+                                     w->liveTakeList()->statusText().isEmpty(),
+                                 kWaitMs);
+        puller = std::make_unique<PlugPuller>(sim.pid(), 300);
+        w->liveTakeList()->table()->item(4, 1)->setText(QStringLiteral("unplugged"));
+    }
+    if (during == 0)
+        puller = std::make_unique<PlugPuller>(sim.pid(), 100);
+    checkBackInEditModeAndCleared(*w);
+}
+
+QTEST_MAIN(TestControlWindows)
+#include "tst_controlwindows.moc"
