@@ -9,6 +9,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <numeric>
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -127,13 +128,6 @@ QString KQHelper::folderOf(const QString& path)
     return QDir::cleanPath(QFileInfo(path).absolutePath());
 }
 
-void KQHelper::getFilesInDirectory(TakeFolderCache& cache, const QString& folder, TakePool& pool,
-                                   const QList<AudioFile*>& opened)
-{
-    const QString clean = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
-    pool = TakePool(cache.snapshot(clean, opened, TakeFileStamp::nowNs()));
-}
-
 QVector<int> KQHelper::fillSlots(const TakeCandidate& given,
                                  const QVector<TakeCandidate>& candidates, QStringList& takeFiles)
 {
@@ -160,6 +154,33 @@ QVector<int> KQHelper::fillSlots(const TakeCandidate& given,
             takeFiles.append(path);
     }
     return placed;
+}
+
+QVector<int> KQHelper::fillTakeOf(const TakeCandidate& given,
+                                  const QVector<TakeCandidate>& candidates, QStringList& takeFiles)
+{
+    QVector<int> left(candidates.size());
+    std::iota(left.begin(), left.end(), 0);
+    while (!left.isEmpty()) {
+        QVector<TakeCandidate> pass;
+        pass.reserve(left.size());
+        for (int i : left)
+            pass.append(candidates.at(i));
+        QStringList found;
+        const QVector<int> placed = fillSlots(given, pass, found);
+        if (placed.isEmpty())
+            break;
+        if (found.contains(given.path)) {
+            takeFiles.append(found);
+            QVector<int> positions;
+            for (int k : placed)
+                positions.append(left.at(k));
+            return positions;
+        }
+        for (auto k = placed.rbegin(); k != placed.rend(); ++k)
+            left.remove(*k);
+    }
+    return {};
 }
 
 void KQHelper::includeGiven(const TakeCandidate& given, QVector<TakeCandidate>& candidates)
@@ -194,13 +215,6 @@ static bool startGrouping(const TakeCandidate& file, QStringList& takeFiles, QSt
     return true;
 }
 
-void KQHelper::getTakeFiles2(TakePool& pool, const AudioFile* file, QStringList& takeFiles,
-                             QString& name)
-{
-    if (file && !file->fileName().isEmpty())
-        getTakeFiles2(pool, TakeCandidate::fromFile(*file), takeFiles, name);
-}
-
 void KQHelper::getTakeFiles2(TakePool& pool, const TakeCandidate& file, QStringList& takeFiles,
                              QString& name)
 {
@@ -214,7 +228,7 @@ void KQHelper::getTakeFiles2(TakePool& pool, const TakeCandidate& file, QStringL
                                             : QVector<TakeCandidate>();
     includeGiven(given, candidates);
     QStringList found;
-    const QVector<int> placed = fillSlots(given, candidates, found);
+    const QVector<int> placed = fillTakeOf(given, candidates, found);
     for (int i : placed)
         pool.claim(candidates.at(i).path);
     takeFiles.append(found);
@@ -230,7 +244,7 @@ void KQHelper::getTakeFiles(TakeFolderCache& cache, const AudioFile* file, QStri
     QVector<TakeCandidate> candidates = cache.candidates(folderOf(given.path), given.stem);
     includeGiven(given, candidates);
     QStringList found;
-    fillSlots(given, candidates, found);
+    fillTakeOf(given, candidates, found);
     takeFiles.append(found);
     name = takeName(name, found.size());
 }

@@ -43,21 +43,11 @@ public:
     // folder does not exist.
     static QStringList takeFileNames(const QString& folder);
 
-    // Fills pool with the take files of folder for one import run; each file's
-    // header is read at most once (not at all when unchanged since it was read
-    // before). opened: files the caller has just opened itself; those lying in
-    // folder are taken as read.
-    static void getFilesInDirectory(TakeFolderCache& cache, const QString& folder, TakePool& pool,
-                                    const QList<AudioFile*>& opened = {});
-
     // Groups file with the unclaimed files of pool and claims those that join
     // the take. Appends the take's paths to takeFiles and sets name (the take
     // name). A file already claimed by an earlier take of the run yields
-    // nothing (name is still set).
-    static void getTakeFiles2(TakePool& pool, const AudioFile* file, QStringList& takeFiles,
-                              QString& name);
-    // The same from the values of a file read earlier (file.path: the name it
-    // was opened with), so that its record need not be kept open.
+    // nothing (name is still set). file holds the values of a file read
+    // earlier (file.path: the name it was opened with).
     static void getTakeFiles2(TakePool& pool, const TakeCandidate& file, QStringList& takeFiles,
                               QString& name);
 
@@ -84,6 +74,14 @@ public:
     // slot, is left out. Returns the positions of the candidates placed.
     static QVector<int> fillSlots(const TakeCandidate& given,
                                   const QVector<TakeCandidate>& candidates, QStringList& takeFiles);
+    // The take of given among candidates: the slots filled as by fillSlots.
+    // When given itself finds no slot (the take its siblings form is full),
+    // that take belongs to them and given's take is filled again from the
+    // candidates left over, and so on; so the import and every later
+    // operation find the same files from any file of a take. Nothing when
+    // given never finds a slot. Returns the positions of the files placed.
+    static QVector<int> fillTakeOf(const TakeCandidate& given,
+                                   const QVector<TakeCandidate>& candidates, QStringList& takeFiles);
 
     // The one rule for the name of a take file: its suffix is .wav or .bwf,
     // any letter case.

@@ -47,17 +47,6 @@ QVector<TakeCandidate> TakeFolderCache::candidates(const QString& folder, const 
     return out;
 }
 
-TakeFolderSnapshot TakeFolderCache::snapshot(const QString& folder, const QList<AudioFile*>& opened,
-                                             qint64 opStartNs)
-{
-    QList<TakeFileEntry> read;
-    for (const AudioFile* f : opened) {
-        if (f)
-            read.append(TakeFolderIndex::entryOf(*f));
-    }
-    return snapshot(folder, read, opStartNs);
-}
-
 TakeFolderSnapshot TakeFolderCache::snapshot(const QString& folder,
                                              const QList<TakeFileEntry>& read, qint64 opStartNs)
 {

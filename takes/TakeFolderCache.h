@@ -41,12 +41,9 @@ public:
     QVector<TakeCandidate> candidates(const QString& folder, const QString& stem);
 
     // Every listed take file of folder as it is on disk now, for one import
-    // run. opened: files the caller opened just before opStartNs (their
-    // values are taken over instead of reading them again).
-    TakeFolderSnapshot snapshot(const QString& folder, const QList<AudioFile*>& opened,
-                                qint64 opStartNs);
-    // The same from what TakeFolderIndex::entryOf() kept of files opened just
-    // before opStartNs, so that their records need not stay open.
+    // run. read: what TakeFolderIndex::entryOf() kept of files opened just
+    // before opStartNs (their values are taken over instead of reading them
+    // again, and their records need not stay open).
     TakeFolderSnapshot snapshot(const QString& folder, const QList<TakeFileEntry>& read,
                                 qint64 opStartNs);
 
