@@ -159,7 +159,7 @@ private slots:
             {"update: hard link, rewrite", false, "hard link", 10000, "", 0, links},
             {"copy: its own source", true, "", 0, "./T001.WAV", 0, AudioThread::kMsgSameSource},
             {"copy: file-size limit, existing file", true, "existing", 0, "copy.WAV", 4096,
-             "write failed"},
+             "write failed: File too large"},
             {"copy: file-size limit, from another file system", true, "shm", 0, "copy.WAV", 2000000,
              "File too large"},
             {"copy: read-only folder", true, "ro folder", 0, "dst/T001.WAV", 0, ""},

@@ -1,7 +1,9 @@
+#include "TakeCopier.h"
 #include "TakeLock.h"
 #include "TakeSaver.h"
 #include "TestUtil.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -220,6 +222,16 @@ private slots:
         QVERIFY(situation != "bad" || r.reason.contains(r.ixmlError));
         if (situation != "fifo")
             QCOMPARE(TestUtil::snapshot(m_tmp.path()), before);
+        // A copy reads what a save may be patching: it is refused alike.
+        if (situation.startsWith("backup") || situation == "locked") {
+            QVERIFY(QDir().mkpath(path("out")));
+            TakeCopier copier;
+            copier.setDestination(path("out"));
+            const TakeBatch::ItemResult c = copier.run({take}).value(0);
+            QCOMPARE(c.outcome, TakeBatch::Outcome::Refused);
+            QVERIFY2(c.reason.startsWith(error), qPrintable(c.reason));
+            QVERIFY(!QFileInfo::exists(path("out/T1.WAV")));
+        }
     }
 
     // Aborted while rewriting: the take is whole, new or as it was, the run
