@@ -124,7 +124,7 @@ void TestVelmora::sortKeepsTheCurrentTakeInView()
     }
     FileListManagement& editor = *m_window->editor();
     m_window->show();
-    QVERIFY(GuiTestUtil::importAndWait(editor, files.mid(0, 38), false));
+    QVERIFY(GuiTestUtil::importAndWait(editor, files.mid(0, 38)));
     TakeListView* view = list();
     QAbstractItemModel* shown = view->model();
     QCOMPARE(shown->index(37, Scene).data().toString(), QStringLiteral("1"));
@@ -138,7 +138,7 @@ void TestVelmora::sortKeepsTheCurrentTakeInView()
     QVERIFY(view->viewport()->rect().contains(view->visualRect(view->currentIndex())));
 
     // An import keeps the selection and the current take.
-    QVERIFY(GuiTestUtil::importAndWait(editor, files.mid(38), false));
+    QVERIFY(GuiTestUtil::importAndWait(editor, files.mid(38)));
     QCOMPARE(view->selectionModel()->selectedRows(Scene),
              {view->currentIndex().siblingAtColumn(Scene)});
     QCOMPARE(editor.currentModelIndex().siblingAtColumn(Scene).data().toString(), "1");
@@ -173,7 +173,7 @@ void TestVelmora::headerMenuAndColumnsAreRemembered()
     QVERIFY(!list()->isColumnHidden(Project));
     QTemporaryDir dir;
     TakeFileMaker::writeDemoTakes(dir.path(), 1);
-    QVERIFY(GuiTestUtil::importAndWait(*m_window->editor(), {dir.path()}, false));
+    QVERIFY(GuiTestUtil::importAndWait(*m_window->editor(), {dir.path()}));
     QCOMPARE(list()->header()->sectionSize(Scene), 123);
 }
 
