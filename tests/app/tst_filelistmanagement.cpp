@@ -48,12 +48,8 @@ private:
 
     int modelRow(int viewRow) const
     {
-        const QString path = view()->model()->index(viewRow, Path).data().toString();
-        for (int r = 0; r < m_model->rowCount(); ++r) {
-            if (cell(r, Path) == path)
-                return r;
-        }
-        return -1;
+        auto* proxy = static_cast<QSortFilterProxyModel*>(view()->model());
+        return proxy->mapToSource(proxy->index(viewRow, 0)).row();
     }
     void selectViewRows(const QList<int>& rows)
     {
