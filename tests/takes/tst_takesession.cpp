@@ -99,8 +99,8 @@ private slots:
     }
     void cleanup() { m_session.reset(); }
 
-    // A save that writes, one refused as damaged, and one whose iXML does not
-    // parse, answered Rebuild or Cancel. A refused file keeps every byte.
+    // A save refused as damaged, and one whose iXML does not parse,
+    // answered Rebuild or Cancel. A refused file keeps every byte.
     void saveOutcomes_data()
     {
         QTest::addColumn<QString>("note"); // written raw into the iXML
@@ -109,7 +109,6 @@ private slots:
         QTest::addColumn<bool>("asked");
         QTest::addColumn<bool>("ok");
         QTest::addColumn<QString>("message"); // how the message ends; "-": none
-        QTest::newRow("written") << "" << 0 << false << false << true << "-";
         QTest::newRow("damaged") << "" << 100 << false << false << false
                                  << ". Run velmora-cli repair on it first.";
         QTest::newRow("iXML rebuilt") << "fish & chips" << 0 << true << true << true << "-";
