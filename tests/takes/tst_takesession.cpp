@@ -278,7 +278,6 @@ private slots:
     {
         QTest::addColumn<QList<int>>("rows");
         QTest::addColumn<QStringList>("left");
-        QTest::newRow("none") << QList<int>() << QStringList{"1", "2", "3", "4", "5"};
         QTest::newRow("apart, unsorted") << QList<int>{4, 1} << QStringList{"1", "3", "4"};
         QTest::newRow("adjacent and apart") << QList<int>{0, 1, 3} << QStringList{"3", "5"};
         QTest::newRow("twice and out of range")
@@ -326,43 +325,17 @@ private slots:
         QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files).size(), 7);
     }
 
-    void deleteTakes_data()
-    {
-        QTest::addColumn<QList<int>>("rows");
-        QTest::addColumn<int>("playing");
-        QTest::addColumn<QStringList>("listed"); // the takes listed afterwards
-        QTest::addColumn<int>("files");          // the files left on disk
-        QTest::addColumn<QString>("problems");
-        QTest::addColumn<QString>("line");
-        QTest::newRow("a mono take, every file")
-            << QList<int>{1} << -1 << QStringList{"1", "3", "4", "5"} << 5 << ""
-            << "1 take deleted";
-        QTest::newRow("the playing take stays")
-            << QList<int>{0, 2} << 0 << QStringList{"1", "2", "4", "5"} << 6
-            << "T0001.WAV: it is playing; nothing was deleted."
-            << "1 take deleted, 1 skipped: T0001.WAV: it is playing; nothing was deleted.";
-    }
-
     // Deleting takes deletes every file of each take and unlists it; a take
     // that is playing keeps its files and stays listed, saying why.
     void deleteTakes()
     {
-        QFETCH(QList<int>, rows);
-        QFETCH(int, playing);
-        QFETCH(QStringList, listed);
-        QFETCH(int, files);
-        QFETCH(QString, problems);
-        QFETCH(QString, line);
-        QTemporaryDir dir;
-        QCOMPARE(TakeFileMaker::writeDemoTakes(dir.path(), 5, 2).size(), 7);
-        TakeSession session;
-        QVERIFY(importAndWait(session, {dir.path()}));
-        QSignalSpy status(&session, &TakeSession::statusLine);
-        session.playStarted(session.model()->index(playing, 0));
-        QCOMPARE(session.deleteTakes(rows, session.playingRow()).notes, problems);
-        QCOMPARE(status.last().at(0).toString(), line);
-        QCOMPARE(takes(*session.model()), listed);
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), files);
+        const QString playing = "T0001.WAV: it is playing; nothing was deleted.";
+        QSignalSpy status(m_session.get(), &TakeSession::statusLine);
+        m_session->playStarted(m_session->model()->index(0, 0));
+        QCOMPARE(m_session->deleteTakes({0, 1}, m_session->playingRow()).notes, playing);
+        QCOMPARE(status.last().at(0).toString(), "1 take deleted, 1 skipped: " + playing);
+        QCOMPARE(takes(*m_session->model()), QStringList{"1"});
+        QCOMPARE(QDir(path("edit")).entryList(QDir::Files), QStringList{"T0001.WAV"});
     }
 
     void commands_data()
@@ -416,6 +389,8 @@ private slots:
         QTest::addColumn<QList<int>>("rows");
         QTest::addColumn<bool>("intoSource");
         QTest::addColumn<QString>("warning");
+        QTest::newRow("rename, nothing selected")
+            << false << QList<int>{} << false << "Please select takes to be renamed.";
         QTest::newRow("copy, nothing selected")
             << true << QList<int>{} << false << "Please select takes to copy.";
         QTest::newRow("copy into the takes' own folder")
@@ -431,16 +406,15 @@ private slots:
         QFETCH(QList<int>, rows);
         QFETCH(bool, intoSource);
         QFETCH(QString, warning);
-        TakeSession session;
-        QVERIFY(importAndWait(session, {m_dir.path()}));
+        const QMap<QString, QByteArray> before = TestUtil::snapshot(m_work);
         QStringList warned;
         TakeJobs::Questions questions;
         questions.warn = [&warned](const QString& text) { warned << text; };
-        session.jobs()->setQuestions(questions);
-        const QString folder = intoSource ? m_dir.path() : m_work;
-        QVERIFY(!(copy ? session.copyTakes(rows, folder) : session.renameTakes(rows)));
+        m_session->jobs()->setQuestions(questions);
+        const QString folder = intoSource ? path("edit") : m_work;
+        QVERIFY(!(copy ? m_session->copyTakes(rows, folder) : m_session->renameTakes(rows)));
         QCOMPARE(warned, QStringList{warning});
-        QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files).size(), 7);
+        QCOMPARE(TestUtil::snapshot(m_work), before);
     }
 
     void settleEdits_data()
