@@ -37,10 +37,6 @@ private:
             window.setGeometry(40, 60, 500, 300);
         }
     };
-    static QString appData()
-    {
-        return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    }
     // Wholly on the screen, as far as the window's minimum width allows.
     static bool onScreen(const QWidget& window)
     {
@@ -60,8 +56,9 @@ private slots:
     void init()
     {
         QSettings().clear();
+        const QDir user(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
         for (const char* name : {"Layout0.vlt", "Layout1.vlt"})
-            QFile::remove(appData() + QLatin1Char('/') + QLatin1String(name));
+            QFile::remove(user.filePath(QLatin1String(name)));
     }
 
     void tooLongGeometryIsRefused()
