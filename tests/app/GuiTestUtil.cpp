@@ -1,10 +1,7 @@
 #include "GuiTestUtil.h"
 
-#include "FileListManagement.h"
-
 #include <QAbstractButton>
 #include <QApplication>
-#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -23,35 +20,12 @@ void GuiTestUtil::initApplication()
     QCoreApplication::setApplicationName(QStringLiteral("Velmora"));
 }
 
-bool GuiTestUtil::importAndWait(FileListManagement& editor, const QStringList& paths,
-                                bool fromDialog)
+bool GuiTestUtil::importAndWait(FileListManagement& editor, const QStringList& paths)
 {
     QSignalSpy done(&editor, &FileListManagement::importFinished);
-    editor.importPaths(paths, fromDialog ? FileListManagement::ImportOrigin::Dialog
-                                         : FileListManagement::ImportOrigin::Drop);
+    editor.importPaths(paths, FileListManagement::ImportOrigin::Drop);
     // A generous bound that only stops a hung test; the time is not asserted.
     return done.count() > 0 || done.wait(60000);
-}
-
-void GuiTestUtil::answerNextMessageBox(QMessageBox::StandardButton button, QString* seen)
-{
-    // Polls until the box is up: it is opened by the code under test.
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, button, seen] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box)
-            return;
-        timer->stop();
-        timer->deleteLater();
-        if (seen)
-            *seen = box->text();
-        if (QAbstractButton* b = box->button(button))
-            b->click();
-        else
-            box->reject();
-    });
-    timer->start();
 }
 
 GuiTestUtil::MessageBoxAnswerer::MessageBoxAnswerer(Qt::Key k)
