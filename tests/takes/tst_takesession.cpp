@@ -693,6 +693,35 @@ private slots:
         }
         QVERIFY(dir.entryList({"*_updatebackup*"}, QDir::Files).isEmpty());
     }
+
+    // The status line of a job that ended: what was done, what was left and why.
+    void summary()
+    {
+        using K = TakeJobs::Kind;
+        const struct {
+            K kind;
+            int takes, done, unchanged, skipped;
+            bool cancelled;
+            const char* line;
+        } cases[] = {
+            {K::Save, 3, 3, 0, 0, false, "3 takes saved"},
+            {K::Rename, 4, 2, 1, 1, false,
+             "2 takes renamed, 1 already named, 1 skipped: 12AT01.WAV exists"},
+            {K::Copy, 3, 1, 0, 0, true, "1 take copied, 2 cancelled"},
+            {K::Delete, 2, 0, 0, 0, false, "0 takes deleted, 2 failed"},
+        };
+        for (const auto& c : cases) {
+            TakeJobs::Result r;
+            r.kind = c.kind;
+            r.takes = c.takes;
+            r.done = c.done;
+            r.unchanged = c.unchanged;
+            r.skipped = c.skipped;
+            r.skips = c.skipped ? QStringList{"12AT01.WAV exists"} : QStringList();
+            r.cancelled = c.cancelled;
+            QCOMPARE(TakeJobs::summary(r), QString(c.line));
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TestTakeSession)
